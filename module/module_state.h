@@ -1,0 +1,78 @@
+// module_state.h - the one module-wide state record. Every export works on g_state; the module
+// serves one archive at a time and the host calls it from one thread at a time.
+#pragma once
+
+#include <cstdint>
+
+#include "module/uuarc.h"
+#include "platform/platform.h"
+
+namespace uuarc {
+
+// Option bits. The module itself reads only kOptionNoSourcePrefix.
+constexpr uint16_t kOptionNoSourcePrefix = 0x0010;  // creation: do not prepend the source prefix
+constexpr uint16_t kOptionsAtLoad = 0x0800;
+constexpr uint16_t kOptionsLocked = 0x8000;
+
+// Which of the three alphabets is active.
+enum class AlphabetKind : uint8_t { Default, Xx, Table };
+
+// The alphabets and the decode table derived from the active one. decode[c] is the value (0..63)
+// of character c, or kNoValue; bytes 0x80 and up never reach the table.
+struct AlphabetState {
+    static constexpr uint8_t kNoValue = 127;
+    char default_alphabet[64] = {};
+    char table_alphabet[64] = {};
+    AlphabetKind active = AlphabetKind::Default;
+    bool xx_mode = false;        // set by SwitchToXxAlphabet; the space rule is off while set
+    uint8_t decode[128] = {};
+};
+
+struct Callbacks {
+    SetFileNameProc file_name = nullptr;
+    uint32_t file_name_user = 0;
+    SetProgressProc progress = nullptr;
+    uint32_t progress_user = 0;
+    OkToReplaceProc ok_to_replace = nullptr;
+    uint32_t ok_to_replace_user = 0;
+    SetSignalProc signal = nullptr;
+    uint32_t signal_user = 0;
+};
+
+// Running counters of creation: bytes encoded so far and the total that the next progress
+// report waits for.
+struct EncoderProgress {
+    int64_t running_total = 0;
+    int64_t threshold = 0;
+};
+
+struct ModuleState {
+    char archive_path[262] = {};
+    uint32_t new_archive = 0;     // 1 while the archive path names a file still to be created
+    uint16_t status = 0;
+    uint16_t options = kOptionsAtLoad;
+    uint16_t locked_options = kOptionsLocked;
+    char output_path[260] = {};
+    char base_path[264] = {};
+    char source_prefix[264] = {};
+    int32_t keep_paths = 0;
+    Callbacks callbacks;
+    ArcExtraInfo extra_info = {};
+    Stream input;
+    Stream output;
+    AlphabetState alphabet;
+    EncoderProgress encoder;
+};
+
+extern ModuleState g_state;
+
+// Longest path the host may hand over, terminator not counted.
+constexpr size_t kMaxHostPath = 255;
+
+// Sets the archive status and returns it, so that a routine can end with `return SetStatus(..)`.
+inline uint16_t SetStatus(uint16_t status) {
+    g_state.status = status;
+    return status;
+}
+
+}  // namespace uuarc
