@@ -1,0 +1,73 @@
+// alphabet.cpp - alphabet state and decode table: reset to the default alphabet, read a "table"
+// block, switch to XX on the first data line.
+#include "format/alphabet.h"
+
+#include <cstring>
+
+#include "format/header.h"
+
+namespace uuarc {
+
+const char kXxAlphabet[65] = "+-0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+
+const char* ActiveAlphabet() {
+    const AlphabetState& alphabet = g_state.alphabet;
+    switch (alphabet.active) {
+        case AlphabetKind::Xx: return kXxAlphabet;
+        case AlphabetKind::Table: return alphabet.table_alphabet;
+        case AlphabetKind::Default: break;
+    }
+    return alphabet.default_alphabet;
+}
+
+void ResetDefaultAlphabet() {
+    AlphabetState& alphabet = g_state.alphabet;
+    for (int value = 0; value < 64; ++value) alphabet.default_alphabet[value] = static_cast<char>(0x20 + value);
+    alphabet.default_alphabet[0] = '`';
+    alphabet.active = AlphabetKind::Default;
+    alphabet.xx_mode = false;
+}
+
+int BuildDecodeTable() {
+    AlphabetState& alphabet = g_state.alphabet;
+    const char* characters = ActiveAlphabet();
+    std::memset(alphabet.decode, AlphabetState::kNoValue, sizeof alphabet.decode);
+    for (uint8_t value = 0; value < 64; ++value) {
+        uint8_t& entry = alphabet.decode[static_cast<uint8_t>(characters[value]) & 0x7F];
+        if (entry != AlphabetState::kNoValue) return -1;
+        entry = value;
+    }
+    // Classic encoders write a space for 0; it keeps that meaning in any alphabet but XX.
+    if (!alphabet.xx_mode) alphabet.decode[' '] = 0;
+    return 0;
+}
+
+int ReadAlphabetTable(Stream& input) {
+    AlphabetState& alphabet = g_state.alphabet;
+    char line[kLineBufferSize];
+    int gathered = 0;
+    while (gathered < 64) {
+        if (StreamReadLine(input, line, sizeof line) == 0 || line[0] == '\0') return -1;
+        if (std::strncmp(line, "begin ", 6) == 0) return -1;  // the block ended short
+        // Spaces, tabs and a lone CR are table characters like any other; only the LF, the NUL
+        // that ends the string and bytes from 0x80 up are not.
+        for (const char* p = line; *p != '\0' && *p != '\n'; ++p) {
+            if (static_cast<uint8_t>(*p) >= 0x80) continue;
+            if (gathered < 64) alphabet.table_alphabet[gathered++] = *p;
+        }
+    }
+    alphabet.active = AlphabetKind::Table;
+    return BuildDecodeTable();
+}
+
+uint8_t SwitchToXxAlphabet(char character) {
+    AlphabetState& alphabet = g_state.alphabet;
+    if (character != '\0' && std::memchr(kXxAlphabet, character, 64) != nullptr) {
+        alphabet.xx_mode = true;
+        alphabet.active = AlphabetKind::Xx;
+        BuildDecodeTable();  // the XX alphabet has no duplicate
+    }
+    return CharValue(character);
+}
+
+}  // namespace uuarc

@@ -1,0 +1,83 @@
+// header.cpp - FindBeginLine and the two header scans built on it.
+#include "format/header.h"
+
+#include <cstring>
+
+#include "format/alphabet.h"
+#include "module/module_state.h"
+#include "module/status.h"
+
+namespace uuarc {
+
+namespace {
+
+// White space as the formatted read "begin %o %s" knows it.
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+const char* SkipBlanks(const char* p) {
+    while (IsBlank(*p)) ++p;
+    return p;
+}
+
+// Parses a line that starts with "begin " as "begin %o %s" and copies the name into `name`
+// (kNameBufferSize bytes). False when the mode is not a run of octal digits followed by white
+// space, or no name follows it.
+bool ParseBeginLine(const char* line, char* name) {
+    const char* p = SkipBlanks(line + 5);
+    const char* mode = p;
+    while (*p >= '0' && *p <= '7') ++p;
+    if (p == mode || !IsBlank(*p)) return false;
+    p = SkipBlanks(p);
+    size_t length = 0;
+    while (p[length] != '\0' && !IsBlank(p[length]) && length < kNameBufferSize - 1) ++length;
+    if (length == 0) return false;
+    std::memmove(name, p, length);  // may overlap: the name is taken from the same buffer
+    name[length] = '\0';
+    return true;
+}
+
+}  // namespace
+
+int FindBeginLine(char* buffer, Stream& input) {
+    char line[kLineBufferSize];
+    for (;;) {
+        if (StreamReadLine(input, line, sizeof line) == 0) return -1;
+        if (std::strncmp(line, "table", 5) == 0) {
+            if (ReadAlphabetTable(input) != 0) return -1;
+            continue;
+        }
+        if (std::strncmp(line, "begin ", 6) == 0 && ParseBeginLine(line, buffer)) {
+            OemToAnsi(buffer);
+            return 0;
+        }
+    }
+}
+
+uint16_t ScanArchiveHeader(const char* path, char* name, int64_t* size) {
+    SetStatus(kStatusOk);
+    ResetDefaultAlphabet();
+    BuildDecodeTable();
+    Stream& input = g_state.input;
+    if (!StreamOpen(input, path, "rt")) return SetStatus(kStatusCannotOpen);
+    char found[kNameBufferSize + 8];
+    if (FindBeginLine(found, input) != 0) {
+        SetStatus(kStatusBadFormat);
+    } else {
+        std::memcpy(name, found, std::strlen(found) + 1);
+    }
+    *size = EstimateDecodedSize(StreamLength(input));
+    StreamClose(input);
+    return g_state.status;
+}
+
+uint16_t ProbeArchiveHeader(const char* path) {
+    SetStatus(kStatusOk);
+    Stream& input = g_state.input;
+    if (!StreamOpen(input, path, "rt")) return SetStatus(kStatusNoTarget);
+    char found[kNameBufferSize + 4];
+    if (FindBeginLine(found, input) != 0) SetStatus(kStatusBadFormat);
+    StreamClose(input);
+    return g_state.status;
+}
+
+}  // namespace uuarc

@@ -1,0 +1,43 @@
+// header.h - the scan of an encoded file up to its begin line: free text is passed over, a
+// "table" block is taken in, and the begin line gives the stored name.
+//
+// The scan waits for one of three things, line by line:
+//   free text  - any line; passed over
+//   "table"    - a line whose first five characters are "table": the next lines hold the alphabet
+//   "begin "   - "begin", one space, an octal mode and a name: the begin line; the scan stops
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace uuarc {
+
+// Lines are read in pieces of at most 254 characters (the LF included) and a NUL.
+constexpr size_t kLineBufferSize = 255;
+
+// Size of the buffers that receive a stored name.
+constexpr size_t kNameBufferSize = 256;
+
+// Reads `input` up to and including the begin line; `buffer` (at least kNameBufferSize bytes)
+// serves for the lines and then receives the stored name, converted from OEM to ANSI. 0 with the
+// stream at the line after the begin line; -1 at the end of the file or when a table block
+// fails. Sets no status. A line that starts with "begin " without an octal mode and a name after
+// it is not a begin line (prose in a mail often starts so) and is passed over.
+int FindBeginLine(char* buffer, Stream& input);
+
+// Estimated decoded size of an encoded file of `length` bytes: length * 10 / 14.
+constexpr int64_t EstimateDecodedSize(int64_t length) { return length < 0 ? 0 : length * 10 / 14; }
+
+// Resets the alphabet, opens `path` in text mode and finds the begin line. Returns the status it
+// also stores: 0 with `name` (kNameBufferSize bytes) and `size` filled in; 5 when the file cannot
+// be opened (nothing filled in); 9964 without a begin line (only `size` filled in).
+uint16_t ScanArchiveHeader(const char* path, char* name, int64_t* size);
+
+// For creation: does the target already hold a begin line? Returns the status it also stores:
+// 0 when it does, 2 when it cannot be opened, 9964 when it holds none. Does not reset the
+// alphabet; a table block in the probed file makes its alphabet active.
+uint16_t ProbeArchiveHeader(const char* path);
+
+}  // namespace uuarc

@@ -1,0 +1,45 @@
+// line_codec.h - data lines: three bytes to four characters and back, with the active alphabet
+// and its decode table, and the reading of data lines up to the line that begins with "end".
+//
+// A data line is the length character (the alphabet's character for n, 0..63), (n + 2) / 3 groups
+// of four characters, then LF. Characters after the groups are never looked at.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace uuarc {
+
+constexpr int kBytesPerLine = 45;
+// Length character, 15 groups and the LF.
+constexpr size_t kMaxEncodedLine = 1 + 4 * 15 + 1;
+// DecodeLine may decode up to 43 groups (the marker length 127), 3 bytes each and a zero byte.
+constexpr size_t kDecodeBufferSize = 256;
+
+// Writes the four characters of the group b0 b1 b2 to `out`. Returns 0.
+int EncodeGroup(const uint8_t* bytes, char* out);
+
+// Writes the line for `count` bytes (0..45) to `line` (kMaxEncodedLine bytes, no NUL added) and
+// returns its length with the LF: 4 * ((count + 2) / 3) + 2.
+int EncodeLine(const uint8_t* bytes, char* line, int count);
+
+// Decodes four characters into three bytes and a zero byte at `out`. -1 after storing status 9964
+// when a character has no value.
+int DecodeGroup(const char* characters, uint8_t* out);
+
+// Decodes a data line as read (NUL-terminated) into `out` (kDecodeBufferSize bytes). Returns n,
+// the value of the length character; 0 at once for a zero-length line; -1 when a group fails.
+int DecodeLine(const char* line, uint8_t* out);
+
+// Reads the first data line into `line` (255 bytes) and settles the alphabet by its length
+// character, switching to XX when it fits only that alphabet. 0, or -1 at the end of the file or
+// for a character in neither alphabet.
+int ReadFirstDataLine(Stream& input, char* line);
+
+// Reads the next line into `line` (255 bytes): 0 for a data line, 1 when it begins with "end",
+// -1 at the end of the file.
+int ReadNextDataLine(Stream& input, char* line);
+
+}  // namespace uuarc

@@ -1,0 +1,366 @@
+// format_test.cpp - alphabets and table blocks, the header scan, the line codec and the reading
+// rules of encoded files, through the format routines themselves.
+#include <cstring>
+#include <random>
+
+#include "format/alphabet.h"
+#include "format/header.h"
+#include "format/line_codec.h"
+#include "module/status.h"
+#include "test_support.h"
+
+namespace uuarc::test {
+namespace {
+
+class Format : public ModuleTest {
+protected:
+    // Scans and decodes the file as extraction does, into a string; status in g_state.
+    std::string Decode(const std::string& name, std::string* stored = nullptr) {
+        char found[kNameBufferSize];
+        int64_t size = 0;
+        if (ScanArchiveHeader(Win(name).c_str(), found, &size) != kStatusOk) return {};
+        if (stored != nullptr) *stored = found;
+        Stream& input = g_state.input;
+        EXPECT_TRUE(StreamOpen(input, Win(name).c_str(), "rt"));
+        EXPECT_EQ(FindBeginLine(found, input), 0);
+        std::string out;
+        char line[kLineBufferSize + 1];
+        uint8_t data[kDecodeBufferSize];
+        if (ReadFirstDataLine(input, line) != 0) {
+            SetStatus(kStatusBadFormat);
+        } else {
+            for (;;) {
+                const int count = DecodeLine(line, data);
+                if (count < 0) break;
+                out.append(reinterpret_cast<char*>(data), static_cast<size_t>(count));
+                const int next = ReadNextDataLine(input, line);
+                if (next == 1) break;
+                if (next < 0) {
+                    SetStatus(kStatusBadFormat);
+                    break;
+                }
+            }
+        }
+        StreamClose(input);
+        return out;
+    }
+};
+
+std::string RandomBytes(size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& byte : bytes) byte = static_cast<char>(random());
+    return bytes;
+}
+
+std::string DefaultAlphabetTable() {
+    std::string first = "`", second;
+    for (int c = 0x21; c <= 0x3F; ++c) first += static_cast<char>(c);
+    for (int c = 0x40; c <= 0x5F; ++c) second += static_cast<char>(c);
+    return "table\r\n" + first + "\r\n" + second + "\r\n";
+}
+
+// A permuted alphabet: the classic file re-spelt with it decodes only through its table block.
+std::string Respell(const std::string& classic_body, const std::string& alphabet) {
+    std::string out;
+    bool at_line_start = true, in_data = false;
+    for (size_t i = 0; i < classic_body.size(); ++i) {
+        const char c = classic_body[i];
+        if (at_line_start) in_data = classic_body.compare(i, 6, "begin ") != 0 && classic_body.compare(i, 3, "end") != 0;
+        at_line_start = c == '\n';
+        if (in_data && c != '\r' && c != '\n') {
+            const int value = c == '`' ? 0 : c - 0x20;
+            out += alphabet[value];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// ---- Alphabets and tables ---------------------------------------------------------------------
+
+TEST_F(Format, DecodeTableIsExactInverseOfEveryAlphabetPlusSpaceRule) {
+    ResetDefaultAlphabet();
+    ASSERT_EQ(BuildDecodeTable(), 0);
+    for (int c = 0; c < 256; ++c) {
+        const uint8_t value = CharValue(static_cast<char>(c));
+        const int expected = (c == '`' || c == ' ') ? 0 : (c >= 0x21 && c <= 0x5F) ? c - 0x20 : 127;
+        EXPECT_EQ(value, expected) << c;
+    }
+    EXPECT_EQ(SwitchToXxAlphabet('h'), 45);
+    for (int c = 0; c < 256; ++c) {
+        const char* hit = c != 0 ? static_cast<const char*>(std::memchr(kXxAlphabet, c, 64)) : nullptr;
+        EXPECT_EQ(CharValue(static_cast<char>(c)), hit ? hit - kXxAlphabet : 127) << c;  // no space rule in XX
+    }
+}
+
+TEST_F(Format, SwitchToXxLeavesAlphabetAloneForForeignCharacter) {
+    ResetDefaultAlphabet();
+    BuildDecodeTable();
+    EXPECT_EQ(SwitchToXxAlphabet('~'), 127);
+    EXPECT_EQ(SwitchToXxAlphabet(static_cast<char>(0xE9)), 127);
+    EXPECT_EQ(g_state.alphabet.active, AlphabetKind::Default);
+    EXPECT_FALSE(g_state.alphabet.xx_mode);
+}
+
+TEST_F(Format, TableBlockDecodesWhateverItsSplit) {
+    std::string alphabet;
+    for (int c = 0x7E; alphabet.size() < 64; --c) alphabet += static_cast<char>(c);  // ~ } | ... reversed
+    const std::string payload = RandomBytes(500, 1);
+    const std::string body = Respell(EncodeClassic(payload), alphabet);
+    const std::string splits[] = {
+        alphabet.substr(0, 32) + "\r\n" + alphabet.substr(32) + "\r\n",
+        alphabet + "\r\n",
+        alphabet.substr(0, 10) + "\r\n" + alphabet.substr(10, 30) + "\r\n" + alphabet.substr(40) + "\r\n",
+        alphabet + "123456\r\n",                               // beyond the 64th: ignored
+        alphabet.substr(0, 5) + "\xE9" + alphabet.substr(5) + "\r\n",  // 0x80 and up: skipped
+    };
+    for (const std::string& split : splits) {
+        Write("t.uue", "Subject: x\r\ntablecloth is fine too\r\n" + split + body);
+        EXPECT_EQ(Decode("t.uue"), payload) << split;
+        EXPECT_STATUS(kStatusOk);
+    }
+}
+
+TEST_F(Format, TableListingDefaultAlphabetChangesNothing) {
+    const std::string payload = RandomBytes(1000, 2);
+    Write("t.uue", DefaultAlphabetTable() + EncodeClassic(payload));
+    EXPECT_EQ(Decode("t.uue"), payload);
+}
+
+TEST_F(Format, SpaceStillDecodesAsZeroWhenTableListsItElsewhere) {
+    std::string alphabet = "`!\"#$ ";  // the space at position 5
+    for (int c = 0x26; alphabet.size() < 64; ++c) alphabet += static_cast<char>(c);
+    ResetDefaultAlphabet();
+    BuildDecodeTable();
+    Write("t.txt", alphabet.substr(0, 32) + "\n" + alphabet.substr(32) + "\n");
+    Stream& input = g_state.input;
+    ASSERT_TRUE(StreamOpen(input, Win("t.txt").c_str(), "rt"));
+    ASSERT_EQ(ReadAlphabetTable(input), 0);
+    StreamClose(input);
+    EXPECT_EQ(CharValue(' '), 0);
+    EXPECT_EQ(CharValue('$'), 4);
+}
+
+TEST_F(Format, BadTableBlocksFailTheScan) {
+    std::string alphabet;
+    for (int c = 0x21; alphabet.size() < 64; ++c) alphabet += static_cast<char>(c);
+    std::string duplicate = alphabet;
+    duplicate[40] = duplicate[3];
+    const std::string bad[] = {
+        "table\r\n" + alphabet.substr(0, 40) + "\r\nbegin 644 x\r\n#86)C\r\n`\r\nend\r\n",  // short
+        "table\r\n" + duplicate + "\r\nbegin 644 x\r\n",                                     // repeated
+        "text\r\ntable",                                                                     // last line
+        "table\r\n" + std::string(1, '\0') + alphabet + "\r\nbegin 644 x\r\n",               // NUL first
+    };
+    for (const std::string& text : bad) {
+        Write("t.uue", text);
+        char name[kNameBufferSize] = "untouched";
+        int64_t size = -1;
+        EXPECT_EQ(ScanArchiveHeader(Win("t.uue").c_str(), name, &size), kStatusBadFormat);
+        EXPECT_STREQ(name, "untouched");
+        EXPECT_EQ(size, static_cast<int64_t>(text.size()) * 10 / 14);
+    }
+}
+
+TEST_F(Format, SecondTableBlockWins) {
+    std::string first, second;
+    for (int c = 0x21; first.size() < 64; ++c) first += static_cast<char>(c);
+    for (int c = 0x7E; second.size() < 64; --c) second += static_cast<char>(c);
+    const std::string payload = "second table";
+    Write("t.uue", "table\n" + first + "\ntable\n" + second + "\n" + Respell(EncodeClassic(payload), second));
+    EXPECT_EQ(Decode("t.uue"), payload);
+}
+
+TEST_F(Format, EachScanStartsFromDefaultAlphabet) {
+    Write("xx.uue", "begin 644 x\nh" + std::string(60, '+') + "\nend\n");
+    EXPECT_EQ(Decode("xx.uue"), std::string(45, '\0'));
+    EXPECT_TRUE(g_state.alphabet.xx_mode);
+    // A classic file with spaces for zero right after: the space rule is back.
+    Write("spaces.uue", "begin 644 x\n#    \n \nend\n");
+    EXPECT_EQ(Decode("spaces.uue"), std::string(3, '\0'));
+    EXPECT_STATUS(kStatusOk);
+}
+
+// ---- Header scan ------------------------------------------------------------------------------
+
+TEST_F(Format, ScanFindsNameAndEstimatesSize) {
+    std::string text = "From: someone\r\nbegin 644 report.txt\r\n";
+    text += std::string(1400 - text.size() - 5, 'x') + "\r\nend";
+    Write("a.uue", text);
+    char name[kNameBufferSize] = {};
+    int64_t size = 0;
+    EXPECT_EQ(ScanArchiveHeader(Win("a.uue").c_str(), name, &size), kStatusOk);
+    EXPECT_STREQ(name, "report.txt");
+    EXPECT_EQ(size, 1000);
+}
+
+TEST_F(Format, EstimateHoldsForLargeFiles) {
+    EXPECT_EQ(EstimateDecodedSize(300000000), 214285714);
+    EXPECT_EQ(EstimateDecodedSize(1424), 1017);
+    EXPECT_EQ(EstimateDecodedSize(int64_t{3} << 30), (int64_t{3} << 30) * 10 / 14);
+}
+
+TEST_F(Format, MissingFileGivesFiveOrTwo) {
+    char name[kNameBufferSize] = "kept";
+    int64_t size = 77;
+    EXPECT_EQ(ScanArchiveHeader(Win("none.uue").c_str(), name, &size), kStatusCannotOpen);
+    EXPECT_STREQ(name, "kept");
+    EXPECT_EQ(size, 77);
+    EXPECT_EQ(ProbeArchiveHeader(Win("none.uue").c_str()), kStatusNoTarget);
+    Write("plain.txt", "no begin here\n");
+    EXPECT_EQ(ProbeArchiveHeader(Win("plain.txt").c_str()), kStatusBadFormat);
+}
+
+TEST_F(Format, BeginLineRules) {
+    struct Case {
+        const char* text;
+        const char* name;  // nullptr: no begin line found
+    };
+    const Case cases[] = {
+        {"begin\t644 tab.txt\nbegin 644 real.txt\n", "real.txt"},  // a tab after begin does not do
+        {"BEGIN 644 upper\n", nullptr},                            // case-sensitive
+        {" begin 644 indented\n", nullptr},                        // anchored at the first character
+        {"begin  0644   spaced.bin  trailing\n", "spaced.bin"},
+        {"begin 644 two words.txt\n", "two"},                      // the name ends at white space
+        {"begin the meeting at noon\nbegin 600 mail.txt\n", "mail.txt"},  // prose is passed over
+        {"begin 644\nbegin 644 \nbegin 6448x y\nbegin 755 ok\n", "ok"},    // no name, no octal mode
+        {"begin 644 name.txt\r\n", "name.txt"},                    // the CR does not join the name
+    };
+    for (const Case& c : cases) {
+        Write("b.uue", c.text);
+        char name[kNameBufferSize] = {};
+        int64_t size = 0;
+        const uint16_t status = ScanArchiveHeader(Win("b.uue").c_str(), name, &size);
+        if (c.name == nullptr) {
+            EXPECT_EQ(status, kStatusBadFormat) << c.text;
+        } else {
+            EXPECT_EQ(status, kStatusOk) << c.text;
+            EXPECT_STREQ(name, c.name) << c.text;
+        }
+    }
+}
+
+TEST_F(Format, StoredNameIsConvertedFromOemOnce) {
+    Write("o.uue", "begin 644 M\x81ller.txt\n`\nend\n");
+    char name[kNameBufferSize] = {};
+    int64_t size = 0;
+    ASSERT_EQ(ScanArchiveHeader(Win("o.uue").c_str(), name, &size), kStatusOk);
+    EXPECT_STREQ(name, "M\xFCller.txt");
+}
+
+TEST_F(Format, LongBeginLineNeverOverrunsName) {
+    // 600 name characters: the line reads in 254-character pieces; the name is cut, not spilled.
+    Write("l.uue", "begin 644 " + std::string(600, 'n') + "\n`\nend\n");
+    char name[kNameBufferSize + 16];
+    std::memset(name, '#', sizeof name);
+    int64_t size = 0;
+    ASSERT_EQ(ScanArchiveHeader(Win("l.uue").c_str(), name, &size), kStatusOk);
+    EXPECT_EQ(std::strlen(name), 254u - 10u);
+    for (size_t i = kNameBufferSize; i < sizeof name; ++i) EXPECT_EQ(name[i], '#');
+}
+
+// ---- Line codec -------------------------------------------------------------------------------
+
+TEST_F(Format, EncodesAndDecodesTheWorkedExample) {
+    ResetDefaultAlphabet();
+    BuildDecodeTable();
+    char line[kMaxEncodedLine];
+    const uint8_t abc[3] = {'a', 'b', 'c'};
+    ASSERT_EQ(EncodeLine(abc, line, 3), 6);
+    EXPECT_EQ(std::string(line, 6), "#86)C\n");
+    uint8_t out[kDecodeBufferSize];
+    EXPECT_EQ(DecodeLine("#86)C\n", out), 3);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 3), "abc");
+    EXPECT_EQ(DecodeLine("#86)C plus a check character\n", out), 3);
+    EXPECT_EQ(EncodeLine(abc, line, 0), 2);
+    EXPECT_EQ(std::string(line, 2), "`\n");
+    SwitchToXxAlphabet('1');
+    EXPECT_EQ(DecodeLine("1MK7X\n", out), 3);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 3), "abc");
+}
+
+TEST_F(Format, RoundTripsEveryLineLengthAndByte) {
+    ResetDefaultAlphabet();
+    BuildDecodeTable();
+    uint8_t bytes[45];
+    char line[kMaxEncodedLine + 1];
+    uint8_t out[kDecodeBufferSize];
+    for (int count = 0; count <= 45; ++count) {
+        for (int start = 0; start < 256; start += 45) {
+            for (int i = 0; i < 45; ++i) bytes[i] = static_cast<uint8_t>(start + i * 7);
+            const int length = EncodeLine(bytes, line, count);
+            ASSERT_EQ(length, 4 * ((count + 2) / 3) + 2);
+            line[length] = '\0';
+            ASSERT_EQ(DecodeLine(line, out), count);
+            EXPECT_EQ(std::memcmp(out, bytes, static_cast<size_t>(count)), 0) << count;
+        }
+    }
+}
+
+TEST_F(Format, BadLinesFailWithNineNineSixFour) {
+    ResetDefaultAlphabet();
+    BuildDecodeTable();
+    uint8_t out[kDecodeBufferSize];
+    const char* bad[] = {"#86)\n", "\n", "#8a)C\n", "#86)\xC3\n", "~abc\n"};
+    for (const char* line : bad) {
+        SetStatus(0);
+        EXPECT_EQ(DecodeLine(line, out), -1) << line;
+        EXPECT_STATUS(kStatusBadFormat);
+    }
+    // A length outside the alphabet reads as 127: 172 valid characters after it decode.
+    const std::string long_line = "~" + std::string(172, '!') + "\n";
+    EXPECT_EQ(DecodeLine(long_line.c_str(), out), 127);
+    EXPECT_EQ(DecodeLine("`\n", out), 0);
+    EXPECT_EQ(DecodeLine(" \n", out), 0);
+}
+
+// ---- Reading rules ------------------------------------------------------------------------------
+
+TEST_F(Format, ReadingRulesOfWholeFiles) {
+    const std::string payload = RandomBytes(4000, 3);
+    const std::string crlf = EncodeClassic(payload);
+    const std::string lf = EncodeClassic(payload, "file.bin", false);
+    struct Case {
+        std::string text;
+        std::string expected;
+        uint16_t status;
+    };
+    const Case cases[] = {
+        {lf, payload, kStatusOk},
+        {"junk\r\n" + crlf + "trailing text\r\nbegin 644 other\r\n!80``\r\nend\r\n", payload, kStatusOk},
+        {crlf + "\x1A" + "ignored", payload, kStatusOk},
+        {"begin 644 x\r\n#86)C\r\nend of data, and more\r\n", "abc", kStatusOk},
+        {"begin 644 x\r\n#86)C\r\n`\r\n#86)C\r\nend\r\n", "abcabc", kStatusOk},  // zero-length line
+        {"begin 644 x\r\n#86)C\r\n\r\n#86)C\r\nend\r\n", "abc", kStatusBadFormat},  // blank line
+        {"begin 644 x\r\n#86)C\r\n", "abc", kStatusBadFormat},                     // no end
+        {"begin 644 x\r\n#86)C\r\nEND-------\r\n", "abc", kStatusBadFormat},        // END is data
+        {"begin 644 x\r\n~abc\r\nend\r\n", "", kStatusBadFormat},                  // in no alphabet
+        {"begin 644 x\r\nend\r\n", "", kStatusBadFormat},                          // end read as XX data
+        {"begin 644 x\r\n" + crlf.substr(crlf.find('\n') + 1, 200) + "\x1A" + "end\r\n", "", kStatusBadFormat},
+    };
+    for (const Case& c : cases) {
+        Write("r.uue", c.text);
+        SetStatus(0);
+        const std::string got = Decode("r.uue");
+        EXPECT_EQ(GetArchiveStatus(), c.status) << c.text.substr(0, 40);
+        if (c.status == kStatusOk || c.expected == "abc") {
+            EXPECT_EQ(got, c.expected) << c.text.substr(0, 40);
+        }
+    }
+}
+
+TEST_F(Format, XxFilesAreRecognisedByFirstLine) {
+    // 45 bytes: "h" is XX only. 3 bytes: "1" is also a classic length, so the line stays classic.
+    Write("x45.uue", "begin 644 x\nh" + std::string(60, '0') + "\n+\nend\n");
+    const std::string zeros45 = Decode("x45.uue");
+    EXPECT_STATUS(kStatusOk);
+    EXPECT_EQ(zeros45.size(), 45u);
+    Write("x3.uue", "begin 644 x\n1MK7X\nend\n");
+    const std::string three = Decode("x3.uue");
+    EXPECT_NE(three, "abc");
+}
+
+}  // namespace
+}  // namespace uuarc::test
