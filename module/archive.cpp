@@ -1,0 +1,161 @@
+// archive.cpp - opening, creating and closing the archive, and the listing records.
+//
+// The archive is closed (empty path, flag 0), open (an encoded file, flag 0), new and named (the
+// file to be created, flag 1) or new and unnamed (empty path, flag 1).
+#include <cstring>
+
+#include "format/header.h"
+#include "module/module_state.h"
+#include "module/status.h"
+#include "names/strings.h"
+
+namespace uuarc {
+
+// The last write of the open file as DOS date << 16 | time, local time; false when unknown.
+bool FileDosDateTime(FileHandle file, uint32_t* date_time) { return HandleDosDateTime(file, date_time); }
+
+// The attribute word of the file; false when the platform cannot tell.
+bool FileAttributes(const char* path, uint32_t* attributes) { return PathAttributes(path, attributes); }
+
+namespace {
+
+// Totals that large are halved together until the product with 100 is safe; the ratio stays.
+constexpr int64_t kRatioHalvingLimit = 0x1400000;
+
+int32_t CompressionRatio(int64_t first_total, int64_t second_total) {
+    while (first_total >= kRatioHalvingLimit) {
+        first_total >>= 1;
+        second_total >>= 1;
+    }
+    if (second_total == 0) return 0;
+    return static_cast<int32_t>(first_total * 100 / second_total);
+}
+
+void ForgetArchive(uint32_t new_archive) {
+    std::memset(g_state.archive_path, 0, sizeof g_state.archive_path);
+    g_state.new_archive = new_archive;
+}
+
+void RememberArchive(const char* path, uint32_t new_archive) {
+    ForgetArchive(new_archive);
+    std::memcpy(g_state.archive_path, path, std::strlen(path));
+}
+
+}  // namespace
+
+}  // namespace uuarc
+
+using namespace uuarc;
+
+UUARC_API void UUARC_CALL InitArcFile(const char* path) {
+    SetStatus(kStatusOk);
+    if (strnlen(path, kMaxHostPath + 1) > kMaxHostPath) {
+        SetStatus(kStatusCannotOpen);
+        return;
+    }
+    std::memset(&g_state.extra_info, 0, sizeof g_state.extra_info);
+    Callbacks& callbacks = g_state.callbacks;
+    callbacks.file_name_user = 0;
+    callbacks.progress_user = 0;
+    callbacks.ok_to_replace_user = 0;
+    callbacks.signal_user = 0;
+
+    if (!FileExists(path)) {
+        ForgetArchive(1);
+        return;
+    }
+    char name[kNameBufferSize];
+    int64_t size = 0;
+    if (ScanArchiveHeader(path, name, &size) != kStatusOk) {
+        if (g_state.status == kStatusBadFormat) SetStatus(kStatusNotEncoded);
+        return;
+    }
+    RememberArchive(path, 0);
+}
+
+UUARC_API void UUARC_CALL CreateArcFile(const char* path) {
+    SetStatus(kStatusOk);
+    if (strnlen(path, kMaxHostPath + 1) > kMaxHostPath) {
+        SetStatus(kStatusCannotOpen);
+        return;
+    }
+    InitArcFile(path);
+    if (FileExists(path)) {
+        SetStatus(kStatusCannotOpen);
+        return;
+    }
+    RememberArchive(path, 1);
+}
+
+UUARC_API void UUARC_CALL DoneArcFile() { ForgetArchive(0); }
+
+UUARC_API void UUARC_CALL InitArcFileList(ArcFileList* list) {
+    list->count = 0;
+    list->first = nullptr;
+    list->last = nullptr;
+}
+
+UUARC_API void UUARC_CALL BuildArcFileList(ArcFileList* list) {
+    SetStatus(kStatusOk);
+    char name[kNameBufferSize];
+    int64_t size = 0;
+    if (ScanArchiveHeader(g_state.archive_path, name, &size) != kStatusOk) return;
+
+    const FileHandle file = OpenFileForInfo(g_state.archive_path);
+    if (file == kNoHandle) {
+        SetStatus(kStatusCannotOpen);
+        return;
+    }
+    uint32_t date_time = 0;
+    uint32_t attributes = 0;
+    if (!FileDosDateTime(file, &date_time)) date_time = 0;
+    CloseFileHandle(file);
+    if (!FileAttributes(g_state.archive_path, &attributes)) attributes = 0;
+
+    void* block = nullptr;
+    if (!AllocBlock(&block, sizeof(ArcFileEntry))) {
+        SetStatus(kStatusNoMemory);
+        return;
+    }
+    ArcFileEntry* entry = static_cast<ArcFileEntry*>(block);
+    std::memset(entry, 0, sizeof *entry);
+    std::memcpy(entry->name, name, strnlen(name, sizeof entry->name - 1));
+    entry->first_size = size;
+    entry->second_size = size;
+    entry->dos_date_time = date_time;
+    entry->attributes = attributes;
+    entry->fixed_12 = 12;
+    entry->fixed_1 = 1;
+
+    if (list->first == nullptr) {
+        list->first = entry;
+    } else {
+        list->last->next = entry;
+    }
+    ++list->count;
+    list->last = entry;
+
+    ArcExtraInfo& info = g_state.extra_info;
+    std::memset(&info, 0, sizeof info);
+    info.fixed_11 = 11;
+    info.fixed_1a = 1;
+    info.fixed_2 = 2;
+    info.fixed_1b = 1;
+    info.first_size_total = entry->first_size;
+    info.second_size_total = entry->second_size;
+    info.ratio = CompressionRatio(info.first_size_total, info.second_size_total);
+}
+
+UUARC_API void UUARC_CALL DoneArcFileList(ArcFileList* list) {
+    ArcFileEntry* entry = list->first;
+    while (entry != nullptr) {
+        void* block = entry;
+        entry = entry->next;
+        FreeBlock(&block);
+    }
+    InitArcFileList(list);
+}
+
+UUARC_API void UUARC_CALL GetExtraInfoArc(ArcExtraInfo* buffer) {
+    std::memcpy(buffer, &g_state.extra_info, sizeof *buffer);
+}

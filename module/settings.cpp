@@ -1,0 +1,46 @@
+// settings.cpp - the host's settings: output path, base path, keep-paths flag, source prefix.
+// A string longer than a host path may be is ignored: the field keeps its value.
+#include <cstring>
+
+#include "module/module_state.h"
+#include "names/strings.h"
+
+using namespace uuarc;
+
+namespace {
+
+// Length of a host string held in a field of `field_size` bytes, or a value above kMaxHostPath
+// when it is too long (or not terminated within the field).
+size_t HostStringLength(const char* text, size_t field_size) {
+    return strnlen(text, field_size < kMaxHostPath + 1 ? field_size : kMaxHostPath + 1);
+}
+
+void CopyHostString(char* field, const char* text, size_t length) {
+    std::memcpy(field, text, length);
+    field[length] = '\0';
+}
+
+}  // namespace
+
+UUARC_API void UUARC_CALL SetOutputPath(const char* path) {
+    if (HostStringLength(path, kMaxHostPath + 1) > kMaxHostPath) return;
+    AddTrailingBackslash(path, g_state.output_path);
+}
+
+UUARC_API void UUARC_CALL SetDecompExtraFeatures(const DecompExtraFeatures* record) {
+    g_state.keep_paths = record->keep_paths;
+    if (record->output_path[0] != '\0') SetOutputPath(record->output_path);
+    const size_t base_length = HostStringLength(record->base_path, sizeof record->base_path);
+    if (base_length > 0 && base_length <= kMaxHostPath) CopyHostString(g_state.base_path, record->base_path, base_length);
+}
+
+UUARC_API void UUARC_CALL SetCompExtraFeatures(const CompExtraFeatures* record) {
+    const size_t base_length = HostStringLength(record->base_path, sizeof record->base_path);
+    if (base_length > 0 && base_length <= kMaxHostPath) CopyHostString(g_state.base_path, record->base_path, base_length);
+    const size_t prefix_length = HostStringLength(record->source_prefix, sizeof record->source_prefix);
+    if (prefix_length == 0 || prefix_length > kMaxHostPath) return;
+    CopyHostString(g_state.source_prefix, record->source_prefix, prefix_length);
+    // A drive root (C:\) or a bare drive (C:) stays as it is; a longer prefix gets a separator
+    // whatever it ends in.
+    if (prefix_length > 3) std::strcat(g_state.source_prefix, "\\");
+}
