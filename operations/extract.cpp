@@ -1,0 +1,219 @@
+// extract.cpp - ExtractFileMaskListArc and the decoding loop with its progress reports.
+//
+// DecodeToFile waits, in turn, for: the begin line (free text and table blocks before it), the
+// first data line (which settles the alphabet), data lines, and the line that begins with "end".
+#include "operations/extract.h"
+
+#include <cstring>
+
+#include "format/header.h"
+#include "format/line_codec.h"
+#include "module/module_state.h"
+#include "module/status.h"
+#include "names/masks.h"
+#include "names/strings.h"
+#include "operations/output_file.h"
+
+namespace uuarc {
+
+namespace {
+
+// "\" and the name, as the host is told the entry it gets.
+void MakeNotificationName(const char* name, char* out, size_t size) {
+    out[0] = '\\';
+    const size_t length = strnlen(name, size - 2);
+    std::memcpy(out + 1, name, length);
+    out[1 + length] = '\0';
+}
+
+bool IsReservedDeviceName(const char* component, size_t length) {
+    // The device is named by what comes before the first dot, trailing spaces dropped.
+    size_t base = 0;
+    while (base < length && component[base] != '.') ++base;
+    while (base > 0 && component[base - 1] == ' ') --base;
+    char upper[5] = {};
+    if (base < 3 || base > 4) return false;
+    for (size_t i = 0; i < base; ++i) upper[i] = static_cast<char>(UpCaseChar(static_cast<uint8_t>(component[i])));
+    if (base == 3) {
+        return std::strcmp(upper, "CON") == 0 || std::strcmp(upper, "PRN") == 0 || std::strcmp(upper, "AUX") == 0 ||
+               std::strcmp(upper, "NUL") == 0;
+    }
+    return (std::strncmp(upper, "COM", 3) == 0 || std::strncmp(upper, "LPT", 3) == 0) && upper[3] >= '1' &&
+           upper[3] <= '9';
+}
+
+// Windows drops trailing dots and spaces from a component, so "..." and ". ." are ".." and "."
+// in disguise: a component of dots and spaces alone is refused.
+bool IsDotComponent(const char* component, size_t length) {
+    for (size_t i = 0; i < length; ++i) {
+        if (component[i] != '.' && component[i] != ' ') return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool IsSafeRelativeName(const char* name) {
+    if (name[0] == '\0' || name[0] == '\\' || name[0] == '/') return false;
+    if (std::strchr(name, ':') != nullptr) return false;
+    const char* component = name;
+    for (;;) {
+        const size_t length = std::strcspn(component, "\\/");
+        if (length > 0 && (IsDotComponent(component, length) || IsReservedDeviceName(component, length))) return false;
+        if (component[length] == '\0') return true;
+        component += length + 1;
+    }
+}
+
+bool MakeOutputName(const char* stored_name, char* output_name) {
+    output_name[0] = '\0';
+    char name[kOutputNameSize];
+    const size_t stored_length = strnlen(stored_name, sizeof name - 1);
+    std::memcpy(name, stored_name, stored_length);
+    name[stored_length] = '\0';
+    for (char* p = name; *p != '\0'; ++p) {
+        if (*p == '/') *p = '\\';
+    }
+
+    const char* relative = name;
+    char file_name[256];
+    char extension[256];
+    char joined[kOutputNameSize * 2];
+    if (g_state.keep_paths == 0) {
+        SplitPathParts(name, nullptr, nullptr, file_name, extension);
+        std::strcpy(joined, file_name);
+        std::strcat(joined, extension);
+        relative = joined;
+    } else if (relative[0] == '\\') {
+        ++relative;
+    }
+
+    // Only the lengths count: a name longer than the base path loses as many leading bytes as
+    // the base path and its separator have, whatever they are.
+    const size_t base_length = std::strlen(g_state.base_path);
+    if (base_length > 0 && std::strlen(relative) > base_length) relative += base_length + 1;
+
+    if (!IsSafeRelativeName(relative)) return false;
+    const size_t output_length = std::strlen(g_state.output_path);
+    const size_t relative_length = std::strlen(relative);
+    if (output_length + relative_length > kMaxOutputPath) return false;
+    std::memcpy(output_name, g_state.output_path, output_length);
+    std::memcpy(output_name + output_length, relative, relative_length + 1);
+    return true;
+}
+
+int DecodeToFile(const char* archive_path, const char* output_name) {
+    Stream& input = g_state.input;
+    Stream& output = g_state.output;
+    const Callbacks& callbacks = g_state.callbacks;
+
+    if (!StreamOpen(input, archive_path, "rt")) {
+        SetStatus(kStatusCannotOpen);
+        return -1;
+    }
+    char name[kNameBufferSize + 8];
+    if (FindBeginLine(name, input) != 0) {
+        SetStatus(kStatusBadFormat);
+        StreamClose(input);
+        return -1;
+    }
+
+    const int64_t size = StreamLength(input);
+    const int64_t estimate = EstimateDecodedSize(size);
+    const int64_t step = size / 100;
+    int64_t position = 0;
+    int64_t consumed = 0;
+    int64_t threshold = 0;
+    int64_t since_last = 0;
+
+    if (callbacks.file_name != nullptr) {
+        char notification[kNameBufferSize + 8];
+        MakeNotificationName(name, notification, sizeof notification);
+        callbacks.file_name(callbacks.file_name_user, notification, output_name);
+    }
+    // Decoding a file onto itself would truncate it before a line is read.
+    if (SameFile(archive_path, output_name)) {
+        SetStatus(kStatusCannotOpen);
+        StreamClose(input);
+        return -1;
+    }
+    if (ConfirmReplace(output_name, estimate) != 0) {
+        SetStatus(kStatusReplaceRefused);
+        StreamClose(input);
+        return -1;
+    }
+    OpenOutputFile(output_name, "wb");
+    if (!StreamIsOpen(output)) {
+        SetStatus(kStatusCannotOpen);
+        StreamClose(input);
+        return -1;
+    }
+    if (callbacks.signal != nullptr) callbacks.signal(callbacks.signal_user, size, 2);
+
+    char line[kLineBufferSize + 1];
+    uint8_t data[kDecodeBufferSize];
+    if (ReadFirstDataLine(input, line) != 0) {
+        SetStatus(kStatusBadFormat);
+        StreamClose(input);
+        StreamClose(output);
+        return -1;
+    }
+    for (;;) {
+        const int count = DecodeLine(line, data);
+        if (count < 0) break;  // status 9964 is set
+        if (StreamWrite(output, data, static_cast<size_t>(count)) < static_cast<size_t>(count)) {
+            SetStatus(kStatusWriteFailed);
+            break;
+        }
+        const int64_t now = StreamPosition(input);
+        consumed += now - position;
+        since_last += now - position;
+        position = now;
+        if (consumed > threshold) {
+            if (callbacks.progress != nullptr) {
+                callbacks.progress(callbacks.progress_user, static_cast<int32_t>(consumed * 100 / size),
+                                   static_cast<int32_t>(since_last));
+            }
+            threshold += step;
+            since_last = 0;
+        }
+        const int next = ReadNextDataLine(input, line);
+        if (next == 1) break;
+        if (next < 0) {
+            SetStatus(kStatusBadFormat);
+            break;
+        }
+    }
+    StreamClose(input);
+    // Bytes still in the buffer reach the disk only now; losing them is a failed write too.
+    if (!StreamClose(output) && g_state.status == kStatusOk) SetStatus(kStatusWriteFailed);
+    return 0;
+}
+
+}  // namespace uuarc
+
+using namespace uuarc;
+
+UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list) {
+    SetStatus(kStatusOk);
+    if (list == nullptr || list->head == nullptr) return;
+    char stored_name[kNameBufferSize];
+    int64_t estimate = 0;
+    if (ScanArchiveHeader(g_state.archive_path, stored_name, &estimate) != kStatusOk) {
+        if (g_state.status == kStatusBadFormat) SetStatus(kStatusNotEncoded);
+        return;
+    }
+    if (!MatchFileMaskList(stored_name, list)) return;
+    char output_name[kOutputNameSize];
+    if (!MakeOutputName(stored_name, output_name)) {
+        SetStatus(kStatusCannotOpen);
+        return;
+    }
+    const Callbacks& callbacks = g_state.callbacks;
+    if (callbacks.file_name != nullptr) {
+        char notification[kNameBufferSize + 8];
+        MakeNotificationName(stored_name, notification, sizeof notification);
+        callbacks.file_name(callbacks.file_name_user, notification, output_name);
+    }
+    DecodeToFile(g_state.archive_path, output_name);
+}

@@ -1,0 +1,23 @@
+// extract.h - extraction: decode the one file of the open archive to the host's output path.
+#pragma once
+
+#include <cstddef>
+
+namespace uuarc {
+
+constexpr size_t kOutputNameSize = 264;
+
+// Derives the full output path from the stored name, the keep-paths flag, the base path and the
+// output path into `output_name` (kOutputNameSize bytes). False, with `output_name` empty, when
+// the part taken from the archive is unsafe (empty, rooted, with a drive or stream colon, a "."
+// or ".." component, a device name) or the whole would not fit an output path.
+bool MakeOutputName(const char* stored_name, char* output_name);
+
+// Whether a name taken from an archive may be put under the output path as it is.
+bool IsSafeRelativeName(const char* name);
+
+// Decodes the archive into `output_name`. -1 when decoding does not start (the status says why),
+// 0 once the decoding loop has run, whatever the status then says.
+int DecodeToFile(const char* archive_path, const char* output_name);
+
+}  // namespace uuarc
