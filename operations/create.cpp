@@ -1,0 +1,209 @@
+// create.cpp - CompressFileMaskListArc and the encoder that writes the new file.
+#include "operations/create.h"
+
+#include <cinttypes>
+#include <initializer_list>
+#include <cstdio>
+#include <cstring>
+
+#include "format/alphabet.h"
+#include "format/header.h"
+#include "format/line_codec.h"
+#include "module/module_state.h"
+#include "module/status.h"
+#include "names/strings.h"
+#include "operations/output_file.h"
+
+namespace uuarc {
+
+namespace {
+
+constexpr size_t kBuiltPathSize = 350;
+
+const char kBanner[] = "  Tarvel 4 UU Encoder/Decoder";
+const char kBeginCut[] = "BEGIN----------------------CUT HERE--------------------------\n";
+const char kEndCut[] = "END------------------------CUT HERE--------------------------\n";
+
+// Appends `text` to the string in `buffer` (`size` bytes); false, leaving it cut, when it does
+// not fit.
+bool Append(char* buffer, size_t size, const char* text) {
+    const size_t used = strnlen(buffer, size);
+    const size_t length = std::strlen(text);
+    if (used + length >= size) return false;
+    std::memcpy(buffer + used, text, length + 1);
+    return true;
+}
+
+bool WriteText(Stream& target, const char* text) {
+    const size_t length = std::strlen(text);
+    return StreamWrite(target, text, length) == length;
+}
+
+void ReportProgress(int64_t percent_base, int64_t size, int64_t since_last) {
+    const Callbacks& callbacks = g_state.callbacks;
+    if (callbacks.progress == nullptr) return;
+    callbacks.progress(callbacks.progress_user, static_cast<int32_t>(percent_base * 100 / size),
+                       static_cast<int32_t>(since_last));
+}
+
+}  // namespace
+
+bool IsDirectory(const char* path) {
+    uint32_t attributes = 0;
+    return PathAttributes(path, &attributes) && (attributes & kAttrDirectory) != 0;
+}
+
+void EncodeFileBody(Stream& source, Stream& target, const char* header_name, int64_t progress_step) {
+    const int64_t size = StreamLength(source);
+    char begin_line[kNameBufferSize * 2 + 16];
+    std::snprintf(begin_line, sizeof begin_line, "begin 644 %s\n", header_name);
+    WriteText(target, begin_line);
+
+    EncoderProgress& progress = g_state.encoder;
+    progress.running_total = 0;
+    progress.threshold = progress_step;
+    int64_t since_last = 0;
+
+    uint8_t block[kBytesPerLine];
+    char line[kMaxEncodedLine];
+    for (;;) {
+        const size_t count = StreamRead(source, block, sizeof block);
+        if (count == 0) break;  // the end of the file, or a read error: both end the data
+        std::memset(block + count, 0, sizeof block - count);  // filler of a short last group
+        const int length = EncodeLine(block, line, static_cast<int>(count));
+        if (StreamWrite(target, line, static_cast<size_t>(length)) < static_cast<size_t>(length)) {
+            SetStatus(kStatusWriteFailed);
+            return;
+        }
+        progress.running_total += static_cast<int64_t>(count);
+        since_last += static_cast<int64_t>(count);
+        if (progress.running_total > progress.threshold) {
+            ReportProgress(progress.running_total, size, since_last);
+            progress.threshold += progress_step;
+            since_last = 0;
+        }
+    }
+    const char end[] = {ActiveAlphabet()[0], '\n', 'e', 'n', 'd', '\n', '\0'};
+    WriteText(target, end);
+}
+
+int WriteEncodedFile(const char* source_path, const char* target_path) {
+    Stream& source = g_state.input;
+    Stream& target = g_state.output;
+    const Callbacks& callbacks = g_state.callbacks;
+
+    if (!StreamOpen(source, source_path, "rb")) {
+        SetStatus(kStatusCannotOpen);
+        return -1;
+    }
+    const int64_t size = StreamLength(source);
+    const int64_t estimate = size * 1424 / 1000;
+    const int64_t progress_step = size / 100;
+
+    if (callbacks.file_name != nullptr) callbacks.file_name(callbacks.file_name_user, source_path, target_path);
+    if (ConfirmReplace(target_path, estimate) != 0) {
+        SetStatus(kStatusReplaceRefused);
+        StreamClose(source);
+        return -1;
+    }
+    OpenOutputFile(target_path, "wt");
+    if (!StreamIsOpen(target)) {
+        SetStatus(kStatusCannotOpen);
+        StreamClose(source);
+        return -1;
+    }
+
+    // The name in the header and the begin line: the source's last component, in OEM.
+    char oem_path[kBuiltPathSize];
+    std::snprintf(oem_path, sizeof oem_path, "%s", source_path);
+    AnsiToOem(oem_path);
+    char name[256];
+    char extension[256];
+    SplitPathParts(oem_path, nullptr, nullptr, name, extension);
+    char header_name[512];
+    std::snprintf(header_name, sizeof header_name, "%s%s", name, extension);
+
+    char header[1400];
+    std::snprintf(header, sizeof header,
+                  "\n%12s:  decoded size: %" PRId64 "\n"
+                  "%12s   encoded size: %" PRId64 " (~)\n"
+                  "\n%-12s   section %2d/%-2d%s\n\n",
+                  header_name, size, " ", estimate, header_name, 1, 1, kBanner);
+    WriteText(target, header);
+    WriteText(target, kBeginCut);
+    EncodeFileBody(source, target, header_name, progress_step);
+    WriteText(target, kEndCut);
+
+    // A header or trailer that never reached the disk is a failed write as much as a data line.
+    if (!StreamClose(target) && g_state.status == kStatusOk) SetStatus(kStatusWriteFailed);
+    StreamClose(source);
+    return 0;
+}
+
+void CreateEncodedArchive(const char* source_path, const char* target_path) {
+    SetStatus(kStatusOk);
+    ResetDefaultAlphabet();
+    BuildDecodeTable();
+    if (ProbeArchiveHeader(target_path) == kStatusOk) {
+        SetStatus(kStatusCreateRefused);
+        return;
+    }
+    // A table block that the probe met in the target must not change what is written.
+    ResetDefaultAlphabet();
+    BuildDecodeTable();
+    if (SameFile(source_path, target_path)) {
+        SetStatus(kStatusCreateRefused);
+        return;
+    }
+    WriteEncodedFile(source_path, target_path);
+}
+
+}  // namespace uuarc
+
+using namespace uuarc;
+
+UUARC_API void UUARC_CALL CompressFileMaskListArc(FileMaskList* list) {
+    SetStatus(kStatusOk);
+    if (g_state.new_archive == 0) {
+        SetStatus(kStatusCreateRefused);
+        return;
+    }
+    if (list == nullptr || list->head == nullptr) return;
+    if (list->head->next != nullptr) {
+        SetStatus(kStatusTooManyMasks);
+        return;
+    }
+    const FileMask& mask = *list->head;
+
+    char source_path[kBuiltPathSize] = {};
+    char relative[kBuiltPathSize] = {};
+    if (g_state.source_prefix[0] != '\0' && (g_state.options & kOptionNoSourcePrefix) == 0) {
+        Append(source_path, sizeof source_path, g_state.source_prefix);
+    }
+    bool fits = true;
+    for (char* built : {source_path, relative}) {
+        if (mask.directory != nullptr && mask.directory[0] != '\0') fits &= Append(built, kBuiltPathSize, mask.directory);
+        if (mask.name[0] != '\0') fits &= Append(built, kBuiltPathSize, mask.name);
+        if (mask.extension[0] != '\0') {
+            fits &= Append(built, kBuiltPathSize, ".");
+            fits &= Append(built, kBuiltPathSize, mask.extension);
+        }
+    }
+    // Paths that the platform cannot take are refused before anything is opened or made.
+    if (!fits || std::strlen(source_path) > kMaxOutputPath || std::strlen(g_state.archive_path) > kMaxOutputPath) {
+        SetStatus(kStatusCannotOpen);
+        return;
+    }
+
+    const Callbacks& callbacks = g_state.callbacks;
+    if (callbacks.file_name != nullptr) {
+        char entry_name[kBuiltPathSize + 1] = "\\";
+        Append(entry_name, sizeof entry_name, relative);
+        callbacks.file_name(callbacks.file_name_user, source_path, entry_name);
+    }
+    if (IsDirectory(source_path)) {
+        SetStatus(kStatusSourceIsDirectory);
+        return;
+    }
+    CreateEncodedArchive(source_path, g_state.archive_path);
+}

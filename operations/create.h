@@ -1,0 +1,25 @@
+// create.h - archive creation: one source file becomes a new encoded file (classic alphabet,
+// 45 bytes a line, behind a short text header), with progress reports.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace uuarc {
+
+// True when the path names a directory.
+bool IsDirectory(const char* path);
+
+// Refuses a target that already holds a begin line (or is the source itself), then writes.
+void CreateEncodedArchive(const char* source_path, const char* target_path);
+
+// Opens both files, asks about replacing the target, writes the header, the body and the closing
+// cut line. -1 when it stopped before writing anything (the status says why), 0 once written.
+int WriteEncodedFile(const char* source_path, const char* target_path);
+
+// Writes the begin line, the data lines and the end, reporting progress every `progress_step`
+// source bytes at most once a line. A line not written in full leaves status 101 and ends it.
+void EncodeFileBody(Stream& source, Stream& target, const char* header_name, int64_t progress_step);
+
+}  // namespace uuarc
