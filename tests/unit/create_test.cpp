@@ -112,6 +112,7 @@ TEST_F(Create, LongNameIsWrittenWholeInOem) {
 TEST_F(Create, DefaultAlphabetAfterXxOrTableArchive) {
     Write("xx.uue", "begin 644 x\nh" + std::string(60, '+') + "\nend\n");
     InitArcFile(Win("xx.uue").c_str());
+    SetOutputPath(Win("").c_str());
     FileMaskList list;
     InitFileMaskList(&list);
     AppendFileMask("*.*", &list);

@@ -1,0 +1,152 @@
+// platform.h - everything the module needs of the operating system: buffered file streams with
+// their own text mode, the file services, code-page conversion and the failure hook for tests.
+// One back end implements it per build: platform_win32.cpp or platform_posix.cpp (see
+// CMakeLists.txt); stream.cpp holds the stream logic that both share.
+//
+// Paths handed in here are in Windows syntax and the ANSI code page, as the host speaks them. The
+// POSIX back end maps "\" to "/" and ANSI (code page 1252) to UTF-8 at the file-system boundary;
+// a path that cannot be mapped fails as a failed open does.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct FindData;
+struct FileTime;
+
+namespace uuarc {
+
+// A native file handle or descriptor; kNoHandle when none.
+using FileHandle = intptr_t;
+constexpr FileHandle kNoHandle = -1;
+
+constexpr size_t kStreamBufferSize = 64 * 1024;
+
+// ---- Buffered streams ------------------------------------------------------------------------
+// Modes: "rt" and "wt" (text), "rb" and "wb" (binary). Text reads turn CR LF into LF (also when
+// the pair straddles a buffer refill), keep a lone CR, and stop at the byte 0x1A as at the end of
+// the file. Text writes store each LF as CR LF. Write modes create or truncate the file and never
+// follow a symbolic link (or other reparse point) at the last component of the path: a link there
+// fails the open. Lengths and positions are 64-bit byte offsets of the file on disk.
+//
+// Errors are sticky: once a read or write has failed, StreamFailed() answers true until the
+// stream is closed. At the end of the file a read returns what it got, then 0.
+struct Stream {
+    FileHandle handle = kNoHandle;
+    bool text = false;
+    bool writing = false;
+    bool at_end = false;         // read side: end of file, or 0x1A in text mode
+    bool failed = false;         // sticky error flag
+    int64_t buffer_offset = 0;   // file offset of buffer[0]
+    size_t start = 0;            // read side: next unread byte in buffer
+    size_t end = 0;              // read side: bytes valid in buffer; write side: bytes pending
+    uint8_t buffer[kStreamBufferSize];
+};
+
+// Opens `path` with `mode` into a closed stream. False (stream stays closed) when it cannot.
+bool StreamOpen(Stream& stream, const char* path, const char* mode);
+
+// Flushes what is pending and closes. True when everything written reached the file; false when
+// a write, the flush or the close failed. Closing a closed stream does nothing and answers true.
+bool StreamClose(Stream& stream);
+
+bool StreamIsOpen(const Stream& stream);
+bool StreamFailed(const Stream& stream);
+
+// Reads one line like fgets: at most size - 1 characters, through the LF, then a NUL. Returns the
+// number of characters stored (a NUL byte read from the file counts as one); 0 when nothing was
+// left to read (end of file, 0x1A, or an error). size must be at least 2.
+size_t StreamReadLine(Stream& stream, char* buffer, size_t size);
+
+// Reads up to `count` bytes; returns how many were read, 0 at the end or after an error.
+size_t StreamRead(Stream& stream, void* data, size_t count);
+
+// Writes `count` bytes of the caller's data; returns how many of them were accepted, fewer than
+// `count` only when a write to the file failed (the stream is then failed).
+size_t StreamWrite(Stream& stream, const void* data, size_t count);
+
+// Length of the open file on disk in bytes (pending writes included); -1 when unknown.
+int64_t StreamLength(Stream& stream);
+
+// Read side: file offset of the next byte that a read would return.
+int64_t StreamPosition(const Stream& stream);
+
+// ---- File services ---------------------------------------------------------------------------
+// Win32 attribute bits. The POSIX back end reports a directory as kAttrDirectory, a file without
+// write permission as kAttrReadOnly, any other file as kAttrArchive (or'ed with read-only).
+constexpr uint32_t kAttrReadOnly = 0x01;
+constexpr uint32_t kAttrHidden = 0x02;
+constexpr uint32_t kAttrSystem = 0x04;
+constexpr uint32_t kAttrDirectory = 0x10;
+constexpr uint32_t kAttrArchive = 0x20;
+constexpr uint32_t kAttrNormal = 0x80;
+
+// True when a file or directory exists under the path; no access test. False for "".
+bool PathExists(const char* path);
+
+// The attribute word (GetFileAttributesA); false when the path cannot be queried.
+bool PathAttributes(const char* path, uint32_t* attributes);
+
+// Sets the attribute word (SetFileAttributesA). On POSIX only the read-only bit has an effect:
+// it clears or restores the owner's write permission.
+bool SetPathAttributes(const char* path, uint32_t attributes);
+
+// Creates one directory; false when it cannot (its parent must exist).
+bool MakeDirectory(const char* path);
+
+// The find-data record of an existing file, as FindFirstFileA gives it (then FindClose); false
+// when no file is found. On POSIX the record is synthesized from lstat: times as FILETIME, the
+// file's own name (its last path component, in ANSI) and an empty short name.
+bool FindFile(const char* path, FindData* record);
+
+// The current system time in UTC (GetSystemTimeAsFileTime).
+void SystemTimeAsFileTime(FileTime* time);
+
+// Opens an existing file for reading its times (CreateFileA with GENERIC_READ, FILE_SHARE_READ,
+// OPEN_EXISTING, FILE_ATTRIBUTE_ARCHIVE). kNoHandle when it cannot.
+FileHandle OpenFileForInfo(const char* path);
+
+// The last-write time of the open file, in local time, as DOS date << 16 | DOS time
+// (GetFileTime, FileTimeToLocalFileTime, FileTimeToDosDateTime). False when a step fails.
+bool HandleDosDateTime(FileHandle handle, uint32_t* date_time);
+
+void CloseFileHandle(FileHandle handle);
+
+// True when both paths exist and name the same file (device and inode, or volume serial and
+// file index), however they are spelt.
+bool SameFile(const char* path_a, const char* path_b);
+
+// ---- Code pages ------------------------------------------------------------------------------
+// In place, over the whole NUL-terminated string. Win32: OemToCharA and CharToOemA. POSIX: fixed
+// tables for OEM code page 437 and ANSI code page 1252 that equal what those calls give.
+void OemToAnsi(char* text);
+void AnsiToOem(char* text);
+
+// Whether the byte begins a double-byte character in the ANSI code page (always false on POSIX,
+// whose ANSI code page is 1252).
+bool IsLeadByte(uint8_t byte);
+
+// ---- Failure hook ----------------------------------------------------------------------------
+// The back end reaches the system only through this table, so that a test can replace an entry
+// to make the Nth call fail (see tests/fail_hook.h). Paths here are already native.
+enum class OpenHow { Read, WriteTruncate };
+
+struct SystemCalls {
+    FileHandle (*open)(const char* native_path, OpenHow how);
+    int64_t (*read)(FileHandle handle, void* data, size_t count);          // -1 on error
+    int64_t (*write)(FileHandle handle, const void* data, size_t count);   // -1 on error
+    bool (*close)(FileHandle handle);
+    bool (*set_attributes)(const char* native_path, uint32_t attributes);
+    bool (*make_directory)(const char* native_path);
+    int64_t (*length)(FileHandle handle);                                   // -1 on error
+};
+
+extern SystemCalls g_system;
+
+// For stream.cpp and the back ends: the host's path in the form that g_system takes (POSIX:
+// "\" to "/", code page 1252 to UTF-8; Win32: unchanged). False when it cannot be mapped or does
+// not fit into `size` bytes with its NUL.
+constexpr size_t kNativePathSize = 4096;
+bool NativePath(const char* path, char* native, size_t size);
+
+}  // namespace uuarc

@@ -1,0 +1,252 @@
+// platform_posix.cpp - the POSIX back end of platform.h: descriptors behind g_system, host paths
+// (Windows syntax, code page 1252) mapped to UTF-8, and Win32-shaped answers synthesized from stat.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+#include "module/uuarc.h"
+#include "platform/codepage_tables.h"
+#include "platform/platform.h"
+
+namespace uuarc {
+namespace {
+
+// ---- The system calls behind the failure hook -----------------------------------------------
+
+FileHandle SysOpen(const char* native_path, OpenHow how) {
+    if (how == OpenHow::Read) {
+        int fd;
+        do fd = ::open(native_path, O_RDONLY | O_CLOEXEC);
+        while (fd < 0 && errno == EINTR);
+        if (fd < 0) return kNoHandle;
+        // CreateFileA refuses a directory without backup semantics; so do we, rather than
+        // failing at the first read.
+        struct stat info;
+        if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+            ::close(fd);
+            return kNoHandle;
+        }
+        return fd;
+    }
+    // O_NOFOLLOW refuses a symbolic link at the last component before O_TRUNC can touch what
+    // it points to; a dangling link fails the same way instead of creating its target.
+    int fd;
+    do fd = ::open(native_path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    while (fd < 0 && errno == EINTR);
+    return fd < 0 ? kNoHandle : fd;
+}
+
+int64_t SysRead(FileHandle handle, void* data, size_t count) {
+    ssize_t got;
+    do got = ::read(static_cast<int>(handle), data, count);
+    while (got < 0 && errno == EINTR);
+    return got;
+}
+
+int64_t SysWrite(FileHandle handle, const void* data, size_t count) {
+    ssize_t wrote;
+    do wrote = ::write(static_cast<int>(handle), data, count);
+    while (wrote < 0 && errno == EINTR);
+    return wrote;
+}
+
+// Not retried on EINTR: Linux has released the descriptor by then.
+bool SysClose(FileHandle handle) { return ::close(static_cast<int>(handle)) == 0; }
+
+bool SysSetAttributes(const char* native_path, uint32_t attributes) {
+    struct stat info;
+    if (::stat(native_path, &info) != 0) return false;
+    const mode_t mode = (attributes & kAttrReadOnly) ? (info.st_mode & ~S_IWUSR) : (info.st_mode | S_IWUSR);
+    if ((mode & 07777) == (info.st_mode & 07777)) return true;
+    return ::chmod(native_path, mode & 07777) == 0;
+}
+
+bool SysMakeDirectory(const char* native_path) { return ::mkdir(native_path, 0777) == 0; }
+
+int64_t SysLength(FileHandle handle) {
+    struct stat info;
+    if (::fstat(static_cast<int>(handle), &info) != 0) return -1;
+    return info.st_size;
+}
+
+// ---- Host paths -----------------------------------------------------------------------------
+
+// Code page 1252 at 0x80..0x9F, as Unicode code points; 0 marks the five bytes that code page
+// leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D). From 0xA0 up the byte is its own code point.
+constexpr uint16_t kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,       // 88
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,  // 98
+};
+
+// The find-data time of a stat time: 100 ns ticks since 1601, UTC.
+FileTime ToFileTime(const struct timespec& when) {
+    constexpr int64_t kUnixEpochAsFileTime = 116444736000000000;
+    int64_t ticks = static_cast<int64_t>(when.tv_sec) * 10000000 + when.tv_nsec / 100 + kUnixEpochAsFileTime;
+    if (ticks < 0) ticks = 0;
+    FileTime time;
+    time.low = static_cast<uint32_t>(static_cast<uint64_t>(ticks));
+    time.high = static_cast<uint32_t>(static_cast<uint64_t>(ticks) >> 32);
+    return time;
+}
+
+uint32_t AttributesOf(const struct stat& info) {
+    if (S_ISDIR(info.st_mode)) return kAttrDirectory;
+    return kAttrArchive | ((info.st_mode & S_IWUSR) ? 0 : kAttrReadOnly);
+}
+
+bool NativeStat(const char* path, struct stat* info) {
+    char native[kNativePathSize];
+    return NativePath(path, native, sizeof native) && ::stat(native, info) == 0;
+}
+
+}  // namespace
+
+SystemCalls g_system = {
+    SysOpen, SysRead, SysWrite, SysClose, SysSetAttributes, SysMakeDirectory, SysLength,
+};
+
+bool NativePath(const char* path, char* native, size_t size) {
+    if (path == nullptr || size == 0) return false;
+    size_t used = 0;
+    for (const uint8_t* p = reinterpret_cast<const uint8_t*>(path); *p != 0; ++p) {
+        uint32_t code = *p;
+        if (code == '\\') {
+            code = '/';
+        } else if (code >= 0x80 && code < 0xA0) {
+            code = kCp1252High[code - 0x80];
+            if (code == 0) return false;
+        }
+        const size_t width = code < 0x80 ? 1 : code < 0x800 ? 2 : 3;
+        if (used + width + 1 > size) return false;
+        if (code < 0x80) {
+            native[used++] = static_cast<char>(code);
+        } else if (code < 0x800) {
+            native[used++] = static_cast<char>(0xC0 | (code >> 6));
+            native[used++] = static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            native[used++] = static_cast<char>(0xE0 | (code >> 12));
+            native[used++] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            native[used++] = static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+    native[used] = '\0';
+    return true;
+}
+
+// ---- File services --------------------------------------------------------------------------
+
+bool PathExists(const char* path) {
+    struct stat info;
+    return path != nullptr && path[0] != '\0' && NativeStat(path, &info);
+}
+
+bool PathAttributes(const char* path, uint32_t* attributes) {
+    struct stat info;
+    if (path == nullptr || attributes == nullptr || !NativeStat(path, &info)) return false;
+    *attributes = AttributesOf(info);
+    return true;
+}
+
+bool SetPathAttributes(const char* path, uint32_t attributes) {
+    char native[kNativePathSize];
+    return path != nullptr && NativePath(path, native, sizeof native) &&
+           g_system.set_attributes(native, attributes);
+}
+
+bool MakeDirectory(const char* path) {
+    char native[kNativePathSize];
+    return path != nullptr && NativePath(path, native, sizeof native) && g_system.make_directory(native);
+}
+
+bool FindFile(const char* path, FindData* record) {
+    if (path == nullptr || record == nullptr) return false;
+    // The name is the last component as the host spelt it, so it stays in its code page.
+    const char* name = path;
+    for (const char* p = path; *p != '\0'; ++p) {
+        if (*p == '\\' || *p == '/') name = p + 1;
+    }
+    const size_t name_length = std::strlen(name);
+    if (name_length == 0 || name_length >= sizeof record->file_name) return false;
+
+    char native[kNativePathSize];
+    struct stat info;
+    if (!NativePath(path, native, sizeof native) || ::lstat(native, &info) != 0) return false;
+
+    std::memset(record, 0, sizeof *record);
+    record->attributes = AttributesOf(info);
+    // POSIX keeps no creation time; the status-change time is the nearest it has.
+    record->creation_time = ToFileTime(info.st_ctim);
+    record->last_access_time = ToFileTime(info.st_atim);
+    record->last_write_time = ToFileTime(info.st_mtim);
+    if (!S_ISDIR(info.st_mode)) {
+        const uint64_t size = static_cast<uint64_t>(info.st_size);
+        record->size_high = static_cast<uint32_t>(size >> 32);
+        record->size_low = static_cast<uint32_t>(size);
+    }
+    std::memcpy(record->file_name, name, name_length + 1);
+    return true;
+}
+
+void SystemTimeAsFileTime(FileTime* time) {
+    if (time == nullptr) return;
+    struct timespec now;
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    *time = ToFileTime(now);
+}
+
+FileHandle OpenFileForInfo(const char* path) {
+    char native[kNativePathSize];
+    if (path == nullptr || !NativePath(path, native, sizeof native)) return kNoHandle;
+    return g_system.open(native, OpenHow::Read);
+}
+
+bool HandleDosDateTime(FileHandle handle, uint32_t* date_time) {
+    struct stat info;
+    if (handle == kNoHandle || date_time == nullptr || ::fstat(static_cast<int>(handle), &info) != 0)
+        return false;
+    struct tm local;
+    const time_t when = info.st_mtim.tv_sec;
+    if (::localtime_r(&when, &local) == nullptr) return false;
+    // The DOS date keeps the year in seven bits from 1980, as FileTimeToDosDateTime does.
+    const int year = local.tm_year + 1900;
+    if (year < 1980 || year > 2107) return false;
+    const uint32_t date = static_cast<uint32_t>((year - 1980) << 9 | (local.tm_mon + 1) << 5 | local.tm_mday);
+    const uint32_t time = static_cast<uint32_t>(local.tm_hour << 11 | local.tm_min << 5 | local.tm_sec / 2);
+    *date_time = date << 16 | time;
+    return true;
+}
+
+void CloseFileHandle(FileHandle handle) {
+    if (handle != kNoHandle) g_system.close(handle);
+}
+
+bool SameFile(const char* path_a, const char* path_b) {
+    struct stat a;
+    struct stat b;
+    if (path_a == nullptr || path_b == nullptr || !NativeStat(path_a, &a) || !NativeStat(path_b, &b))
+        return false;
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// ---- Code pages -----------------------------------------------------------------------------
+
+void OemToAnsi(char* text) {
+    if (text == nullptr) return;
+    for (uint8_t* p = reinterpret_cast<uint8_t*>(text); *p != 0; ++p) *p = kOemToAnsi[*p];
+}
+
+void AnsiToOem(char* text) {
+    if (text == nullptr) return;
+    for (uint8_t* p = reinterpret_cast<uint8_t*>(text); *p != 0; ++p) *p = kAnsiToOem[*p];
+}
+
+bool IsLeadByte(uint8_t) { return false; }
+
+}  // namespace uuarc

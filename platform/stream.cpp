@@ -1,0 +1,252 @@
+// stream.cpp - the buffered streams of platform.h and their text mode, shared by both back ends.
+// The system is reached only through g_system, so the failure hook sees every open, read, write
+// and close.
+#include <cstring>
+
+#include "module/uuarc.h"
+#include "platform/platform.h"
+
+namespace uuarc {
+namespace {
+
+constexpr uint8_t kLf = '\n';
+constexpr uint8_t kCr = '\r';
+constexpr uint8_t kTextEnd = 0x1A;  // Ctrl-Z: text ends here as at the end of the file
+
+void ResetStream(Stream& stream) {
+    stream.handle = kNoHandle;
+    stream.text = false;
+    stream.writing = false;
+    stream.at_end = false;
+    stream.failed = false;
+    stream.buffer_offset = 0;
+    stream.start = 0;
+    stream.end = 0;
+}
+
+// ---- Read side ----------------------------------------------------------------------------
+// Invariant: buffer[start, end) are the unread bytes, buffer[0] sits at file offset
+// buffer_offset, so buffer_offset + start is the on-disk offset of the next unread byte.
+
+// Moves the unread bytes (at most one CR when called from the text scan) to the front and reads
+// more after them. False when nothing was added: end of file, 0x1A seen, or an error.
+bool Refill(Stream& stream) {
+    if (stream.at_end || stream.failed) return false;
+    const size_t kept = stream.end - stream.start;
+    if (kept > 0 && stream.start > 0) std::memmove(stream.buffer, stream.buffer + stream.start, kept);
+    stream.buffer_offset += static_cast<int64_t>(stream.start);
+    stream.start = 0;
+    stream.end = kept;
+    const int64_t got = g_system.read(stream.handle, stream.buffer + kept, kStreamBufferSize - kept);
+    if (got < 0) {
+        stream.failed = true;
+        return false;
+    }
+    if (got == 0) {
+        stream.at_end = true;
+        return false;
+    }
+    stream.end += static_cast<size_t>(got);
+    return true;
+}
+
+// Offset in p[0, count) of the first byte that the copy loop must look at: the LF when lines
+// are read, CR and 0x1A in text mode; count when there is none. Each memchr only searches what
+// lies before the earlier finds, so a plain line costs one pass per special byte, no per-byte call.
+size_t FirstSpecial(const uint8_t* p, size_t count, bool text, bool stop_at_lf) {
+    size_t limit = count;
+    if (stop_at_lf) {
+        if (const void* hit = std::memchr(p, kLf, limit)) limit = static_cast<const uint8_t*>(hit) - p;
+    }
+    if (text) {
+        if (const void* hit = std::memchr(p, kCr, limit)) limit = static_cast<const uint8_t*>(hit) - p;
+        if (const void* hit = std::memchr(p, kTextEnd, limit)) limit = static_cast<const uint8_t*>(hit) - p;
+    }
+    return limit;
+}
+
+// Copies up to `room` characters into out, applying the text mode, and stops after a LF when
+// stop_at_lf. A CR LF pair is one character, so it fits when only one place is left; the byte
+// after a CR is looked at even across a refill before the CR is decided on.
+size_t CopyOut(Stream& stream, uint8_t* out, size_t room, bool stop_at_lf) {
+    size_t stored = 0;
+    while (stored < room) {
+        if (stream.start == stream.end && !Refill(stream)) break;
+        const uint8_t* p = stream.buffer + stream.start;
+        const size_t window = (stream.end - stream.start < room - stored) ? stream.end - stream.start
+                                                                          : room - stored;
+        const size_t plain = FirstSpecial(p, window, stream.text, stop_at_lf);
+        std::memcpy(out + stored, p, plain);
+        stored += plain;
+        stream.start += plain;
+        if (plain == window) continue;
+
+        const uint8_t special = p[plain];
+        if (special == kLf) {  // only searched for when stop_at_lf
+            out[stored++] = kLf;
+            ++stream.start;
+            break;
+        }
+        if (special == kTextEnd) {
+            // Left unread, so every later read stops here too.
+            stream.at_end = true;
+            break;
+        }
+        // A CR: it needs the next byte, which may still be in the file.
+        if (stream.start + 1 == stream.end) Refill(stream);
+        if (stream.start + 1 < stream.end && stream.buffer[stream.start + 1] == kLf) {
+            out[stored++] = kLf;
+            stream.start += 2;
+            if (stop_at_lf) break;
+        } else {
+            out[stored++] = kCr;
+            ++stream.start;
+        }
+    }
+    return stored;
+}
+
+bool CanRead(const Stream& stream) {
+    return stream.handle != kNoHandle && !stream.writing && !stream.failed;
+}
+
+// ---- Write side ---------------------------------------------------------------------------
+// buffer[0, end) are pending bytes that go to file offset buffer_offset.
+
+// Writes everything pending, retrying short writes. False (stream failed) when a write fails or
+// makes no progress.
+bool Flush(Stream& stream) {
+    size_t done = 0;
+    while (done < stream.end) {
+        const int64_t wrote = g_system.write(stream.handle, stream.buffer + done, stream.end - done);
+        if (wrote <= 0) {
+            stream.failed = true;
+            return false;
+        }
+        done += static_cast<size_t>(wrote);
+    }
+    stream.buffer_offset += static_cast<int64_t>(stream.end);
+    stream.end = 0;
+    return true;
+}
+
+}  // namespace
+
+bool StreamOpen(Stream& stream, const char* path, const char* mode) {
+    ResetStream(stream);
+    if (path == nullptr || mode == nullptr) return false;
+    if ((mode[0] != 'r' && mode[0] != 'w') || (mode[1] != 't' && mode[1] != 'b') || mode[2] != '\0')
+        return false;
+    char native[kNativePathSize];
+    if (!NativePath(path, native, sizeof native)) return false;
+    const bool writing = mode[0] == 'w';
+    const FileHandle handle = g_system.open(native, writing ? OpenHow::WriteTruncate : OpenHow::Read);
+    if (handle == kNoHandle) return false;
+    stream.handle = handle;
+    stream.writing = writing;
+    stream.text = mode[1] == 't';
+    return true;
+}
+
+bool StreamClose(Stream& stream) {
+    if (stream.handle == kNoHandle) return true;
+    bool ok = !stream.failed;
+    if (stream.writing && ok) ok = Flush(stream);
+    if (!g_system.close(stream.handle)) ok = false;
+    ResetStream(stream);
+    return ok;
+}
+
+bool StreamIsOpen(const Stream& stream) { return stream.handle != kNoHandle; }
+
+bool StreamFailed(const Stream& stream) { return stream.failed; }
+
+size_t StreamReadLine(Stream& stream, char* buffer, size_t size) {
+    if (buffer == nullptr || size == 0) return 0;
+    buffer[0] = '\0';
+    if (size < 2 || !CanRead(stream)) return 0;
+    const size_t stored = CopyOut(stream, reinterpret_cast<uint8_t*>(buffer), size - 1, true);
+    buffer[stored] = '\0';
+    return stored;
+}
+
+size_t StreamRead(Stream& stream, void* data, size_t count) {
+    if (data == nullptr || !CanRead(stream)) return 0;
+    uint8_t* out = static_cast<uint8_t*>(data);
+    if (stream.text) return CopyOut(stream, out, count, false);
+
+    // Binary: what is buffered first; a remainder of a buffer or more goes straight into the
+    // caller's memory, a smaller one through the buffer.
+    size_t stored = 0;
+    while (stored < count) {
+        const size_t want = count - stored;
+        const size_t buffered = stream.end - stream.start;
+        if (buffered == 0 && want >= kStreamBufferSize) {
+            if (stream.at_end || stream.failed) break;
+            stream.buffer_offset += static_cast<int64_t>(stream.end);
+            stream.start = stream.end = 0;
+            const int64_t got = g_system.read(stream.handle, out + stored, want);
+            if (got < 0) stream.failed = true;
+            if (got == 0) stream.at_end = true;
+            if (got <= 0) break;
+            stream.buffer_offset += got;
+            stored += static_cast<size_t>(got);
+            continue;
+        }
+        const size_t room = buffered > 0 && buffered < want ? buffered : want;
+        const size_t got = CopyOut(stream, out + stored, room, false);
+        if (got == 0) break;
+        stored += got;
+    }
+    return stored;
+}
+
+size_t StreamWrite(Stream& stream, const void* data, size_t count) {
+    if (stream.handle == kNoHandle || !stream.writing || stream.failed || data == nullptr) return 0;
+    const uint8_t* in = static_cast<const uint8_t*>(data);
+    // Caller bytes count as accepted once a flush has carried them to the file or the call
+    // ends with them buffered; when a flush fails, only those of earlier flushes are.
+    size_t consumed = 0;
+    size_t accepted = 0;
+    while (consumed < count) {
+        const bool full = stream.end == kStreamBufferSize ||
+                          (stream.text && in[consumed] == kLf && stream.end + 2 > kStreamBufferSize);
+        if (full) {
+            if (!Flush(stream)) return accepted;
+            accepted = consumed;
+        }
+        const size_t space = kStreamBufferSize - stream.end;
+        size_t run = count - consumed < space ? count - consumed : space;
+        if (stream.text) {
+            if (const void* lf = std::memchr(in + consumed, kLf, run)) {
+                run = static_cast<const uint8_t*>(lf) - (in + consumed);
+                if (run == 0) {
+                    stream.buffer[stream.end++] = kCr;
+                    stream.buffer[stream.end++] = kLf;
+                    ++consumed;
+                    continue;
+                }
+            }
+        }
+        std::memcpy(stream.buffer + stream.end, in + consumed, run);
+        stream.end += run;
+        consumed += run;
+    }
+    return count;
+}
+
+int64_t StreamLength(Stream& stream) {
+    if (stream.handle == kNoHandle) return -1;
+    const int64_t on_disk = g_system.length(stream.handle);
+    if (!stream.writing) return on_disk;
+    const int64_t with_pending = stream.buffer_offset + static_cast<int64_t>(stream.end);
+    return on_disk > with_pending ? on_disk : with_pending;
+}
+
+int64_t StreamPosition(const Stream& stream) {
+    if (stream.handle == kNoHandle) return -1;
+    if (stream.writing) return stream.buffer_offset + static_cast<int64_t>(stream.end);
+    return stream.buffer_offset + static_cast<int64_t>(stream.start);
+}
+
+}  // namespace uuarc

@@ -1,0 +1,453 @@
+// platform_test.cpp - the POSIX back end and the shared streams: text mode at buffer and line
+// limits, positions, failures through the hook, path mapping and the Win32-shaped file services.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "module/uuarc.h"
+#include "platform/platform.h"
+#include "tests/fail_hook.h"
+
+namespace uuarc {
+namespace {
+
+constexpr size_t kLongLine = 1 << 17;   // room for any line these tests write
+Stream g_stream;                        // 64 KiB: kept off the test's stack
+
+// Each test runs in a fresh directory of its own, so relative host paths land there.
+class Platform : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(getcwd(old_cwd, sizeof old_cwd), nullptr);
+        const char* tmp = std::getenv("TMPDIR");
+        const std::string pattern = std::string(tmp != nullptr ? tmp : "/tmp") + "/uuarc-platform-XXXXXX";
+        std::strncpy(test_dir, pattern.c_str(), sizeof test_dir - 1);
+        ASSERT_NE(mkdtemp(test_dir), nullptr);
+        ASSERT_EQ(chdir(test_dir), 0);
+    }
+    void TearDown() override {
+        ASSERT_EQ(chdir(old_cwd), 0);
+        std::string command = std::string("chmod -R u+w '") + test_dir + "' && rm -rf '" + test_dir + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+
+    static void WriteRaw(const char* name, const std::string& bytes) {
+        const int fd = open(name, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        close(fd);
+    }
+    static std::string ReadRaw(const char* name) {
+        std::string bytes;
+        const int fd = open(name, O_RDONLY);
+        if (fd < 0) return "<missing>";
+        char chunk[4096];
+        ssize_t got;
+        while ((got = read(fd, chunk, sizeof chunk)) > 0) bytes.append(chunk, static_cast<size_t>(got));
+        close(fd);
+        return bytes;
+    }
+    // All of a stream's lines, read with the given fgets size, each followed by "|".
+    static std::string Lines(const char* name, const char* mode, size_t size) {
+        static Stream stream;
+        static char line[kLongLine];
+        std::string out;
+        EXPECT_TRUE(StreamOpen(stream, name, mode));
+        size_t got;
+        while ((got = StreamReadLine(stream, line, size)) > 0) {
+            EXPECT_EQ(line[got], '\0');
+            out.append(line, got).append("|");
+        }
+        EXPECT_FALSE(StreamFailed(stream));
+        EXPECT_TRUE(StreamClose(stream));
+        return out;
+    }
+
+    char old_cwd[4096];
+    char test_dir[4096];
+};
+
+// ---- Text reads ---------------------------------------------------------------------------
+
+TEST_F(Platform, TextReadTurnsCrLfIntoLfAndKeepsLoneCr) {
+    struct Case { std::string disk, lines; } cases[] = {
+        {"ab\r\ncd\r\n", "ab\n|cd\n|"},
+        {"ab\rcd\n", "ab\rcd\n|"},
+        {"ab\r\r\n", "ab\r\n|"},
+        {"ab\r", "ab\r|"},           // CR at the end of the file stays
+        {"\r\n\r\n", "\n|\n|"},
+        {"no newline", "no newline|"},
+    };
+    for (const Case& c : cases) {
+        WriteRaw("f", c.disk);
+        EXPECT_EQ(Lines("f", "rt", 100), c.lines) << c.disk;
+    }
+    WriteRaw("f", "ab\r\ncd\r\n");
+    EXPECT_EQ(Lines("f", "rb", 100), "ab\r\n|cd\r\n|");
+}
+
+TEST_F(Platform, TextReadJoinsCrLfAcrossBufferRefill) {
+    // The CR is the last byte of the first 64 KiB buffer, its LF the first of the second.
+    std::string disk(kStreamBufferSize - 1, 'x');
+    disk += "\r\nyz\r\n";
+    WriteRaw("f", disk);
+    EXPECT_EQ(Lines("f", "rt", kLongLine), std::string(kStreamBufferSize - 1, 'x') + "\n|yz\n|");
+
+    // Same, but in one StreamRead call, and a lone CR at the boundary.
+    disk[kStreamBufferSize - 1] = '\r';
+    disk[kStreamBufferSize] = 'q';
+    WriteRaw("f", disk);
+    static char data[2 * kStreamBufferSize];
+    ASSERT_TRUE(StreamOpen(g_stream, "f", "rt"));
+    const size_t got = StreamRead(g_stream, data, sizeof data);
+    EXPECT_EQ(std::string(data, got), std::string(kStreamBufferSize - 1, 'x') + "\rqyz\n");
+    EXPECT_TRUE(StreamClose(g_stream));
+}
+
+TEST_F(Platform, CrLfAtTheLineLimitCountsAsOneCharacter) {
+    WriteRaw("f", "abc\r\nd\r\n");
+    EXPECT_EQ(Lines("f", "rt", 5), "abc\n|d\n|");    // the LF is the (size-1)th character
+    EXPECT_EQ(Lines("f", "rt", 4), "abc|\n|d\n|");   // no room for it: it starts the next piece
+    WriteRaw("f", "abcd\rx\n");
+    EXPECT_EQ(Lines("f", "rt", 5), "abcd|\rx\n|");
+}
+
+TEST_F(Platform, LongLineComesInPiecesOfSizeMinusOne) {
+    WriteRaw("f", std::string(100, 'a') + "\n");
+    const std::string piece = std::string(39, 'a') + "|";
+    EXPECT_EQ(Lines("f", "rt", 40), piece + piece + std::string(22, 'a') + "\n|");
+    std::string singles;
+    for (int i = 0; i < 100; ++i) singles += "a|";
+    EXPECT_EQ(Lines("f", "rb", 2), singles + "\n|");   // size 2: one character a call
+}
+
+TEST_F(Platform, ByteSubEndsTextButNotBinary) {
+    WriteRaw("f", "ab\ncd\x1a" "ef\n");
+    EXPECT_EQ(Lines("f", "rt", 100), "ab\n|cd|");
+    EXPECT_EQ(Lines("f", "rb", 100), "ab\n|cd\x1a" "ef\n|");
+    char data[16];
+    ASSERT_TRUE(StreamOpen(g_stream, "f", "rt"));
+    EXPECT_EQ(StreamRead(g_stream, data, sizeof data), 5u);
+    EXPECT_EQ(StreamRead(g_stream, data, sizeof data), 0u);   // and stays ended
+    EXPECT_EQ(StreamReadLine(g_stream, data, sizeof data), 0u);
+    EXPECT_FALSE(StreamFailed(g_stream));
+    StreamClose(g_stream);
+}
+
+TEST_F(Platform, NulBytesAreCountedLineCharacters) {
+    WriteRaw("f", std::string("a\0b\r\n", 5));
+    char line[16];
+    ASSERT_TRUE(StreamOpen(g_stream, "f", "rt"));
+    ASSERT_EQ(StreamReadLine(g_stream, line, sizeof line), 4u);
+    EXPECT_EQ(std::string(line, 5), std::string("a\0b\n\0", 5));
+    StreamClose(g_stream);
+}
+
+TEST_F(Platform, PositionIsTheOnDiskOffsetOfTheNextByte) {
+    std::string disk = "ab\r\ncd\r\n";
+    disk += std::string(kStreamBufferSize - disk.size() - 1, 'x') + "\r\nend";
+    WriteRaw("f", disk);
+    static char line[kLongLine];
+    ASSERT_TRUE(StreamOpen(g_stream, "f", "rt"));
+    EXPECT_EQ(StreamPosition(g_stream), 0);
+    StreamReadLine(g_stream, line, sizeof line);
+    EXPECT_EQ(StreamPosition(g_stream), 4);
+    StreamReadLine(g_stream, line, sizeof line);
+    EXPECT_EQ(StreamPosition(g_stream), 8);
+    StreamReadLine(g_stream, line, sizeof line);   // ends with the CR LF across the refill
+    EXPECT_EQ(StreamPosition(g_stream), static_cast<int64_t>(kStreamBufferSize + 1));
+    EXPECT_EQ(StreamReadLine(g_stream, line, sizeof line), 3u);
+    EXPECT_EQ(StreamPosition(g_stream), static_cast<int64_t>(disk.size()));
+    EXPECT_EQ(StreamLength(g_stream), static_cast<int64_t>(disk.size()));
+    StreamClose(g_stream);
+}
+
+TEST_F(Platform, BinaryReadOfManyBuffersIsExact) {
+    std::string disk;
+    for (int i = 0; i < 300000; ++i) disk += static_cast<char>(i * 7 + i / 256);
+    WriteRaw("f", disk);
+    static char data[300001];
+    ASSERT_TRUE(StreamOpen(g_stream, "f", "rb"));
+    size_t got = StreamRead(g_stream, data, 10);                    // from the buffer
+    got += StreamRead(g_stream, data + got, 200000);                // past it, straight in
+    EXPECT_EQ(StreamPosition(g_stream), static_cast<int64_t>(got));
+    got += StreamRead(g_stream, data + got, sizeof data - got);     // the rest, then the end
+    EXPECT_EQ(got, disk.size());
+    EXPECT_EQ(std::string(data, got), disk);
+    EXPECT_EQ(StreamRead(g_stream, data, 1), 0u);
+    StreamClose(g_stream);
+}
+
+TEST_F(Platform, LengthIsSixtyFourBit) {
+    const int fd = open("sparse", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    const off_t size = (off_t{1} << 32) + 3;   // high word 1, low word 3
+    const bool sized = ftruncate(fd, size) == 0;
+    close(fd);
+    if (!sized) GTEST_SKIP() << "no sparse files here";
+    ASSERT_TRUE(StreamOpen(g_stream, "sparse", "rb"));
+    EXPECT_EQ(StreamLength(g_stream), static_cast<int64_t>(size));
+    StreamClose(g_stream);
+    FindData record;
+    ASSERT_TRUE(FindFile("sparse", &record));
+    EXPECT_EQ(record.size_high, 1u);
+    EXPECT_EQ(record.size_low, 3u);
+}
+
+// ---- Writes and failures ------------------------------------------------------------------
+
+TEST_F(Platform, TextWriteStoresCrLfAndRoundTrips) {
+    ASSERT_TRUE(StreamOpen(g_stream, "t", "wt"));
+    EXPECT_EQ(StreamWrite(g_stream, "a\nb\n\n", 5), 5u);
+    EXPECT_EQ(StreamLength(g_stream), 8);   // pending bytes count
+    EXPECT_TRUE(StreamClose(g_stream));
+    EXPECT_EQ(ReadRaw("t"), "a\r\nb\r\n\r\n");
+
+    // Many buffers' worth, with LFs at every offset relative to the buffer end.
+    std::string text;
+    for (int i = 0; text.size() < 3 * kStreamBufferSize; ++i) text += std::string(i % 97, 'z') + "\n";
+    ASSERT_TRUE(StreamOpen(g_stream, "t", "wt"));
+    EXPECT_EQ(StreamWrite(g_stream, text.data(), text.size()), text.size());
+    EXPECT_TRUE(StreamClose(g_stream));
+    static char back[4 * kStreamBufferSize];
+    ASSERT_TRUE(StreamOpen(g_stream, "t", "rt"));
+    EXPECT_EQ(std::string(back, StreamRead(g_stream, back, sizeof back)), text);
+    StreamClose(g_stream);
+
+    ASSERT_TRUE(StreamOpen(g_stream, "b", "wb"));
+    EXPECT_EQ(StreamWrite(g_stream, "a\nb", 3), 3u);
+    EXPECT_TRUE(StreamClose(g_stream));
+    EXPECT_EQ(ReadRaw("b"), "a\nb");
+}
+
+TEST_F(Platform, FailedWriteIsShortAndSticky) {
+    static char data[3 * kStreamBufferSize];
+    std::memset(data, 'd', sizeof data);
+    ASSERT_TRUE(StreamOpen(g_stream, "w", "wb"));
+    {
+        FailHook<&SystemCalls::write> hook(2, FailMode::Once);
+        // The first buffer reaches the file, the second flush fails: only the first counts.
+        EXPECT_EQ(StreamWrite(g_stream, data, sizeof data), kStreamBufferSize);
+        EXPECT_TRUE(StreamFailed(g_stream));
+        EXPECT_EQ(StreamWrite(g_stream, data, 1), 0u);   // writes would work again; the stream stays failed
+        EXPECT_FALSE(StreamClose(g_stream));
+    }
+    EXPECT_FALSE(StreamFailed(g_stream));
+    EXPECT_EQ(ReadRaw("w").size(), kStreamBufferSize);
+}
+
+TEST_F(Platform, CloseReportsAFailedFlushOrClose) {
+    ASSERT_TRUE(StreamOpen(g_stream, "w", "wt"));
+    EXPECT_EQ(StreamWrite(g_stream, "x\n", 2), 2u);
+    {
+        FailHook<&SystemCalls::write> hook(1, FailMode::FromThenOn);
+        EXPECT_FALSE(StreamClose(g_stream));
+    }
+    EXPECT_FALSE(StreamIsOpen(g_stream));
+    ASSERT_TRUE(StreamOpen(g_stream, "w", "wt"));
+    {
+        FailHook<&SystemCalls::close> hook(1);
+        EXPECT_FALSE(StreamClose(g_stream));
+    }
+    EXPECT_TRUE(StreamClose(g_stream));   // closed already: nothing to do
+}
+
+TEST_F(Platform, FailedReadIsSticky) {
+    WriteRaw("f", std::string(3 * kStreamBufferSize, 'r'));
+    static char data[kStreamBufferSize];
+    ASSERT_TRUE(StreamOpen(g_stream, "f", "rt"));
+    FailHook<&SystemCalls::read> hook(2, FailMode::Once);
+    EXPECT_EQ(StreamRead(g_stream, data, sizeof data), kStreamBufferSize);
+    EXPECT_EQ(StreamReadLine(g_stream, data, sizeof data), 0u);
+    EXPECT_TRUE(StreamFailed(g_stream));
+    EXPECT_EQ(StreamRead(g_stream, data, sizeof data), 0u);
+    EXPECT_EQ(hook.Calls(), 2);   // no further read once failed
+    StreamClose(g_stream);
+}
+
+TEST_F(Platform, FailedOpenLeavesTheStreamClosed) {
+    WriteRaw("f", "x");
+    FailHook<&SystemCalls::open> hook(1);
+    EXPECT_FALSE(StreamOpen(g_stream, "f", "rb"));
+    EXPECT_FALSE(StreamIsOpen(g_stream));
+    EXPECT_FALSE(StreamOpen(g_stream, "f", "r+"));   // and a mode we do not know
+    EXPECT_FALSE(StreamOpen(g_stream, "missing", "rt"));
+}
+
+TEST_F(Platform, WriteOpenRefusesASymbolicLink) {
+    WriteRaw("target", "keep me");
+    ASSERT_EQ(symlink("target", "link"), 0);
+    ASSERT_EQ(symlink("nowhere", "dangling"), 0);
+    EXPECT_FALSE(StreamOpen(g_stream, "link", "wb"));
+    EXPECT_FALSE(StreamOpen(g_stream, "dangling", "wt"));
+    EXPECT_EQ(ReadRaw("target"), "keep me");
+    EXPECT_EQ(ReadRaw("nowhere"), "<missing>");
+    EXPECT_TRUE(StreamOpen(g_stream, "link", "rb"));   // reading through a link is fine
+    StreamClose(g_stream);
+}
+
+// ---- Paths --------------------------------------------------------------------------------
+
+TEST_F(Platform, HostPathsMapToUtf8WithSlashes) {
+    ASSERT_TRUE(MakeDirectory("sub"));
+    EXPECT_FALSE(MakeDirectory("sub"));
+    struct Case { const char* host; const char* disk; } cases[] = {
+        {"sub\\plain.txt", "sub/plain.txt"},
+        {"M\xfcller.txt", "M\xc3\xbcller.txt"},
+        // Euro sign, Y diaeresis, no-break space, y diaeresis.
+        {"sub\\\x80\x9f\xa0\xff", "sub/\xe2\x82\xac\xc5\xb8\xc2\xa0\xc3\xbf"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(StreamOpen(g_stream, c.host, "wb")) << c.disk;
+        EXPECT_TRUE(StreamClose(g_stream));
+        struct stat info;
+        EXPECT_EQ(stat(c.disk, &info), 0) << c.disk;
+        EXPECT_TRUE(PathExists(c.host)) << c.disk;
+    }
+}
+
+TEST_F(Platform, UnmappableOrOverlongPathFailsLikeAFailedOpen) {
+    for (const char* host : {"a\x81", "a\x8d", "a\x8f", "a\x90", "a\x9d"}) {
+        EXPECT_FALSE(StreamOpen(g_stream, host, "wb")) << host;
+        EXPECT_FALSE(MakeDirectory(host));
+        EXPECT_FALSE(PathExists(host));
+        EXPECT_EQ(OpenFileForInfo(host), kNoHandle);
+    }
+    // Every byte 0xE9 takes two bytes in UTF-8: fits as ANSI, not as native.
+    std::string long_path(kNativePathSize / 2 + 10, '\xe9');
+    EXPECT_FALSE(StreamOpen(g_stream, long_path.c_str(), "wb"));
+    EXPECT_FALSE(PathExists(""));
+}
+
+// ---- File services ------------------------------------------------------------------------
+
+TEST_F(Platform, AttributesAndTheReadOnlyBit) {
+    WriteRaw("f", "x");
+    ASSERT_EQ(chmod("f", 0644), 0);
+    ASSERT_EQ(mkdir("d", 0755), 0);
+    uint32_t attributes = 0;
+    ASSERT_TRUE(PathAttributes("f", &attributes));
+    EXPECT_EQ(attributes, kAttrArchive);
+    ASSERT_TRUE(PathAttributes("d", &attributes));
+    EXPECT_EQ(attributes, kAttrDirectory);
+    EXPECT_FALSE(PathAttributes("missing", &attributes));
+
+    ASSERT_TRUE(SetPathAttributes("f", kAttrReadOnly | kAttrHidden));
+    ASSERT_TRUE(PathAttributes("f", &attributes));
+    EXPECT_EQ(attributes, kAttrArchive | kAttrReadOnly);
+    struct stat info;
+    stat("f", &info);
+    EXPECT_EQ(info.st_mode & 0777, 0444u);   // only the owner's write bit went
+    ASSERT_TRUE(SetPathAttributes("f", kAttrArchive));
+    stat("f", &info);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
+    EXPECT_FALSE(SetPathAttributes("missing", kAttrArchive));
+
+    FailHook<&SystemCalls::set_attributes> hook(1);
+    EXPECT_FALSE(SetPathAttributes("f", kAttrReadOnly));
+}
+
+TEST_F(Platform, FindFileSynthesizesTheFindRecord) {
+    ASSERT_EQ(mkdir("d", 0755), 0);
+    WriteRaw("d/M\xc3\xbcller.txt", "12345");
+    const struct timespec times[2] = {{1600000000, 0}, {1700000000, 123456789}};
+    ASSERT_EQ(utimensat(AT_FDCWD, "d/M\xc3\xbcller.txt", times, 0), 0);
+
+    FindData record;
+    std::memset(&record, 0xEE, sizeof record);
+    ASSERT_TRUE(FindFile("d\\M\xfcller.txt", &record));
+    EXPECT_EQ(record.attributes, kAttrArchive);
+    const uint64_t written = 1700000000ull * 10000000 + 1234567 + 116444736000000000ull;
+    EXPECT_EQ(record.last_write_time.low, static_cast<uint32_t>(written));
+    EXPECT_EQ(record.last_write_time.high, static_cast<uint32_t>(written >> 32));
+    const uint64_t accessed = 1600000000ull * 10000000 + 116444736000000000ull;
+    EXPECT_EQ(record.last_access_time.low, static_cast<uint32_t>(accessed));
+    EXPECT_EQ(record.last_access_time.high, static_cast<uint32_t>(accessed >> 32));
+    EXPECT_EQ(record.size_high, 0u);
+    EXPECT_EQ(record.size_low, 5u);
+    EXPECT_EQ(record.reserved0, 0u);
+    EXPECT_EQ(record.reserved1, 0u);
+    EXPECT_STREQ(record.file_name, "M\xfcller.txt");   // the host's spelling, not UTF-8
+    for (char c : record.alternate_name) EXPECT_EQ(c, 0);
+    for (size_t i = std::strlen(record.file_name); i < sizeof record.file_name; ++i)
+        EXPECT_EQ(record.file_name[i], 0);
+
+    ASSERT_TRUE(FindFile("d", &record));
+    EXPECT_EQ(record.attributes, kAttrDirectory);
+    EXPECT_EQ(record.size_low, 0u);
+    EXPECT_FALSE(FindFile("d\\missing", &record));
+    EXPECT_FALSE(FindFile("d\\", &record));
+}
+
+TEST_F(Platform, SystemTimeIsNowAsFileTime) {
+    FileTime now;
+    SystemTimeAsFileTime(&now);
+    const uint64_t ticks = (static_cast<uint64_t>(now.high) << 32) | now.low;
+    const uint64_t expected = static_cast<uint64_t>(time(nullptr)) * 10000000 + 116444736000000000ull;
+    EXPECT_LT(ticks > expected ? ticks - expected : expected - ticks, 50000000u);   // within 5 s
+}
+
+TEST_F(Platform, DosDateTimeIsPackedLocalTime) {
+    WriteRaw("f", "x");
+    struct tm local = {};
+    local.tm_year = 2021 - 1900;
+    local.tm_mon = 2;   // March
+    local.tm_mday = 4;
+    local.tm_hour = 5;
+    local.tm_min = 6;
+    local.tm_sec = 9;   // DOS keeps two-second steps: 9 becomes 4 * 2
+    local.tm_isdst = -1;
+    struct timespec times[2] = {{mktime(&local), 0}, {mktime(&local), 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, "f", times, 0), 0);
+
+    const FileHandle handle = OpenFileForInfo("f");
+    ASSERT_NE(handle, kNoHandle);
+    uint32_t date_time = 0;
+    ASSERT_TRUE(HandleDosDateTime(handle, &date_time));
+    EXPECT_EQ(date_time >> 16, (41u << 9) | (3u << 5) | 4u);
+    EXPECT_EQ(date_time & 0xFFFF, (5u << 11) | (6u << 5) | 4u);
+    CloseFileHandle(handle);
+
+    local.tm_year = 1979 - 1900;
+    times[1].tv_sec = mktime(&local);
+    ASSERT_EQ(utimensat(AT_FDCWD, "f", times, 0), 0);
+    const FileHandle old = OpenFileForInfo("f");
+    ASSERT_NE(old, kNoHandle);
+    EXPECT_FALSE(HandleDosDateTime(old, &date_time));
+    CloseFileHandle(old);
+    EXPECT_EQ(OpenFileForInfo("missing"), kNoHandle);
+}
+
+TEST_F(Platform, SameFileSeesThroughSpellingsAndHardLinks) {
+    ASSERT_EQ(mkdir("dir", 0755), 0);
+    WriteRaw("f", "x");
+    WriteRaw("g", "x");
+    ASSERT_EQ(link("f", "dir/hard"), 0);
+    EXPECT_TRUE(SameFile("dir\\..\\f", "f"));
+    EXPECT_TRUE(SameFile("dir\\hard", ".\\f"));
+    EXPECT_FALSE(SameFile("f", "g"));
+    EXPECT_FALSE(SameFile("f", "missing"));
+    EXPECT_FALSE(SameFile("missing", "missing"));
+}
+
+// ---- Code pages ---------------------------------------------------------------------------
+
+TEST_F(Platform, CodePageConversionIsInPlaceUpToTheNul) {
+    // OEM 437: 0x81 u diaeresis, 0x9A U diaeresis, 0xE1 sharp s; box drawing has no ANSI letter.
+    char text[] = "M\x81ller \x9a\xe1\xc4\0\x81";
+    OemToAnsi(text);
+    EXPECT_EQ(std::string(text, sizeof text - 1), std::string("M\xfcller \xdc\xdf-\0\x81", 12));
+    char ansi[] = "M\xfcller \xdc\xdf";
+    AnsiToOem(ansi);
+    EXPECT_STREQ(ansi, "M\x81ller \x9a\xe1");
+    EXPECT_FALSE(IsLeadByte(0x81));
+}
+
+}  // namespace
+}  // namespace uuarc
