@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# The gate: installs what is missing, then builds and tests every configuration, stopping at the
+# first failure and saying which step failed.
+#   native  - libuuarc.so, the unit suites, the command-line host end to end, the fuzz-corpus replay
+#   asan    - the native suites under AddressSanitizer and UndefinedBehaviorSanitizer
+#   win32   - uuarc.dll and uuarc.exe cross-built; the export check; the Wine suites
+# Usage: scripts/test.sh [native|asan|win32 ...]   (default: all three)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc 2>/dev/null || echo 2)
+steps=("$@")
+[ ${#steps[@]} -gt 0 ] || steps=(native asan win32)
+
+step() { printf '\n==== %s\n' "$*"; }
+fail() { printf '\n**** FAILED: %s\n' "$*" >&2; exit 1; }
+
+# ---- What the suites need, and how it is installed ------------------------------------------
+missing=()
+need() { command -v "$1" >/dev/null 2>&1 || missing+=("$2"); }
+need cmake cmake
+need g++ g++
+need i686-w64-mingw32-g++-posix g++-mingw-w64-i686
+need wine wine
+need uuencode sharutils
+need uuenview uudeview
+need python3 python3
+[ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
+[ -d /usr/src/googletest ] || missing+=(googletest)
+[ -f /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev)
+dpkg -s wine32:i386 >/dev/null 2>&1 || missing+=(wine32:i386)
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" = 0 ]; then
+    step "installing ${missing[*]}"
+    dpkg --add-architecture i386
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
+      fail "apt-get install ${missing[*]}"
+  else
+    fail "missing packages; as root run: dpkg --add-architecture i386 && apt-get update && apt-get install ${missing[*]}"
+  fi
+fi
+
+# ---- Wine: one prefix of our own, its services started once with their output sent nowhere ----
+export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-uuarc}"
+export WINEDEBUG=-all
+start_wine() {
+  step "starting Wine services ($WINEPREFIX)"
+  wineboot -i >/dev/null 2>&1 </dev/null || fail "wineboot"
+}
+
+for s in "${steps[@]}"; do
+  case "$s" in
+    native)
+      step "native: configure and build"
+      cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || fail "native configure"
+      cmake --build build/native -j "$jobs" || fail "native build"
+      step "native: tests"
+      ctest --test-dir build/native --output-on-failure || fail "native tests"
+      ;;
+    asan)
+      step "asan: configure and build"
+      cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DUUARC_SANITIZE=ON >/dev/null || fail "asan configure"
+      cmake --build build/asan -j "$jobs" || fail "asan build"
+      step "asan: tests"
+      ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        ctest --test-dir build/asan --output-on-failure || fail "asan tests"
+      ;;
+    win32)
+      step "win32: configure and build"
+      cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null || fail "win32 configure"
+      cmake --build build/win32 -j "$jobs" || fail "win32 build"
+      start_wine
+      step "win32: export check and Wine suites"
+      ctest --test-dir build/win32 --output-on-failure || fail "win32 tests"
+      ;;
+    *) fail "unknown step $s (native, asan or win32)" ;;
+  esac
+done
+step "all steps passed: ${steps[*]}"
