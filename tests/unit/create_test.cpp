@@ -13,13 +13,6 @@
 namespace uuarc::test {
 namespace {
 
-std::string Bytes(size_t size, unsigned seed = 9) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& byte : bytes) byte = static_cast<char>(random());
-    return bytes;
-}
-
 const char kWorkedExample[] =
     "\r\n"
     "     abc.txt:  decoded size: 3\r\n"
@@ -76,7 +69,7 @@ TEST_F(Create, WorkedExampleByteForByte) {
 
 TEST_F(Create, LineLayoutForBoundarySizes) {
     for (size_t size : {size_t{0}, size_t{45}, size_t{46}}) {
-        Write("src.bin", Bytes(size));
+        Write("src.bin", RandomBytes(size, 9));
         std::remove(Native("t.uue").c_str());
         Run("t.uue", {Win("src.bin")});
         ASSERT_STATUS(0);
@@ -113,11 +106,7 @@ TEST_F(Create, DefaultAlphabetAfterXxOrTableArchive) {
     Write("xx.uue", "begin 644 x\nh" + std::string(60, '+') + "\nend\n");
     InitArcFile(Win("xx.uue").c_str());
     SetOutputPath(Win("").c_str());
-    FileMaskList list;
-    InitFileMaskList(&list);
-    AppendFileMask("*.*", &list);
-    ExtractFileMaskListArc(&list);
-    DoneFileMaskList(&list);
+    WithMasks(ExtractFileMaskListArc, {"*.*"});
     ASSERT_TRUE(g_state.alphabet.xx_mode);
     // A target with a table block but no begin line: the probe reads the table, the writer not.
     std::string table;
@@ -134,12 +123,12 @@ TEST_F(Create, DefaultAlphabetAfterXxOrTableArchive) {
 // ---- Progress ---------------------------------------------------------------------------------
 
 TEST_F(Create, ProgressByThresholdRule) {
-    Write("100.bin", Bytes(100));
+    Write("100.bin", RandomBytes(100, 9));
     Run("100.uue", {Win("100.bin")});
     EXPECT_EQ(Progress(), (std::vector<std::pair<int, int>>{{45, 45}, {90, 45}, {100, 10}}));
 
     g_events.clear();
-    Write("9000.bin", Bytes(9000));
+    Write("9000.bin", RandomBytes(9000, 9));
     Run("9000.uue", {Win("9000.bin")});
     const auto reports = Progress();
     ASSERT_EQ(reports.size(), 99u);  // after lines 3, 5, 7, ... 199
@@ -278,7 +267,7 @@ TEST_F(Create, PlantedLinkAndLongPathsAreRefused) {
 // ---- Failed writes ----------------------------------------------------------------------------
 
 TEST_F(Create, FailedLineWriteStopsBeforeTheEnd) {
-    Write("big.bin", Bytes(200000));
+    Write("big.bin", RandomBytes(200000, 9));
     CreateArcFile(Win("t.uue").c_str());
     {
         FailHook<&SystemCalls::write> hook(2, FailMode::Once);

@@ -15,13 +15,6 @@
 namespace uuarc::test {
 namespace {
 
-std::string Bytes(size_t size, unsigned seed = 7) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& byte : bytes) byte = static_cast<char>(random());
-    return bytes;
-}
-
 class Extract : public ModuleTest {
 protected:
     void SetUp() override {
@@ -157,18 +150,14 @@ TEST_F(Extract, NoBeginLineIsNotEncoded) {
 }
 
 TEST_F(Extract, CallbacksInOrderWithTheirValues) {
-    const std::string payload = Bytes(1000);
+    const std::string payload = RandomBytes(1000, 7);
     const std::string text = "header\r\n" + EncodeClassic(payload, "f.bin");
     Write("a.uue", text);
     InitArcFile(Win("a.uue").c_str());
     SetSetFileNameProc(11, RecordFileName);
     SetSetSignalProc(12, RecordSignal);
     SetSetProgressProc(13, RecordProgress);
-    FileMaskList list;
-    InitFileMaskList(&list);
-    AppendFileMask("*.*", &list);
-    ExtractFileMaskListArc(&list);
-    DoneFileMaskList(&list);
+    WithMasks(ExtractFileMaskListArc, {"*.*"});
     ASSERT_STATUS(0);
     EXPECT_EQ(Read("out/f.bin"), payload);
     const std::string name = "name \\f.bin|" + Win("out") + "\\f.bin";
@@ -205,16 +194,12 @@ TEST_F(Extract, SmallArchiveReportsEveryLine) {
 }
 
 TEST_F(Extract, NoProgressProcedureStillExtracts) {
-    Write("a.uue", EncodeClassic(Bytes(500)));
+    Write("a.uue", EncodeClassic(RandomBytes(500, 7)));
     InitArcFile(Win("a.uue").c_str());
     SetSetProgressProc(0, nullptr);
-    FileMaskList list;
-    InitFileMaskList(&list);
-    AppendFileMask("*.*", &list);
-    ExtractFileMaskListArc(&list);
-    DoneFileMaskList(&list);
+    WithMasks(ExtractFileMaskListArc, {"*.*"});
     EXPECT_STATUS(0);
-    EXPECT_EQ(Read("out/file.bin"), Bytes(500));
+    EXPECT_EQ(Read("out/file.bin"), RandomBytes(500, 7));
 }
 
 // ---- Replace question ---------------------------------------------------------------------------
@@ -255,11 +240,7 @@ TEST_F(Extract, ReadOnlyFileWithoutQuestionCannotBeOpened) {
     Write("out/f.txt", "old");
     chmod(Native("out/f.txt").c_str(), 0444);
     InitArcFile(Win("a.uue").c_str());
-    FileMaskList list;
-    InitFileMaskList(&list);
-    AppendFileMask("*.*", &list);
-    ExtractFileMaskListArc(&list);
-    DoneFileMaskList(&list);
+    WithMasks(ExtractFileMaskListArc, {"*.*"});
     EXPECT_STATUS(5);
     EXPECT_EQ(Read("out/f.txt"), "old");
 }
@@ -276,7 +257,7 @@ TEST_F(Extract, MissingDirectoriesAreCreated) {
 }
 
 TEST_F(Extract, DamagedDataKeepsWhatDecodedBefore) {
-    const std::string payload = Bytes(45 * 12);
+    const std::string payload = RandomBytes(45 * 12, 7);
     std::string text = EncodeClassic(payload);
     // The tenth data line gets a character outside the alphabet.
     size_t at = text.find('\n');
@@ -289,7 +270,7 @@ TEST_F(Extract, DamagedDataKeepsWhatDecodedBefore) {
 }
 
 TEST_F(Extract, MissingEndKeepsCompleteOutput) {
-    const std::string payload = Bytes(200);
+    const std::string payload = RandomBytes(200, 7);
     std::string text = EncodeClassic(payload);
     text.resize(text.find("`\r\nend"));
     Write("a.uue", text);
@@ -307,7 +288,7 @@ TEST_F(Extract, BadFirstLineLeavesEmptyOutput) {
 }
 
 TEST_F(Extract, ShortWriteStopsWithOneHundredOne) {
-    const std::string payload = Bytes(300000);
+    const std::string payload = RandomBytes(300000, 7);
     Write("a.uue", EncodeClassic(payload));
     FailHook<&SystemCalls::write> hook(2, FailMode::FromThenOn);
     Run("a.uue");
@@ -326,11 +307,7 @@ TEST_F(Extract, ArchiveIsNeverItsOwnOutput) {
     Write("out/a.uue", text);
     InitArcFile(Win("out/../out/a.uue").c_str());
     RegisterAll();
-    FileMaskList list;
-    InitFileMaskList(&list);
-    AppendFileMask("*.*", &list);
-    ExtractFileMaskListArc(&list);
-    DoneFileMaskList(&list);
+    WithMasks(ExtractFileMaskListArc, {"*.*"});
     EXPECT_STATUS(5);
     EXPECT_EQ(Read("out/a.uue"), text);
     EXPECT_TRUE(EventsStartingWith("replace").empty());

@@ -46,13 +46,6 @@ protected:
     }
 };
 
-std::string RandomBytes(size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& byte : bytes) byte = static_cast<char>(random());
-    return bytes;
-}
-
 std::string DefaultAlphabetTable() {
     std::string first = "`", second;
     for (int c = 0x21; c <= 0x3F; ++c) first += static_cast<char>(c);

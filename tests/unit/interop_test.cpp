@@ -17,9 +17,7 @@ bool Have(const char* tool) { return std::system((std::string("command -v ") + t
 class Interop : public ModuleTest {
 protected:
     std::string MakeSource(size_t size) {
-        std::mt19937 random(static_cast<unsigned>(size) + 1);
-        std::string bytes(size, '\0');
-        for (char& byte : bytes) byte = static_cast<char>(random());
+        const std::string bytes = RandomBytes(size, static_cast<unsigned>(size) + 1);
         Write("src.bin", bytes);
         return bytes;
     }

@@ -1,7 +1,16 @@
 // test_support.cpp - a reference encoder for the suites, written independently of the module's.
 #include "test_support.h"
 
+#include <random>
+
 namespace uuarc::test {
+
+std::string RandomBytes(size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& byte : bytes) byte = static_cast<char>(random());
+    return bytes;
+}
 
 std::string EncodeClassic(const std::string& bytes, const std::string& name, bool crlf) {
     const std::string eol = crlf ? "\r\n" : "\n";

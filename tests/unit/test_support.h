@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <new>
 #include <string>
@@ -97,6 +98,15 @@ protected:
     }
     bool Exists(const std::string& name) const { return std::filesystem::exists(Native(name)); }
 
+    // Runs ExtractFileMaskListArc or CompressFileMaskListArc on a fresh list of `masks`.
+    static void WithMasks(void(UUARC_CALL* operation)(FileMaskList*), std::initializer_list<std::string> masks) {
+        FileMaskList list;
+        InitFileMaskList(&list);
+        for (const std::string& mask : masks) AppendFileMask(mask.c_str(), &list);
+        operation(&list);
+        DoneFileMaskList(&list);
+    }
+
     static void RegisterAll() {
         SetSetFileNameProc(0, RecordFileName);
         SetSetProgressProc(0, RecordProgress);
@@ -110,6 +120,9 @@ protected:
 // Prints the archive status with a failed expectation.
 #define EXPECT_STATUS(expected) EXPECT_EQ(GetArchiveStatus(), (expected)) << "archive status"
 #define ASSERT_STATUS(expected) ASSERT_EQ(GetArchiveStatus(), (expected)) << "archive status"
+
+// `size` bytes from a generator with a fixed seed.
+std::string RandomBytes(size_t size, unsigned seed);
 
 // The classic encoding of `bytes`, with CR LF line ends and the given name.
 std::string EncodeClassic(const std::string& bytes, const std::string& name = "file.bin", bool crlf = true);
