@@ -454,6 +454,18 @@ void ProgressClear() {
     g_progress.drawn = false;
 }
 
+// Runs an archive operation on a list of one mask, then closes the archive; the archive status.
+uint16_t RunOnOneMask(void(UUARC_CALL* operation)(FileMaskList*), const char* mask) {
+    FileMaskList masks;
+    g_api.InitFileMaskList(&masks);
+    if (g_api.AppendFileMask(mask, &masks) != 0) operation(&masks);
+    const uint16_t status = g_api.GetArchiveStatus();
+    ProgressClear();
+    g_api.DoneFileMaskList(&masks);
+    g_api.DoneArcFile();
+    return status;
+}
+
 void ProgressUpdate(int32_t percent, int32_t bytes) {
     if (!g_progress.enabled) return;
     if (bytes > 0) g_progress.done += bytes;
@@ -845,18 +857,8 @@ int ExtractArchive(const Options& options, const std::string& archive,
     g_api.SetDecompExtraFeatures(&features);
     g_api.SetOutputPath(module_directory.c_str());
 
-    FileMaskList masks;
-    g_api.InitFileMaskList(&masks);
     // "*.*" with no directory selects every stored name, whatever its directories.
-    if (g_api.AppendFileMask("*.*", &masks) == 0) {
-        status = g_api.GetArchiveStatus();
-    } else {
-        g_api.ExtractFileMaskListArc(&masks);
-        status = g_api.GetArchiveStatus();
-    }
-    ProgressClear();
-    g_api.DoneFileMaskList(&masks);
-    g_api.DoneArcFile();
+    status = RunOnOneMask(g_api.ExtractFileMaskListArc, "*.*");
 
     const Operation& op = g_operation;
     std::string target = Printable(op.target_native);
@@ -979,17 +981,7 @@ int CreateArchive(const Options& options) {
     g_operation.progress_label = target;
     g_operation.progress_total = QueryPath(source).size;
     g_api.arOptionsOn(kOptionNoSourcePrefix);
-    FileMaskList masks;
-    g_api.InitFileMaskList(&masks);
-    if (g_api.AppendFileMask(module_source.c_str(), &masks) == 0) {
-        status = g_api.GetArchiveStatus();
-    } else {
-        g_api.CompressFileMaskListArc(&masks);
-        status = g_api.GetArchiveStatus();
-    }
-    ProgressClear();
-    g_api.DoneFileMaskList(&masks);
-    g_api.DoneArcFile();
+    status = RunOnOneMask(g_api.CompressFileMaskListArc, module_source.c_str());
 
     const Operation& op = g_operation;
     if (status == uuarc::kStatusOk) {
