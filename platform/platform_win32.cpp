@@ -113,7 +113,7 @@ bool MakeDirectory(const char* path) { return path != nullptr && g_system.make_d
 
 bool FindFile(const char* path, FindData* record) {
     if (path == nullptr || record == nullptr) return false;
-    WIN32_FIND_DATAA found;
+    WIN32_FIND_DATAA found = {};  // Wine leaves the reserved words unwritten
     const HANDLE search = FindFirstFileA(path, &found);
     if (search == INVALID_HANDLE_VALUE) return false;
     FindClose(search);

@@ -1,0 +1,221 @@
+// exports_test.cpp - uuarc.dll as a host loads it: the export table, the status and option
+// exports, the operations this format does not have, and the registration of callbacks.
+#include <cstring>
+#include <functional>
+
+#include "module_host.h"
+
+namespace uuarc_wine {
+namespace {
+
+using ExportTable = HostTest;
+using StatusWord = HostTest;
+using Options = HostTest;
+
+// ---- The export table -----------------------------------------------------------------------
+
+TEST_F(ExportTable, OrdinalsOneToFortyOneFollowTheNames) {
+    for (int i = 0; i < 41; ++i) {
+        const FARPROC by_name = GetProcAddress(module_, kExportNames[i]);
+        const FARPROC by_ordinal = GetProcAddress(module_, MAKEINTRESOURCEA(i + 1));
+        EXPECT_NE(by_ordinal, nullptr) << "ordinal " << i + 1;
+        EXPECT_EQ(by_ordinal, by_name) << kExportNames[i] << " is not at ordinal " << i + 1;
+    }
+    EXPECT_EQ(GetProcAddress(module_, MAKEINTRESOURCEA(42)), nullptr) << "an export beyond the 41";
+}
+
+TEST_F(ExportTable, StdcallNamesAreNotDecorated) {
+    EXPECT_EQ(GetProcAddress(module_, "_GetArchiveStatus@0"), nullptr);
+    EXPECT_EQ(GetProcAddress(module_, "GetArchiveStatus@0"), nullptr);
+    EXPECT_EQ(GetProcAddress(module_, "AppendFileMask@8"), nullptr);
+}
+
+// ---- Status ---------------------------------------------------------------------------------
+
+TEST_F(StatusWord, FreshModuleStartsAsLoaded) {
+    EXPECT_STATUS(0);
+    EXPECT_EQ(api_.arOptionsAreOn(0x0800), 1);
+    EXPECT_EQ(api_.arOptionsAreOn(0x8000), 0);
+    ArcExtraInfo info;
+    std::memset(&info, 0xA5, sizeof info);
+    api_.GetExtraInfoArc(&info);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&info);
+    for (size_t i = 0; i < sizeof info; ++i) ASSERT_EQ(bytes[i], 0) << "summary byte " << i;
+}
+
+TEST_F(StatusWord, SetArchiveStatusKeepsLow16Bits) {
+    EXPECT_EQ(api_.SetArchiveStatus(0x12345), 0x2345);
+    EXPECT_STATUS(0x2345);
+}
+
+TEST_F(StatusWord, NotSupportedOperationsSet32770) {
+    const struct {
+        const char* name;
+        void(UUARC_CALL* operation)(uint32_t);
+    } cases[] = {
+        {"AddDamageProtXionArc", api_.AddDamageProtXionArc}, {"BuildUnDamagedArc", api_.BuildUnDamagedArc},
+        {"CreateArcSfx2", api_.CreateArcSfx2},               {"CreateDirectoryArc", api_.CreateDirectoryArc},
+        {"CreateExeArc", api_.CreateExeArc},                 {"SetFileCommentsArc", api_.SetFileCommentsArc},
+        {"SetMainCommentArc", api_.SetMainCommentArc},       {"StripDamageProtXionArc", api_.StripDamageProtXionArc},
+        {"TestArc", api_.TestArc},
+    };
+    for (const auto& c : cases) {
+        api_.SetArchiveStatus(1);
+        c.operation(0xDEADBEEF);
+        EXPECT_EQ(Status(), 32770) << c.name;
+    }
+    api_.DeleteFileMaskListArc(0xDEADBEEF);
+    EXPECT_STATUS(9902);
+}
+
+// The exports that never report leave a status set by the host in place.
+TEST_F(StatusWord, BookkeepingExportsLeaveStatusAlone) {
+    uint32_t words[2];
+    FileMaskList masks;
+    ArcFileList list;
+    ArcExtraInfo info;
+    DecompExtraFeatures decomp{};
+    CompExtraFeatures comp{};
+    api_.InitArcFileList(&list);
+    api_.InitFileMaskList(&masks);
+    const std::pair<const char*, std::function<void()>> cases[] = {
+        {"SetCryptKey", [&] { api_.SetCryptKey(1, 2); }},
+        {"SetSetCryptKeyProc", [&] { api_.SetSetCryptKeyProc(1, 2); }},
+        {"GetMainCommentArc", [&] { api_.GetMainCommentArc(words); }},
+        {"InitFileMaskList", [&] { api_.InitFileMaskList(&masks); }},
+        {"AppendFileMask", [&] { api_.AppendFileMask("*.*", &masks); }},
+        {"DoneFileMaskList", [&] { api_.DoneFileMaskList(&masks); }},
+        {"InitArcFileList", [&] { api_.InitArcFileList(&list); }},
+        {"DoneArcFileList", [&] { api_.DoneArcFileList(&list); }},
+        {"GetExtraInfoArc", [&] { api_.GetExtraInfoArc(&info); }},
+        {"DoneArcFile", [&] { api_.DoneArcFile(); }},
+        {"SetOutputPath", [&] { api_.SetOutputPath("x"); }},
+        {"SetDecompExtraFeatures", [&] { api_.SetDecompExtraFeatures(&decomp); }},
+        {"SetCompExtraFeatures", [&] { api_.SetCompExtraFeatures(&comp); }},
+        {"SetSetFileNameProc", [&] { api_.SetSetFileNameProc(1, RecordFileName); }},
+        {"SetSetProgressProc", [&] { api_.SetSetProgressProc(1, RecordProgress); }},
+        {"SetOkToReplaceProc", [&] { api_.SetOkToReplaceProc(1, RecordReplace); }},
+        {"SetSetSignalProc", [&] { api_.SetSetSignalProc(1, RecordSignal); }},
+        {"SetSkipFileProc", [&] { api_.SetSkipFileProc(1, nullptr); }},
+        {"SetSetWarningProc", [&] { api_.SetSetWarningProc(1, nullptr); }},
+        {"SetGetNextDiskProc", [&] { api_.SetGetNextDiskProc(1, nullptr); }},
+        {"SetSetSfxProgressProc", [&] { api_.SetSetSfxProgressProc(1, nullptr); }},
+        {"arOptionsOn", [&] { api_.arOptionsOn(0x0010); }},
+        {"arOptionsOff", [&] { api_.arOptionsOff(0x0010); }},
+        {"arOptionsAreOn", [&] { api_.arOptionsAreOn(0x0010); }},
+    };
+    for (const auto& [name, call] : cases) {
+        api_.SetArchiveStatus(4321);
+        call();
+        EXPECT_EQ(Status(), 4321) << name;
+    }
+}
+
+TEST_F(StatusWord, MainCommentClearsExactlyEightBytes) {
+    uint8_t record[32];
+    std::memset(record, 0xA5, sizeof record);
+    api_.GetMainCommentArc(record + 8);
+    for (size_t i = 0; i < sizeof record; ++i) {
+        EXPECT_EQ(record[i], i >= 8 && i < 16 ? 0x00 : 0xA5) << "byte " << i;
+    }
+}
+
+// ---- Options --------------------------------------------------------------------------------
+
+TEST_F(Options, LockedBitNeverSwitchesOn) {
+    EXPECT_EQ(api_.arOptionsOn(0x8000), 0);
+    EXPECT_EQ(api_.arOptionsAreOn(0x8000), 0);
+    EXPECT_EQ(api_.arOptionsOn(0x8010), 0x0010);
+    EXPECT_EQ(api_.arOptionsAreOn(0x0010), 1);
+    EXPECT_EQ(api_.arOptionsAreOn(0x8000), 0);
+}
+
+TEST_F(Options, AllOffLeavesWordZero) {
+    EXPECT_EQ(api_.arOptionsOff(0xFFFF), 0x8000);
+    for (uint32_t bit = 1; bit <= 0x8000; bit <<= 1) EXPECT_EQ(api_.arOptionsAreOn(bit), 0) << "bit " << bit;
+    EXPECT_EQ(api_.arOptionsAreOn(0), 1);
+}
+
+TEST_F(Options, AreOnNeedsEveryBitOfTheMask) {
+    EXPECT_EQ(api_.arOptionsAreOn(0x0810), 0);
+    api_.arOptionsOn(0x0010);
+    EXPECT_EQ(api_.arOptionsAreOn(0x0810), 1);
+}
+
+TEST_F(Options, OnlyTheLow16BitsCount) {
+    EXPECT_EQ(api_.arOptionsOn(0x10001), 0x0001);
+    EXPECT_EQ(api_.arOptionsAreOn(0x0001), 1);
+}
+
+// ---- Callback registration ------------------------------------------------------------------
+
+// An archive whose extraction makes all four callbacks: the output file exists already.
+class Registration : public HostTest {
+protected:
+    void SetUp() override {
+        HostTest::SetUp();
+        archive_ = WriteArchive("r.uue", "r.bin", PatternBytes(100));
+        WriteBytes(Path("r.bin"), "old");
+    }
+    void ExpectEveryKindWithUser(uint32_t user) const {
+        for (CallKind kind : {CallKind::kFileName, CallKind::kProgress, CallKind::kReplace, CallKind::kSignal}) {
+            const std::vector<HostCall> calls = CallsOf(kind);
+            EXPECT_FALSE(calls.empty()) << "no call of kind " << static_cast<int>(kind);
+            for (const HostCall& call : calls) EXPECT_EQ(call.user, user) << "kind " << static_cast<int>(kind);
+        }
+    }
+    std::string archive_;
+};
+
+TEST_F(Registration, InitArcFileClearsUserWords) {
+    RegisterRecorders(7);
+    api_.InitArcFile(archive_.c_str());
+    ASSERT_STATUS(0);
+    EXPECT_EQ(Extract({"*.*"}), 0);
+    ExpectEveryKindWithUser(0);
+}
+
+TEST_F(Registration, UserWordsDeliveredWhenRegisteredAfterOpening) {
+    api_.InitArcFile(archive_.c_str());
+    RegisterRecorders(7);
+    EXPECT_EQ(Extract({"*.*"}), 0);
+    ExpectEveryKindWithUser(7);
+}
+
+TEST_F(Registration, CreateArcFileClearsUserWords) {
+    RegisterRecorders(9);
+    api_.CreateArcFile(Path("new.uue").c_str());
+    ASSERT_STATUS(0);
+    EXPECT_EQ(Compress({"r.bin"}), 0);
+    ASSERT_FALSE(g_calls.empty());
+    for (const HostCall& call : g_calls) EXPECT_EQ(call.user, 0u);
+}
+
+TEST_F(Registration, NullProcedureStopsProgressCalls) {
+    api_.InitArcFile(archive_.c_str());
+    RegisterRecorders();
+    api_.SetSetProgressProc(0, nullptr);
+    EXPECT_EQ(Extract({"*.*"}), 0);
+    EXPECT_TRUE(ProgressCalls().empty());
+    EXPECT_EQ(ReadBytes(Path("r.bin")), PatternBytes(100));
+}
+
+int g_unused_calls = 0;
+int UUARC_CALL CountUnusedCall() { return ++g_unused_calls; }
+
+TEST_F(Registration, SkipWarningDiskAndSfxProceduresNeverCalled) {
+    g_unused_calls = 0;
+    api_.InitArcFile(archive_.c_str());
+    OtherProc trap = reinterpret_cast<OtherProc>(CountUnusedCall);
+    api_.SetSkipFileProc(1, trap);
+    api_.SetSetWarningProc(2, trap);
+    api_.SetGetNextDiskProc(3, trap);
+    api_.SetSetSfxProgressProc(4, trap);
+    EXPECT_EQ(Extract({"*.*"}), 0);
+    api_.CreateArcFile(Path("new.uue").c_str());
+    EXPECT_EQ(Compress({"r.bin"}), 0);
+    EXPECT_EQ(g_unused_calls, 0);
+}
+
+}  // namespace
+}  // namespace uuarc_wine

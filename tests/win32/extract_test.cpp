@@ -1,0 +1,416 @@
+// extract_test.cpp - ExtractFileMaskListArc on real Win32 files: decoding, the callbacks and
+// their order, the replace question and its records, read-only files, missing directories,
+// keep-paths, hostile stored names and the files that failures leave behind.
+#include <cstring>
+
+#include "module_host.h"
+
+namespace uuarc_wine {
+namespace {
+
+uint64_t Ticks(const FileTime& time) { return static_cast<uint64_t>(time.high) << 32 | time.low; }
+
+uint64_t NowTicks() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return static_cast<uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime;
+}
+
+std::vector<CallKind> Kinds() {
+    std::vector<CallKind> kinds;
+    for (const HostCall& call : g_calls) kinds.push_back(call.kind);
+    return kinds;
+}
+
+// Extraction into <folder>\out\ (which exists) of an archive in the test's folder.
+class Extraction : public HostTest {
+protected:
+    void SetUp() override {
+        HostTest::SetUp();
+        ASSERT_TRUE(CreateDirectoryA(Path("out").c_str(), nullptr));
+        api_.SetOutputPath(Path("out").c_str());
+    }
+    // Writes the archive text, opens it and registers the recorders.
+    std::string Open(const std::string& text, const std::string& relative = "a.uue") {
+        const std::string path = Path(relative);
+        EXPECT_TRUE(WriteBytes(path, text));
+        api_.InitArcFile(path.c_str());
+        EXPECT_EQ(Status(), 0) << "InitArcFile " << path;
+        RegisterRecorders();
+        return path;
+    }
+    void KeepPaths(int32_t keep) const {
+        DecompExtraFeatures record{};
+        record.keep_paths = keep;
+        api_.SetDecompExtraFeatures(&record);
+    }
+};
+
+// ---- Decoding -------------------------------------------------------------------------------
+
+TEST_F(Extraction, ClassicEncodingsDecodeByteIdentical) {
+    const struct {
+        const char* label;
+        char zero;
+        const char* eol;
+        const char* before;
+        const char* after;
+    } variants[] = {
+        {"backquote, LF", '`', "\n", "", ""},
+        {"space for zero, LF", ' ', "\n", "", ""},
+        {"backquote, CR LF", '`', "\r\n", "", ""},
+        {"mail around it", '`', "\r\n", "From: someone\r\nSubject: x\r\n\r\n", "-- \r\nbye\r\n"},
+    };
+    for (const auto& v : variants) {
+        for (size_t size : {0, 1, 2, 3, 44, 45, 46, 1000}) {
+            const std::string data = PatternBytes(size, static_cast<uint32_t>(size));
+            Open(v.before + ClassicUuencode("x", data, v.zero, v.eol) + v.after);
+            EXPECT_EQ(Extract({"*.*"}), 0) << v.label << ", " << size << " bytes";
+            EXPECT_EQ(ReadBytes(Path("out\\x")), data) << v.label << ", " << size << " bytes";
+            DeleteFileA(Path("out\\x").c_str());
+        }
+    }
+}
+
+// ---- Callbacks ------------------------------------------------------------------------------
+
+TEST_F(Extraction, FileNameProcToldTwiceWithSameNames) {
+    Open(ClassicUuencode("f.bin", "hello"));
+    EXPECT_EQ(Extract({"*.*"}), 0);
+    const std::vector<HostCall> names = CallsOf(CallKind::kFileName);
+    ASSERT_EQ(names.size(), 2u);
+    for (const HostCall& call : names) {
+        EXPECT_EQ(call.source, "\\f.bin");
+        EXPECT_EQ(call.target, Path("out\\f.bin"));
+    }
+}
+
+TEST_F(Extraction, CallbackOrderWithExistingOutput) {
+    Open(ClassicUuencode("f.bin", PatternBytes(200)));
+    WriteBytes(Path("out\\f.bin"), "old");
+    EXPECT_EQ(Extract({"*.*"}), 0);
+    const std::vector<CallKind> kinds = Kinds();
+    ASSERT_GE(kinds.size(), 5u);
+    EXPECT_EQ(kinds[0], CallKind::kFileName);
+    EXPECT_EQ(kinds[1], CallKind::kFileName);
+    EXPECT_EQ(kinds[2], CallKind::kReplace);
+    EXPECT_EQ(kinds[3], CallKind::kSignal);
+    for (size_t i = 4; i < kinds.size(); ++i) EXPECT_EQ(kinds[i], CallKind::kProgress) << "call " << i;
+}
+
+TEST_F(Extraction, SignalGetsArchiveLengthAndTwo) {
+    const std::string text = ClassicUuencode("f.bin", PatternBytes(500));
+    Open(text);
+    EXPECT_EQ(Extract({"*.*"}), 0);
+    const std::vector<HostCall> signals = CallsOf(CallKind::kSignal);
+    ASSERT_EQ(signals.size(), 1u);
+    EXPECT_EQ(signals[0].first, static_cast<int64_t>(text.size()));
+    EXPECT_EQ(signals[0].second, 2);
+}
+
+// Below 100 bytes the step is 0: a report after every data line, the zero-length one included.
+// Percent = bytes of the archive read so far * 100 / its length.
+TEST_F(Extraction, SmallArchiveReportsAfterEveryDataLine) {
+    const struct {
+        const char* eol;
+        size_t length;
+        std::vector<std::pair<int64_t, int64_t>> reports;
+    } cases[] = {
+        // "begin 644 p" 12, four one-byte lines of 6, "`" 2, "end" 4: lines end at 18 24 30 36 38.
+        {"\n", 42, {{42, 18}, {57, 6}, {71, 6}, {85, 6}, {90, 2}}},
+        // The same with CR LF: 13, 7 each, 3, 5; lines end at 20 27 34 41 44.
+        {"\r\n", 49, {{40, 20}, {55, 7}, {69, 7}, {83, 7}, {89, 3}}},
+    };
+    for (const auto& c : cases) {
+        std::string text = std::string("begin 644 p") + c.eol;
+        for (const char* line : {"!80``", "!80``", "!80``", "!80``"}) text += std::string(line) + c.eol;
+        text += std::string("`") + c.eol + "end" + c.eol;
+        ASSERT_EQ(text.size(), c.length);
+        Open(text);
+        g_calls.clear();
+        EXPECT_EQ(Extract({"*.*"}), 0);
+        EXPECT_EQ(ProgressCalls(), c.reports) << "line ends " << (c.eol[0] == '\r' ? "CR LF" : "LF");
+        EXPECT_EQ(ReadBytes(Path("out\\p")), "aaaa");
+        DeleteFileA(Path("out\\p").c_str());
+    }
+}
+
+// A 10,000-byte archive, step 100, whose first data line ends at byte 1000: the threshold grows
+// by one step a report, so reports follow on consecutive 63-byte lines until it has caught up
+// (28 of them), and then on every other line.
+TEST_F(Extraction, ThresholdGrowsOneStepPerReport) {
+    const std::string body = ClassicUuencode("f.bin", PatternBytes(100 * 45));
+    const std::string head = FreeText(1000 - 17 - 63);
+    const std::string text = head + body + FreeText(10000 - head.size() - body.size());
+    ASSERT_EQ(text.size(), 10000u);
+    ASSERT_EQ(text.compare(1000 - 63 - 17, 17, "begin 644 f.bin\r\n"), 0);
+    Open(text);
+    EXPECT_EQ(Extract({"*.*"}), 0);
+    const std::vector<std::pair<int64_t, int64_t>> reports = ProgressCalls();
+    ASSERT_GE(reports.size(), 29u);
+    EXPECT_EQ(reports[0], std::make_pair(int64_t{10}, int64_t{1000}));
+    for (int64_t k = 1; k < 28; ++k) {
+        const int64_t position = 1000 + 63 * k;
+        EXPECT_EQ(reports[k], std::make_pair(position * 100 / 10000, int64_t{63})) << "report " << k;
+    }
+    EXPECT_EQ(reports[28], std::make_pair(int64_t{28}, int64_t{126}));
+    EXPECT_LT(reports.back().first, 100);
+}
+
+// ---- The replace question -------------------------------------------------------------------
+
+class Replacing : public Extraction {
+protected:
+    void SetUp() override {
+        Extraction::SetUp();
+        text_ = ClassicUuencode("f.bin", PatternBytes(700));
+        Open(text_);
+        output_ = Path("out\\f.bin");
+        ASSERT_TRUE(WriteBytes(output_, "the old contents"));
+    }
+    std::string text_;
+    std::string output_;
+};
+
+TEST_F(Replacing, ExistingFileRecordIsFindFirstFile) {
+    WIN32_FIND_DATAA expected;
+    const HANDLE search = FindFirstFileA(output_.c_str(), &expected);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    FindClose(search);
+    g_replace_answer = 1;
+    Extract({"*.*"});
+    const std::vector<HostCall> asked = CallsOf(CallKind::kReplace);
+    ASSERT_EQ(asked.size(), 1u);
+    // Field by field: the bytes after each name's terminator are undefined, and so are the
+    // reserved words of a file that is no reparse point (Wine leaves them unwritten).
+    const FindData& existing = asked[0].existing;
+    EXPECT_EQ(existing.attributes, expected.dwFileAttributes);
+    EXPECT_EQ(existing.creation_time.low, expected.ftCreationTime.dwLowDateTime);
+    EXPECT_EQ(existing.creation_time.high, expected.ftCreationTime.dwHighDateTime);
+    EXPECT_EQ(existing.last_access_time.low, expected.ftLastAccessTime.dwLowDateTime);
+    EXPECT_EQ(existing.last_access_time.high, expected.ftLastAccessTime.dwHighDateTime);
+    EXPECT_EQ(existing.last_write_time.low, expected.ftLastWriteTime.dwLowDateTime);
+    EXPECT_EQ(existing.last_write_time.high, expected.ftLastWriteTime.dwHighDateTime);
+    EXPECT_EQ(existing.size_high, expected.nFileSizeHigh);
+    EXPECT_EQ(existing.size_low, expected.nFileSizeLow);
+    EXPECT_STREQ(existing.file_name, expected.cFileName);
+    EXPECT_STREQ(existing.alternate_name, expected.cAlternateFileName);
+    EXPECT_STREQ(existing.file_name, "f.bin");
+    EXPECT_EQ(existing.size_low, 16u);
+}
+
+TEST_F(Replacing, NewFileRecordDescribesOutput) {
+    const uint64_t before = NowTicks();
+    Extract({"*.*"});
+    const uint64_t after = NowTicks();
+    const std::vector<HostCall> asked = CallsOf(CallKind::kReplace);
+    ASSERT_EQ(asked.size(), 1u);
+    const FindData& incoming = asked[0].incoming;
+    EXPECT_EQ(incoming.attributes, 128u);
+    EXPECT_EQ(incoming.size_high, 0u);
+    EXPECT_EQ(incoming.size_low, text_.size() * 10 / 14);
+    EXPECT_EQ(incoming.reserved0, 0u);
+    EXPECT_EQ(incoming.reserved1, 0u);
+    EXPECT_EQ(std::string(incoming.file_name), output_);
+    for (size_t i = 0; i < sizeof incoming.alternate_name; ++i) EXPECT_EQ(incoming.alternate_name[i], 0) << i;
+    EXPECT_EQ(Ticks(incoming.creation_time), Ticks(incoming.last_write_time));
+    EXPECT_EQ(Ticks(incoming.last_access_time), Ticks(incoming.last_write_time));
+    const uint64_t second = 10000000;
+    EXPECT_GE(Ticks(incoming.last_write_time) + second, before);
+    EXPECT_LE(Ticks(incoming.last_write_time), after + second);
+}
+
+TEST_F(Replacing, RefusalKeepsExistingFileByteForByte) {
+    g_replace_answer = 3;
+    EXPECT_EQ(Extract({"*.*"}), 2926);
+    EXPECT_EQ(ReadBytes(output_), "the old contents");
+    EXPECT_TRUE(CallsOf(CallKind::kSignal).empty());
+    EXPECT_TRUE(ProgressCalls().empty());
+}
+
+TEST_F(Replacing, ReadOnlyFileResetToArchiveAndOverwrittenAfterConsent) {
+    ASSERT_TRUE(SetFileAttributesA(output_.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    g_replace_answer = 0;
+    EXPECT_EQ(Extract({"*.*"}), 0);
+    EXPECT_EQ(CallsOf(CallKind::kReplace).size(), 1u);
+    EXPECT_EQ(Attributes(output_), static_cast<uint32_t>(FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_EQ(ReadBytes(output_), PatternBytes(700));
+}
+
+// Nobody agreed, so the attributes stay and the open fails. A Wine running as root writes to
+// read-only files all the same; then only the kept attributes can be checked.
+TEST_F(Replacing, ReadOnlyFileWithoutQuestionKeepsAttributesAndFails) {
+    ASSERT_TRUE(SetFileAttributesA(output_.c_str(), FILE_ATTRIBUTE_READONLY));
+    const HANDLE probe = CreateFileA(output_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const bool read_only_enforced = probe == INVALID_HANDLE_VALUE;
+    if (!read_only_enforced) CloseHandle(probe);
+    api_.SetOkToReplaceProc(0, nullptr);
+    const uint16_t status = Extract({"*.*"});
+    EXPECT_TRUE(Attributes(output_) & FILE_ATTRIBUTE_READONLY);
+    if (!read_only_enforced) GTEST_SKIP() << "this Wine lets a read-only file be opened for writing (running as root?)";
+    EXPECT_EQ(status, 5);
+    EXPECT_EQ(ReadBytes(output_), "the old contents");
+}
+
+TEST_F(Replacing, ExistingFileReplacedWithoutQuestionWhenNoProcedure) {
+    api_.SetOkToReplaceProc(0, nullptr);
+    EXPECT_EQ(Extract({"*.*"}), 0);
+    EXPECT_TRUE(CallsOf(CallKind::kReplace).empty());
+    EXPECT_EQ(ReadBytes(output_), PatternBytes(700));
+}
+
+// ---- Output names and directories -----------------------------------------------------------
+
+TEST_F(Extraction, MissingDirectoriesCreatedOnTheWay) {
+    KeepPaths(1);
+    api_.SetOutputPath(Path("new\\deeper").c_str());
+    Open(ClassicUuencode("a/b/f.bin", "walked"));
+    EXPECT_EQ(Extract({"*.*"}), 0);
+    EXPECT_EQ(ReadBytes(Path("new\\deeper\\a\\b\\f.bin")), "walked");
+}
+
+TEST_F(Extraction, KeepPathsOnAndOff) {
+    const struct {
+        const char* stored;
+        int32_t keep;
+        const char* relative;
+    } cases[] = {
+        {"dir/sub/file.txt", 0, "file.txt"},
+        {"dir/sub/file.txt", 1, "dir\\sub\\file.txt"},
+        {"\\dir\\file", 1, "dir\\file"},
+        {"\\abs", 1, "abs"},
+        {"C:\\dir\\f.txt", 0, "f.txt"},
+    };
+    for (const auto& c : cases) {
+        KeepPaths(c.keep);
+        Open(ClassicUuencode(c.stored, "kept"));
+        g_calls.clear();
+        EXPECT_EQ(Extract({"*.*"}), 0) << c.stored;
+        const std::vector<HostCall> names = CallsOf(CallKind::kFileName);
+        ASSERT_FALSE(names.empty()) << c.stored;
+        EXPECT_EQ(names[0].target, Path("out\\") + c.relative) << c.stored << ", keep-paths " << c.keep;
+        EXPECT_EQ(ReadBytes(Path("out\\") + c.relative), "kept") << c.stored;
+    }
+}
+
+// A hostile name must not reach outside the output directory, a drive, a stream or a device.
+TEST_F(Extraction, UnsafeStoredNamesRefusedBeforeAnything) {
+    ASSERT_TRUE(CreateDirectoryA(Path("o1").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(Path("o1\\o2").c_str(), nullptr));
+    api_.SetOutputPath(Path("o1\\o2").c_str());
+    const struct {
+        const char* stored;
+        int32_t keep;
+    } cases[] = {
+        {"..\\..\\x", 1}, {"../../x", 1},  {"dir/../../x", 1}, {"C:x", 1},       {"C:\\x", 1},
+        {"a.txt:s", 0},   {"a.txt:s", 1},  {"nul.txt", 0},     {"NUL", 1},       {"com1.log", 0},
+        {"sub/aux.c", 1}, {"\\\\abs", 1},  {"./x", 1},
+    };
+    for (const auto& c : cases) {
+        KeepPaths(c.keep);
+        Open(ClassicUuencode(c.stored, "hostile"), "h.uue");
+        g_calls.clear();
+        EXPECT_EQ(Extract({"*.*"}), 5) << c.stored << ", keep-paths " << c.keep;
+        EXPECT_TRUE(g_calls.empty()) << c.stored << ": a callback before the refusal";
+        EXPECT_EQ(FolderNames(Path("o1\\o2")), std::vector<std::string>{}) << c.stored;
+        EXPECT_EQ(FolderNames(Path("o1")), std::vector<std::string>{"o2"}) << c.stored;
+        EXPECT_EQ(FolderNames(folder_.substr(0, folder_.size() - 1)).size(), 3u) << c.stored << ": h.uue, o1, out only";
+        EXPECT_FALSE(PathExists("C:\\x") || PathExists("C:\\abs")) << c.stored;
+    }
+}
+
+// 259 bytes is the longest path Windows takes; one more is refused before anything is made.
+TEST_F(Extraction, OutputNameOf260BytesRefused) {
+    const std::string stored(60, 'n');
+    for (size_t length : {259, 260}) {
+        const std::string directory = Path("long\\") + std::string(length - Path("long\\").size() - 1 - stored.size(), 'd');
+        ASSERT_EQ(directory.size() + 1 + stored.size(), length);
+        api_.SetOutputPath(directory.c_str());
+        Open(ClassicUuencode(stored, "long"));
+        g_calls.clear();
+        const uint16_t status = Extract({"*.*"});
+        if (length == 259) {
+            EXPECT_EQ(status, 0) << length;
+            EXPECT_EQ(ReadBytes(directory + "\\" + stored), "long");
+        } else {
+            EXPECT_EQ(status, 5) << length;
+            EXPECT_TRUE(g_calls.empty());
+            EXPECT_FALSE(PathExists(directory));
+        }
+    }
+}
+
+TEST_F(Extraction, OntoTheArchiveItselfRefused) {
+    // The output path is the test's folder, spelt three ways.
+    const struct {
+        const char* stored;
+        const char* output_path;  // under the test's folder
+    } cases[] = {
+        {"self.uue", ""},
+        {"SELF.UUE", ""},
+        {"self.uue", "out\\.."},
+    };
+    for (const auto& c : cases) {
+        api_.SetOutputPath((folder_ + c.output_path).c_str());
+        const std::string archive = Open(ClassicUuencode(c.stored, PatternBytes(100)), "self.uue");
+        const std::string before = ReadBytes(archive);
+        EXPECT_EQ(Extract({"*.*"}), 5) << c.stored << " into '" << c.output_path << "'";
+        EXPECT_EQ(ReadBytes(archive), before) << c.stored;
+        EXPECT_TRUE(CallsOf(CallKind::kReplace).empty());
+    }
+}
+
+TEST_F(Extraction, OemStoredNameUsedForCallbacksAndOutput) {
+    if (GetOEMCP() != 437 || GetACP() != 1252) {
+        GTEST_SKIP() << "needs OEM code page 437 and ANSI code page 1252, have " << GetOEMCP() << " / " << GetACP();
+    }
+    Open(ClassicUuencode("\x81" "ber.bin", "umlaut"));
+    EXPECT_EQ(Extract({"*.*"}), 0);
+    const std::string ansi = "\xFC" "ber.bin";
+    for (const HostCall& call : CallsOf(CallKind::kFileName)) {
+        EXPECT_EQ(call.source, "\\" + ansi);
+        EXPECT_EQ(call.target, Path("out\\") + ansi);
+    }
+    EXPECT_EQ(ReadBytes(Path("out\\") + ansi), "umlaut");
+}
+
+// ---- Requests that write nothing, and damaged archives --------------------------------------
+
+TEST_F(Extraction, EmptyOrUnselectingMaskListDoesNothing) {
+    Open(ClassicUuencode("f.bin", "abc"));
+    EXPECT_EQ(Extract({}), 0);
+    EXPECT_EQ(Extract({"*.doc"}), 0);
+    EXPECT_TRUE(g_calls.empty());
+    EXPECT_TRUE(FolderNames(Path("out")).empty());
+}
+
+TEST_F(Extraction, ArchiveWithoutBeginLineIs9974) {
+    const std::string archive = Open(ClassicUuencode("f.bin", "abc"));
+    WriteBytes(archive, "the begin line is gone\r\n");
+    EXPECT_EQ(Extract({"*.*"}), 9974);
+    EXPECT_TRUE(g_calls.empty());
+    EXPECT_TRUE(FolderNames(Path("out")).empty());
+}
+
+TEST_F(Extraction, BadCharacterInTenthLineKeepsNineLines) {
+    const std::string data = PatternBytes(20 * 45);
+    std::string text = ClassicUuencode("f.bin", data);
+    size_t line_start = text.find("\r\n") + 2;  // the first data line
+    for (int line = 1; line < 10; ++line) line_start = text.find("\r\n", line_start) + 2;
+    text[line_start + 5] = 'a';  // lower case is outside the default alphabet
+    Open(text);
+    EXPECT_EQ(Extract({"*.*"}), 9964);
+    EXPECT_EQ(ReadBytes(Path("out\\f.bin")), data.substr(0, 9 * 45));
+}
+
+TEST_F(Extraction, MissingEndLineKeepsEveryDecodedLine) {
+    const std::string data = PatternBytes(300);
+    std::string text = ClassicUuencode("f.bin", data);
+    text.erase(text.rfind("`\r\nend\r\n"));
+    Open(text);
+    EXPECT_EQ(Extract({"*.*"}), 9964);
+    EXPECT_EQ(ReadBytes(Path("out\\f.bin")), data);
+}
+
+}  // namespace
+}  // namespace uuarc_wine

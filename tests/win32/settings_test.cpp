@@ -1,0 +1,230 @@
+// settings_test.cpp - the host's settings (output path, feature records, source prefix) and the
+// file-name mask lists, seen through the names that extraction and creation report and use.
+#include <cstring>
+
+#include "module_host.h"
+
+namespace uuarc_wine {
+namespace {
+
+// An archive in the test's folder whose stored name each test chooses; the target of the first
+// SetFileNameProc call shows the output name that the settings produced.
+class Settings : public HostTest {
+protected:
+    std::string TargetFor(const std::string& stored_name) {
+        g_calls.clear();
+        api_.InitArcFile(WriteArchive("s.uue", stored_name, "abc").c_str());
+        RegisterRecorders();
+        const uint16_t status = Extract({"*.*"});
+        EXPECT_EQ(status, 0) << stored_name;
+        const std::vector<HostCall> names = CallsOf(CallKind::kFileName);
+        return names.empty() ? "<no SetFileNameProc call>" : names.front().target;
+    }
+    void SetDecomp(int32_t keep_paths, const std::string& base, const std::string& output) const {
+        DecompExtraFeatures record{};
+        record.keep_paths = keep_paths;
+        std::strcpy(record.base_path, base.c_str());
+        std::strcpy(record.output_path, output.c_str());
+        api_.SetDecompExtraFeatures(&record);
+    }
+    void SetComp(const std::string& base, const std::string& prefix) const {
+        CompExtraFeatures record{};
+        std::strcpy(record.base_path, base.c_str());
+        std::strcpy(record.source_prefix, prefix.c_str());
+        api_.SetCompExtraFeatures(&record);
+    }
+};
+
+TEST_F(Settings, OutputPathGetsTrailingBackslash) {
+    ASSERT_EQ(folder_.rfind("C:", 0), 0u) << "the temporary folder must be on drive C: " << folder_;
+    CreateDirectoryA(Path("out").c_str(), nullptr);
+    // The test's folder is the current directory, on drive C:, so C:f.bin and f.bin land in it.
+    const struct {
+        std::string output_path;
+        std::string target;
+        std::string lands_in;
+    } cases[] = {
+        {Path("out"), Path("out\\f.bin"), Path("out\\f.bin")},
+        {Path("out\\"), Path("out\\f.bin"), Path("out\\f.bin")},
+        {"C:", "C:f.bin", Path("f.bin")},
+        {"", "f.bin", Path("f.bin")},
+    };
+    for (const auto& c : cases) {
+        api_.SetOutputPath(c.output_path.c_str());
+        EXPECT_EQ(TargetFor("f.bin"), c.target) << "output path '" << c.output_path << "'";
+        EXPECT_EQ(ReadBytes(c.lands_in), "abc") << c.lands_in;
+        DeleteFileA(c.lands_in.c_str());
+    }
+}
+
+TEST_F(Settings, DecompEmptyStringsChangeOnlyKeepPaths) {
+    api_.SetOutputPath(Path("out").c_str());
+    SetDecomp(1, "", "");
+    EXPECT_EQ(TargetFor("d/f.bin"), Path("out\\d\\f.bin"));
+}
+
+TEST_F(Settings, DecompOutputPathAt1104GetsBackslash) {
+    SetDecomp(0, "", Path("x"));
+    EXPECT_EQ(TargetFor("f.bin"), Path("x\\f.bin"));
+}
+
+TEST_F(Settings, KeepPathsSwitchesOffAgain) {
+    api_.SetOutputPath(Path("out").c_str());
+    SetDecomp(1, "", "");
+    EXPECT_EQ(TargetFor("d/f.bin"), Path("out\\d\\f.bin"));
+    SetDecomp(0, "", "");
+    EXPECT_EQ(TargetFor("d/f.bin"), Path("out\\f.bin"));
+}
+
+// Both records write the one base path that extraction cuts from stored names.
+TEST_F(Settings, BasePathFromDecompRecordCutsStoredName) {
+    api_.SetOutputPath(Path("out").c_str());
+    SetDecomp(1, "dir", "");
+    EXPECT_EQ(TargetFor("dir/sub/f.bin"), Path("out\\sub\\f.bin"));
+}
+
+TEST_F(Settings, BasePathFromCompRecordCutsStoredName) {
+    api_.SetOutputPath(Path("out").c_str());
+    SetDecomp(1, "", "");
+    SetComp("dir", "");
+    EXPECT_EQ(TargetFor("dir/sub/f.bin"), Path("out\\sub\\f.bin"));
+}
+
+// The source prefix shows in the first SetFileNameProc call of a creation; no source exists, so
+// the creation stops there with status 5.
+TEST_F(Settings, SourcePrefixAt1168) {
+    const struct {
+        std::string prefix;
+        bool prefix_off;  // option bit 0x0010
+        std::string source;
+    } cases[] = {
+        {Path("src"), false, Path("src\\abc.txt")},
+        {"C:\\src\\", false, "C:\\src\\\\abc.txt"},
+        {"C:\\", false, "C:\\abc.txt"},
+        {"ab", false, "ababc.txt"},
+        {Path("src"), true, "abc.txt"},
+    };
+    for (const auto& c : cases) {
+        SetComp("", c.prefix);
+        if (c.prefix_off) api_.arOptionsOn(0x0010);
+        api_.CreateArcFile(Path("t.uue").c_str());
+        RegisterRecorders();
+        g_calls.clear();
+        EXPECT_EQ(Compress({"abc.txt"}), 5) << c.prefix;
+        ASSERT_EQ(g_calls.size(), 1u) << c.prefix;
+        EXPECT_EQ(g_calls[0].source, c.source) << "prefix '" << c.prefix << "'";
+        EXPECT_EQ(g_calls[0].target, "\\abc.txt");
+    }
+    EXPECT_FALSE(PathExists(Path("t.uue")));
+}
+
+// ---- Mask lists -----------------------------------------------------------------------------
+
+using Masks = HostTest;
+
+TEST_F(Masks, NodeHoldsDirectoryNameAndExtension) {
+    const struct {
+        const char* mask;
+        const char* directory;
+        const char* name;
+        const char* extension;
+    } cases[] = {
+        {"C:/DATA/*.DOC", "C:\\DATA\\", "*", "DOC"},  {"C:\\DATA\\REPORT.TXT", "C:\\DATA\\", "REPORT", "TXT"},
+        {"NOTES", "", "NOTES", ""},                   {"ARCHIVE.TAR.GZ", "", "ARCHIVE.TAR", "GZ"},
+        {"c:\\data\\*.txt", "c:\\data\\", "*", "txt"}, {"C:*.TXT", "C:", "*", "TXT"},
+        {"\\DOCS\\*.TXT", "\\DOCS\\", "*", "TXT"},
+    };
+    for (const auto& c : cases) {
+        FileMaskList list;
+        api_.InitFileMaskList(&list);
+        EXPECT_EQ(api_.AppendFileMask(c.mask, &list), 1) << c.mask;
+        ASSERT_NE(list.head, nullptr) << c.mask;
+        EXPECT_EQ(list.tail, list.head);
+        const FileMask& node = *list.head;
+        ASSERT_NE(node.directory, nullptr) << c.mask;
+        EXPECT_STREQ(node.directory, c.directory) << c.mask;
+        EXPECT_STREQ(node.name, c.name) << c.mask;
+        EXPECT_STREQ(node.extension, c.extension) << c.mask;
+        EXPECT_EQ(node.next, nullptr);
+        api_.DoneFileMaskList(&list);
+    }
+}
+
+TEST_F(Masks, AppendLinksAtTailAndDoneRestarts) {
+    FileMaskList list;
+    api_.InitFileMaskList(&list);
+    for (const char* mask : {"A.TXT", "B.TXT", "C.TXT"}) ASSERT_EQ(api_.AppendFileMask(mask, &list), 1);
+    ASSERT_NE(list.head, nullptr);
+    ASSERT_NE(list.head->next, nullptr);
+    ASSERT_NE(list.head->next->next, nullptr);
+    EXPECT_STREQ(list.head->name, "A");
+    EXPECT_STREQ(list.head->next->name, "B");
+    EXPECT_EQ(list.tail, list.head->next->next);
+    EXPECT_STREQ(list.tail->name, "C");
+    EXPECT_EQ(list.tail->next, nullptr);
+    api_.DoneFileMaskList(&list);
+    EXPECT_EQ(list.head, nullptr);
+    EXPECT_EQ(list.tail, nullptr);
+    ASSERT_EQ(api_.AppendFileMask("D.TXT", &list), 1);
+    EXPECT_NE(list.head, nullptr);
+    EXPECT_EQ(list.tail, list.head);
+    api_.DoneFileMaskList(&list);
+}
+
+TEST_F(Masks, OverlongMaskRefusedListAndStatusKept) {
+    FileMaskList list;
+    api_.InitFileMaskList(&list);
+    ASSERT_EQ(api_.AppendFileMask("A.TXT", &list), 1);
+    FileMask* const only = list.head;
+    api_.SetArchiveStatus(77);
+    const std::string overlong(300, 'x');
+    EXPECT_EQ(api_.AppendFileMask(overlong.c_str(), &list), 0);
+    EXPECT_EQ(list.head, only);
+    EXPECT_EQ(list.tail, only);
+    EXPECT_EQ(only->next, nullptr);
+    EXPECT_STATUS(77);
+    api_.DoneFileMaskList(&list);
+}
+
+// Whether an extraction with these masks writes the stored name (keep-paths off, so the output
+// is the bare name in the test's folder).
+TEST_F(Masks, SelectionOfStoredName) {
+    const struct {
+        const char* stored;
+        std::initializer_list<const char*> masks;
+        bool selected;
+    } cases[] = {
+        {"README.TXT", {"*.*"}, true},
+        {"FILE", {"*.*"}, true},
+        {"SUB/README.TXT", {"*.*"}, true},
+        {"readme.txt", {"*.TXT"}, true},
+        {"README.TX", {"*.txt"}, false},
+        {"SUB/README.TXT", {"*.txt"}, false},
+        {"FILE", {"*"}, true},
+        {"FILE.TXT", {"*"}, false},
+        {"README.TXT", {"READ*.TXT"}, false},
+        {"README.TXT", {"R?ADME.TXT"}, true},
+        {"RADME.TXT", {"R?ADME.TXT"}, false},
+        {"DOCS/SUB/B.TXT", {"DOCS\\*.*"}, true},
+        {"OTHER/A.TXT", {"DOCS\\*.*"}, false},
+        {"OTHER/DOCS/A.TXT", {"DOCS\\*.*"}, false},
+        {"DOCS/SUB/A.TXT", {"DOCS\\*.TXT"}, false},
+        {"C:/DATA/X.TXT", {"c:\\data\\*.txt"}, true},
+        {"README.TXT", {"A.DOC", "B.*", "*.TXT"}, true},
+        {"README.TXT", {"A.DOC", "B.*"}, false},
+    };
+    for (const auto& c : cases) {
+        api_.InitArcFile(WriteArchive("m.uue", c.stored, "abc").c_str());
+        RegisterRecorders();
+        g_calls.clear();
+        EXPECT_EQ(Extract(c.masks), 0) << c.stored;
+        const std::string stored = c.stored;
+        const std::string output = Path(stored.substr(stored.find_last_of('/') + 1));
+        EXPECT_EQ(PathExists(output), c.selected) << c.stored << " with " << *c.masks.begin();
+        EXPECT_EQ(g_calls.empty(), !c.selected) << c.stored << " with " << *c.masks.begin();
+        DeleteFileA(output.c_str());
+    }
+}
+
+}  // namespace
+}  // namespace uuarc_wine
