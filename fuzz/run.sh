@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# run.sh - runs the libFuzzer targets side by side for a given number of seconds each, from the
+# seed corpus, with a fixed seed; crashes, timeouts and slow inputs land in BUILD/artifacts.
+#
+# Usage: fuzz/run.sh [SECONDS] [BUILD_DIR] [TARGET...]   (defaults: 600, build/fuzz, archive mask)
+# The build:  CC=clang CXX=clang++ cmake -S . -B build/fuzz -DUUARC_FUZZ=ON -DUUARC_BENCH=OFF
+#             cmake --build build/fuzz --target archive_fuzz mask_fuzz
+# A finding worth keeping goes to fuzz/regressions/TARGET/, where every build replays it.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${1:-600}
+build=${2:-$root/build/fuzz}
+shift $(($# < 2 ? $# : 2))
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(archive mask)
+seed=${SEED:-1}
+
+# Longest input per target: archives need room for lines past the 255-byte buffer and for
+# several of them; a mask file holds at most 17 short lines.
+declare -A max_len=([archive]=16384 [mask]=4096)
+
+pids=()
+for target in "${targets[@]}"; do
+    binary=$build/fuzz/${target}_fuzz
+    [ -x "$binary" ] || { echo "run.sh: $binary is missing; build with -DUUARC_FUZZ=ON" >&2; exit 1; }
+    # New inputs go to a scratch corpus, so the committed seeds stay as they are.
+    work=$build/fuzz-work/$target
+    mkdir -p "$work/corpus" "$work/artifacts"
+    cp -n "$root/fuzz/corpus/$target"/* "$work/corpus/" 2>/dev/null || true
+    echo "run.sh: $target for ${seconds}s, log in $work/log"
+    inputs=("$work/corpus")
+    [ -d "$root/fuzz/regressions/$target" ] && inputs+=("$root/fuzz/regressions/$target")
+    "$binary" "${inputs[@]}" \
+        -seed="$seed" -max_total_time="$seconds" -max_len="${max_len[$target]:-4096}" \
+        -timeout=10 -rss_limit_mb=2048 -report_slow_units=2 -print_final_stats=1 \
+        -artifact_prefix="$work/artifacts/" >"$work/log" 2>&1 &
+    pids+=($!)
+done
+
+status=0
+for index in "${!pids[@]}"; do
+    target=${targets[$index]}
+    if wait "${pids[$index]}"; then
+        echo "run.sh: $target: no crash ($(grep -c . "$build/fuzz-work/$target/log") log lines)"
+    else
+        echo "run.sh: $target: FAILED, see $build/fuzz-work/$target/log"
+        status=1
+    fi
+    found=$(ls "$build/fuzz-work/$target/artifacts" | wc -l)
+    [ "$found" -eq 0 ] || echo "run.sh: $target: $found artifacts in $build/fuzz-work/$target/artifacts"
+done
+exit $status
