@@ -10,12 +10,67 @@
 
 namespace uuarc {
 
-int EncodeGroup(const uint8_t* bytes, char* out) {
-    const char* alphabet = ActiveAlphabet();
+namespace {
+
+// The group coders with the alphabet and the decode table already at hand: the line routines run
+// them 15 times a line, and the tables must not be looked up again for every group.
+inline void EncodeGroupWith(const char* alphabet, const uint8_t* bytes, char* out) {
     out[0] = alphabet[bytes[0] >> 2];
     out[1] = alphabet[((bytes[0] & 0x03) << 4) | (bytes[1] >> 4)];
     out[2] = alphabet[((bytes[1] & 0x0F) << 2) | (bytes[2] >> 6)];
     out[3] = alphabet[bytes[2] & 0x3F];
+}
+
+// A character's value, or a number above 63 when it has none: the table's marker 127, or the
+// byte itself with its top bit for 0x80 and up, which never reach the table.
+inline uint32_t ValueWith(const uint8_t* decode, char character) {
+    const uint8_t byte = static_cast<uint8_t>(character);
+    return decode[byte & 0x7F] | (byte & 0x80);
+}
+
+inline int DecodeGroupWith(const uint8_t* decode, const char* characters, uint8_t* out) {
+    // In order, stopping at the first character without a value: it may be the terminator.
+    const uint32_t s0 = ValueWith(decode, characters[0]);
+    if (s0 > 63) return -1;
+    const uint32_t s1 = ValueWith(decode, characters[1]);
+    if (s1 > 63) return -1;
+    const uint32_t s2 = ValueWith(decode, characters[2]);
+    if (s2 > 63) return -1;
+    const uint32_t s3 = ValueWith(decode, characters[3]);
+    if (s3 > 63) return -1;
+    out[0] = static_cast<uint8_t>(s0 << 2 | s1 >> 4);
+    out[1] = static_cast<uint8_t>(s1 << 4 | s2 >> 2);
+    out[2] = static_cast<uint8_t>(s2 << 6 | s3);
+    out[3] = 0;
+    return 0;
+}
+
+// The whole line when all its groups lie within the string: every character is looked up without
+// a branch, their values are or'ed together, and one test at the end tells whether any had none.
+// Then the careful path runs again to fail at the right place. False when some value was missing.
+bool DecodeGroupsUnchecked(const uint8_t* decode, const char* characters, int groups, uint8_t* out) {
+    uint32_t seen = 0;
+    for (int group = 0; group < groups; ++group, characters += 4, out += 3) {
+        uint32_t word;
+        std::memcpy(&word, characters, 4);
+        seen |= word & 0x80808080u;  // 0x80 and up have no value
+        const uint32_t s0 = decode[word & 0x7F];
+        const uint32_t s1 = decode[(word >> 8) & 0x7F];
+        const uint32_t s2 = decode[(word >> 16) & 0x7F];
+        const uint32_t s3 = decode[(word >> 24) & 0x7F];
+        seen |= (s0 | s1 | s2 | s3) & 0x40;  // the marker 127; values stop at 63
+        const uint32_t bits = s0 << 18 | s1 << 12 | s2 << 6 | s3;
+        // b0 b1 b2 and the zero byte after them, in memory order.
+        const uint32_t bytes = __builtin_bswap32(bits << 8);
+        std::memcpy(out, &bytes, 4);
+    }
+    return seen == 0;
+}
+
+}  // namespace
+
+int EncodeGroup(const uint8_t* bytes, char* out) {
+    EncodeGroupWith(ActiveAlphabet(), bytes, out);
     return 0;
 }
 
@@ -23,35 +78,32 @@ int EncodeLine(const uint8_t* bytes, char* line, int count) {
     const char* alphabet = ActiveAlphabet();
     line[0] = alphabet[count & 0x3F];
     const int groups = (count + 2) / 3;
-    for (int group = 0; group < groups; ++group) EncodeGroup(bytes + 3 * group, line + 1 + 4 * group);
+    for (int group = 0; group < groups; ++group) EncodeGroupWith(alphabet, bytes + 3 * group, line + 1 + 4 * group);
     line[1 + 4 * groups] = '\n';
     return 4 * groups + 2;
 }
 
 int DecodeGroup(const char* characters, uint8_t* out) {
-    uint8_t values[4];
-    for (int i = 0; i < 4; ++i) {
-        // Stop at the first character without a value: it may be the line's terminator.
-        values[i] = CharValue(characters[i]);
-        if (values[i] > 64) {
-            SetStatus(kStatusBadFormat);
-            return -1;
-        }
-    }
-    out[0] = static_cast<uint8_t>(values[0] << 2 | values[1] >> 4);
-    out[1] = static_cast<uint8_t>(values[1] << 4 | values[2] >> 2);
-    out[2] = static_cast<uint8_t>(values[2] << 6 | values[3]);
-    out[3] = 0;
-    return 0;
+    if (DecodeGroupWith(g_state.alphabet.decode, characters, out) == 0) return 0;
+    SetStatus(kStatusBadFormat);
+    return -1;
 }
 
 int DecodeLine(const char* line, uint8_t* out) {
     // A length character outside the alphabet gives the marker 127: the line is then read as 43
     // groups and fails at its first character without a value, at the latest at its terminator.
+    const uint8_t* decode = g_state.alphabet.decode;
     const int count = CharValue(line[0]);
     if (count == 0) return 0;
-    for (int decoded = 0, group = 0; decoded < count; decoded += 3, ++group) {
-        if (DecodeGroup(line + 1 + 4 * group, out + 3 * group) != 0) return -1;
+    const int groups = (count + 2) / 3;
+    const size_t needed = 1 + 4 * static_cast<size_t>(groups);
+    if (strnlen(line, needed) == needed && DecodeGroupsUnchecked(decode, line + 1, groups, out)) return count;
+    const char* group = line + 1;
+    for (int decoded = 0; decoded < count; decoded += 3, group += 4, out += 3) {
+        if (DecodeGroupWith(decode, group, out) != 0) {
+            SetStatus(kStatusBadFormat);
+            return -1;
+        }
     }
     return count;
 }
