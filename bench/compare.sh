@@ -2,14 +2,20 @@
 # compare.sh - times uuarc's extraction and creation (through the command-line host, which drives
 # the module's exports) against GNU uudecode/uuencode and cp on the same random bytes in tmpfs.
 #
-# Usage: bench/compare.sh [BUILD_DIR]   (default build/native; RUNS=5 and SIZE_MB=100 override)
+# Usage: bench/compare.sh [BUILD_DIR]   (default: an optimised build in build/release, made here;
+#        RUNS=5 and SIZE_MB=100 override)
 # Prints the medians of wall, user and system time and peak resident memory, the ratios
 # uuarc / GNU and uuarc / cp, and uuarc's peak memory at 10 MB and at SIZE_MB next to the
 # host's own baseline. A benchmark: it reports, it never fails on a time.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build/native}
+build=${1:-}
+if [ -z "$build" ]; then
+    build=$root/build/release
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target uuarc uuarc_host >/dev/null
+fi
 runs=${RUNS:-5}
 size_mb=${SIZE_MB:-100}
 small_mb=10

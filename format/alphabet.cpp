@@ -38,7 +38,7 @@ int BuildDecodeTable() {
         entry = value;
     }
     // Classic encoders write a space for 0; it keeps that meaning in any alphabet but XX.
-    if (!alphabet.xx_mode) alphabet.decode[' '] = 0;
+    if (!alphabet.xx_mode) alphabet.decode[0x20] = 0;
     return 0;
 }
 
@@ -62,7 +62,7 @@ int ReadAlphabetTable(Stream& input) {
 
 uint8_t SwitchToXxAlphabet(char character) {
     AlphabetState& alphabet = g_state.alphabet;
-    if (character != '\0' && std::memchr(kXxAlphabet, character, 64) != nullptr) {
+    if (std::memchr(kXxAlphabet, character, 64) != nullptr) {  // never the terminator: 64 bytes only
         alphabet.xx_mode = true;
         alphabet.active = AlphabetKind::Xx;
         BuildDecodeTable();  // the XX alphabet has no duplicate

@@ -78,6 +78,9 @@ UUARC_API void UUARC_CALL DeleteFileMaskListArc(uint32_t) { SetStatus(kStatusCan
 
 #if !defined(_WIN32)
 // The DLL's .def file gives the shared routines their export names; an ELF build uses aliases.
+#if defined(__clang__)
+#pragma clang diagnostic ignored "-Wunknown-warning-option"
+#endif
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wattribute-alias"
 #define UUARC_ALIAS(name, target, ...) UUARC_API void name(__VA_ARGS__) __attribute__((alias(#target)))
