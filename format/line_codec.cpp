@@ -21,6 +21,15 @@ inline void EncodeGroupWith(const char* alphabet, const uint8_t* bytes, char* ou
     out[3] = alphabet[bytes[2] & 0x3F];
 }
 
+// The default alphabet by arithmetic: value 0 is the backquote, v > 0 the character 0x20 + v,
+// which is ((v + 63) & 63) + 0x21 in every byte of a word at once without a carry between them.
+inline void EncodeDefaultGroup(const uint8_t* bytes, char* out) {
+    const uint32_t bits = static_cast<uint32_t>(bytes[0]) << 16 | static_cast<uint32_t>(bytes[1]) << 8 | bytes[2];
+    const uint32_t values = (bits >> 18) | ((bits >> 12) & 0x3F) << 8 | ((bits >> 6) & 0x3F) << 16 | (bits & 0x3F) << 24;
+    const uint32_t characters = ((values + 0x3F3F3F3Fu) & 0x3F3F3F3Fu) + 0x21212121u;
+    std::memcpy(out, &characters, 4);
+}
+
 // A character's value, or a number above 63 when it has none: the table's marker 127, or the
 // byte itself with its top bit for 0x80 and up, which never reach the table.
 inline uint32_t ValueWith(const uint8_t* decode, char character) {
@@ -48,7 +57,27 @@ inline int DecodeGroupWith(const uint8_t* decode, const char* characters, uint8_
 // The whole line when all its groups lie within the string: every character is looked up without
 // a branch, their values are or'ed together, and one test at the end tells whether any had none.
 // Then the careful path runs again to fail at the right place. False when some value was missing.
+// The default alphabet is a range: 0x20 to 0x60, value (character - 0x20) & 0x3F (the backquote
+// and the space both 0). Four characters at a time by arithmetic, the same answers as the table.
+bool DecodeDefaultGroupsUnchecked(const char* characters, int groups, uint8_t* out) {
+    uint32_t seen = 0;
+    for (int group = 0; group < groups; ++group, characters += 4, out += 3) {
+        uint32_t word;
+        std::memcpy(&word, characters, 4);
+        // Per byte, bit 7 of word + 0x60 is set from 0x20 up, of word + 0x1F from 0x61 up; no byte
+        // carries into the next unless its own bit 7 was set, which fails the line anyway.
+        seen |= (word | ~(word + 0x60606060u) | (word + 0x1F1F1F1Fu)) & 0x80808080u;
+        const uint32_t values = (word - 0x20202020u) & 0x3F3F3F3Fu;
+        const uint32_t pairs = ((values & 0x003F003Fu) << 6) | ((values >> 8) & 0x003F003Fu);
+        const uint32_t bits = ((pairs & 0xFFFFu) << 12) | (pairs >> 16);
+        const uint32_t bytes = __builtin_bswap32(bits << 8);
+        std::memcpy(out, &bytes, 4);
+    }
+    return seen == 0;
+}
+
 bool DecodeGroupsUnchecked(const uint8_t* decode, const char* characters, int groups, uint8_t* out) {
+    if (g_state.alphabet.active == AlphabetKind::Default) return DecodeDefaultGroupsUnchecked(characters, groups, out);
     uint32_t seen = 0;
     for (int group = 0; group < groups; ++group, characters += 4, out += 3) {
         uint32_t word;
@@ -78,7 +107,11 @@ int EncodeLine(const uint8_t* bytes, char* line, int count) {
     const char* alphabet = ActiveAlphabet();
     line[0] = alphabet[count & 0x3F];
     const int groups = (count + 2) / 3;
-    for (int group = 0; group < groups; ++group) EncodeGroupWith(alphabet, bytes + 3 * group, line + 1 + 4 * group);
+    if (g_state.alphabet.active == AlphabetKind::Default) {
+        for (int group = 0; group < groups; ++group) EncodeDefaultGroup(bytes + 3 * group, line + 1 + 4 * group);
+    } else {
+        for (int group = 0; group < groups; ++group) EncodeGroupWith(alphabet, bytes + 3 * group, line + 1 + 4 * group);
+    }
     line[1 + 4 * groups] = '\n';
     return 4 * groups + 2;
 }

@@ -15,7 +15,9 @@ std::string RandomBytes(size_t size, unsigned seed) {
 std::string EncodeClassic(const std::string& bytes, const std::string& name, bool crlf) {
     const std::string eol = crlf ? "\r\n" : "\n";
     auto character = [](unsigned value) { return static_cast<char>(value == 0 ? '`' : 0x20 + value); };
-    std::string text = "begin 644 " + name + eol;
+    std::string text = "begin 644 ";  // appended piece by piece: GCC 12 at -O3 warns on a + b + c
+    text += name;
+    text += eol;
     for (size_t at = 0; at < bytes.size(); at += 45) {
         const size_t count = std::min<size_t>(45, bytes.size() - at);
         text += character(static_cast<unsigned>(count));
@@ -29,7 +31,11 @@ std::string EncodeClassic(const std::string& bytes, const std::string& name, boo
         }
         text += eol;
     }
-    return text + "`" + eol + "end" + eol;
+    text += "`";
+    text += eol;
+    text += "end";
+    text += eol;
+    return text;
 }
 
 }  // namespace uuarc::test
