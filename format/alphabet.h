@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "module/module_state.h"
 #include "platform/platform.h"
 
 namespace uuarc {
@@ -34,14 +35,6 @@ uint8_t SwitchToXxAlphabet(char character);
 const char* ActiveAlphabet();
 
 // The value of a character in the active alphabet, or 127. Bytes 0x80 and up never have one.
-inline uint8_t CharValue(char character);
-
-}  // namespace uuarc
-
-#include "module/module_state.h"
-
-namespace uuarc {
-
 inline uint8_t CharValue(char character) {
     const uint8_t byte = static_cast<uint8_t>(character);
     return byte < 0x80 ? g_state.alphabet.decode[byte] : AlphabetState::kNoValue;
