@@ -774,15 +774,28 @@ void Say(const Options& options, const std::string& text) {
     if (!options.quiet) std::printf("%s\n", text.c_str());
 }
 
-// ---- list --------------------------------------------------------------------------------------
-int ListArchive(const std::string& archive, bool first) {
+// Hands the archive's path to InitArcFile; false, after saying why, when the path cannot be
+// put in the module's terms. `status` is the archive status that InitArcFile left.
+bool OpenArchive(const std::string& archive, uint16_t& status) {
     std::string module_path, error;
     if (!ToModulePath(archive, module_path, error)) {
         Complain(Printable(archive) + ": " + error);
-        return kExitCannotOpen;
+        return false;
     }
     g_api.InitArcFile(module_path.c_str());
-    uint16_t status = g_api.GetArchiveStatus();
+    status = g_api.GetArchiveStatus();
+    return true;
+}
+
+// The stored name of a listed entry, read no further than its field.
+std::string EntryName(const ArcFileEntry& entry) {
+    return std::string(entry.name, std::find(entry.name, std::end(entry.name), '\0'));
+}
+
+// ---- list --------------------------------------------------------------------------------------
+int ListArchive(const std::string& archive, bool first) {
+    uint16_t status = 0;
+    if (!OpenArchive(archive, status)) return kExitCannotOpen;
     if (status != uuarc::kStatusOk) return ReportStatus(archive, status);
     ArcFileList list;
     g_api.InitArcFileList(&list);
@@ -796,7 +809,7 @@ int ListArchive(const std::string& archive, bool first) {
         std::printf("  Est. size  Date       Time   Attr   Name\n");
         std::printf("-----------  ---------- -----  -----  ----\n");
         for (const ArcFileEntry* entry = list.first; entry != nullptr; entry = entry->next) {
-            std::string name(entry->name, std::find(entry->name, std::end(entry->name), '\0'));
+            const std::string name = EntryName(*entry);
             std::printf("%11lld  %s  %s  %s\n", static_cast<long long>(entry->first_size),
                         FormatDosDateTime(entry->dos_date_time).c_str(),
                         FormatAttributes(entry->attributes).c_str(),
@@ -818,13 +831,8 @@ int ListArchive(const std::string& archive, bool first) {
 // ---- extract -----------------------------------------------------------------------------------
 int ExtractArchive(const Options& options, const std::string& archive,
                    const std::string& module_directory) {
-    std::string module_path, error;
-    if (!ToModulePath(archive, module_path, error)) {
-        Complain(Printable(archive) + ": " + error);
-        return kExitCannotOpen;
-    }
-    g_api.InitArcFile(module_path.c_str());
-    uint16_t status = g_api.GetArchiveStatus();
+    uint16_t status = 0;
+    if (!OpenArchive(archive, status)) return kExitCannotOpen;
     if (status == uuarc::kStatusOk && !QueryPath(archive).exists) {
         // InitArcFile takes a missing path for a new archive; say so before extraction would.
         g_api.DoneArcFile();
@@ -840,9 +848,7 @@ int ExtractArchive(const Options& options, const std::string& archive,
     status = g_api.GetArchiveStatus();
     std::string stored_name;
     if (list.first != nullptr) {
-        const char* name = list.first->name;
-        stored_name = ToNativePath(std::string(name, std::find(name, name + sizeof list.first->name,
-                                                               '\0')).c_str());
+        stored_name = ToNativePath(EntryName(*list.first).c_str());
     }
     g_api.DoneArcFileList(&list);
     if (status != uuarc::kStatusOk) {
