@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 struct FindData;
 struct FileTime;
@@ -58,12 +59,28 @@ bool StreamFailed(const Stream& stream);
 // left to read (end of file, 0x1A, or an error). size must be at least 2.
 size_t StreamReadLine(Stream& stream, char* buffer, size_t size);
 
+// The same line without the copy where it can: the view holds the characters that StreamReadLine
+// would store (no NUL after them), either in the stream's own buffer or, when text mode changes
+// the line or it runs past what is buffered, in `buffer` with a NUL. It stays valid until the
+// next call on the stream. Empty when StreamReadLine would return 0.
+std::string_view StreamNextLine(Stream& stream, char* buffer, size_t size);
+
 // Reads up to `count` bytes; returns how many were read, 0 at the end or after an error.
 size_t StreamRead(Stream& stream, void* data, size_t count);
 
 // Writes `count` bytes of the caller's data; returns how many of them were accepted, fewer than
 // `count` only when a write to the file failed (the stream is then failed).
 size_t StreamWrite(Stream& stream, const void* data, size_t count);
+
+// Writing in place, without a copy: StreamSpace gives room for `count` bytes (at most the
+// buffer's size) in the write buffer, flushing what is pending first when there is less.
+// StreamCommit then takes the first `count` bytes written there as if they had gone through
+// StreamWrite; in text mode they may hold a LF only as their last byte, and StreamSpace keeps a
+// byte more for the CR that goes before it. After a failed flush the room is still there but its
+// bytes are dropped, and StreamCommit answers false, as it does whenever the stream has failed.
+// StreamSpace gives nullptr only for a stream not open for writing.
+uint8_t* StreamSpace(Stream& stream, size_t count);
+bool StreamCommit(Stream& stream, size_t count);
 
 // Length of the open file on disk in bytes (pending writes included); -1 when unknown.
 int64_t StreamLength(Stream& stream);

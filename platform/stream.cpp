@@ -1,6 +1,7 @@
 // stream.cpp - the buffered streams of platform.h and their text mode, shared by both back ends.
 // The system is reached only through g_system, so the failure hook sees every open, read, write
 // and close.
+#include <bit>
 #include <cstring>
 
 #include "module/uuarc.h"
@@ -12,6 +13,42 @@ namespace {
 constexpr uint8_t kLf = '\n';
 constexpr uint8_t kCr = '\r';
 constexpr uint8_t kTextEnd = 0x1A;  // Ctrl-Z: text ends here as at the end of the file
+
+// The scans below look at eight bytes a step and take the first byte found from the lowest bit.
+static_assert(std::endian::native == std::endian::little);
+
+constexpr uint64_t kEveryByte = 0x0101010101010101u;
+constexpr uint64_t kTopBits = 0x8080808080808080u;
+
+// Offset of the first byte below 0x20 in p[0, count), or count. In (x - 0x20..) & ~x & 0x80.. the
+// lowest set bit marks the first such byte exactly: a borrow runs only upward, and only out of a
+// byte that is itself below 0x20.
+size_t FirstControl(const uint8_t* p, size_t count) {
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        const uint64_t below = (word - 0x20 * kEveryByte) & ~word & kTopBits;
+        if (below != 0) return i + static_cast<size_t>(std::countr_zero(below)) / 8;
+    }
+    while (i < count && p[i] >= 0x20) ++i;
+    return i;
+}
+
+// Offset of the first LF in p[0, count), or count: the bytes equal to it are the zero bytes of
+// x ^ LF.., found as above. Lines are short, and this costs less than a call to memchr.
+size_t FirstLf(const uint8_t* p, size_t count) {
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        word ^= kLf * kEveryByte;
+        const uint64_t zero = (word - kEveryByte) & ~word & kTopBits;
+        if (zero != 0) return i + static_cast<size_t>(std::countr_zero(zero)) / 8;
+    }
+    while (i < count && p[i] != kLf) ++i;
+    return i;
+}
 
 void ResetStream(Stream& stream) {
     stream.handle = kNoHandle;
@@ -110,6 +147,13 @@ bool CanRead(const Stream& stream) {
     return stream.handle != kNoHandle && !stream.writing && !stream.failed;
 }
 
+// A line through CopyOut into the caller's buffer, with its NUL.
+std::string_view CopyLine(Stream& stream, char* buffer, size_t size) {
+    const size_t stored = CopyOut(stream, reinterpret_cast<uint8_t*>(buffer), size - 1, true);
+    buffer[stored] = '\0';
+    return {buffer, stored};
+}
+
 // ---- Write side ---------------------------------------------------------------------------
 // buffer[0, end) are pending bytes that go to file offset buffer_offset.
 
@@ -161,19 +205,48 @@ bool StreamIsOpen(const Stream& stream) { return stream.handle != kNoHandle; }
 
 bool StreamFailed(const Stream& stream) { return stream.failed; }
 
-size_t StreamReadLine(Stream& stream, char* buffer, size_t size) {
-    if (buffer == nullptr || size == 0) return 0;
+std::string_view StreamNextLine(Stream& stream, char* buffer, size_t size) {
+    if (buffer == nullptr || size == 0) return {};
     buffer[0] = '\0';
-    if (size < 2 || !CanRead(stream)) return 0;
-    const size_t stored = CopyOut(stream, reinterpret_cast<uint8_t*>(buffer), size - 1, true);
-    buffer[stored] = '\0';
-    return stored;
+    if (size < 2 || !CanRead(stream)) return {buffer, 0};
+
+    // The usual line lies wholly in the buffer, and text mode changes none of its bytes: it is
+    // handed out where it is. Its LF, a CR or 0x1A in text mode, or the buffer's end are found
+    // among the control characters; the others (a NUL, a tab) are plain characters.
+    const uint8_t* p = stream.buffer + stream.start;
+    const size_t window = stream.end - stream.start < size - 1 ? stream.end - stream.start : size - 1;
+    for (size_t i = FirstControl(p, window); i < window; i += 1 + FirstControl(p + i + 1, window - i - 1)) {
+        if (p[i] == kLf) {
+            stream.start += i + 1;
+            return {reinterpret_cast<const char*>(p), i + 1};
+        }
+        if (stream.text && (p[i] == kCr || p[i] == kTextEnd)) return CopyLine(stream, buffer, size);
+    }
+    if (window == size - 1) {  // no LF within the room: its first size - 1 characters, as fgets
+        stream.start += window;
+        return {reinterpret_cast<const char*>(p), window};
+    }
+    return CopyLine(stream, buffer, size);  // the line goes on past the buffer
+}
+
+size_t StreamReadLine(Stream& stream, char* buffer, size_t size) {
+    const std::string_view line = StreamNextLine(stream, buffer, size);
+    if (line.data() != buffer) {
+        std::memcpy(buffer, line.data(), line.size());
+        buffer[line.size()] = '\0';
+    }
+    return line.size();
 }
 
 size_t StreamRead(Stream& stream, void* data, size_t count) {
     if (data == nullptr || !CanRead(stream)) return 0;
     uint8_t* out = static_cast<uint8_t*>(data);
     if (stream.text) return CopyOut(stream, out, count, false);
+    if (count <= stream.end - stream.start) {  // the usual small read: all of it is buffered
+        std::memcpy(out, stream.buffer + stream.start, count);
+        stream.start += count;
+        return count;
+    }
 
     // Binary: what is buffered first; a remainder of a buffer or more goes straight into the
     // caller's memory, a smaller one through the buffer.
@@ -204,6 +277,11 @@ size_t StreamRead(Stream& stream, void* data, size_t count) {
 size_t StreamWrite(Stream& stream, const void* data, size_t count) {
     if (stream.handle == kNoHandle || !stream.writing || stream.failed || data == nullptr) return 0;
     const uint8_t* in = static_cast<const uint8_t*>(data);
+    if (!stream.text && count <= kStreamBufferSize - stream.end) {  // the usual: it fits
+        std::memcpy(stream.buffer + stream.end, in, count);
+        stream.end += count;
+        return count;
+    }
     // Caller bytes count as accepted once a flush has carried them to the file or the call
     // ends with them buffered; when a flush fails, only those of earlier flushes are.
     size_t consumed = 0;
@@ -218,8 +296,9 @@ size_t StreamWrite(Stream& stream, const void* data, size_t count) {
         const size_t space = kStreamBufferSize - stream.end;
         size_t run = count - consumed < space ? count - consumed : space;
         if (stream.text) {
-            if (const void* lf = std::memchr(in + consumed, kLf, run)) {
-                run = static_cast<const uint8_t*>(lf) - (in + consumed);
+            const size_t plain = FirstLf(in + consumed, run);
+            if (plain < run) {
+                run = plain;
                 if (run == 0) {
                     stream.buffer[stream.end++] = kCr;
                     stream.buffer[stream.end++] = kLf;
@@ -233,6 +312,26 @@ size_t StreamWrite(Stream& stream, const void* data, size_t count) {
         consumed += run;
     }
     return count;
+}
+
+uint8_t* StreamSpace(Stream& stream, size_t count) {
+    if (stream.handle == kNoHandle || !stream.writing) return nullptr;
+    const size_t room = stream.text ? count + 1 : count;
+    if (room > kStreamBufferSize) return nullptr;
+    if (!stream.failed && room > kStreamBufferSize - stream.end) Flush(stream);
+    if (stream.failed) stream.end = 0;  // nothing pending reaches the file any more
+    return stream.buffer + stream.end;
+}
+
+bool StreamCommit(Stream& stream, size_t count) {
+    if (stream.handle == kNoHandle || !stream.writing || stream.failed) return false;
+    uint8_t* at = stream.buffer + stream.end;
+    if (stream.text && count > 0 && at[count - 1] == kLf) {
+        at[count - 1] = kCr;
+        at[count++] = kLf;
+    }
+    stream.end += count;
+    return true;
 }
 
 int64_t StreamLength(Stream& stream) {

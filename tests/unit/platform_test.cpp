@@ -149,6 +149,57 @@ TEST_F(Platform, NulBytesAreCountedLineCharacters) {
     StreamClose(g_stream);
 }
 
+TEST_F(Platform, LineViewsGiveWhatFgetsWouldAcrossRefills) {
+    // Lines of every kind, over several buffers: plain ones, CR LF, lone CRs, NULs, tabs, long
+    // runs, and a 0x1A near the end. The lines handed out without a copy and those copied must
+    // together be exactly what fgets semantics give, for every size and both modes.
+    std::string disk;
+    unsigned seed = 7;
+    auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    const std::string pieces[] = {"M", "abc", "\n", "\r\n", "\r", std::string(1, '\0'), "\t", "`"};
+    while (disk.size() < 3 * kStreamBufferSize) {
+        const unsigned pick = next() % 10;
+        if (pick < 8) {
+            disk += pieces[pick];
+        } else {
+            disk += std::string(next() % 300, static_cast<char>('!' + next() % 60));
+        }
+    }
+    disk += "tail\x1A after the end\n";
+    WriteRaw("f", disk);
+
+    for (const char* mode : {"rt", "rb"}) {
+        std::string expected;   // the model: text mode applied, then cut as fgets cuts
+        const bool text = mode[1] == 't';
+        for (size_t i = 0; i < disk.size(); ++i) {
+            if (text && disk[i] == '\x1A') break;
+            if (text && disk[i] == '\r' && i + 1 < disk.size() && disk[i + 1] == '\n') continue;
+            expected += disk[i];
+        }
+        for (size_t size : {size_t{2}, size_t{3}, size_t{9}, size_t{62}, size_t{255}, kLongLine}) {
+            std::string want;
+            for (size_t at = 0; at < expected.size();) {
+                const size_t lf = expected.find('\n', at);
+                size_t take = (lf == std::string::npos ? expected.size() : lf + 1) - at;
+                if (take > size - 1) take = size - 1;
+                want.append(expected, at, take).append("|");
+                at += take;
+            }
+            static char buffer[kLongLine];
+            std::string got;
+            size_t viewed = 0;
+            ASSERT_TRUE(StreamOpen(g_stream, "f", mode));
+            for (std::string_view line; !(line = StreamNextLine(g_stream, buffer, size)).empty();) {
+                if (line.data() != buffer) ++viewed;
+                got.append(line).append("|");
+            }
+            StreamClose(g_stream);
+            EXPECT_EQ(got, want) << mode << " size " << size;
+            EXPECT_GT(viewed, 0u) << mode << " size " << size;
+        }
+    }
+}
+
 TEST_F(Platform, PositionIsTheOnDiskOffsetOfTheNextByte) {
     std::string disk = "ab\r\ncd\r\n";
     disk += std::string(kStreamBufferSize - disk.size() - 1, 'x') + "\r\nend";
