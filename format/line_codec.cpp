@@ -2,6 +2,9 @@
 #include "format/line_codec.h"
 
 #include <cstring>
+#if defined(__SSSE3__)
+#include <tmmintrin.h>
+#endif
 
 #include "format/alphabet.h"
 #include "format/header.h"
@@ -23,11 +26,72 @@ inline void EncodeGroupWith(const char* alphabet, const uint8_t* bytes, char* ou
 
 // The default alphabet by arithmetic: value 0 is the backquote, v > 0 the character 0x20 + v,
 // which is ((v + 63) & 63) + 0x21 in every byte of a word at once without a carry between them.
+constexpr uint64_t kEveryByte = 0x0101010101010101u;
+
+inline uint64_t DefaultCharacters(uint64_t values) {
+    return ((values + 0x3F * kEveryByte) & 0x3F * kEveryByte) + 0x21 * kEveryByte;
+}
+
 inline void EncodeDefaultGroup(const uint8_t* bytes, char* out) {
     const uint32_t bits = static_cast<uint32_t>(bytes[0]) << 16 | static_cast<uint32_t>(bytes[1]) << 8 | bytes[2];
     const uint32_t values = (bits >> 18) | ((bits >> 12) & 0x3F) << 8 | ((bits >> 6) & 0x3F) << 16 | (bits & 0x3F) << 24;
-    const uint32_t characters = ((values + 0x3F3F3F3Fu) & 0x3F3F3F3Fu) + 0x21212121u;
+    const uint32_t characters = static_cast<uint32_t>(DefaultCharacters(values));
     std::memcpy(out, &characters, 4);
+}
+
+#if defined(__SSSE3__)
+// Four groups at once, twelve bytes into sixteen characters; reads sixteen bytes. Each group's
+// bytes go into a 32-bit lane as b1 b0 b2 b1, so that its first two values lie in the low half
+// (b0 b1) and the other two in the high half (b1 b2); one multiply moves each pair into place.
+inline void EncodeDefaultFourGroups(__m128i lanes, char* out) {
+    // v0 and v2 down to the low byte of their half, v1 and v3 up to the high byte.
+    const __m128i even = _mm_mulhi_epu16(_mm_and_si128(lanes, _mm_set1_epi32(0x0FC0FC00)), _mm_set1_epi32(0x04000040));
+    const __m128i odd = _mm_mullo_epi16(_mm_and_si128(lanes, _mm_set1_epi32(0x003F03F0)), _mm_set1_epi32(0x01000010));
+    const __m128i values = _mm_or_si128(even, odd);
+    const __m128i sixty_three = _mm_set1_epi8(0x3F);
+    const __m128i characters =
+        _mm_add_epi8(_mm_and_si128(_mm_add_epi8(values, sixty_three), sixty_three), _mm_set1_epi8(0x21));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), characters);
+}
+
+// The groups of a line of at least six groups, four at a time. The last four are loaded from four
+// bytes before them, so that no byte past the groups is read; a single group may come before them.
+void EncodeDefaultGroups(const uint8_t* bytes, int groups, char* out) {
+    const __m128i spread = _mm_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10);
+    int group = 0;
+    for (; 3 * group + 16 <= 3 * groups; group += 4) {
+        const __m128i loaded = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 3 * group));
+        EncodeDefaultFourGroups(_mm_shuffle_epi8(loaded, spread), out + 4 * group);
+    }
+    if (group + 5 == groups) {  // one group before the last four
+        EncodeDefaultGroup(bytes + 3 * group, out + 4 * group);
+        ++group;
+    }
+    if (group < groups) {
+        const __m128i loaded = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 3 * groups - 16));
+        const __m128i spread_late = _mm_add_epi8(spread, _mm_set1_epi8(4));
+        EncodeDefaultFourGroups(_mm_shuffle_epi8(loaded, spread_late), out + 4 * (groups - 4));
+    }
+}
+#endif
+
+// Two groups at once: their 24 bits side by side in the two halves of a word, so that one shift
+// and mask takes a value out of both.
+inline void EncodeDefaultGroupPair(const uint8_t* bytes, char* out) {
+    // b0..b5 from the low end, exactly the six bytes, put together in registers: a six-byte
+    // copy into memory read back as one word would stall on the store.
+    uint32_t low;
+    uint16_t high;
+    std::memcpy(&low, bytes, 4);
+    std::memcpy(&high, bytes + 4, 2);
+    const uint64_t loaded = low | static_cast<uint64_t>(high) << 32;
+    const uint64_t reversed = __builtin_bswap64(loaded << 16);  // b0 b1 b2 b3 b4 b5 from bit 47 down
+    const uint64_t bits = (reversed >> 24) | (reversed & 0xFFFFFF) << 32;
+    constexpr uint64_t kValue = 0x0000003F0000003Fu;
+    const uint64_t values = ((bits >> 18) & kValue) | ((bits >> 12) & kValue) << 8 |
+                            ((bits >> 6) & kValue) << 16 | (bits & kValue) << 24;
+    const uint64_t characters = DefaultCharacters(values);
+    std::memcpy(out, &characters, 8);
 }
 
 // A character's value, or a number above 63 when it has none: the table's marker 127, or the
@@ -54,18 +118,58 @@ inline int DecodeGroupWith(const uint8_t* decode, const char* characters, uint8_
     return 0;
 }
 
-// The whole line when all its groups lie within the string: every character is looked up without
-// a branch, their values are or'ed together, and one test at the end tells whether any had none.
+// The whole line when all its groups lie within it: every character is looked up without a
+// branch, their values are or'ed together, and one test at the end tells whether any had none.
 // Then the careful path runs again to fail at the right place. False when some value was missing.
 // The default alphabet is a range: 0x20 to 0x60, value (character - 0x20) & 0x3F (the backquote
-// and the space both 0). Four characters at a time by arithmetic, the same answers as the table.
+// and the space both 0). Eight characters at a time by arithmetic, the same answers as the table.
 bool DecodeDefaultGroupsUnchecked(const char* characters, int groups, uint8_t* out) {
-    uint32_t seen = 0;
-    for (int group = 0; group < groups; ++group, characters += 4, out += 3) {
+    constexpr uint64_t kTopBits = 0x80 * kEveryByte;
+    constexpr uint64_t kValues = 0x3F * kEveryByte;
+    int group = 0;
+#if defined(__SSSE3__)
+    // Sixteen characters a step: each must lie in 0x20..0x60 (compared as signed bytes, 0x80 and
+    // up are below 0x20). The values are joined in pairs, the pairs into 24-bit lanes, and the
+    // three bytes of each lane taken out high byte first; four zero bytes follow the twelve.
+    // A line of at least four groups ends with its last four, decoded again where they overlap.
+    if (groups >= 4) {
+        __m128i in_range = _mm_set1_epi8(-1);
+        for (int step = 0;; step += 4) {
+            if (step + 4 > groups) step = groups - 4;
+            const __m128i loaded = _mm_loadu_si128(reinterpret_cast<const __m128i*>(characters + 4 * step));
+            in_range = _mm_and_si128(in_range, _mm_and_si128(_mm_cmpgt_epi8(loaded, _mm_set1_epi8(0x1F)),
+                                                             _mm_cmplt_epi8(loaded, _mm_set1_epi8(0x61))));
+            const __m128i values = _mm_and_si128(_mm_sub_epi8(loaded, _mm_set1_epi8(0x20)), _mm_set1_epi8(0x3F));
+            const __m128i pairs = _mm_maddubs_epi16(values, _mm_set1_epi32(0x01400140));
+            const __m128i lanes = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00011000));
+            const __m128i bytes =
+                _mm_shuffle_epi8(lanes, _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * step), bytes);
+            if (step + 4 == groups) break;
+        }
+        return _mm_movemask_epi8(in_range) == 0xFFFF;
+    }
+#endif
+    uint64_t seen = 0;
+    // Per byte, bit 7 of word + 0x60 is set from 0x20 up, of word + 0x1F from 0x61 up; no byte
+    // carries into the next unless its own bit 7 was set, which fails the line anyway.
+    for (; group + 2 <= groups; group += 2, characters += 8, out += 6) {
+        uint64_t word;
+        std::memcpy(&word, characters, 8);
+        seen |= (word | ~(word + 0x60 * kEveryByte) | (word + 0x1F * kEveryByte)) & kTopBits;
+        const uint64_t values = (word - 0x20 * kEveryByte) & kValues;
+        // v0 v1 | v2 v3 as 12-bit pairs, then the 24 bits of each group in its half of the word.
+        constexpr uint64_t kPair = 0x003F003F003F003Fu;
+        const uint64_t pairs = ((values & kPair) << 6) | ((values >> 8) & kPair);
+        constexpr uint64_t kHalf = 0x0000FFFF0000FFFFu;
+        const uint64_t bits = ((pairs & kHalf) << 12) | ((pairs >> 16) & kHalf);
+        // b0 b1 b2 b3 b4 b5 and two zero bytes, in memory order; the next pair overwrites them.
+        const uint64_t bytes = __builtin_bswap64((bits & 0xFFFFFF) << 40 | (bits >> 32) << 16);
+        std::memcpy(out, &bytes, 8);
+    }
+    if (group < groups) {
         uint32_t word;
         std::memcpy(&word, characters, 4);
-        // Per byte, bit 7 of word + 0x60 is set from 0x20 up, of word + 0x1F from 0x61 up; no byte
-        // carries into the next unless its own bit 7 was set, which fails the line anyway.
         seen |= (word | ~(word + 0x60606060u) | (word + 0x1F1F1F1Fu)) & 0x80808080u;
         const uint32_t values = (word - 0x20202020u) & 0x3F3F3F3Fu;
         const uint32_t pairs = ((values & 0x003F003Fu) << 6) | ((values >> 8) & 0x003F003Fu);
@@ -108,7 +212,16 @@ int EncodeLine(const uint8_t* bytes, char* line, int count) {
     line[0] = alphabet[count & 0x3F];
     const int groups = (count + 2) / 3;
     if (g_state.alphabet.active == AlphabetKind::Default) {
-        for (int group = 0; group < groups; ++group) EncodeDefaultGroup(bytes + 3 * group, line + 1 + 4 * group);
+#if defined(__SSSE3__)
+        if (groups >= 6) {
+            EncodeDefaultGroups(bytes, groups, line + 1);
+            line[1 + 4 * groups] = '\n';
+            return 4 * groups + 2;
+        }
+#endif
+        int group = 0;
+        for (; group + 2 <= groups; group += 2) EncodeDefaultGroupPair(bytes + 3 * group, line + 1 + 4 * group);
+        if (group < groups) EncodeDefaultGroup(bytes + 3 * group, line + 1 + 4 * group);
     } else {
         for (int group = 0; group < groups; ++group) EncodeGroupWith(alphabet, bytes + 3 * group, line + 1 + 4 * group);
     }
@@ -122,16 +235,27 @@ int DecodeGroup(const char* characters, uint8_t* out) {
     return -1;
 }
 
-int DecodeLine(const char* line, uint8_t* out) {
+int DecodeLine(std::string_view line, uint8_t* out) {
     // A length character outside the alphabet gives the marker 127: the line is then read as 43
-    // groups and fails at its first character without a value, at the latest at its terminator.
+    // groups and fails at its first character without a value, at the latest at its end.
+    if (line.empty()) {
+        SetStatus(kStatusBadFormat);
+        return -1;
+    }
     const uint8_t* decode = g_state.alphabet.decode;
     const int count = CharValue(line[0]);
     if (count == 0) return 0;
     const int groups = (count + 2) / 3;
     const size_t needed = 1 + 4 * static_cast<size_t>(groups);
-    if (strnlen(line, needed) == needed && DecodeGroupsUnchecked(decode, line + 1, groups, out)) return count;
-    const char* group = line + 1;
+    if (line.size() >= needed && DecodeGroupsUnchecked(decode, line.data() + 1, groups, out)) return count;
+
+    // The careful path, on a copy that ends in a NUL: a character that has no value, which the
+    // groups of a short line run into.
+    char copy[kLineBufferSize + 1];
+    const size_t length = line.size() < kLineBufferSize ? line.size() : kLineBufferSize;
+    std::memcpy(copy, line.data(), length);
+    copy[length] = '\0';
+    const char* group = copy + 1;
     for (int decoded = 0; decoded < count; decoded += 3, group += 4, out += 3) {
         if (DecodeGroupWith(decode, group, out) != 0) {
             SetStatus(kStatusBadFormat);
@@ -141,17 +265,19 @@ int DecodeLine(const char* line, uint8_t* out) {
     return count;
 }
 
-int ReadFirstDataLine(Stream& input, char* line) {
-    if (StreamReadLine(input, line, kLineBufferSize) == 0) return -1;
+int ReadFirstDataLine(Stream& input, char* buffer, std::string_view& line) {
+    line = StreamNextLine(input, buffer, kLineBufferSize);
+    if (line.empty()) return -1;
     if (CharValue(line[0]) == AlphabetState::kNoValue && SwitchToXxAlphabet(line[0]) == AlphabetState::kNoValue) {
         return -1;
     }
     return 0;
 }
 
-int ReadNextDataLine(Stream& input, char* line) {
-    if (StreamReadLine(input, line, kLineBufferSize) == 0) return -1;
-    return std::strncmp(line, "end", 3) == 0 ? 1 : 0;
+int ReadNextDataLine(Stream& input, char* buffer, std::string_view& line) {
+    line = StreamNextLine(input, buffer, kLineBufferSize);
+    if (line.empty()) return -1;
+    return line.starts_with("end") ? 1 : 0;
 }
 
 }  // namespace uuarc

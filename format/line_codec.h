@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "platform/platform.h"
 
@@ -29,17 +30,19 @@ int EncodeLine(const uint8_t* bytes, char* line, int count);
 // when a character has no value.
 int DecodeGroup(const char* characters, uint8_t* out);
 
-// Decodes a data line as read (NUL-terminated) into `out` (kDecodeBufferSize bytes). Returns n,
-// the value of the length character; 0 at once for a zero-length line; -1 when a group fails.
-int DecodeLine(const char* line, uint8_t* out);
+// Decodes a data line as read (its characters through the LF) into `out` (kDecodeBufferSize
+// bytes); past its end there are no values. Returns n, the value of the length character; 0 at
+// once for a zero-length line; -1 when a group fails.
+int DecodeLine(std::string_view line, uint8_t* out);
 
-// Reads the first data line into `line` (255 bytes) and settles the alphabet by its length
-// character, switching to XX when it fits only that alphabet. 0, or -1 at the end of the file or
-// for a character in neither alphabet.
-int ReadFirstDataLine(Stream& input, char* line);
+// Reads the first data line and settles the alphabet by its length character, switching to XX
+// when it fits only that alphabet. 0, or -1 at the end of the file or for a character in neither
+// alphabet. `line` views the line: in `buffer` (kLineBufferSize bytes) or, not copied, in the
+// stream's own buffer (see StreamNextLine), valid until the next read.
+int ReadFirstDataLine(Stream& input, char* buffer, std::string_view& line);
 
-// Reads the next line into `line` (255 bytes): 0 for a data line, 1 when it begins with "end",
-// -1 at the end of the file.
-int ReadNextDataLine(Stream& input, char* line);
+// Reads the next line, as above: 0 for a data line, 1 when it begins with "end", -1 at the end
+// of the file.
+int ReadNextDataLine(Stream& input, char* buffer, std::string_view& line);
 
 }  // namespace uuarc

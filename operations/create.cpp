@@ -65,13 +65,14 @@ void EncodeFileBody(Stream& source, Stream& target, const char* header_name, int
     int64_t since_last = 0;
 
     uint8_t block[kBytesPerLine];
-    char line[kMaxEncodedLine];
     for (;;) {
         const size_t count = StreamRead(source, block, sizeof block);
         if (count == 0) break;  // the end of the file, or a read error: both end the data
-        std::memset(block + count, 0, sizeof block - count);  // filler of a short last group
+        if (count < sizeof block) std::memset(block + count, 0, sizeof block - count);  // filler of a short last group
+        // The line is encoded straight into the target's buffer.
+        char* line = reinterpret_cast<char*>(StreamSpace(target, kMaxEncodedLine));
         const int length = EncodeLine(block, line, static_cast<int>(count));
-        if (StreamWrite(target, line, static_cast<size_t>(length)) < static_cast<size_t>(length)) {
+        if (!StreamCommit(target, static_cast<size_t>(length))) {
             SetStatus(kStatusWriteFailed);
             return;
         }

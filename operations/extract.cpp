@@ -150,18 +150,19 @@ int DecodeToFile(const char* archive_path, const char* output_name) {
     }
     if (callbacks.signal != nullptr) callbacks.signal(callbacks.signal_user, size, 2);
 
-    char line[kLineBufferSize + 1];
-    uint8_t data[kDecodeBufferSize];
-    if (ReadFirstDataLine(input, line) != 0) {
+    char line_buffer[kLineBufferSize];
+    std::string_view line;
+    if (ReadFirstDataLine(input, line_buffer, line) != 0) {
         SetStatus(kStatusBadFormat);
         StreamClose(input);
         StreamClose(output);
         return -1;
     }
     for (;;) {
-        const int count = DecodeLine(line, data);
+        // The bytes are decoded straight into the output's buffer.
+        const int count = DecodeLine(line, StreamSpace(output, kDecodeBufferSize));
         if (count < 0) break;  // status 9964 is set
-        if (StreamWrite(output, data, static_cast<size_t>(count)) < static_cast<size_t>(count)) {
+        if (!StreamCommit(output, static_cast<size_t>(count))) {
             SetStatus(kStatusWriteFailed);
             break;
         }
@@ -177,7 +178,7 @@ int DecodeToFile(const char* archive_path, const char* output_name) {
             threshold += step;
             since_last = 0;
         }
-        const int next = ReadNextDataLine(input, line);
+        const int next = ReadNextDataLine(input, line_buffer, line);
         if (next == 1) break;
         if (next < 0) {
             SetStatus(kStatusBadFormat);
