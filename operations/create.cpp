@@ -66,12 +66,17 @@ void EncodeFileBody(Stream& source, Stream& target, const char* header_name, int
 
     uint8_t block[kBytesPerLine];
     for (;;) {
-        const size_t count = StreamRead(source, block, sizeof block);
+        // A full block is encoded where the source holds it, straight into the target's buffer.
+        std::span<const uint8_t> bytes = StreamNextBytes(source, block, sizeof block);
+        const size_t count = bytes.size();
         if (count == 0) break;  // the end of the file, or a read error: both end the data
-        if (count < sizeof block) std::memset(block + count, 0, sizeof block - count);  // filler of a short last group
-        // The line is encoded straight into the target's buffer.
+        if (count < sizeof block) {  // a short last block, in ours: its last group gets zero filler
+            std::memmove(block, bytes.data(), count);
+            std::memset(block + count, 0, sizeof block - count);
+            bytes = std::span<const uint8_t>(block, count);
+        }
         char* line = reinterpret_cast<char*>(StreamSpace(target, kMaxEncodedLine));
-        const int length = EncodeLine(block, line, static_cast<int>(count));
+        const int length = EncodeLine(bytes.data(), line, static_cast<int>(count));
         if (!StreamCommit(target, static_cast<size_t>(length))) {
             SetStatus(kStatusWriteFailed);
             return;

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 struct FindData;
@@ -67,6 +68,11 @@ std::string_view StreamNextLine(Stream& stream, char* buffer, size_t size);
 
 // Reads up to `count` bytes; returns how many were read, 0 at the end or after an error.
 size_t StreamRead(Stream& stream, void* data, size_t count);
+
+// The same bytes without the copy where it can: when all `count` of them are buffered in a binary
+// stream, the view holds them in the stream's own buffer; otherwise they are read into `buffer`.
+// It stays valid until the next call on the stream.
+std::span<const uint8_t> StreamNextBytes(Stream& stream, uint8_t* buffer, size_t count);
 
 // Writes `count` bytes of the caller's data; returns how many of them were accepted, fewer than
 // `count` only when a write to the file failed (the stream is then failed).

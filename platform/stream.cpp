@@ -3,6 +3,9 @@
 // and close.
 #include <bit>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "module/uuarc.h"
 #include "platform/platform.h"
@@ -25,6 +28,16 @@ constexpr uint64_t kTopBits = 0x8080808080808080u;
 // byte that is itself below 0x20.
 size_t FirstControl(const uint8_t* p, size_t count) {
     size_t i = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes a step where the build has SSE2: a byte is below 0x20 when its unsigned
+    // minimum with 0x1F is the byte itself.
+    for (; i + 16 <= count; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const unsigned below = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(0x1F)), bytes)));
+        if (below != 0) return i + static_cast<size_t>(std::countr_zero(below));
+    }
+#endif
     for (; i + 8 <= count; i += 8) {
         uint64_t word;
         std::memcpy(&word, p + i, 8);
@@ -272,6 +285,15 @@ size_t StreamRead(Stream& stream, void* data, size_t count) {
         stored += got;
     }
     return stored;
+}
+
+std::span<const uint8_t> StreamNextBytes(Stream& stream, uint8_t* buffer, size_t count) {
+    if (CanRead(stream) && !stream.text && count <= stream.end - stream.start) {
+        const uint8_t* bytes = stream.buffer + stream.start;
+        stream.start += count;
+        return {bytes, count};
+    }
+    return {buffer, StreamRead(stream, buffer, count)};
 }
 
 size_t StreamWrite(Stream& stream, const void* data, size_t count) {
