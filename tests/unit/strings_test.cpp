@@ -83,7 +83,7 @@ TEST(StrInsert, Cases) {
         {"C:", "", 0, "C:"},
     };
     for (const Case& c : cases) {
-        char buffer[32];
+        char buffer[257];   // room for the cut that a longer destination gets
         std::strcpy(buffer, c.destination);
         EXPECT_EQ(StrInsert(c.source, buffer, c.position), buffer);
         EXPECT_STREQ(buffer, c.result) << c.source << " into " << c.destination;
@@ -186,13 +186,13 @@ TEST(AddTrailingBackslash, Cases) {
     const Case cases[] = {{"C:\\DATA", "C:\\DATA\\"}, {"C:", "C:"}, {"C:\\DATA\\", "C:\\DATA\\"},
                           {"", ""}, {"DATA/", "DATA/\\"}, {"X", "X\\"}};
     for (const Case& c : cases) {
-        char out[32];
+        char out[257];
         EXPECT_STREQ(AddTrailingBackslash(c.path, out), c.result) << c.path;
     }
 }
 
 TEST(AddTrailingBackslash, InPlace) {
-    char path[16] = "C:\\DATA";
+    char path[257] = "C:\\DATA";
     EXPECT_EQ(AddTrailingBackslash(path, path), path);
     EXPECT_STREQ(path, "C:\\DATA\\");
 }
