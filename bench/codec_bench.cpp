@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <string_view>
 #include <vector>
 
 #include "format/alphabet.h"
@@ -52,17 +53,18 @@ void DecodeLines(benchmark::State& state) {
     UseAlphabet(state.range(1) != 0);
     const int count = static_cast<int>(state.range(0));
     const std::vector<uint8_t> data = RandomBytes(static_cast<size_t>(kLines) * kBytesPerLine);
-    // The lines as the reader hands them over: LF and NUL after the groups.
+    // The lines as the reader hands them over: the groups, then the LF.
     std::vector<char> lines(static_cast<size_t>(kLines) * kSlot);
+    size_t length = 0;
     for (int i = 0; i < kLines; ++i) {
         char* line = lines.data() + static_cast<size_t>(i) * kSlot;
-        const int length = uuarc::EncodeLine(data.data() + static_cast<size_t>(i) * kBytesPerLine, line, count);
-        line[length] = '\0';
+        length = static_cast<size_t>(uuarc::EncodeLine(data.data() + static_cast<size_t>(i) * kBytesPerLine, line, count));
     }
     uint8_t out[uuarc::kDecodeBufferSize];
     for (auto _ : state) {
         for (int i = 0; i < kLines; ++i) {
-            const int decoded = uuarc::DecodeLine(lines.data() + static_cast<size_t>(i) * kSlot, out);
+            const std::string_view line(lines.data() + static_cast<size_t>(i) * kSlot, length);
+            const int decoded = uuarc::DecodeLine(line, out);
             if (decoded != count) {
                 state.SkipWithError("a line failed to decode");
                 return;
