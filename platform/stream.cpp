@@ -223,17 +223,27 @@ std::string_view StreamNextLine(Stream& stream, char* buffer, size_t size) {
     buffer[0] = '\0';
     if (size < 2 || !CanRead(stream)) return {buffer, 0};
 
-    // The usual line lies wholly in the buffer, and text mode changes none of its bytes: it is
-    // handed out where it is. Its LF, a CR or 0x1A in text mode, or the buffer's end are found
-    // among the control characters; the others (a NUL, a tab) are plain characters.
-    const uint8_t* p = stream.buffer + stream.start;
-    const size_t window = stream.end - stream.start < size - 1 ? stream.end - stream.start : size - 1;
+    // The usual line lies wholly in the buffer: it is handed out where it is. Its LF, a CR or
+    // 0x1A in text mode, or the buffer's end are found among the control characters; the others
+    // (a NUL, a tab) are plain characters.
+    uint8_t* p = stream.buffer + stream.start;
+    const size_t buffered = stream.end - stream.start;
+    const size_t window = buffered < size - 1 ? buffered : size - 1;
     for (size_t i = FirstControl(p, window); i < window; i += 1 + FirstControl(p + i + 1, window - i - 1)) {
         if (p[i] == kLf) {
             stream.start += i + 1;
             return {reinterpret_cast<const char*>(p), i + 1};
         }
-        if (stream.text && (p[i] == kCr || p[i] == kTextEnd)) return CopyLine(stream, buffer, size);
+        if (!stream.text) continue;
+        if (p[i] == kTextEnd || i + 1 == buffered) return CopyLine(stream, buffer, size);
+        if (p[i] == kCr && p[i + 1] == kLf) {
+            // CR LF reads as one LF (even in the last place of the room): the LF is put where the
+            // CR was, among bytes that are consumed with it and never read again.
+            p[i] = kLf;
+            stream.start += i + 2;
+            return {reinterpret_cast<const char*>(p), i + 1};
+        }
+        // A lone CR, the next byte at hand, is a character of the line.
     }
     if (window == size - 1) {  // no LF within the room: its first size - 1 characters, as fgets
         stream.start += window;

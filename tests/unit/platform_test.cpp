@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "module/uuarc.h"
 #include "platform/platform.h"
@@ -169,12 +170,16 @@ TEST_F(Platform, LineViewsGiveWhatFgetsWouldAcrossRefills) {
     WriteRaw("f", disk);
 
     for (const char* mode : {"rt", "rb"}) {
-        std::string expected;   // the model: text mode applied, then cut as fgets cuts
+        // The model: text mode applied, each character with the file offset after it, then the
+        // lines cut as fgets cuts them; each line followed by "|" and where the next one starts.
         const bool text = mode[1] == 't';
+        std::string expected;
+        std::vector<size_t> after;
         for (size_t i = 0; i < disk.size(); ++i) {
             if (text && disk[i] == '\x1A') break;
-            if (text && disk[i] == '\r' && i + 1 < disk.size() && disk[i + 1] == '\n') continue;
+            if (text && disk[i] == '\r' && i + 1 < disk.size() && disk[i + 1] == '\n') ++i;
             expected += disk[i];
+            after.push_back(i + 1);
         }
         for (size_t size : {size_t{2}, size_t{3}, size_t{9}, size_t{62}, size_t{255}, kLongLine}) {
             std::string want;
@@ -182,7 +187,7 @@ TEST_F(Platform, LineViewsGiveWhatFgetsWouldAcrossRefills) {
                 const size_t lf = expected.find('\n', at);
                 size_t take = (lf == std::string::npos ? expected.size() : lf + 1) - at;
                 if (take > size - 1) take = size - 1;
-                want.append(expected, at, take).append("|");
+                want.append(expected, at, take).append("|" + std::to_string(after[at + take - 1]) + "|");
                 at += take;
             }
             static char buffer[kLongLine];
@@ -191,7 +196,7 @@ TEST_F(Platform, LineViewsGiveWhatFgetsWouldAcrossRefills) {
             ASSERT_TRUE(StreamOpen(g_stream, "f", mode));
             for (std::string_view line; !(line = StreamNextLine(g_stream, buffer, size)).empty();) {
                 if (line.data() != buffer) ++viewed;
-                got.append(line).append("|");
+                got.append(line).append("|" + std::to_string(StreamPosition(g_stream)) + "|");
             }
             StreamClose(g_stream);
             EXPECT_EQ(got, want) << mode << " size " << size;
