@@ -70,7 +70,8 @@ void EncodeFileBody(Stream& source, Stream& target, const char* header_name, int
         std::span<const uint8_t> bytes = StreamNextBytes(source, block, sizeof block);
         const size_t count = bytes.size();
         if (count == 0) break;  // the end of the file, or a read error: both end the data
-        if (count < sizeof block) {  // a short last block, in ours: its last group gets zero filler
+        if (count < sizeof block) {
+            // A short last block goes into ours, for the zero filler of its last group.
             std::memmove(block, bytes.data(), count);
             std::memset(block + count, 0, sizeof block - count);
             bytes = std::span<const uint8_t>(block, count);

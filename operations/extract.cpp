@@ -159,7 +159,8 @@ int DecodeToFile(const char* archive_path, const char* output_name) {
         return -1;
     }
     for (;;) {
-        // The bytes are decoded straight into the output's buffer.
+        // The bytes are decoded straight into the output's buffer (open for writing, so there
+        // is room); a failed flush on the way shows when they are committed.
         const int count = DecodeLine(line, StreamSpace(output, kDecodeBufferSize));
         if (count < 0) break;  // status 9964 is set
         if (!StreamCommit(output, static_cast<size_t>(count))) {
