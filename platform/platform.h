@@ -61,9 +61,10 @@ bool StreamFailed(const Stream& stream);
 size_t StreamReadLine(Stream& stream, char* buffer, size_t size);
 
 // The same line without the copy where it can: the view holds the characters that StreamReadLine
-// would store (no NUL after them), either in the stream's own buffer or, when text mode changes
-// the line or it runs past what is buffered, in `buffer` with a NUL. It stays valid until the
-// next call on the stream. Empty when StreamReadLine would return 0.
+// would store (no NUL after them), either in the stream's own buffer (a CR LF end reads there as
+// LF too) or, when the line holds 0x1A in text mode or runs past what is buffered, in `buffer`
+// with a NUL. It stays valid until the next call on the stream. Empty when StreamReadLine would
+// return 0.
 std::string_view StreamNextLine(Stream& stream, char* buffer, size_t size);
 
 // Reads up to `count` bytes; returns how many were read, 0 at the end or after an error.

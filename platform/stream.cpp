@@ -17,7 +17,7 @@ constexpr uint8_t kLf = '\n';
 constexpr uint8_t kCr = '\r';
 constexpr uint8_t kTextEnd = 0x1A;  // Ctrl-Z: text ends here as at the end of the file
 
-// The scans below look at eight bytes a step and take the first byte found from the lowest bit.
+// The line scan looks at a word of bytes at once and takes the first byte found from the lowest bit.
 static_assert(std::endian::native == std::endian::little);
 
 constexpr uint64_t kEveryByte = 0x0101010101010101u;
@@ -45,21 +45,6 @@ size_t FirstControl(const uint8_t* p, size_t count) {
         if (below != 0) return i + static_cast<size_t>(std::countr_zero(below)) / 8;
     }
     while (i < count && p[i] >= 0x20) ++i;
-    return i;
-}
-
-// Offset of the first LF in p[0, count), or count: the bytes equal to it are the zero bytes of
-// x ^ LF.., found as above. Lines are short, and this costs less than a call to memchr.
-size_t FirstLf(const uint8_t* p, size_t count) {
-    size_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-        uint64_t word;
-        std::memcpy(&word, p + i, 8);
-        word ^= kLf * kEveryByte;
-        const uint64_t zero = (word - kEveryByte) & ~word & kTopBits;
-        if (zero != 0) return i + static_cast<size_t>(std::countr_zero(zero)) / 8;
-    }
-    while (i < count && p[i] != kLf) ++i;
     return i;
 }
 
@@ -265,11 +250,6 @@ size_t StreamRead(Stream& stream, void* data, size_t count) {
     if (data == nullptr || !CanRead(stream)) return 0;
     uint8_t* out = static_cast<uint8_t*>(data);
     if (stream.text) return CopyOut(stream, out, count, false);
-    if (count <= stream.end - stream.start) {  // the usual small read: all of it is buffered
-        std::memcpy(out, stream.buffer + stream.start, count);
-        stream.start += count;
-        return count;
-    }
 
     // Binary: what is buffered first; a remainder of a buffer or more goes straight into the
     // caller's memory, a smaller one through the buffer.
@@ -309,11 +289,6 @@ std::span<const uint8_t> StreamNextBytes(Stream& stream, uint8_t* buffer, size_t
 size_t StreamWrite(Stream& stream, const void* data, size_t count) {
     if (stream.handle == kNoHandle || !stream.writing || stream.failed || data == nullptr) return 0;
     const uint8_t* in = static_cast<const uint8_t*>(data);
-    if (!stream.text && count <= kStreamBufferSize - stream.end) {  // the usual: it fits
-        std::memcpy(stream.buffer + stream.end, in, count);
-        stream.end += count;
-        return count;
-    }
     // Caller bytes count as accepted once a flush has carried them to the file or the call
     // ends with them buffered; when a flush fails, only those of earlier flushes are.
     size_t consumed = 0;
@@ -328,9 +303,8 @@ size_t StreamWrite(Stream& stream, const void* data, size_t count) {
         const size_t space = kStreamBufferSize - stream.end;
         size_t run = count - consumed < space ? count - consumed : space;
         if (stream.text) {
-            const size_t plain = FirstLf(in + consumed, run);
-            if (plain < run) {
-                run = plain;
+            if (const void* lf = std::memchr(in + consumed, kLf, run)) {
+                run = static_cast<const uint8_t*>(lf) - (in + consumed);
                 if (run == 0) {
                     stream.buffer[stream.end++] = kCr;
                     stream.buffer[stream.end++] = kLf;
