@@ -18,27 +18,51 @@ fail() { printf '\n**** FAILED: %s\n' "$*" >&2; exit 1; }
 missing=()
 need() { command -v "$1" >/dev/null 2>&1 || missing+=("$2"); }
 need cmake cmake
+need make make
 need g++ g++
 need i686-w64-mingw32-g++-posix g++-mingw-w64-i686
 need wine wine
 need uuencode sharutils
 need uuenview uudeview
 need python3 python3
+need setpriv util-linux
 [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
 [ -d /usr/src/googletest ] || missing+=(googletest)
 [ -f /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev)
 dpkg -s wine32:i386 >/dev/null 2>&1 || missing+=(wine32:i386)
 if [ ${#missing[@]} -gt 0 ]; then
-  if [ "$(id -u)" = 0 ]; then
-    step "installing ${missing[*]}"
-    dpkg --add-architecture i386
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
-      fail "apt-get install ${missing[*]}"
-  else
-    fail "missing packages; as root run: dpkg --add-architecture i386 && apt-get update && apt-get install ${missing[*]}"
-  fi
+  install="dpkg --add-architecture i386 && apt-get update && apt-get install -y --no-install-recommends ${missing[*]}"
+  [ "$(id -u)" = 0 ] || fail "missing packages ${missing[*]}; as root, run: $install"
+  step "installing ${#missing[@]} packages: ${missing[*]}"
+  log=$(mktemp "${TMPDIR:-/tmp}/uuarc-install.XXXXXX")
+  quietly() { "$@" >>"$log" 2>&1 </dev/null || { tail -n 20 "$log" >&2; fail "$*"; }; }
+  export DEBIAN_FRONTEND=noninteractive
+  echo "adding the i386 architecture (for wine32)"
+  quietly dpkg --add-architecture i386
+  echo "updating the package lists"
+  quietly apt-get update
+  echo "downloading"
+  quietly apt-get install -y --no-install-recommends --download-only "${missing[@]}"
+  echo "unpacking and configuring"
+  quietly apt-get install -y --no-install-recommends "${missing[@]}"
+  echo "installed (apt's output: $log)"
 fi
+
+# Wine names files in the locale's character set, and the suites use names with accents: without
+# a UTF-8 locale (a bare system has none set), the C one with UTF-8 that every glibc carries.
+case "$(locale charmap 2>/dev/null)" in
+  UTF-8) ;;
+  *) export LC_ALL=C.UTF-8 ;;
+esac
+
+# Tests that skip (a tool or capability the machine lacks) are counted from ctest's log.
+skipped=()
+count_skips() {
+  local log=$1/Testing/Temporary/LastTest.log line
+  [ -f "$log" ] || return 0
+  while IFS= read -r line; do skipped+=("$2: $line"); done < <(
+    { sed -n 's/^\[  SKIPPED \] \([A-Za-z0-9_/]*\.[A-Za-z0-9_/]*\).*/\1/p' "$log"; sed -n 's/^skipped: //p' "$log"; } | sort -u)
+}
 
 # ---- Wine: one prefix of our own, its services started once with their output sent nowhere ----
 export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-uuarc}"
@@ -61,6 +85,7 @@ for s in "${steps[@]}"; do
       cmake --build build/native -j "$jobs" || fail "native build"
       step "native: tests"
       ctest --test-dir build/native --output-on-failure || fail "native tests"
+      count_skips build/native native
       ;;
     asan)
       step "asan: configure and build"
@@ -69,6 +94,7 @@ for s in "${steps[@]}"; do
       step "asan: tests"
       ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
         ctest --test-dir build/asan --output-on-failure || fail "asan tests"
+      count_skips build/asan asan
       ;;
     win32)
       step "win32: configure and build"
@@ -78,8 +104,10 @@ for s in "${steps[@]}"; do
       start_wine
       step "win32: export check and Wine suites"
       ctest --test-dir build/win32 --output-on-failure || fail "win32 tests"
+      count_skips build/win32 win32
       ;;
     *) fail "unknown step $s (native, asan or win32)" ;;
   esac
 done
-step "all steps passed: ${steps[*]}"
+step "all steps passed: ${steps[*]}; ${#skipped[@]} tests skipped"
+for s in ${skipped[@]+"${skipped[@]}"}; do echo "  skipped: $s"; done

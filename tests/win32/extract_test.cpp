@@ -238,8 +238,11 @@ TEST_F(Replacing, ReadOnlyFileResetToArchiveAndOverwrittenAfterConsent) {
 }
 
 // Nobody agreed, so the attributes stay and the open fails. A Wine running as root writes to
-// read-only files all the same; then only the kept attributes can be checked.
-TEST_F(Replacing, ReadOnlyFileWithoutQuestionKeepsAttributesAndFails) {
+// read-only files all the same; then only the kept attributes can be checked, so the gate runs
+// this suite as an unprivileged user.
+class UnprivilegedReplacing : public Replacing {};
+
+TEST_F(UnprivilegedReplacing, ReadOnlyFileWithoutQuestionKeepsAttributesAndFails) {
     ASSERT_TRUE(SetFileAttributesA(output_.c_str(), FILE_ATTRIBUTE_READONLY));
     const HANDLE probe = CreateFileA(output_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     const bool read_only_enforced = probe == INVALID_HANDLE_VALUE;
