@@ -35,9 +35,17 @@ bool InsideOut(const char* native_path) {
 }
 
 // Every call that creates or changes something on disk is checked before it reaches the system.
-uuarc::FileHandle GuardedOpen(const char* native_path, uuarc::OpenHow how) {
-    if (how == uuarc::OpenHow::WriteTruncate && !InsideOut(native_path)) Fail("write outside out", native_path);
-    return g_real.open(native_path, how);
+uuarc::FileHandle GuardedOpen(const char* native_path, uuarc::OpenHow how, const uuarc::FileInfo* like) {
+    if (how != uuarc::OpenHow::Read && !InsideOut(native_path)) Fail("write outside out", native_path);
+    return g_real.open(native_path, how, like);
+}
+bool GuardedRename(const char* native_from, const char* native_to) {
+    if (!InsideOut(native_from) || !InsideOut(native_to)) Fail("rename outside out", native_to);
+    return g_real.rename(native_from, native_to);
+}
+bool GuardedRemove(const char* native_path) {
+    if (!InsideOut(native_path)) Fail("remove outside out", native_path);
+    return g_real.remove(native_path);
 }
 bool GuardedMakeDirectory(const char* native_path) {
     if (!InsideOut(native_path)) Fail("directory outside out", native_path);
@@ -71,6 +79,8 @@ void SetUpOnce() {
     uuarc::g_system.open = GuardedOpen;
     uuarc::g_system.make_directory = GuardedMakeDirectory;
     uuarc::g_system.set_attributes = GuardedSetAttributes;
+    uuarc::g_system.rename = GuardedRename;
+    uuarc::g_system.remove = GuardedRemove;
     std::atexit([] {
         std::error_code ignored;
         fs::remove_all(g_base, ignored);

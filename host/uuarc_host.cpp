@@ -82,6 +82,8 @@ ModuleApi g_api;
 struct PathInfo {
     bool exists = false;
     bool is_directory = false;
+    bool is_regular = false;     // a regular file itself, no link, device or FIFO
+    uint32_t permissions = 0;    // POSIX permission bits; 0 on Windows
     int64_t size = 0;
 };
 
@@ -119,6 +121,7 @@ PathInfo QueryPath(const std::string& path) {
     if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return info;
     info.exists = true;
     info.is_directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    info.is_regular = (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
     info.size = static_cast<int64_t>((uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
     return info;
 }
@@ -143,6 +146,8 @@ bool SameFile(const std::string& a, const std::string& b) {
 bool RenameReplacing(const std::string& from, const std::string& to) {
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
+
+void CopyPermissions(const PathInfo&, const std::string&) {}
 #else
 constexpr const char* kModuleFileName = "libuuarc.so";
 
@@ -172,6 +177,8 @@ PathInfo QueryPath(const std::string& path) {
     struct stat link_status;
     if (lstat(path.c_str(), &link_status) != 0) return info;
     info.exists = true;
+    info.is_regular = S_ISREG(link_status.st_mode);
+    info.permissions = static_cast<uint32_t>(link_status.st_mode & 07777);
     struct stat status;
     if (stat(path.c_str(), &status) == 0) {
         info.is_directory = S_ISDIR(status.st_mode);
@@ -188,6 +195,12 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 bool RenameReplacing(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+// The replacing file takes the permission bits of the one it replaces, never setuid, setgid or
+// sticky.
+void CopyPermissions(const PathInfo& replaced, const std::string& path) {
+    chmod(path.c_str(), static_cast<mode_t>(replaced.permissions & 0777));
 }
 #endif
 
@@ -665,6 +678,7 @@ struct Operation {
     int file_name_calls = 0;
     std::string target_native;       // the output name the module reported last
     bool output_opened = false;      // SetSignalProc came: the output file exists now
+    bool replacing = false;          // the module asked about an existing file
     std::string progress_label;      // empty: the output name
     int64_t progress_total = 0;
     bool progress_started = false;
@@ -715,6 +729,7 @@ int32_t UUARC_CALL OnOkToReplace(uint32_t, FindData* existing, FindData* incomin
     std::string target = ToNativePath(incoming->file_name);
     std::string shown = Printable(target);
     Operation& op = g_operation;
+    op.replacing = true;
     if (!op.extracting) {
         // Creation writes only to names that were free a moment ago; one that appeared since is
         // kept.
@@ -903,6 +918,10 @@ int ExtractArchive(const Options& options, const std::string& archive,
             return ReportStatus(archive, status, "cannot create " + target);
         case uuarc::kStatusBadFormat:
         case uuarc::kStatusWriteFailed:
+            // A file that was being replaced stays as it was until the new one is whole.
+            if (op.output_opened && op.replacing && status == uuarc::kStatusWriteFailed) {
+                return ReportStatus(archive, status, target + " was kept as it was");
+            }
             if (op.output_opened) return ReportStatus(archive, status, target + " is incomplete");
             return ReportStatus(archive, status);
         default:
@@ -966,6 +985,11 @@ int CreateArchive(const Options& options) {
             Complain(Printable(target) + ": is a directory");
             return kExitCannotOpen;
         }
+        // A link, a device or a FIFO stays what it is: only a regular file is replaced.
+        if (!target_info.is_regular) {
+            Complain(Printable(target) + ": is not a regular file; not replaced");
+            return kExitCannotOpen;
+        }
         if (SameFile(source, target)) {
             Complain(Printable(target) + ": the target is the source itself");
             return kExitCreateRefused;
@@ -991,6 +1015,7 @@ int CreateArchive(const Options& options) {
 
     const Operation& op = g_operation;
     if (status == uuarc::kStatusOk) {
+        if (written != target) CopyPermissions(target_info, written);
         if (written != target && !RenameReplacing(written, target)) {
             std::remove(written.c_str());
             Complain(Printable(target) + ": cannot be replaced");

@@ -47,18 +47,27 @@ void RememberArchive(const char* path, uint32_t new_archive) {
 
 using namespace uuarc;
 
-UUARC_API void UUARC_CALL InitArcFile(const char* path) {
-    SetStatus(kStatusOk);
-    if (strnlen(path, kMaxHostPath + 1) > kMaxHostPath) {
-        SetStatus(kStatusCannotOpen);
-        return;
-    }
-    std::memset(&g_state.extra_info, 0, sizeof g_state.extra_info);
+namespace {
+
+// Step one of opening and creating, also for a path that is then refused.
+void ClearUserWords() {
     Callbacks& callbacks = g_state.callbacks;
     callbacks.file_name_user = 0;
     callbacks.progress_user = 0;
     callbacks.ok_to_replace_user = 0;
     callbacks.signal_user = 0;
+}
+
+}  // namespace
+
+UUARC_API void UUARC_CALL InitArcFile(const char* path) {
+    SetStatus(kStatusOk);
+    ClearUserWords();
+    if (strnlen(path, kMaxHostPath + 1) > kMaxHostPath) {
+        SetStatus(kStatusCannotOpen);
+        return;
+    }
+    std::memset(&g_state.extra_info, 0, sizeof g_state.extra_info);
 
     if (!FileExists(path)) {
         ForgetArchive(1);
@@ -75,6 +84,7 @@ UUARC_API void UUARC_CALL InitArcFile(const char* path) {
 
 UUARC_API void UUARC_CALL CreateArcFile(const char* path) {
     SetStatus(kStatusOk);
+    ClearUserWords();
     if (strnlen(path, kMaxHostPath + 1) > kMaxHostPath) {
         SetStatus(kStatusCannotOpen);
         return;

@@ -67,9 +67,14 @@ UUARC_API void UUARC_CALL SetSetSfxProgressProc(uint32_t, OtherProc) {}
 // The nine operations that this format does not have.
 extern "C" void UUARC_CALL NotSupportedArc(uint32_t) { SetStatus(kStatusNotSupported); }
 
-// The archive has no main comment, and an empty mask list has no nodes: both are two null words
-// (32-bit in the DLL; pointer-wide in a 64-bit build, where they are a list's head and tail).
-extern "C" void UUARC_CALL ClearTwoWords(void* record) { std::memset(record, 0, 2 * sizeof(void*)); }
+// The archive has no main comment: two 32-bit zero words in every build, and no other byte.
+UUARC_API void UUARC_CALL GetMainCommentArc(void* record) { std::memset(record, 0, 2 * sizeof(uint32_t)); }
+
+// An empty mask list has no nodes: its head and tail, pointer-wide, are null.
+UUARC_API void UUARC_CALL InitFileMaskList(FileMaskList* list) {
+    list->head = nullptr;
+    list->tail = nullptr;
+}
 
 // Archives of this format are never encrypted.
 extern "C" void UUARC_CALL IgnoreCryptKey(uint32_t, uint32_t) {}
@@ -93,8 +98,6 @@ UUARC_ALIAS(SetFileCommentsArc, NotSupportedArc, uint32_t);
 UUARC_ALIAS(SetMainCommentArc, NotSupportedArc, uint32_t);
 UUARC_ALIAS(StripDamageProtXionArc, NotSupportedArc, uint32_t);
 UUARC_ALIAS(TestArc, NotSupportedArc, uint32_t);
-UUARC_ALIAS(GetMainCommentArc, ClearTwoWords, void*);
-UUARC_ALIAS(InitFileMaskList, ClearTwoWords, FileMaskList*);
 UUARC_ALIAS(SetCryptKey, IgnoreCryptKey, uint32_t, uint32_t);
 UUARC_ALIAS(SetSetCryptKeyProc, IgnoreCryptKey, uint32_t, uint32_t);
 #pragma GCC diagnostic pop

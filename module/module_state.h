@@ -46,6 +46,16 @@ struct EncoderProgress {
     int64_t threshold = 0;
 };
 
+// An output file being written in place of an existing one: the bytes go to `temporary` beside
+// `target`, which it replaces when the operation ends well. `agreed` carries the host's yes from
+// the replace question to the open.
+struct PendingOutput {
+    bool replacing = false;
+    bool agreed = false;
+    char target[264] = {};
+    char temporary[272] = {};
+};
+
 struct ModuleState {
     char archive_path[262] = {};
     uint32_t new_archive = 0;     // 1 while the archive path names a file still to be created
@@ -55,6 +65,11 @@ struct ModuleState {
     char output_path[260] = {};
     char base_path[264] = {};
     char source_prefix[264] = {};
+    // Set while the host's last value for the field was too long: the operations that need the
+    // field refuse to run (status 5) rather than use an older value.
+    bool output_path_refused = false;
+    bool base_path_refused = false;
+    bool source_prefix_refused = false;
     int32_t keep_paths = 0;
     Callbacks callbacks;
     ArcExtraInfo extra_info = {};
@@ -62,6 +77,7 @@ struct ModuleState {
     Stream output;
     AlphabetState alphabet;
     EncoderProgress encoder;
+    PendingOutput pending;
 };
 
 extern ModuleState g_state;

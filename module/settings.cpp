@@ -1,5 +1,7 @@
 // settings.cpp - the host's settings: output path, base path, keep-paths flag, source prefix.
-// A string longer than a host path may be is ignored: the field keeps its value.
+// A string longer than a host path may be is not taken, and the older value is not used either:
+// the field is marked refused, and the operations that need it fail with status 5 until the host
+// sets a value within the limit.
 #include <cstring>
 
 #include "module/module_state.h"
@@ -20,25 +22,33 @@ void CopyHostString(char* field, const char* text, size_t length) {
     field[length] = '\0';
 }
 
+// A non-empty base path from either record.
+void TakeBasePath(const char* text, size_t field_size) {
+    const size_t length = HostStringLength(text, field_size);
+    if (length == 0) return;
+    g_state.base_path_refused = length > kMaxHostPath;
+    if (!g_state.base_path_refused) CopyHostString(g_state.base_path, text, length);
+}
+
 }  // namespace
 
 UUARC_API void UUARC_CALL SetOutputPath(const char* path) {
-    if (HostStringLength(path, kMaxHostPath + 1) > kMaxHostPath) return;
-    AddTrailingBackslash(path, g_state.output_path);
+    g_state.output_path_refused = HostStringLength(path, kMaxHostPath + 1) > kMaxHostPath;
+    if (!g_state.output_path_refused) AddTrailingBackslash(path, g_state.output_path);
 }
 
 UUARC_API void UUARC_CALL SetDecompExtraFeatures(const DecompExtraFeatures* record) {
     g_state.keep_paths = record->keep_paths;
     if (record->output_path[0] != '\0') SetOutputPath(record->output_path);
-    const size_t base_length = HostStringLength(record->base_path, sizeof record->base_path);
-    if (base_length > 0 && base_length <= kMaxHostPath) CopyHostString(g_state.base_path, record->base_path, base_length);
+    TakeBasePath(record->base_path, sizeof record->base_path);
 }
 
 UUARC_API void UUARC_CALL SetCompExtraFeatures(const CompExtraFeatures* record) {
-    const size_t base_length = HostStringLength(record->base_path, sizeof record->base_path);
-    if (base_length > 0 && base_length <= kMaxHostPath) CopyHostString(g_state.base_path, record->base_path, base_length);
+    TakeBasePath(record->base_path, sizeof record->base_path);
     const size_t prefix_length = HostStringLength(record->source_prefix, sizeof record->source_prefix);
-    if (prefix_length == 0 || prefix_length > kMaxHostPath) return;
+    if (prefix_length == 0) return;
+    g_state.source_prefix_refused = prefix_length > kMaxHostPath;
+    if (g_state.source_prefix_refused) return;
     CopyHostString(g_state.source_prefix, record->source_prefix, prefix_length);
     // A drive root (C:\) or a bare drive (C:) stays as it is; a longer prefix gets a separator
     // whatever it ends in.

@@ -42,8 +42,7 @@ bool WriteText(Stream& target, const char* text) {
 void ReportProgress(int64_t percent_base, int64_t size, int64_t since_last) {
     const Callbacks& callbacks = g_state.callbacks;
     if (callbacks.progress == nullptr) return;
-    callbacks.progress(callbacks.progress_user, static_cast<int32_t>(percent_base * 100 / size),
-                       static_cast<int32_t>(since_last));
+    callbacks.progress(callbacks.progress_user, ProgressPercent(percent_base, size), static_cast<int32_t>(since_last));
 }
 
 }  // namespace
@@ -108,6 +107,13 @@ int WriteEncodedFile(const char* source_path, const char* target_path) {
     const int64_t progress_step = size / 100;
 
     if (callbacks.file_name != nullptr) callbacks.file_name(callbacks.file_name_user, source_path, target_path);
+    // A directory, a link or a device at the target is never written, nor a name that ends in a
+    // separator.
+    if (!OutputPathWritable(target_path)) {
+        SetStatus(kStatusCannotOpen);
+        StreamClose(source);
+        return -1;
+    }
     if (ConfirmReplace(target_path, estimate) != 0) {
         SetStatus(kStatusReplaceRefused);
         StreamClose(source);
@@ -142,7 +148,8 @@ int WriteEncodedFile(const char* source_path, const char* target_path) {
     WriteText(target, kEndCut);
 
     // A header or trailer that never reached the disk is a failed write as much as a data line.
-    if (!StreamClose(target) && g_state.status == kStatusOk) SetStatus(kStatusWriteFailed);
+    // A file that replaces another takes its name only when it is whole.
+    if (!FinishOutputFile(g_state.status == kStatusOk) && g_state.status == kStatusOk) SetStatus(kStatusWriteFailed);
     StreamClose(source);
     return 0;
 }
@@ -181,10 +188,16 @@ UUARC_API void UUARC_CALL CompressFileMaskListArc(FileMaskList* list) {
         return;
     }
     const FileMask& mask = *list->head;
+    const bool prefixed = (g_state.options & kOptionNoSourcePrefix) == 0;
+    // A prefix that the host gave too long is not replaced by an older one.
+    if (prefixed && g_state.source_prefix_refused) {
+        SetStatus(kStatusCannotOpen);
+        return;
+    }
 
     char source_path[kBuiltPathSize] = {};
     char relative[kBuiltPathSize] = {};
-    if (g_state.source_prefix[0] != '\0' && (g_state.options & kOptionNoSourcePrefix) == 0) {
+    if (g_state.source_prefix[0] != '\0' && prefixed) {
         Append(source_path, sizeof source_path, g_state.source_prefix);
     }
     bool fits = true;

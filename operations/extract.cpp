@@ -5,6 +5,7 @@
 #include "operations/extract.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "format/header.h"
 #include "format/line_codec.h"
@@ -26,20 +27,26 @@ void MakeNotificationName(const char* name, char* out, size_t size) {
     out[1 + length] = '\0';
 }
 
+bool IsSuperscriptDigit(uint8_t byte) { return byte == 0xB9 || byte == 0xB2 || byte == 0xB3; }
+
+// CON, PRN, AUX, NUL, CONIN$, CONOUT$, and COM or LPT with a digit 0 to 9 or a superscript one,
+// two or three (in code page 1252 a single byte, in UTF-8 the same after 0xC2): Windows opens the
+// device under each of them, with any extension.
 bool IsReservedDeviceName(const char* component, size_t length) {
     // The device is named by what comes before the first dot, trailing spaces dropped.
     size_t base = 0;
     while (base < length && component[base] != '.') ++base;
     while (base > 0 && component[base - 1] == ' ') --base;
-    char upper[5] = {};
-    if (base < 3 || base > 4) return false;
-    for (size_t i = 0; i < base; ++i) upper[i] = static_cast<char>(UpCaseChar(static_cast<uint8_t>(component[i])));
-    if (base == 3) {
-        return std::strcmp(upper, "CON") == 0 || std::strcmp(upper, "PRN") == 0 || std::strcmp(upper, "AUX") == 0 ||
-               std::strcmp(upper, "NUL") == 0;
+    if (base < 3 || base > 7) return false;
+    uint8_t upper[7] = {};
+    for (size_t i = 0; i < base; ++i) upper[i] = UpCaseChar(static_cast<uint8_t>(component[i]));
+    const std::string_view stem(reinterpret_cast<const char*>(upper), base);
+    for (const std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
+        if (stem == device) return true;
     }
-    return (std::strncmp(upper, "COM", 3) == 0 || std::strncmp(upper, "LPT", 3) == 0) && upper[3] >= '1' &&
-           upper[3] <= '9';
+    if (!stem.starts_with("COM") && !stem.starts_with("LPT")) return false;
+    if (base == 4) return (upper[3] >= '0' && upper[3] <= '9') || IsSuperscriptDigit(upper[3]);
+    return base == 5 && upper[3] == 0xC2 && IsSuperscriptDigit(upper[4]);
 }
 
 // Windows drops trailing dots and spaces from a component, so "..." and ". ." are ".." and "."
@@ -60,7 +67,8 @@ bool IsSafeRelativeName(const char* name) {
     for (;;) {
         const size_t length = std::strcspn(component, "\\/");
         if (length > 0 && (IsDotComponent(component, length) || IsReservedDeviceName(component, length))) return false;
-        if (component[length] == '\0') return true;
+        // A name that ends in a separator names a directory, not a file.
+        if (component[length] == '\0') return length > 0;
         component += length + 1;
     }
 }
@@ -131,8 +139,9 @@ int DecodeToFile(const char* archive_path, const char* output_name) {
         MakeNotificationName(name, notification, sizeof notification);
         callbacks.file_name(callbacks.file_name_user, notification, output_name);
     }
-    // Decoding a file onto itself would truncate it before a line is read.
-    if (SameFile(archive_path, output_name)) {
+    // Decoding a file onto itself would truncate it before a line is read; a directory, a link
+    // or a device there is never written.
+    if (SameFile(archive_path, output_name) || !OutputPathWritable(output_name)) {
         SetStatus(kStatusCannotOpen);
         StreamClose(input);
         return -1;
@@ -155,7 +164,7 @@ int DecodeToFile(const char* archive_path, const char* output_name) {
     if (ReadFirstDataLine(input, line_buffer, line) != 0) {
         SetStatus(kStatusBadFormat);
         StreamClose(input);
-        StreamClose(output);
+        FinishOutputFile(true);
         return -1;
     }
     for (;;) {
@@ -173,7 +182,7 @@ int DecodeToFile(const char* archive_path, const char* output_name) {
         position = now;
         if (consumed > threshold) {
             if (callbacks.progress != nullptr) {
-                callbacks.progress(callbacks.progress_user, static_cast<int32_t>(consumed * 100 / size),
+                callbacks.progress(callbacks.progress_user, ProgressPercent(consumed, size),
                                    static_cast<int32_t>(since_last));
             }
             threshold += step;
@@ -187,8 +196,11 @@ int DecodeToFile(const char* archive_path, const char* output_name) {
         }
     }
     StreamClose(input);
-    // Bytes still in the buffer reach the disk only now; losing them is a failed write too.
-    if (!StreamClose(output) && g_state.status == kStatusOk) SetStatus(kStatusWriteFailed);
+    // Bytes still in the buffer reach the disk only now; losing them is a failed write too. A
+    // file that replaces another takes its name unless the writing failed.
+    if (!FinishOutputFile(g_state.status != kStatusWriteFailed) && g_state.status == kStatusOk) {
+        SetStatus(kStatusWriteFailed);
+    }
     return 0;
 }
 
@@ -199,6 +211,11 @@ using namespace uuarc;
 UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list) {
     SetStatus(kStatusOk);
     if (list == nullptr || list->head == nullptr) return;
+    // A setting that the host gave too long is not replaced by an older one.
+    if (g_state.output_path_refused || g_state.base_path_refused) {
+        SetStatus(kStatusCannotOpen);
+        return;
+    }
     char stored_name[kNameBufferSize];
     int64_t estimate = 0;
     if (ScanArchiveHeader(g_state.archive_path, stored_name, &estimate) != kStatusOk) {

@@ -3,9 +3,9 @@
 
 #include <cstddef>
 
-namespace uuarc {
+#include "operations/output_file.h"
 
-constexpr size_t kOutputNameSize = 264;
+namespace uuarc {
 
 // Derives the full output path from the stored name, the keep-paths flag, the base path and the
 // output path into `output_name` (kOutputNameSize bytes). False, with `output_name` empty, when

@@ -18,6 +18,8 @@ struct FileTime;
 
 namespace uuarc {
 
+struct FileInfo;
+
 // A native file handle or descriptor; kNoHandle when none.
 using FileHandle = intptr_t;
 constexpr FileHandle kNoHandle = -1;
@@ -27,9 +29,8 @@ constexpr size_t kStreamBufferSize = 64 * 1024;
 // ---- Buffered streams ------------------------------------------------------------------------
 // Modes: "rt" and "wt" (text), "rb" and "wb" (binary). Text reads turn CR LF into LF (also when
 // the pair straddles a buffer refill), keep a lone CR, and stop at the byte 0x1A as at the end of
-// the file. Text writes store each LF as CR LF. Write modes create or truncate the file and never
-// follow a symbolic link (or other reparse point) at the last component of the path: a link there
-// fails the open. Lengths and positions are 64-bit byte offsets of the file on disk.
+// the file. Text writes store each LF as CR LF. Write modes never follow a symbolic link (or other
+// reparse point) at the last component of the path: a link there fails the open. Lengths and positions are 64-bit byte offsets of the file on disk.
 //
 // Errors are sticky: once a read or write has failed, StreamFailed() answers true until the
 // stream is closed. At the end of the file a read returns what it got, then 0.
@@ -45,8 +46,13 @@ struct Stream {
     uint8_t buffer[kStreamBufferSize];
 };
 
-// Opens `path` with `mode` into a closed stream. False (stream stays closed) when it cannot.
+// Opens `path` with `mode` into a closed stream. False (stream stays closed) when it cannot, and
+// always for anything but a regular file.
 bool StreamOpen(Stream& stream, const char* path, const char* mode);
+
+// Creates a new file for writing with `mode` ("wt" or "wb"): it must not exist yet. With `like`,
+// it gets the permission bits that `like` carries (OpenHow::CreateLike). False when it cannot.
+bool StreamCreate(Stream& stream, const char* path, const char* mode, const FileInfo* like);
 
 // Flushes what is pending and closes. True when everything written reached the file; false when
 // a write, the flush or the close failed. Closing a closed stream does nothing and answers true.
@@ -105,29 +111,59 @@ constexpr uint32_t kAttrDirectory = 0x10;
 constexpr uint32_t kAttrArchive = 0x20;
 constexpr uint32_t kAttrNormal = 0x80;
 
-// True when a file or directory exists under the path; no access test. False for "".
+// What lies under a path. Only a regular file (Win32: a disk file) is ever read or written by the
+// module; a link is reported as such only where the query does not follow it.
+enum class FileKind : uint8_t { Regular, Directory, Link, Other };
+
+struct FileInfo {
+    FileKind kind = FileKind::Other;
+    uint32_t attributes = 0;   // the Win32 attribute word (POSIX: as the bits above say)
+    uint32_t permissions = 0;  // POSIX permission bits (07777); 0 on Win32
+    int64_t size = 0;
+    uint64_t last_write = 0;   // 100 ns ticks since 1601 (FILETIME), UTC
+    uint64_t volume = 0;       // device or volume serial
+    uint64_t index = 0;        // inode or file index
+};
+
+// True when a file or directory exists under the path (a link is followed); no access test.
+// False for "".
 bool PathExists(const char* path);
 
 // The attribute word (GetFileAttributesA); false when the path cannot be queried.
 bool PathAttributes(const char* path, uint32_t* attributes);
 
-// Sets the attribute word (SetFileAttributesA). On POSIX only the read-only bit has an effect:
-// it clears or restores the owner's write permission.
+// What the path itself is, a link at its last component not followed; false when nothing is there
+// (or it cannot be asked).
+bool PathInfo(const char* path, FileInfo* info);
+
+// Sets the attribute word (SetFileAttributesA) of the file itself, never of what a link at the
+// last component points to: a link is refused. On POSIX only the read-only bit has an effect: it
+// clears or restores the owner's write permission.
 bool SetPathAttributes(const char* path, uint32_t attributes);
 
 // Creates one directory; false when it cannot (its parent must exist).
 bool MakeDirectory(const char* path);
 
+// Gives `from` the name `to`, replacing a regular file there in one step (a read-only one too,
+// on Win32). False when it cannot; both names are then as they were.
+bool RenameReplacing(const char* from, const char* to);
+
+// Whether the system would let the caller write the existing regular file as it is (it is opened
+// for writing and closed again, unchanged).
+bool FileWritable(const char* path);
+
+// Removes a file; false when it cannot.
+bool RemoveFile(const char* path);
+
 // The find-data record of an existing file, as FindFirstFileA gives it (then FindClose); false
 // when no file is found. On POSIX the record is synthesized from lstat: times as FILETIME, the
-// file's own name (its last path component, in ANSI) and an empty short name.
+// file's own name (its last path component, as the host spelt it) and an empty short name.
 bool FindFile(const char* path, FindData* record);
 
 // The current system time in UTC (GetSystemTimeAsFileTime).
 void SystemTimeAsFileTime(FileTime* time);
 
-// Opens an existing file for reading its times (CreateFileA with GENERIC_READ, FILE_SHARE_READ,
-// OPEN_EXISTING, FILE_ATTRIBUTE_ARCHIVE). kNoHandle when it cannot.
+// Opens an existing regular file for reading its times. kNoHandle when it cannot.
 FileHandle OpenFileForInfo(const char* path);
 
 // The last-write time of the open file, in local time, as DOS date << 16 | DOS time
@@ -151,18 +187,36 @@ void AnsiToOem(char* text);
 bool IsLeadByte(uint8_t byte);
 
 // ---- Failure hook ----------------------------------------------------------------------------
-// The back end reaches the system only through this table, so that a test can replace an entry
-// to make the Nth call fail (see tests/fail_hook.h). Paths here are already native.
-enum class OpenHow { Read, WriteTruncate };
+// The module reaches the system only through this table, so that a test can replace an entry to
+// make the Nth call fail (see tests/fail_hook.h) or serve a file from memory. Paths here are
+// already native.
+//   Read         an existing regular file; anything else (a FIFO, a device, a directory) is
+//                refused without being opened for reading, so nothing blocks and nothing is read.
+//   WriteTruncate  create or truncate a regular file; a link or anything else there is refused.
+//   WriteProbe   an existing regular file opened for writing without changing it: whether the
+//                system would let the caller write it as it is.
+//   CreateNew    a file that must not exist yet (a link there, even a dangling one, fails it),
+//                0666 less the umask (Win32: normal attributes).
+//   CreateLike   the same, with the permission bits of `like` (Win32: its read-only, hidden and
+//                system bits); the handle writes all the same.
+// Every handle that open gives is of a regular file.
+enum class OpenHow { Read, WriteTruncate, WriteProbe, CreateNew, CreateLike };
 
 struct SystemCalls {
-    FileHandle (*open)(const char* native_path, OpenHow how);
+    FileHandle (*open)(const char* native_path, OpenHow how, const FileInfo* like);
     int64_t (*read)(FileHandle handle, void* data, size_t count);          // -1 on error
     int64_t (*write)(FileHandle handle, const void* data, size_t count);   // -1 on error
     bool (*close)(FileHandle handle);
-    bool (*set_attributes)(const char* native_path, uint32_t attributes);
-    bool (*make_directory)(const char* native_path);
     int64_t (*length)(FileHandle handle);                                   // -1 on error
+    // What lies under the path, following a link at the last component or not; false when
+    // nothing is there.
+    bool (*query)(const char* native_path, bool follow, FileInfo* info);
+    bool (*query_handle)(FileHandle handle, FileInfo* info);
+    bool (*find)(const char* native_path, FindData* record);
+    bool (*set_attributes)(const char* native_path, uint32_t attributes);  // never through a link
+    bool (*make_directory)(const char* native_path);
+    bool (*rename)(const char* native_from, const char* native_to);        // replaces `to`
+    bool (*remove)(const char* native_path);
 };
 
 extern SystemCalls g_system;

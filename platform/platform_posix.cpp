@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -18,27 +19,58 @@ namespace {
 
 // ---- The system calls behind the failure hook -----------------------------------------------
 
-FileHandle SysOpen(const char* native_path, OpenHow how) {
-    if (how == OpenHow::Read) {
-        int fd;
-        do fd = ::open(native_path, O_RDONLY | O_CLOEXEC);
-        while (fd < 0 && errno == EINTR);
-        if (fd < 0) return kNoHandle;
-        // CreateFileA refuses a directory without backup semantics; so do we, rather than
-        // failing at the first read.
-        struct stat info;
-        if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-            ::close(fd);
-            return kNoHandle;
-        }
-        return fd;
-    }
-    // O_NOFOLLOW refuses a symbolic link at the last component before O_TRUNC can touch what
-    // it points to; a dangling link fails the same way instead of creating its target.
+int OpenRetrying(const char* native_path, int flags, mode_t mode = 0) {
     int fd;
-    do fd = ::open(native_path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    do fd = ::open(native_path, flags | O_CLOEXEC, mode);
     while (fd < 0 && errno == EINTR);
-    return fd < 0 ? kNoHandle : fd;
+    return fd;
+}
+
+// Keeps the descriptor only when it is of a regular file.
+FileHandle RegularOnly(int fd) {
+    if (fd < 0) return kNoHandle;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return kNoHandle;
+    }
+    return fd;
+}
+
+FileHandle SysOpen(const char* native_path, OpenHow how, const FileInfo* like) {
+    struct stat info;
+    switch (how) {
+        case OpenHow::Read:
+            // A FIFO or a device is refused before it is opened: opening a FIFO waits for a writer,
+            // and a device may never end. O_NONBLOCK covers one swapped in after the stat; the
+            // descriptor is checked again, and regular files ignore the flag.
+            if (::stat(native_path, &info) != 0 || !S_ISREG(info.st_mode)) return kNoHandle;
+            return RegularOnly(OpenRetrying(native_path, O_RDONLY | O_NONBLOCK));
+        case OpenHow::WriteProbe:
+            if (::lstat(native_path, &info) != 0 || !S_ISREG(info.st_mode)) return kNoHandle;
+            return RegularOnly(OpenRetrying(native_path, O_WRONLY | O_NOFOLLOW | O_NONBLOCK));
+        case OpenHow::WriteTruncate:
+            // O_NOFOLLOW refuses a symbolic link at the last component before O_TRUNC can touch
+            // what it points to; a dangling link fails the same way instead of creating its target.
+            if (::lstat(native_path, &info) == 0 && !S_ISREG(info.st_mode)) return kNoHandle;
+            return RegularOnly(OpenRetrying(native_path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK, 0666));
+        case OpenHow::CreateNew:
+            // O_EXCL fails on anything already there, a link included, so nothing is followed.
+            return RegularOnly(OpenRetrying(native_path, O_WRONLY | O_CREAT | O_EXCL, 0666));
+        case OpenHow::CreateLike: {
+            const int fd = OpenRetrying(native_path, O_WRONLY | O_CREAT | O_EXCL, 0600);
+            if (fd < 0) return kNoHandle;
+            // The exact bits, whatever the umask; setuid, setgid and sticky never come along.
+            const mode_t mode = static_cast<mode_t>(like != nullptr ? like->permissions & 0777 : 0600);
+            if (::fchmod(fd, mode) != 0) {
+                ::close(fd);
+                ::unlink(native_path);
+                return kNoHandle;
+            }
+            return RegularOnly(fd);
+        }
+    }
+    return kNoHandle;
 }
 
 int64_t SysRead(FileHandle handle, void* data, size_t count) {
@@ -58,21 +90,45 @@ int64_t SysWrite(FileHandle handle, const void* data, size_t count) {
 // Not retried on EINTR: Linux has released the descriptor by then.
 bool SysClose(FileHandle handle) { return ::close(static_cast<int>(handle)) == 0; }
 
-bool SysSetAttributes(const char* native_path, uint32_t attributes) {
-    struct stat info;
-    if (::stat(native_path, &info) != 0) return false;
-    const mode_t mode = (attributes & kAttrReadOnly) ? (info.st_mode & ~S_IWUSR) : (info.st_mode | S_IWUSR);
-    if ((mode & 07777) == (info.st_mode & 07777)) return true;
-    return ::chmod(native_path, mode & 07777) == 0;
-}
-
-bool SysMakeDirectory(const char* native_path) { return ::mkdir(native_path, 0777) == 0; }
-
 int64_t SysLength(FileHandle handle) {
     struct stat info;
     if (::fstat(static_cast<int>(handle), &info) != 0) return -1;
     return info.st_size;
 }
+
+void FillInfo(const struct stat& info, FileInfo* out);
+
+bool SysQuery(const char* native_path, bool follow, FileInfo* out) {
+    struct stat info;
+    if ((follow ? ::stat(native_path, &info) : ::lstat(native_path, &info)) != 0) return false;
+    FillInfo(info, out);
+    return true;
+}
+
+bool SysQueryHandle(FileHandle handle, FileInfo* out) {
+    struct stat info;
+    if (::fstat(static_cast<int>(handle), &info) != 0) return false;
+    FillInfo(info, out);
+    return true;
+}
+
+bool SysFind(const char* native_path, FindData* record);
+
+// AT_SYMLINK_NOFOLLOW: a link at the last component is refused, never its target changed, also
+// when one is swapped in after the lstat.
+bool SysSetAttributes(const char* native_path, uint32_t attributes) {
+    struct stat info;
+    if (::lstat(native_path, &info) != 0 || S_ISLNK(info.st_mode)) return false;
+    const mode_t mode = (attributes & kAttrReadOnly) ? (info.st_mode & ~S_IWUSR) : (info.st_mode | S_IWUSR);
+    if ((mode & 07777) == (info.st_mode & 07777)) return true;
+    return ::fchmodat(AT_FDCWD, native_path, mode & 07777, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+bool SysMakeDirectory(const char* native_path) { return ::mkdir(native_path, 0777) == 0; }
+
+bool SysRename(const char* native_from, const char* native_to) { return ::rename(native_from, native_to) == 0; }
+
+bool SysRemove(const char* native_path) { return ::unlink(native_path) == 0; }
 
 // ---- Host paths -----------------------------------------------------------------------------
 
@@ -101,15 +157,50 @@ uint32_t AttributesOf(const struct stat& info) {
     return kAttrArchive | ((info.st_mode & S_IWUSR) ? 0 : kAttrReadOnly);
 }
 
-bool NativeStat(const char* path, struct stat* info) {
+uint64_t Ticks(const FileTime& time) { return static_cast<uint64_t>(time.high) << 32 | time.low; }
+
+void FillInfo(const struct stat& info, FileInfo* out) {
+    out->kind = S_ISREG(info.st_mode)   ? FileKind::Regular
+                : S_ISDIR(info.st_mode) ? FileKind::Directory
+                : S_ISLNK(info.st_mode) ? FileKind::Link
+                                        : FileKind::Other;
+    out->attributes = AttributesOf(info);
+    out->permissions = static_cast<uint32_t>(info.st_mode & 07777);
+    out->size = info.st_size;
+    out->last_write = Ticks(ToFileTime(info.st_mtim));
+    out->volume = static_cast<uint64_t>(info.st_dev);
+    out->index = static_cast<uint64_t>(info.st_ino);
+}
+
+bool SysFind(const char* native_path, FindData* record) {
+    struct stat info;
+    if (::lstat(native_path, &info) != 0) return false;
+    std::memset(record, 0, sizeof *record);
+    record->attributes = AttributesOf(info);
+    // POSIX keeps no creation time; the status-change time is the nearest it has.
+    record->creation_time = ToFileTime(info.st_ctim);
+    record->last_access_time = ToFileTime(info.st_atim);
+    record->last_write_time = ToFileTime(info.st_mtim);
+    if (!S_ISDIR(info.st_mode)) {
+        const uint64_t size = static_cast<uint64_t>(info.st_size);
+        record->size_high = static_cast<uint32_t>(size >> 32);
+        record->size_low = static_cast<uint32_t>(size);
+    }
+    return true;
+}
+
+// The host's path as the table takes it, then the query.
+bool Query(const char* path, bool follow, FileInfo* info) {
     char native[kNativePathSize];
-    return NativePath(path, native, sizeof native) && ::stat(native, info) == 0;
+    return path != nullptr && path[0] != '\0' && NativePath(path, native, sizeof native) &&
+           g_system.query(native, follow, info);
 }
 
 }  // namespace
 
 SystemCalls g_system = {
-    SysOpen, SysRead, SysWrite, SysClose, SysSetAttributes, SysMakeDirectory, SysLength,
+    SysOpen,  SysRead, SysWrite,         SysClose,         SysLength, SysQuery,  SysQueryHandle,
+    SysFind,  SysSetAttributes, SysMakeDirectory, SysRename, SysRemove,
 };
 
 bool NativePath(const char* path, char* native, size_t size) {
@@ -143,16 +234,18 @@ bool NativePath(const char* path, char* native, size_t size) {
 // ---- File services --------------------------------------------------------------------------
 
 bool PathExists(const char* path) {
-    struct stat info;
-    return path != nullptr && path[0] != '\0' && NativeStat(path, &info);
+    FileInfo info;
+    return Query(path, true, &info);
 }
 
 bool PathAttributes(const char* path, uint32_t* attributes) {
-    struct stat info;
-    if (path == nullptr || attributes == nullptr || !NativeStat(path, &info)) return false;
-    *attributes = AttributesOf(info);
+    FileInfo info;
+    if (attributes == nullptr || !Query(path, true, &info)) return false;
+    *attributes = info.attributes;
     return true;
 }
+
+bool PathInfo(const char* path, FileInfo* info) { return info != nullptr && Query(path, false, info); }
 
 bool SetPathAttributes(const char* path, uint32_t attributes) {
     char native[kNativePathSize];
@@ -163,6 +256,18 @@ bool SetPathAttributes(const char* path, uint32_t attributes) {
 bool MakeDirectory(const char* path) {
     char native[kNativePathSize];
     return path != nullptr && NativePath(path, native, sizeof native) && g_system.make_directory(native);
+}
+
+bool RenameReplacing(const char* from, const char* to) {
+    char native_from[kNativePathSize];
+    char native_to[kNativePathSize];
+    return from != nullptr && to != nullptr && NativePath(from, native_from, sizeof native_from) &&
+           NativePath(to, native_to, sizeof native_to) && g_system.rename(native_from, native_to);
+}
+
+bool RemoveFile(const char* path) {
+    char native[kNativePathSize];
+    return path != nullptr && NativePath(path, native, sizeof native) && g_system.remove(native);
 }
 
 bool FindFile(const char* path, FindData* record) {
@@ -176,20 +281,7 @@ bool FindFile(const char* path, FindData* record) {
     if (name_length == 0 || name_length >= sizeof record->file_name) return false;
 
     char native[kNativePathSize];
-    struct stat info;
-    if (!NativePath(path, native, sizeof native) || ::lstat(native, &info) != 0) return false;
-
-    std::memset(record, 0, sizeof *record);
-    record->attributes = AttributesOf(info);
-    // POSIX keeps no creation time; the status-change time is the nearest it has.
-    record->creation_time = ToFileTime(info.st_ctim);
-    record->last_access_time = ToFileTime(info.st_atim);
-    record->last_write_time = ToFileTime(info.st_mtim);
-    if (!S_ISDIR(info.st_mode)) {
-        const uint64_t size = static_cast<uint64_t>(info.st_size);
-        record->size_high = static_cast<uint32_t>(size >> 32);
-        record->size_low = static_cast<uint32_t>(size);
-    }
+    if (!NativePath(path, native, sizeof native) || !g_system.find(native, record)) return false;
     std::memcpy(record->file_name, name, name_length + 1);
     return true;
 }
@@ -204,15 +296,16 @@ void SystemTimeAsFileTime(FileTime* time) {
 FileHandle OpenFileForInfo(const char* path) {
     char native[kNativePathSize];
     if (path == nullptr || !NativePath(path, native, sizeof native)) return kNoHandle;
-    return g_system.open(native, OpenHow::Read);
+    return g_system.open(native, OpenHow::Read, nullptr);
 }
 
 bool HandleDosDateTime(FileHandle handle, uint32_t* date_time) {
-    struct stat info;
-    if (handle == kNoHandle || date_time == nullptr || ::fstat(static_cast<int>(handle), &info) != 0)
-        return false;
+    FileInfo info;
+    if (handle == kNoHandle || date_time == nullptr || !g_system.query_handle(handle, &info)) return false;
+    constexpr uint64_t kUnixEpochAsFileTime = 116444736000000000;
+    if (info.last_write < kUnixEpochAsFileTime) return false;
+    const time_t when = static_cast<time_t>((info.last_write - kUnixEpochAsFileTime) / 10000000);
     struct tm local;
-    const time_t when = info.st_mtim.tv_sec;
     if (::localtime_r(&when, &local) == nullptr) return false;
     // The DOS date keeps the year in seven bits from 1980, as FileTimeToDosDateTime does.
     const int year = local.tm_year + 1900;
@@ -228,11 +321,10 @@ void CloseFileHandle(FileHandle handle) {
 }
 
 bool SameFile(const char* path_a, const char* path_b) {
-    struct stat a;
-    struct stat b;
-    if (path_a == nullptr || path_b == nullptr || !NativeStat(path_a, &a) || !NativeStat(path_b, &b))
-        return false;
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    FileInfo a;
+    FileInfo b;
+    if (!Query(path_a, true, &a) || !Query(path_b, true, &b)) return false;
+    return a.volume == b.volume && a.index == b.index;
 }
 
 // ---- Code pages -----------------------------------------------------------------------------

@@ -2,6 +2,9 @@
 // the file services and code-page calls passed straight to Windows. Paths are used as given.
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
+#ifndef _WIN32_WINNT
+#define _WIN32_WINNT 0x0600  // SetFileInformationByHandle
+#endif
 #include <windows.h>
 // winuser.h spells these as macros for OemToCharA / CharToOemA; ours are functions of that name.
 #undef OemToAnsi
@@ -28,27 +31,53 @@ DWORD ClampCount(size_t count) { return count > 0x40000000u ? 0x40000000u : stat
 
 // ---- The system calls behind the failure hook -----------------------------------------------
 
-FileHandle SysOpen(const char* native_path, OpenHow how) {
-    if (how == OpenHow::Read) {
-        const HANDLE handle = CreateFileA(native_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        return handle == INVALID_HANDLE_VALUE ? kNoHandle : FromHandle(handle);
-    }
-    // CREATE_ALWAYS would truncate whatever a link points to, so a reparse point already there
-    // is refused before the open. FILE_FLAG_OPEN_REPARSE_POINT makes one that appears in between
-    // be opened itself, never its target; should it still be a reparse point, it is refused.
-    const DWORD existing = GetFileAttributesA(native_path);
-    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_REPARSE_POINT)) return kNoHandle;
-    const HANDLE handle = CreateFileA(native_path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+uint64_t Ticks(const FILETIME& time) { return static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime; }
+
+// Keeps the handle only when it is of a disk file that is no reparse point: a device (NUL, CON,
+// COM1), a pipe or a link opened as itself is closed and refused.
+FileHandle DiskFileOnly(HANDLE handle) {
     if (handle == INVALID_HANDLE_VALUE) return kNoHandle;
     BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(handle, &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
         CloseHandle(handle);
         return kNoHandle;
     }
     return FromHandle(handle);
+}
+
+HANDLE CreateForWriting(const char* native_path, DWORD disposition, DWORD attributes) {
+    // FILE_FLAG_OPEN_REPARSE_POINT: a link at the last component is opened itself, never its
+    // target, and then refused.
+    return CreateFileA(native_path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                       attributes | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+FileHandle SysOpen(const char* native_path, OpenHow how, const FileInfo* like) {
+    switch (how) {
+        case OpenHow::Read:
+            return DiskFileOnly(CreateFileA(native_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        case OpenHow::WriteProbe:
+            return DiskFileOnly(CreateForWriting(native_path, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
+        case OpenHow::WriteTruncate: {
+            // CREATE_ALWAYS would truncate whatever a link points to, so a reparse point already
+            // there is refused before the open.
+            const DWORD existing = GetFileAttributesA(native_path);
+            if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_REPARSE_POINT)) return kNoHandle;
+            return DiskFileOnly(CreateForWriting(native_path, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL));
+        }
+        case OpenHow::CreateNew:
+            return DiskFileOnly(CreateForWriting(native_path, CREATE_NEW, FILE_ATTRIBUTE_NORMAL));
+        case OpenHow::CreateLike: {
+            // A handle made with the file is writable, also when the file is made read-only.
+            constexpr DWORD kKept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+            DWORD attributes = like != nullptr ? like->attributes & kKept : 0;
+            if (attributes == 0) attributes = FILE_ATTRIBUTE_NORMAL;
+            return DiskFileOnly(CreateForWriting(native_path, CREATE_NEW, attributes));
+        }
+    }
+    return kNoHandle;
 }
 
 int64_t SysRead(FileHandle handle, void* data, size_t count) {
@@ -65,22 +94,96 @@ int64_t SysWrite(FileHandle handle, const void* data, size_t count) {
 
 bool SysClose(FileHandle handle) { return CloseHandle(ToHandle(handle)) != 0; }
 
-bool SysSetAttributes(const char* native_path, uint32_t attributes) {
-    return SetFileAttributesA(native_path, attributes) != 0;
-}
-
-bool SysMakeDirectory(const char* native_path) { return CreateDirectoryA(native_path, nullptr) != 0; }
-
 int64_t SysLength(FileHandle handle) {
     LARGE_INTEGER size;
     if (!GetFileSizeEx(ToHandle(handle), &size)) return -1;
     return size.QuadPart;
 }
 
+void FillInfo(HANDLE handle, FileInfo* out) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle, &info)) return;
+    out->size = static_cast<int64_t>(static_cast<uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow);
+    out->last_write = Ticks(info.ftLastWriteTime);
+    out->volume = info.dwVolumeSerialNumber;
+    out->index = static_cast<uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
+}
+
+FileKind KindOf(DWORD attributes, bool follow) {
+    if (!follow && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return FileKind::Link;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::Directory : FileKind::Regular;
+}
+
+// The attribute word as GetFileAttributesA reports it; the rest from a handle opened without any
+// access (a directory needs backup semantics). GetFileType is left to the opens, which refuse
+// every handle that is no disk file: under Wine it touches the file's access time, and a query
+// must leave the record that the replace question shows as it was.
+bool SysQuery(const char* native_path, bool follow, FileInfo* out) {
+    const DWORD attributes = GetFileAttributesA(native_path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    *out = FileInfo{};
+    out->attributes = attributes;
+    out->kind = KindOf(attributes, follow);
+    // A link not followed needs no handle: what it is, its attribute word says.
+    if (out->kind == FileKind::Link) return true;
+    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS;
+    const HANDLE handle = CreateFileA(native_path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, flags, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return true;
+    FillInfo(handle, out);
+    CloseHandle(handle);
+    return true;
+}
+
+bool SysQueryHandle(FileHandle handle, FileInfo* out) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(ToHandle(handle), &info)) return false;
+    *out = FileInfo{};
+    out->attributes = info.dwFileAttributes;
+    out->kind = KindOf(info.dwFileAttributes, true);
+    FillInfo(ToHandle(handle), out);
+    return true;
+}
+
+bool SysFind(const char* native_path, FindData* record) {
+    WIN32_FIND_DATAA found = {};  // Wine leaves the reserved words unwritten
+    const HANDLE search = FindFirstFileA(native_path, &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    std::memcpy(record, &found, sizeof *record);
+    return true;
+}
+
+// Through a handle on the file itself (FILE_FLAG_OPEN_REPARSE_POINT), so that a link at the last
+// component is refused rather than its target changed.
+bool SysSetAttributes(const char* native_path, uint32_t attributes) {
+    const HANDLE handle = CreateFileA(native_path, FILE_WRITE_ATTRIBUTES | FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    FILE_BASIC_INFO basic = {};  // zero times: left as they are
+    basic.FileAttributes = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
+    const bool ok = GetFileInformationByHandle(handle, &info) &&
+                    !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                    SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic);
+    CloseHandle(handle);
+    return ok;
+}
+
+bool SysMakeDirectory(const char* native_path) { return CreateDirectoryA(native_path, nullptr) != 0; }
+
+bool SysRename(const char* native_from, const char* native_to) {
+    return MoveFileExA(native_from, native_to, MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool SysRemove(const char* native_path) { return DeleteFileA(native_path) != 0; }
+
 }  // namespace
 
 SystemCalls g_system = {
-    SysOpen, SysRead, SysWrite, SysClose, SysSetAttributes, SysMakeDirectory, SysLength,
+    SysOpen,  SysRead, SysWrite,         SysClose,         SysLength, SysQuery,  SysQueryHandle,
+    SysFind,  SysSetAttributes, SysMakeDirectory, SysRename, SysRemove,
 };
 
 bool NativePath(const char* path, char* native, size_t size) {
@@ -94,15 +197,19 @@ bool NativePath(const char* path, char* native, size_t size) {
 // ---- File services --------------------------------------------------------------------------
 
 bool PathExists(const char* path) {
-    return path != nullptr && path[0] != '\0' && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    FileInfo info;
+    return path != nullptr && path[0] != '\0' && g_system.query(path, true, &info);
 }
 
 bool PathAttributes(const char* path, uint32_t* attributes) {
-    if (path == nullptr || attributes == nullptr) return false;
-    const DWORD found = GetFileAttributesA(path);
-    if (found == INVALID_FILE_ATTRIBUTES) return false;
-    *attributes = found;
+    FileInfo info;
+    if (path == nullptr || attributes == nullptr || !g_system.query(path, true, &info)) return false;
+    *attributes = info.attributes;
     return true;
+}
+
+bool PathInfo(const char* path, FileInfo* info) {
+    return path != nullptr && path[0] != '\0' && info != nullptr && g_system.query(path, false, info);
 }
 
 bool SetPathAttributes(const char* path, uint32_t attributes) {
@@ -111,14 +218,25 @@ bool SetPathAttributes(const char* path, uint32_t attributes) {
 
 bool MakeDirectory(const char* path) { return path != nullptr && g_system.make_directory(path); }
 
+// MoveFileEx will not replace a read-only file: its read-only bit goes first, and comes back
+// should the rename still fail.
+bool RenameReplacing(const char* from, const char* to) {
+    if (from == nullptr || to == nullptr) return false;
+    if (g_system.rename(from, to)) return true;
+    FileInfo existing;
+    if (!g_system.query(to, false, &existing) || existing.kind != FileKind::Regular ||
+        !(existing.attributes & FILE_ATTRIBUTE_READONLY))
+        return false;
+    if (!g_system.set_attributes(to, existing.attributes & ~FILE_ATTRIBUTE_READONLY)) return false;
+    if (g_system.rename(from, to)) return true;
+    g_system.set_attributes(to, existing.attributes);
+    return false;
+}
+
+bool RemoveFile(const char* path) { return path != nullptr && g_system.remove(path); }
+
 bool FindFile(const char* path, FindData* record) {
-    if (path == nullptr || record == nullptr) return false;
-    WIN32_FIND_DATAA found = {};  // Wine leaves the reserved words unwritten
-    const HANDLE search = FindFirstFileA(path, &found);
-    if (search == INVALID_HANDLE_VALUE) return false;
-    FindClose(search);
-    std::memcpy(record, &found, sizeof *record);
-    return true;
+    return path != nullptr && record != nullptr && g_system.find(path, record);
 }
 
 void SystemTimeAsFileTime(FileTime* time) {
@@ -130,50 +248,35 @@ void SystemTimeAsFileTime(FileTime* time) {
 }
 
 FileHandle OpenFileForInfo(const char* path) {
-    if (path == nullptr) return kNoHandle;
-    const HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_ARCHIVE, nullptr);
-    return handle == INVALID_HANDLE_VALUE ? kNoHandle : FromHandle(handle);
+    return path == nullptr ? kNoHandle : g_system.open(path, OpenHow::Read, nullptr);
 }
 
 bool HandleDosDateTime(FileHandle handle, uint32_t* date_time) {
-    if (handle == kNoHandle || date_time == nullptr) return false;
+    FileInfo info;
+    if (handle == kNoHandle || date_time == nullptr || !g_system.query_handle(handle, &info)) return false;
     FILETIME written;
+    written.dwLowDateTime = static_cast<DWORD>(info.last_write);
+    written.dwHighDateTime = static_cast<DWORD>(info.last_write >> 32);
     FILETIME local;
     WORD date = 0;
     WORD time = 0;
-    if (!GetFileTime(ToHandle(handle), nullptr, nullptr, &written) ||
-        !FileTimeToLocalFileTime(&written, &local) || !FileTimeToDosDateTime(&local, &date, &time))
-        return false;
+    if (!FileTimeToLocalFileTime(&written, &local) || !FileTimeToDosDateTime(&local, &date, &time)) return false;
     *date_time = static_cast<uint32_t>(date) << 16 | time;
     return true;
 }
 
 void CloseFileHandle(FileHandle handle) {
-    if (handle != kNoHandle) CloseHandle(ToHandle(handle));
+    if (handle != kNoHandle) g_system.close(handle);
 }
 
-namespace {
-
-// Volume serial and file index of an existing file or directory; no access to its data needed.
-bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
-    const HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    const bool ok = GetFileInformationByHandle(handle, info) != 0;
-    CloseHandle(handle);
-    return ok;
-}
-
-}  // namespace
-
+// Volume serial and file index of existing files or directories; no access to their data needed.
 bool SameFile(const char* path_a, const char* path_b) {
-    BY_HANDLE_FILE_INFORMATION a;
-    BY_HANDLE_FILE_INFORMATION b;
-    if (path_a == nullptr || path_b == nullptr || !FileIdentity(path_a, &a) || !FileIdentity(path_b, &b))
+    FileInfo a;
+    FileInfo b;
+    if (path_a == nullptr || path_b == nullptr || !g_system.query(path_a, true, &a) ||
+        !g_system.query(path_b, true, &b) || (a.volume == 0 && a.index == 0))
         return false;
-    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-           a.nFileIndexLow == b.nFileIndexLow;
+    return a.volume == b.volume && a.index == b.index;
 }
 
 // ---- Code pages -----------------------------------------------------------------------------

@@ -182,10 +182,34 @@ bool StreamOpen(Stream& stream, const char* path, const char* mode) {
     char native[kNativePathSize];
     if (!NativePath(path, native, sizeof native)) return false;
     const bool writing = mode[0] == 'w';
-    const FileHandle handle = g_system.open(native, writing ? OpenHow::WriteTruncate : OpenHow::Read);
+    const FileHandle handle = g_system.open(native, writing ? OpenHow::WriteTruncate : OpenHow::Read, nullptr);
     if (handle == kNoHandle) return false;
     stream.handle = handle;
     stream.writing = writing;
+    stream.text = mode[1] == 't';
+    return true;
+}
+
+bool FileWritable(const char* path) {
+    char native[kNativePathSize];
+    if (path == nullptr || !NativePath(path, native, sizeof native)) return false;
+    const FileHandle handle = g_system.open(native, OpenHow::WriteProbe, nullptr);
+    if (handle == kNoHandle) return false;
+    g_system.close(handle);
+    return true;
+}
+
+bool StreamCreate(Stream& stream, const char* path, const char* mode, const FileInfo* like) {
+    ResetStream(stream);
+    if (path == nullptr || mode == nullptr || mode[0] != 'w' || (mode[1] != 't' && mode[1] != 'b') ||
+        mode[2] != '\0')
+        return false;
+    char native[kNativePathSize];
+    if (!NativePath(path, native, sizeof native)) return false;
+    const FileHandle handle = g_system.open(native, like != nullptr ? OpenHow::CreateLike : OpenHow::CreateNew, like);
+    if (handle == kNoHandle) return false;
+    stream.handle = handle;
+    stream.writing = true;
     stream.text = mode[1] == 't';
     return true;
 }

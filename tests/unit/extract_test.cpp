@@ -75,6 +75,18 @@ TEST_F(Extract, OutputNameFromStoredNameAndSettings) {
         {1, "", "a/./b", nullptr},
         {1, "", "a/... /b", nullptr},
         {0, "", "dir/", nullptr},             // nothing left after the directories
+        {1, "", "a/b/", nullptr},             // a directory, not a file
+        {1, "", "COM0", nullptr},
+        {1, "", "lpt0.txt", nullptr},
+        {1, "", "COM\xB9", nullptr},          // superscript one, two, three in code page 1252
+        {1, "", "com\xB2 .txt", nullptr},
+        {1, "", "d/LPT\xB3.log", nullptr},
+        {1, "", "COM\xC2\xB2", nullptr},      // the same in UTF-8
+        {1, "", "CONIN$", nullptr},
+        {1, "", "conout$.txt", nullptr},
+        {1, "", "COM10", "COM10"},
+        {1, "", "COM\xB4", "COM\xB4"},         // an acute accent is no digit
+        {1, "", "CONIN", "CONIN"},
     };
     SetOutputPath("C:\\out");
     for (const Case& c : cases) {

@@ -53,6 +53,8 @@ public:
         g_system.open = Open;
         g_system.make_directory = MakeDirectory;
         g_system.set_attributes = SetAttributes;
+        g_system.rename = Rename;
+        g_system.remove = Remove;
     }
     ~OutsideWriteGuard() { g_system = real_; }
     OutsideWriteGuard(const OutsideWriteGuard&) = delete;
@@ -68,9 +70,18 @@ private:
             outside_.push_back(native_path);
         }
     }
-    static FileHandle Open(const char* native_path, OpenHow how) {
-        if (how == OpenHow::WriteTruncate) Check(native_path);
-        return real_.open(native_path, how);
+    static FileHandle Open(const char* native_path, OpenHow how, const FileInfo* like) {
+        if (how != OpenHow::Read) Check(native_path);
+        return real_.open(native_path, how, like);
+    }
+    static bool Rename(const char* native_from, const char* native_to) {
+        Check(native_from);
+        Check(native_to);
+        return real_.rename(native_from, native_to);
+    }
+    static bool Remove(const char* native_path) {
+        Check(native_path);
+        return real_.remove(native_path);
     }
     static bool MakeDirectory(const char* native_path) {
         Check(native_path);
@@ -168,8 +179,8 @@ public:
     static int64_t Size() { return static_cast<int64_t>(head_.size() + tail_.size()) + line_length_; }
 
 private:
-    static FileHandle Open(const char* native_path, OpenHow how) {
-        const FileHandle handle = real_.open(native_path, how);
+    static FileHandle Open(const char* native_path, OpenHow how, const FileInfo* like) {
+        const FileHandle handle = real_.open(native_path, how, like);
         const std::string path = native_path;
         if (handle != kNoHandle && how == OpenHow::Read && path.size() >= suffix_.size() &&
             path.compare(path.size() - suffix_.size(), suffix_.size(), suffix_) == 0) {
@@ -381,7 +392,8 @@ TEST_F(Hostile, OutputPathOf255Bytes) {
     EXPECT_EQ(Extract("abcd.uue", 1, relative), kStatusCannotOpen);
     EXPECT_FALSE(Exists(relative + "/abcd"));
 
-    // A path of 256 bytes is ignored: the output path stays what it was.
+    // A path of 256 bytes is refused, and the output path set before is not used instead: the
+    // extraction fails, writing nothing, until a path within the limit is set.
     fs::create_directory(Native("out/first"));
     SetOutputPath(Win("out/first").c_str());
     const std::string too_long = Win(relative) + "x";
@@ -390,6 +402,10 @@ TEST_F(Hostile, OutputPathOf255Bytes) {
     FileMaskList masks;
     InitFileMaskList(&masks);
     AppendFileMask("*.*", &masks);
+    ExtractFileMaskListArc(&masks);
+    EXPECT_STATUS(kStatusCannotOpen);
+    EXPECT_FALSE(Exists("out/first/abcd"));
+    SetOutputPath(Win("out/first").c_str());
     ExtractFileMaskListArc(&masks);
     DoneFileMaskList(&masks);
     EXPECT_STATUS(kStatusOk);

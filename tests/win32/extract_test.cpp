@@ -228,6 +228,7 @@ TEST_F(Replacing, RefusalKeepsExistingFileByteForByte) {
     EXPECT_TRUE(ProgressCalls().empty());
 }
 
+// The new file is written beside the read-only one and renamed over it: no temporary file stays.
 TEST_F(Replacing, ReadOnlyFileResetToArchiveAndOverwrittenAfterConsent) {
     ASSERT_TRUE(SetFileAttributesA(output_.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
     g_replace_answer = 0;
@@ -235,6 +236,7 @@ TEST_F(Replacing, ReadOnlyFileResetToArchiveAndOverwrittenAfterConsent) {
     EXPECT_EQ(CallsOf(CallKind::kReplace).size(), 1u);
     EXPECT_EQ(Attributes(output_), static_cast<uint32_t>(FILE_ATTRIBUTE_ARCHIVE));
     EXPECT_EQ(ReadBytes(output_), PatternBytes(700));
+    EXPECT_EQ(FolderNames(Path("out")), std::vector<std::string>{"f.bin"});
 }
 
 // Nobody agreed, so the attributes stay and the open fails. A Wine running as root writes to
@@ -255,11 +257,15 @@ TEST_F(UnprivilegedReplacing, ReadOnlyFileWithoutQuestionKeepsAttributesAndFails
     EXPECT_EQ(ReadBytes(output_), "the old contents");
 }
 
+// Nothing is reset without a question: the new file keeps the old one's hidden bit.
 TEST_F(Replacing, ExistingFileReplacedWithoutQuestionWhenNoProcedure) {
+    ASSERT_TRUE(SetFileAttributesA(output_.c_str(), FILE_ATTRIBUTE_HIDDEN));
     api_.SetOkToReplaceProc(0, nullptr);
     EXPECT_EQ(Extract({"*.*"}), 0);
     EXPECT_TRUE(CallsOf(CallKind::kReplace).empty());
     EXPECT_EQ(ReadBytes(output_), PatternBytes(700));
+    EXPECT_TRUE(Attributes(output_) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(FolderNames(Path("out")), std::vector<std::string>{"f.bin"});
 }
 
 // ---- Output names and directories -----------------------------------------------------------
@@ -308,6 +314,7 @@ TEST_F(Extraction, UnsafeStoredNamesRefusedBeforeAnything) {
         {"..\\..\\x", 1}, {"../../x", 1},  {"dir/../../x", 1}, {"C:x", 1},       {"C:\\x", 1},
         {"a.txt:s", 0},   {"a.txt:s", 1},  {"nul.txt", 0},     {"NUL", 1},       {"com1.log", 0},
         {"sub/aux.c", 1}, {"\\\\abs", 1},  {"./x", 1},
+        {"COM\xFD", 0},   {"lpt0.txt", 0}, {"CONIN$", 0},      {"conout$.log", 1}, {"a/b/", 1},  // \xFD: OEM superscript two
     };
     for (const auto& c : cases) {
         KeepPaths(c.keep);

@@ -1,0 +1,304 @@
+// replace_test.cpp - where something already lies at the output: an existing file is replaced
+// only by a whole new one, links and special files are neither written nor read, no privilege
+// bit survives a replace; and the settings and lengths that must never take an old or a zero value.
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "../fail_hook.h"
+#include "module/status.h"
+#include "test_support.h"
+
+namespace uuarc::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+enum class Operation { Extract, Create };
+
+class Replace : public ModuleTest {
+protected:
+    void SetUp() override {
+        ModuleTest::SetUp();
+        mkdir(Native("out").c_str(), 0755);
+        SetOutputPath(Win("out").c_str());
+        Write("a.uue", EncodeClassic("new contents", "f.txt"));
+        Write("src.txt", "new contents");
+    }
+    // Writes out/f.txt: by extracting a.uue, or by encoding src.txt; `ask` registers an
+    // OkToReplaceProc that says yes.
+    void Run(Operation operation, bool ask = true) {
+        if (operation == Operation::Extract) {
+            InitArcFile(Win("a.uue").c_str());
+        } else {
+            CreateArcFile(Win("new.uue").c_str());
+            std::strcpy(g_state.archive_path, Win("out/f.txt").c_str());
+        }
+        RegisterAll();
+        if (!ask) SetOkToReplaceProc(0, nullptr);
+        if (operation == Operation::Extract) {
+            WithMasks(ExtractFileMaskListArc, {"*.*"});
+        } else {
+            WithMasks(CompressFileMaskListArc, {Win("src.txt")});
+        }
+    }
+    // What out/f.txt holds after a run that wrote it whole.
+    std::string Written(Operation operation) const {
+        return operation == Operation::Extract ? "new contents" : "begin 644 src.txt";
+    }
+    std::vector<std::string> Names(const std::string& folder) const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(Native(folder))) names.push_back(entry.path().filename());
+        return names;
+    }
+    mode_t Mode(const std::string& name) const {
+        struct stat info = {};
+        lstat(Native(name).c_str(), &info);
+        return info.st_mode;
+    }
+};
+
+const Operation kBoth[] = {Operation::Extract, Operation::Create};
+
+// A replacement for one g_system entry that fails only the opens of the new file beside the old.
+FileHandle (*g_real_open)(const char*, OpenHow, const FileInfo*) = nullptr;
+FileHandle FailCreateLike(const char* path, OpenHow how, const FileInfo* like) {
+    return how == OpenHow::CreateLike ? kNoHandle : g_real_open(path, how, like);
+}
+
+TEST_F(Replace, OldFileStaysUntilTheNewOneIsWhole) {
+    enum class Failure { None, Write, Rename, Create };
+    const struct {
+        Failure failure;
+        uint16_t status;
+    } cases[] = {
+        {Failure::None, kStatusOk},
+        {Failure::Write, kStatusWriteFailed},    // a full disk at the last flush
+        {Failure::Rename, kStatusWriteFailed},   // the new file cannot take the name
+        {Failure::Create, kStatusCannotOpen},    // no new file beside the old one
+    };
+    for (const Operation operation : kBoth) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << "operation " << static_cast<int>(operation) << " failure "
+                                            << static_cast<int>(c.failure));
+            Write("out/f.txt", "the old contents");
+            chmod(Native("out/f.txt").c_str(), 0640);
+            {
+                FailHook<&SystemCalls::write> write(c.failure == Failure::Write ? 1 : 1 << 30, FailMode::FromThenOn);
+                FailHook<&SystemCalls::rename> rename(c.failure == Failure::Rename ? 1 : 1 << 30);
+                g_real_open = g_system.open;
+                if (c.failure == Failure::Create) g_system.open = FailCreateLike;
+                Run(operation);
+                g_system.open = g_real_open;
+            }
+            EXPECT_STATUS(c.status);
+            EXPECT_EQ(Names("out"), std::vector<std::string>{"f.txt"}) << "a temporary file is left";
+            if (c.failure == Failure::None) {
+                EXPECT_NE(Read("out/f.txt").find(Written(operation)), std::string::npos);
+                EXPECT_EQ(Mode("out/f.txt") & 07777, 0640u);
+            } else {
+                EXPECT_EQ(Read("out/f.txt"), "the old contents");
+            }
+        }
+    }
+}
+
+TEST_F(Replace, DamagedArchiveStillReplacesWithWhatDecoded) {
+    std::string text = EncodeClassic(RandomBytes(45 * 3, 5), "f.txt");
+    text.resize(text.find("`\r\nend"));
+    Write("a.uue", text);
+    Write("out/f.txt", "the old contents");
+    Run(Operation::Extract);
+    EXPECT_STATUS(kStatusBadFormat);
+    EXPECT_EQ(Read("out/f.txt"), RandomBytes(45 * 3, 5));
+    EXPECT_EQ(Names("out").size(), 1u);
+}
+
+TEST_F(Replace, PermissionsCarryOverWithoutPrivilegeBits) {
+    const struct {
+        mode_t before;
+        bool ask;         // an OkToReplaceProc that says yes
+        mode_t after;
+    } cases[] = {
+        {06755, true, 0755},   // setuid and setgid never survive
+        {01644, false, 0644},  // nor sticky
+        {0444, true, 0644},    // the yes makes it writable, as the reset to "archive" does
+        {0640, false, 0640},
+    };
+    for (const Operation operation : kBoth) {
+        for (const auto& c : cases) {
+            Write("out/f.txt", "old");
+            ASSERT_EQ(chmod(Native("out/f.txt").c_str(), c.before), 0);
+            Run(operation, c.ask);
+            EXPECT_STATUS(kStatusOk) << std::oct << c.before;
+            EXPECT_EQ(Mode("out/f.txt") & 07777, c.after) << std::oct << c.before;
+        }
+    }
+    // A new file: 0666 less the umask.
+    const mode_t mask = umask(022);
+    umask(mask);
+    fs::remove(Native("out/f.txt"));
+    Run(Operation::Extract);
+    EXPECT_EQ(Mode("out/f.txt") & 07777, 0666u & ~mask);
+}
+
+TEST_F(Replace, LinksAndSpecialFilesAtTheOutputAreLeftAlone) {
+    Write("victim.txt", "precious");
+    chmod(Native("victim.txt").c_str(), 0444);
+    const struct {
+        const char* what;
+        bool (*make)(const std::string& path, const std::string& victim);
+    } cases[] = {
+        {"link", [](const std::string& p, const std::string& v) { return symlink(v.c_str(), p.c_str()) == 0; }},
+        {"dangling link", [](const std::string& p, const std::string& v) { return symlink((v + "-none").c_str(), p.c_str()) == 0; }},
+        {"fifo", [](const std::string& p, const std::string&) { return mkfifo(p.c_str(), 0644) == 0; }},
+        {"directory", [](const std::string& p, const std::string&) { return mkdir(p.c_str(), 0755) == 0; }},
+        {"device", [](const std::string& p, const std::string&) { return mknod(p.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0; }},
+    };
+    for (const Operation operation : kBoth) {
+        for (const auto& c : cases) {
+            fs::remove_all(Native("out/f.txt"));
+            if (!c.make(Native("out/f.txt"), Native("victim.txt"))) {
+                EXPECT_EQ(std::string(c.what), "device") << "cannot make a " << c.what;  // mknod needs root
+                continue;
+            }
+            const mode_t before = Mode("out/f.txt");
+            g_events.clear();
+            Run(operation);
+            EXPECT_STATUS(kStatusCannotOpen) << c.what;
+            EXPECT_TRUE(EventsStartingWith("replace").empty()) << c.what;
+            EXPECT_EQ(Mode("out/f.txt"), before) << c.what;
+            EXPECT_EQ(Names("out").size(), 1u) << c.what;
+        }
+    }
+    EXPECT_EQ(Read("victim.txt"), "precious");
+    EXPECT_EQ(Mode("victim.txt") & 07777, 0444u);
+}
+
+TEST_F(Replace, SpecialFilesAreNeverReadAsArchiveOrSource) {
+    ASSERT_EQ(mkfifo(Native("fifo").c_str(), 0644), 0);
+    for (const std::string& path : {Win("fifo"), std::string("\\dev\\zero")}) {
+        InitArcFile(path.c_str());
+        EXPECT_STATUS(kStatusCannotOpen) << path;
+        CreateArcFile(Win("t.uue").c_str());
+        WithMasks(CompressFileMaskListArc, {path});
+        EXPECT_STATUS(kStatusCannotOpen) << path;
+        EXPECT_FALSE(Exists("t.uue"));
+    }
+    // An archive swapped for a FIFO after it was opened.
+    InitArcFile(Win("a.uue").c_str());
+    ASSERT_STATUS(kStatusOk);
+    std::remove(Native("a.uue").c_str());
+    ASSERT_EQ(mkfifo(Native("a.uue").c_str(), 0644), 0);
+    WithMasks(ExtractFileMaskListArc, {"*.*"});
+    EXPECT_STATUS(kStatusCannotOpen);
+    EXPECT_TRUE(fs::is_empty(Native("out")));
+}
+
+TEST_F(Replace, NamesThatEndInASeparatorMakeNoDirectory) {
+    Write("d.uue", EncodeClassic("x", "a/b/"));
+    g_state.keep_paths = 1;
+    InitArcFile(Win("d.uue").c_str());
+    WithMasks(ExtractFileMaskListArc, {"*.*"});
+    EXPECT_STATUS(kStatusCannotOpen);
+    CreateArcFile((Win("newdir") + "\\").c_str());
+    WithMasks(CompressFileMaskListArc, {Win("src.txt")});
+    EXPECT_STATUS(kStatusCannotOpen);
+    EXPECT_TRUE(fs::is_empty(Native("out")));
+    EXPECT_FALSE(Exists("newdir"));
+}
+
+// /proc files and growing files: the length read at the start is 0 or less than what follows.
+int64_t g_fake_length = 0;
+int64_t FakeLength(FileHandle) { return g_fake_length; }
+
+TEST_F(Replace, LengthThatReadsAsZeroOrShortKeepsPercentagesInRange) {
+    const std::string payload = RandomBytes(5000, 3);
+    Write("big.bin", payload);
+    Write("big.uue", EncodeClassic(payload, "big.bin"));
+    for (const int64_t length : {0, 10}) {
+        g_fake_length = length;
+        int64_t (*real)(FileHandle) = g_system.length;
+        g_system.length = FakeLength;
+        g_events.clear();
+        InitArcFile(Win("big.uue").c_str());
+        RegisterAll();
+        WithMasks(ExtractFileMaskListArc, {"*.*"});
+        EXPECT_STATUS(kStatusOk);
+        CreateArcFile(Win("again" + std::to_string(length) + ".uue").c_str());
+        RegisterAll();
+        WithMasks(CompressFileMaskListArc, {Win("big.bin")});
+        EXPECT_STATUS(kStatusOk);
+        g_system.length = real;
+        EXPECT_EQ(Read("out/big.bin"), payload);
+        fs::remove(Native("out/big.bin"));
+        EXPECT_FALSE(EventsStartingWith("progress").empty());
+        for (const std::string& event : EventsStartingWith("progress")) {
+            int percent = -1;
+            std::sscanf(event.c_str(), "progress %d", &percent);
+            EXPECT_TRUE(percent >= 0 && percent <= 100) << event;
+        }
+    }
+    // The real thing: a /proc file, whose length reads as 0.
+    CreateArcFile(Win("status.uue").c_str());
+    RegisterAll();
+    WithMasks(CompressFileMaskListArc, {"\\proc\\self\\status"});
+    EXPECT_STATUS(kStatusOk);
+    EXPECT_NE(Read("status.uue").find("begin 644 status"), std::string::npos);
+}
+
+// ---- Settings that were refused, and the long ones that fit --------------------------------------
+
+TEST_F(Replace, RefusedSettingsAreNotReplacedByOlderOnes) {
+    CompExtraFeatures comp = {};
+    std::memset(comp.source_prefix, 'p', 256);
+    SetCompExtraFeatures(&comp);
+    Run(Operation::Create);
+    EXPECT_STATUS(kStatusCannotOpen);
+    arOptionsOn(0x0010);  // a prefix that is not used is not needed
+    Run(Operation::Create);
+    EXPECT_STATUS(kStatusOk);
+
+    DecompExtraFeatures decomp = {};
+    std::memset(decomp.base_path, 'b', 256);
+    SetDecompExtraFeatures(&decomp);
+    fs::remove(Native("out/f.txt"));
+    Run(Operation::Extract);
+    EXPECT_STATUS(kStatusCannotOpen);
+    EXPECT_FALSE(Exists("out/f.txt"));
+    std::memset(decomp.base_path, 0, sizeof decomp.base_path);
+    decomp.base_path[0] = 'b';
+    SetDecompExtraFeatures(&decomp);
+    Run(Operation::Extract);
+    EXPECT_STATUS(kStatusOk);
+}
+
+TEST_F(Replace, UserWordsClearedAlsoForPathsThatAreRefused) {
+    const std::string too_long(256, 'x');
+    for (void(UUARC_CALL * open)(const char*) : {InitArcFile, CreateArcFile}) {
+        SetSetProgressProc(7, RecordProgress);
+        open(too_long.c_str());
+        EXPECT_STATUS(kStatusCannotOpen);
+        EXPECT_EQ(g_state.callbacks.progress_user, 0u);
+    }
+}
+
+TEST_F(Replace, OutputDirectoryOfOne255ByteNameIsMade) {
+    // Relative to the test's folder, so that the whole output path is 255 bytes.
+    const fs::path before = fs::current_path();
+    fs::current_path(Native(""));
+    const std::string folder(255, 'd');
+    SetOutputPath(folder.c_str());
+    Write("a.uue", EncodeClassic("abc", "abc"));
+    InitArcFile("a.uue");
+    WithMasks(ExtractFileMaskListArc, {"*.*"});
+    EXPECT_STATUS(kStatusOk);
+    EXPECT_EQ(Read(folder + "/abc"), "abc");
+    fs::current_path(before);
+}
+
+}  // namespace
+}  // namespace uuarc::test
