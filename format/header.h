@@ -10,15 +10,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "format/format.h"
 #include "platform/platform.h"
 
 namespace uuarc {
-
-// Lines are read in pieces of at most 254 characters (the LF included) and a NUL.
-constexpr size_t kLineBufferSize = 255;
-
-// Size of the buffers that receive a stored name.
-constexpr size_t kNameBufferSize = 256;
 
 // Reads `input` up to and including the begin line; `buffer` (at least kNameBufferSize bytes)
 // serves for the lines and then receives the stored name, converted from OEM to ANSI. 0 with the
@@ -27,8 +22,6 @@ constexpr size_t kNameBufferSize = 256;
 // it is not a begin line (prose in a mail often starts so) and is passed over.
 int FindBeginLine(char* buffer, Stream& input);
 
-// Estimated decoded size of an encoded file of `length` bytes: length * 10 / 14.
-constexpr int64_t EstimateDecodedSize(int64_t length) { return length < 0 ? 0 : length * 10 / 14; }
 
 // Resets the alphabet, opens `path` in text mode and finds the begin line. Returns the status it
 // also stores: 0 with `name` (kNameBufferSize bytes) and `size` filled in; 5 when the file cannot

@@ -9,15 +9,10 @@
 #include <cstdint>
 #include <string_view>
 
+#include "format/format.h"
 #include "platform/platform.h"
 
 namespace uuarc {
-
-constexpr int kBytesPerLine = 45;
-// Length character, 15 groups and the LF.
-constexpr size_t kMaxEncodedLine = 1 + 4 * 15 + 1;
-// DecodeLine may decode up to 43 groups (the marker length 127), 3 bytes each and a zero byte.
-constexpr size_t kDecodeBufferSize = 256;
 
 // Writes the four characters of the group b0 b1 b2 to `out`. Returns 0.
 int EncodeGroup(const uint8_t* bytes, char* out);

@@ -5,14 +5,15 @@
 #include <cstdint>
 
 #include "module/uuarc.h"
+#include "names/strings.h"
 #include "platform/platform.h"
 
 namespace uuarc {
 
 // Option bits. The module itself reads only kOptionNoSourcePrefix.
-constexpr uint16_t kOptionNoSourcePrefix = 0x0010;  // creation: do not prepend the source prefix
-constexpr uint16_t kOptionsAtLoad = 0x0800;
-constexpr uint16_t kOptionsLocked = 0x8000;
+constexpr uint16_t kOptionNoSourcePrefix = UUARC_OPTION_NO_SOURCE_PREFIX;
+constexpr uint16_t kOptionsAtLoad = UUARC_OPTIONS_AT_LOAD;
+constexpr uint16_t kOptionsLocked = UUARC_OPTIONS_LOCKED;
 
 // Which of the three alphabets is active.
 enum class AlphabetKind : uint8_t { Default, Xx, Table };
@@ -82,8 +83,6 @@ struct ModuleState {
 
 extern ModuleState g_state;
 
-// Longest path the host may hand over, terminator not counted.
-constexpr size_t kMaxHostPath = 255;
 
 // Sets the archive status and returns it, so that a routine can end with `return SetStatus(..)`.
 inline uint16_t SetStatus(uint16_t status) {

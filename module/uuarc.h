@@ -1,101 +1,172 @@
-// uuarc.h - the module's boundary: the records that the host reads by offset, the host callback
-// types and the 41 exports. This is the only header a host (ours in host/, the Wine test suite)
-// needs; it pulls in nothing of the module's internals.
-#pragma once
+/* uuarc.h - the interface of the uuarc module, the one header a host needs.
 
-#include <cstddef>
-#include <cstdint>
+   The module presents a uuencoded text file as an archive that holds exactly one file: a host
+   lists that entry, extracts (decodes) it, or creates a new encoded file from one source file.
+   It is a 32-bit Windows DLL (uuarc.dll, __stdcall, undecorated names at ordinals 1 to 41) and,
+   for Linux, a shared library (libuuarc.so) with the same 41 functions.
+
+   This header is plain C: a C99 or C++ compiler takes it, for either build. It pulls in nothing
+   of the module's internals.
+
+   General rules
+   - One archive at a time, one call at a time, from one thread. All state lives in the module;
+     callbacks run synchronously inside the export that makes them, on the caller's thread, and
+     must not start another archive operation.
+   - Outcomes are reported only through the archive status, a 16-bit word read back with
+     GetArchiveStatus (the UUARC_STATUS_ codes below). The five archive operations (InitArcFile,
+     CreateArcFile, BuildArcFileList, ExtractFileMaskListArc, CompressFileMaskListArc) set it to
+     0 on entry and then to their outcome; the other exports leave it alone unless said below.
+   - Strings are NUL-terminated bytes in the ANSI code page (UTF-8 in the Linux build). Paths
+     that the host hands over are at most 255 bytes long, terminator not counted; a longer one is
+     refused with status 5 where an operation takes it, and is never cut.
+   - Every callback gets the 32-bit user-data word registered with it as its first argument. Only
+     the result of OkToReplaceProc is read.
+   - Records are little-endian and laid out for 32-bit x86; in a 64-bit build the pointers widen
+     and the field order stays. The offsets are checked for the 32-bit build at the end.
+*/
+#ifndef UUARC_H
+#define UUARC_H
+
+#include <stddef.h>
+#include <stdint.h>
 
 #if defined(_WIN32)
 #define UUARC_CALL __stdcall
-#if defined(UUARC_BUILDING)
-#define UUARC_API extern "C"
-#else
-#define UUARC_API extern "C" __declspec(dllimport)
-#endif
 #else
 #define UUARC_CALL
-#define UUARC_API extern "C" __attribute__((visibility("default")))
 #endif
 
-// ---- Records at the boundary ----------------------------------------------------------------
-// Little-endian, laid out for 32-bit x86. On a 64-bit build the pointers widen and the field
-// order stays; the offsets are checked for the 32-bit build at the end of this header.
+#if defined(__cplusplus)
+#define UUARC_EXTERN extern "C"
+#else
+#define UUARC_EXTERN extern
+#endif
 
-struct ArcFileEntry {
-    ArcFileEntry* next;          // null in the last entry
-    char name[276];              // stored name, ANSI code page, zero-padded
-    int64_t first_size;          // estimated decoded size
-    int64_t second_size;         // the same estimate
-    uint32_t dos_date_time;      // last write of the encoded file: date << 16 | time, local time
-    uint32_t attributes;         // attribute word of the encoded file
-    uint32_t fixed_12;           // always 12
+#if defined(_WIN32) && defined(UUARC_BUILDING)
+#define UUARC_API UUARC_EXTERN
+#elif defined(_WIN32)
+#define UUARC_API UUARC_EXTERN __declspec(dllimport)
+#else
+#define UUARC_API UUARC_EXTERN __attribute__((visibility("default")))
+#endif
+
+/* ---- Archive status ------------------------------------------------------------------------ */
+/* The only values the module ever stores; the host may store any value with SetArchiveStatus. */
+#define UUARC_STATUS_OK 0                  /* success */
+#define UUARC_STATUS_NO_TARGET 2           /* internal to creation; the host never sees it */
+#define UUARC_STATUS_CANNOT_OPEN 5         /* a file cannot be opened or created, or is no regular
+                                              file; an unsafe stored name; a path or setting too long */
+#define UUARC_STATUS_NO_MEMORY 8           /* a list entry or a mask node cannot be allocated */
+#define UUARC_STATUS_WRITE_FAILED 101      /* the output could not be written in full */
+#define UUARC_STATUS_REPLACE_REFUSED 2926  /* OkToReplaceProc kept the existing file */
+#define UUARC_STATUS_CREATE_REFUSED 9901   /* no new archive open, or the target is encoded or the source */
+#define UUARC_STATUS_CANNOT_DELETE 9902    /* DeleteFileMaskListArc */
+#define UUARC_STATUS_TOO_MANY_MASKS 9907   /* creation got more than one mask */
+#define UUARC_STATUS_SOURCE_IS_DIRECTORY 9908
+#define UUARC_STATUS_BAD_FORMAT 9964       /* no begin line, bad table block, bad data line, no "end" */
+#define UUARC_STATUS_NOT_ENCODED 9974      /* no begin line when an archive is opened or extracted */
+#define UUARC_STATUS_NOT_SUPPORTED 32770   /* an operation this format does not have (0x8002) */
+
+/* ---- Option bits (arOptionsOn, arOptionsOff, arOptionsAreOn) ------------------------------- */
+#define UUARC_OPTION_NO_SOURCE_PREFIX 0x0010 /* creation: the source prefix is not put in front */
+#define UUARC_OPTIONS_AT_LOAD 0x0800         /* the options word right after load */
+#define UUARC_OPTIONS_LOCKED 0x8000          /* never switched on */
+
+/* ---- Attribute bits (ArcFileEntry.attributes, FindData.attributes) -------------------------- */
+/* The Win32 attribute word. The Linux build reports a directory as DIRECTORY and any other file
+   as ARCHIVE, with READ_ONLY when its owner may not write it. */
+#define UUARC_ATTR_READ_ONLY 0x01
+#define UUARC_ATTR_HIDDEN 0x02
+#define UUARC_ATTR_SYSTEM 0x04
+#define UUARC_ATTR_DIRECTORY 0x10
+#define UUARC_ATTR_ARCHIVE 0x20
+#define UUARC_ATTR_NORMAL 0x80
+
+/* Longest path or setting the module takes from the host, terminator not counted. */
+#define UUARC_MAX_HOST_PATH 255
+
+/* ---- Records at the boundary --------------------------------------------------------------- */
+
+/* One listed entry, allocated by the module in BuildArcFileList and owned by it until the host
+   gives the list back with DoneArcFileList. */
+typedef struct ArcFileEntry {
+    struct ArcFileEntry* next;   /* null in the last entry */
+    char name[276];              /* stored name, ANSI code page, zero-padded */
+    int64_t first_size;          /* estimated decoded size */
+    int64_t second_size;         /* the same estimate */
+    uint32_t dos_date_time;      /* last write of the encoded file: date << 16 | time, local time */
+    uint32_t attributes;         /* attribute word of the encoded file */
+    uint32_t fixed_12;           /* always 12 */
     uint8_t reserved1[12];
     uint32_t zero_320;
     uint32_t zero_324;
     uint32_t zero_328;
-    uint32_t fixed_1;            // always 1
+    uint32_t fixed_1;            /* always 1 */
     uint8_t reserved2[108];
     uint32_t zero_444;
     uint8_t reserved3[48];
-};
+} ArcFileEntry;
 
-struct ArcFileList {
+/* The host's list head; the host owns it, the module links its entries into it. */
+typedef struct ArcFileList {
     uint32_t count;
     ArcFileEntry* first;
     ArcFileEntry* last;
-};
+} ArcFileList;
 
-struct ArcExtraInfo {
-    uint32_t fixed_11;           // always 11
-    uint32_t fixed_1a;           // always 1
-    uint32_t fixed_2;            // always 2
+/* The summary that GetExtraInfoArc copies into the host's 384 bytes. */
+typedef struct ArcExtraInfo {
+    uint32_t fixed_11;           /* always 11 */
+    uint32_t fixed_1a;           /* always 1 */
+    uint32_t fixed_2;            /* always 2 */
     uint32_t zero_12;
     uint8_t reserved1[12];
     uint32_t zero_28;
     uint32_t zero_32;
-    uint32_t fixed_1b;           // always 1
+    uint32_t fixed_1b;           /* always 1 */
     int64_t first_size_total;
     int64_t second_size_total;
-    int32_t ratio;               // 100 * first total / second total
+    int32_t ratio;               /* 100 * first total / second total */
     uint8_t reserved2[324];
-};
+} ArcExtraInfo;
 
-struct FileMask {
-    char* directory;             // drive and directory, a separately allocated string
+/* A mask node, allocated by the module in AppendFileMask and owned by it until DoneFileMaskList. */
+typedef struct FileMask {
+    char* directory;             /* drive and directory, a separately allocated string */
     char name[256];
-    char extension[256];         // without its dot
-    FileMask* next;
-};
+    char extension[256];         /* without its dot */
+    struct FileMask* next;
+} FileMask;
 
-struct FileMaskList {
+/* The host's mask-list head (head and tail), emptied by InitFileMaskList. */
+typedef struct FileMaskList {
     FileMask* head;
     FileMask* tail;
-};
+} FileMaskList;
 
-// The host's feature records; the module reads only the named fields.
-struct DecompExtraFeatures {
+/* The host's feature records; the module reads only the named fields, at the time of the call. */
+typedef struct DecompExtraFeatures {
     uint32_t reserved0;
-    int32_t keep_paths;          // 0 drops the stored directories
+    int32_t keep_paths;          /* 0 drops the stored directories */
     uint8_t reserved1[824];
-    char base_path[272];
-    char output_path[316];
-};
+    char base_path[272];         /* taken when not empty */
+    char output_path[316];       /* taken when not empty, as by SetOutputPath */
+} DecompExtraFeatures;
 
-struct CompExtraFeatures {
+typedef struct CompExtraFeatures {
     uint8_t reserved0[896];
-    char base_path[272];
-    char source_prefix[256];
-};
+    char base_path[272];         /* taken when not empty */
+    char source_prefix[256];     /* taken when not empty; a "\" is added when longer than 3 bytes */
+} CompExtraFeatures;
 
-// A 64-bit FILETIME (100 ns since 1601, UTC) as two 32-bit halves, low half first.
-struct FileTime {
+/* A 64-bit FILETIME (100 ns since 1601, UTC) as two 32-bit halves, low half first. */
+typedef struct FileTime {
     uint32_t low;
     uint32_t high;
-};
+} FileTime;
 
-// The layout of WIN32_FIND_DATAA: what OkToReplaceProc receives for both files.
-struct FindData {
+/* The layout of WIN32_FIND_DATAA: what OkToReplaceProc receives for both files. */
+typedef struct FindData {
     uint32_t attributes;
     FileTime creation_time;
     FileTime last_access_time;
@@ -107,68 +178,143 @@ struct FindData {
     char file_name[260];
     char alternate_name[14];
     uint8_t filler[2];
-};
+} FindData;
 
-// ---- Host callbacks -------------------------------------------------------------------------
-// Every callback gets the user-data word registered with it as its first argument. Only the
-// result of OkToReplaceProc is used: 0 means replace the existing file.
+/* ---- Host callbacks ------------------------------------------------------------------------ */
+
+/* The file being worked on: extraction passes "\" + stored name and the output path, creation the
+   source path and then "\" + the entry name or the target path. */
 typedef int32_t(UUARC_CALL* SetFileNameProc)(uint32_t user, const char* source, const char* target);
+/* Progress: a percentage from 0 to 100 and the bytes counted since the previous call. */
 typedef int32_t(UUARC_CALL* SetProgressProc)(uint32_t user, int32_t percent, int32_t bytes);
+/* Asked before an existing file is replaced; 0 lets the module replace it, any other value keeps
+   it (status 2926). The records are the module's, valid during the call only. */
 typedef int32_t(UUARC_CALL* OkToReplaceProc)(uint32_t user, FindData* existing, FindData* incoming);
+/* Extraction, once the output is open: the archive file's length and the code 2. */
 typedef int32_t(UUARC_CALL* SetSignalProc)(uint32_t user, int64_t length, int32_t code);
-// The four callbacks that the module accepts and never calls; their types are the host's.
+/* The four callbacks that the module accepts and never calls; their types are the host's. */
 typedef void* OtherProc;
 
-// ---- Exports, in ordinal order --------------------------------------------------------------
-// The not-supported operations take one 32-bit argument and read none; the crypt-key pair takes
-// two. Results of void exports carry nothing for the host.
-UUARC_API void UUARC_CALL AddDamageProtXionArc(uint32_t ignored);                 //  1
-UUARC_API uint8_t UUARC_CALL AppendFileMask(const char* mask, FileMaskList* list);  //  2
-UUARC_API void UUARC_CALL BuildArcFileList(ArcFileList* list);                    //  3
-UUARC_API void UUARC_CALL BuildUnDamagedArc(uint32_t ignored);                    //  4
-UUARC_API void UUARC_CALL CompressFileMaskListArc(FileMaskList* list);            //  5
-UUARC_API void UUARC_CALL CreateArcFile(const char* path);                        //  6
-UUARC_API void UUARC_CALL CreateArcSfx2(uint32_t ignored);                        //  7
-UUARC_API void UUARC_CALL CreateDirectoryArc(uint32_t ignored);                   //  8
-UUARC_API void UUARC_CALL CreateExeArc(uint32_t ignored);                         //  9
-UUARC_API void UUARC_CALL DeleteFileMaskListArc(uint32_t ignored);                // 10
-UUARC_API void UUARC_CALL DoneArcFile();                                          // 11
-UUARC_API void UUARC_CALL DoneArcFileList(ArcFileList* list);                     // 12
-UUARC_API void UUARC_CALL DoneFileMaskList(FileMaskList* list);                   // 13
-UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list);             // 14
-UUARC_API uint16_t UUARC_CALL GetArchiveStatus();                                 // 15
-UUARC_API void UUARC_CALL GetExtraInfoArc(ArcExtraInfo* buffer);                  // 16
-UUARC_API void UUARC_CALL GetMainCommentArc(void* record);                        // 17
-UUARC_API void UUARC_CALL InitArcFile(const char* path);                          // 18
-UUARC_API void UUARC_CALL InitArcFileList(ArcFileList* list);                     // 19
-UUARC_API void UUARC_CALL InitFileMaskList(FileMaskList* list);                   // 20
-UUARC_API uint16_t UUARC_CALL SetArchiveStatus(uint32_t value);                   // 21
-UUARC_API void UUARC_CALL SetCompExtraFeatures(const CompExtraFeatures* record);  // 22
-UUARC_API void UUARC_CALL SetCryptKey(uint32_t ignored1, uint32_t ignored2);      // 23
-UUARC_API void UUARC_CALL SetDecompExtraFeatures(const DecompExtraFeatures* record);  // 24
-UUARC_API void UUARC_CALL SetFileCommentsArc(uint32_t ignored);                   // 25
-UUARC_API void UUARC_CALL SetGetNextDiskProc(uint32_t user, OtherProc proc);      // 26
-UUARC_API void UUARC_CALL SetMainCommentArc(uint32_t ignored);                    // 27
-UUARC_API void UUARC_CALL SetOkToReplaceProc(uint32_t user, OkToReplaceProc proc);  // 28
-UUARC_API void UUARC_CALL SetOutputPath(const char* path);                        // 29
-UUARC_API void UUARC_CALL SetSetCryptKeyProc(uint32_t ignored1, uint32_t ignored2);  // 30
-UUARC_API void UUARC_CALL SetSetFileNameProc(uint32_t user, SetFileNameProc proc);  // 31
-UUARC_API void UUARC_CALL SetSetProgressProc(uint32_t user, SetProgressProc proc);  // 32
-UUARC_API void UUARC_CALL SetSetSfxProgressProc(uint32_t user, OtherProc proc);   // 33
-UUARC_API void UUARC_CALL SetSetSignalProc(uint32_t user, SetSignalProc proc);    // 34
-UUARC_API void UUARC_CALL SetSetWarningProc(uint32_t user, OtherProc proc);       // 35
-UUARC_API void UUARC_CALL SetSkipFileProc(uint32_t user, OtherProc proc);         // 36
-UUARC_API void UUARC_CALL StripDamageProtXionArc(uint32_t ignored);               // 37
-UUARC_API void UUARC_CALL TestArc(uint32_t ignored);                              // 38
-UUARC_API int32_t UUARC_CALL arOptionsAreOn(uint32_t mask);                       // 39
-UUARC_API uint16_t UUARC_CALL arOptionsOff(uint32_t mask);                        // 40
-UUARC_API uint16_t UUARC_CALL arOptionsOn(uint32_t mask);                         // 41
+/* ---- Status and options -------------------------------------------------------------------
+   GetArchiveStatus returns the status and changes nothing. SetArchiveStatus stores the low 16
+   bits of its argument and returns them. The options word starts at UUARC_OPTIONS_AT_LOAD;
+   arOptionsOn switches on the bits of the mask that are not locked and returns them,
+   arOptionsOff returns NOT (mask AND NOT locked) and keeps only those bits, arOptionsAreOn
+   answers 1 when every bit of the mask is on (also for the mask 0). None of them touches the
+   status. */
+UUARC_API uint16_t UUARC_CALL GetArchiveStatus(void);                              /* 15 */
+UUARC_API uint16_t UUARC_CALL SetArchiveStatus(uint32_t value);                    /* 21 */
+UUARC_API int32_t UUARC_CALL arOptionsAreOn(uint32_t mask);                        /* 39 */
+UUARC_API uint16_t UUARC_CALL arOptionsOff(uint32_t mask);                         /* 40 */
+UUARC_API uint16_t UUARC_CALL arOptionsOn(uint32_t mask);                          /* 41 */
 
-// ---- Layout checks --------------------------------------------------------------------------
-#define UUARC_CHECK_OFFSET(type, field, offset) \
-    static_assert(sizeof(void*) != 4 || offsetof(type, field) == (offset), #type "." #field)
-#define UUARC_CHECK_SIZE(type, size) \
-    static_assert(sizeof(void*) != 4 || sizeof(type) == (size), "size of " #type)
+/* ---- Callback registration ----------------------------------------------------------------
+   Each takes the user-data word and the procedure and replaces both; a null procedure switches
+   the callback off. InitArcFile and CreateArcFile set every user-data word back to 0 and keep
+   the procedures, so a host that wants its own word back registers after opening. The skip-file,
+   warning, next-disk and self-extractor registrations are accepted and never called. The status
+   is untouched. */
+UUARC_API void UUARC_CALL SetSetFileNameProc(uint32_t user, SetFileNameProc proc);  /* 31 */
+UUARC_API void UUARC_CALL SetSetProgressProc(uint32_t user, SetProgressProc proc);  /* 32 */
+UUARC_API void UUARC_CALL SetOkToReplaceProc(uint32_t user, OkToReplaceProc proc);  /* 28 */
+UUARC_API void UUARC_CALL SetSetSignalProc(uint32_t user, SetSignalProc proc);      /* 34 */
+UUARC_API void UUARC_CALL SetSkipFileProc(uint32_t user, OtherProc proc);           /* 36 */
+UUARC_API void UUARC_CALL SetSetWarningProc(uint32_t user, OtherProc proc);         /* 35 */
+UUARC_API void UUARC_CALL SetGetNextDiskProc(uint32_t user, OtherProc proc);        /* 26 */
+UUARC_API void UUARC_CALL SetSetSfxProgressProc(uint32_t user, OtherProc proc);     /* 33 */
+
+/* ---- Opening, creating, closing and listing ------------------------------------------------
+   InitArcFile(path): status 0, user words 0; a path over 255 bytes gives 5. A path where nothing
+   exists opens a new, unnamed archive (status 0). An existing file is scanned up to its begin
+   line: 0 opens it, 9974 says it has none, 5 that it cannot be read or is no regular file (a
+   FIFO or a device is never read). No callback fires.
+   CreateArcFile(path): as InitArcFile, then names the file to be created; 5 when the path exists.
+   DoneArcFile() forgets the archive.
+   InitArcFileList(list) empties the host's list head. BuildArcFileList(list) scans the archive
+   again and appends one entry (allocated by the module; 8 when memory runs out, 5 or 9964 when
+   the file is gone or damaged, the list then unchanged). DoneArcFileList(list) frees the entries
+   and empties the head. GetExtraInfoArc(buffer) copies the 384-byte summary of the last listing.
+   GetMainCommentArc(record) sets the record's first two 32-bit words to 0 (no comment) and no
+   other byte. None of the last five touches the status. */
+UUARC_API void UUARC_CALL InitArcFile(const char* path);                           /* 18 */
+UUARC_API void UUARC_CALL CreateArcFile(const char* path);                         /*  6 */
+UUARC_API void UUARC_CALL DoneArcFile(void);                                       /* 11 */
+UUARC_API void UUARC_CALL InitArcFileList(ArcFileList* list);                      /* 19 */
+UUARC_API void UUARC_CALL BuildArcFileList(ArcFileList* list);                     /*  3 */
+UUARC_API void UUARC_CALL DoneArcFileList(ArcFileList* list);                      /* 12 */
+UUARC_API void UUARC_CALL GetExtraInfoArc(ArcExtraInfo* buffer);                   /* 16 */
+UUARC_API void UUARC_CALL GetMainCommentArc(void* record);                         /* 17 */
+
+/* ---- Host settings -------------------------------------------------------------------------
+   SetOutputPath(path) sets the folder of extracted files ("\" appended unless empty or ending in
+   "\" or ":"). SetDecompExtraFeatures takes the keep-paths flag and, when not empty, the output
+   and base paths; SetCompExtraFeatures the base path and the source prefix. A value over 255
+   bytes is not taken and the older one is not used either: the operations that need it end with
+   status 5 until a value that fits is set. The status is untouched. */
+UUARC_API void UUARC_CALL SetOutputPath(const char* path);                         /* 29 */
+UUARC_API void UUARC_CALL SetDecompExtraFeatures(const DecompExtraFeatures* record);  /* 24 */
+UUARC_API void UUARC_CALL SetCompExtraFeatures(const CompExtraFeatures* record);   /* 22 */
+
+/* ---- Mask lists ----------------------------------------------------------------------------
+   InitFileMaskList(list) empties the host's head (two null pointers). AppendFileMask(mask, list)
+   splits the mask into directory, name and extension, appends a node that the module allocates
+   and answers 1; it answers 0 for a null argument or a mask over 255 bytes (status untouched) and
+   0 with status 8 when memory runs out. DoneFileMaskList(list) frees every node and empties the
+   head; a null list is ignored. The masks match names as the host's wildcards do ("*", "?",
+   case-insensitive). */
+UUARC_API void UUARC_CALL InitFileMaskList(FileMaskList* list);                    /* 20 */
+UUARC_API uint8_t UUARC_CALL AppendFileMask(const char* mask, FileMaskList* list);  /*  2 */
+UUARC_API void UUARC_CALL DoneFileMaskList(FileMaskList* list);                    /* 13 */
+
+/* ---- Extraction ----------------------------------------------------------------------------
+   ExtractFileMaskListArc(list): status 0; a null or empty list, or masks that do not select the
+   stored name, end there with nothing opened and no callback. Otherwise, in this order:
+   SetFileNameProc ("\" + stored name, output path); the archive is read again and
+   SetFileNameProc is called once more with the same names; OkToReplaceProc when the output file
+   exists; SetSignalProc (archive length, 2) once the output is open; SetProgressProc after data
+   lines, about once per hundredth of the archive's length. An existing output is replaced through
+   a new file beside it that takes its name only at the end, so a failure (5, 101) or a refusal
+   (2926) leaves it as it was. Statuses: 9974 no begin line; 5 archive unreadable, unsafe stored
+   name (leaving the output path, a device name), output not creatable or not a regular file,
+   a refused setting; 2926; 9964 damaged data (the bytes before the damage are kept); 101. */
+UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list);              /* 14 */
+
+/* ---- Creation ------------------------------------------------------------------------------
+   CompressFileMaskListArc(list) encodes the one source that the list's single mask names (the
+   source prefix in front unless UUARC_OPTION_NO_SOURCE_PREFIX is on) into the archive named by
+   CreateArcFile. Status 0 and nothing for an empty list; 9901 without a new archive or when the
+   target holds a begin line or is the source; 9907 for two masks or more. Then SetFileNameProc
+   (source path, "\" + entry name); 9908 for a directory; 5 when the source cannot be read or is
+   no regular file; SetFileNameProc (source path, target path); 5 when the target is no regular
+   file; OkToReplaceProc when the target exists (2926 keeps it); SetProgressProc after data lines.
+   101 when a line cannot be written: a new target keeps what was written, a replaced one stays
+   as it was. */
+UUARC_API void UUARC_CALL CompressFileMaskListArc(FileMaskList* list);             /*  5 */
+
+/* ---- Not supported -------------------------------------------------------------------------
+   The nine operations this format does not have read no argument and set status 32770;
+   DeleteFileMaskListArc sets 9902. SetCryptKey and SetSetCryptKeyProc do nothing at all. */
+UUARC_API void UUARC_CALL AddDamageProtXionArc(uint32_t ignored);                  /*  1 */
+UUARC_API void UUARC_CALL BuildUnDamagedArc(uint32_t ignored);                     /*  4 */
+UUARC_API void UUARC_CALL CreateArcSfx2(uint32_t ignored);                         /*  7 */
+UUARC_API void UUARC_CALL CreateDirectoryArc(uint32_t ignored);                    /*  8 */
+UUARC_API void UUARC_CALL CreateExeArc(uint32_t ignored);                          /*  9 */
+UUARC_API void UUARC_CALL SetFileCommentsArc(uint32_t ignored);                    /* 25 */
+UUARC_API void UUARC_CALL SetMainCommentArc(uint32_t ignored);                     /* 27 */
+UUARC_API void UUARC_CALL StripDamageProtXionArc(uint32_t ignored);                /* 37 */
+UUARC_API void UUARC_CALL TestArc(uint32_t ignored);                               /* 38 */
+UUARC_API void UUARC_CALL DeleteFileMaskListArc(uint32_t ignored);                 /* 10 */
+UUARC_API void UUARC_CALL SetCryptKey(uint32_t ignored1, uint32_t ignored2);       /* 23 */
+UUARC_API void UUARC_CALL SetSetCryptKeyProc(uint32_t ignored1, uint32_t ignored2);  /* 30 */
+
+/* ---- Layout checks, for the 32-bit build ---------------------------------------------------
+   An array of negative size when a check fails: C99 and C++ alike refuse it. */
+#define UUARC_CHECK_JOIN2(a, b) a##b
+#define UUARC_CHECK_JOIN(a, b) UUARC_CHECK_JOIN2(a, b)
+#define UUARC_CHECK(condition) \
+    typedef char UUARC_CHECK_JOIN(uuarc_layout_check_, __LINE__)[(sizeof(void*) != 4 || (condition)) ? 1 : -1]
+#define UUARC_CHECK_OFFSET(type, field, offset) UUARC_CHECK(offsetof(type, field) == (offset))
+#define UUARC_CHECK_SIZE(type, size) UUARC_CHECK(sizeof(type) == (size))
 
 UUARC_CHECK_SIZE(ArcFileList, 12);
 UUARC_CHECK_OFFSET(ArcFileList, first, 4);
@@ -209,3 +355,5 @@ UUARC_CHECK_OFFSET(FindData, size_high, 28);
 UUARC_CHECK_OFFSET(FindData, size_low, 32);
 UUARC_CHECK_OFFSET(FindData, file_name, 44);
 UUARC_CHECK_OFFSET(FindData, alternate_name, 304);
+
+#endif /* UUARC_H */

@@ -12,17 +12,15 @@ namespace uuarc {
 
 namespace {
 
-constexpr size_t kMaxMaskLength = 255;
-
 // A directory part (up to 255 bytes) with the two drive bytes put in front, and its terminator.
 constexpr size_t kDirectoryBufferSize = 259;
 
 // Copies `text` into a 256-byte buffer with "\" for every "/"; false (nothing copied) when it
 // is longer than 255 bytes.
-bool CopyWithBackslashes(const char* text, char (&copy)[kMaxMaskLength + 1]) {
+bool CopyWithBackslashes(const char* text, char (&copy)[kMaxHostPath + 1]) {
     size_t length = 0;
     while (text[length] != '\0') {
-        if (length == kMaxMaskLength) return false;
+        if (length == kMaxHostPath) return false;
         copy[length] = text[length] == '/' ? '\\' : text[length];
         ++length;
     }
@@ -66,7 +64,7 @@ bool StartsWith(const char* text, const char* prefix) {
 bool MatchFileMaskList(const char* name, const FileMaskList* list) {
     if (list == nullptr || list->head == nullptr) return true;
     // A name longer than any stored name can be is selected by no mask.
-    char upper[kMaxMaskLength + 1];
+    char upper[kMaxHostPath + 1];
     if (!CopyWithBackslashes(name, upper)) return false;
     StrUpper(upper, upper);
     for (const FileMask* mask = list->head; mask != nullptr; mask = mask->next) {
@@ -101,53 +99,51 @@ bool MatchFileMask(const char* name, const FileMask* mask) {
            PartMatches(given.name, wanted.name) && PartMatches(given.extension, wanted.extension);
 }
 
-}  // namespace uuarc
+bool AppendMask(const char* mask, FileMaskList* list) {
+    if (mask == nullptr || list == nullptr) return false;
+    char copy[kMaxHostPath + 1];
+    if (!CopyWithBackslashes(mask, copy)) return false;
+    PathParts parts;
+    SplitForMask(copy, parts);
 
-// A mask longer than a host path may be is refused without touching the list or the status:
-// nothing was attempted that could fail.
-extern "C" uint8_t UUARC_CALL AppendFileMask(const char* mask, FileMaskList* list) {
-    if (mask == nullptr || list == nullptr) return 0;
-    char copy[uuarc::kMaxMaskLength + 1];
-    if (!uuarc::CopyWithBackslashes(mask, copy)) return 0;
-    uuarc::PathParts parts;
-    uuarc::SplitForMask(copy, parts);
-
-    char* directory = uuarc::StrDup(parts.directory);
+    char* directory = StrDup(parts.directory);
     if (directory == nullptr) {
-        uuarc::SetStatus(uuarc::kStatusNoMemory);
-        return 0;
+        SetStatus(kStatusNoMemory);
+        return false;
     }
     void* block = nullptr;
-    if (!uuarc::AllocBlock(&block, sizeof(FileMask))) {
-        uuarc::SetStatus(uuarc::kStatusNoMemory);
+    if (!AllocBlock(&block, sizeof(FileMask))) {
+        SetStatus(kStatusNoMemory);
         void* directory_block = directory;
-        uuarc::FreeBlock(&directory_block);
-        return 0;
+        FreeBlock(&directory_block);
+        return false;
     }
     FileMask* node = static_cast<FileMask*>(block);
     node->directory = directory;
-    uuarc::StrCopy(parts.name, 0, 255, node->name);
-    uuarc::StrCopy(parts.extension, 0, 255, node->extension);
+    StrCopy(parts.name, 0, 255, node->name);
+    StrCopy(parts.extension, 0, 255, node->extension);
     node->next = nullptr;
 
     if (list->head == nullptr) list->head = node;
     else list->tail->next = node;
     list->tail = node;
-    return 1;
+    return true;
 }
 
-extern "C" void UUARC_CALL DoneFileMaskList(FileMaskList* list) {
+void FreeMaskList(FileMaskList* list) {
     if (list == nullptr) return;
     FileMask* node = list->head;
     while (node != nullptr) {
         FileMask* next = node->next;
         void* directory = node->directory;
-        uuarc::FreeBlock(&directory);
+        FreeBlock(&directory);
         node->directory = nullptr;
         void* block = node;
-        uuarc::FreeBlock(&block);
+        FreeBlock(&block);
         node = next;
     }
     list->head = nullptr;
     list->tail = nullptr;
 }
+
+}  // namespace uuarc

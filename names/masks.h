@@ -1,11 +1,19 @@
 // masks.h - file-name mask lists: the host builds a FileMaskList through the exports
-// InitFileMaskList, AppendFileMask and DoneFileMaskList (declared in module/uuarc.h); extraction
-// matches the stored name against it.
+// InitFileMaskList, AppendFileMask and DoneFileMaskList (module/uuarc.h), which come here;
+// extraction matches the stored name against it.
 #pragma once
 
 #include "module/uuarc.h"
 
 namespace uuarc {
+
+// Splits `mask` into directory, name and extension and appends a node for it, allocated from the
+// module's heap. False, with the list and the status as they were, for a null argument or a mask
+// over 255 bytes; false with status 8 when memory runs out.
+bool AppendMask(const char* mask, FileMaskList* list);
+
+// Releases every node of the list and leaves it empty. A null list is ignored.
+void FreeMaskList(FileMaskList* list);
 
 // True when the list is empty or one of its masks selects `name`. Changes no state.
 bool MatchFileMaskList(const char* name, const FileMaskList* list);

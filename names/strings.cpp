@@ -12,8 +12,7 @@ namespace uuarc {
 namespace {
 
 // Longest string the 8-bit routines work on, and the size of a buffer that holds one.
-constexpr size_t kMaxShortString = 255;
-constexpr size_t kShortBufferSize = kMaxShortString + 1;
+constexpr size_t kShortBufferSize = kMaxHostPath + 1;
 
 // Length of `text`, but reading no further than `limit` bytes: the answer is at most `limit`.
 size_t BoundedLength(const char* text, size_t limit) {
@@ -30,11 +29,11 @@ bool IsSeparator(char byte) { return byte == '\\' || byte == '/'; }
 void CopyPart(const char* start, size_t length, char* destination) {
     if (destination == nullptr) return;
     size_t kept = length;
-    if (length > kMaxShortString) {
+    if (length > kMaxHostPath) {
         kept = 0;
         while (kept < length) {
             size_t step = (IsLeadByte(static_cast<uint8_t>(start[kept])) && kept + 1 < length) ? 2 : 1;
-            if (kept + step > kMaxShortString) break;
+            if (kept + step > kMaxHostPath) break;
             kept += step;
         }
     }
@@ -114,7 +113,7 @@ char* StrDelete(char* text, uint8_t position, uint8_t count) {
 
 uint8_t StrPos(char byte, const char* text) {
     // Only indexes 0..254 can be answered: 255 is the "not found" value itself.
-    for (size_t index = 0; index < kMaxShortString && text[index] != '\0'; ++index) {
+    for (size_t index = 0; index < kMaxHostPath && text[index] != '\0'; ++index) {
         if (text[index] == byte) return static_cast<uint8_t>(index);
     }
     return 255;
@@ -123,7 +122,7 @@ uint8_t StrPos(char byte, const char* text) {
 char* AddTrailingBackslash(const char* source, char* destination) {
     // The private copy lets destination be source, and takes at most 255 bytes of it.
     char path[kShortBufferSize];
-    size_t length = BoundedLength(source, kMaxShortString);
+    size_t length = BoundedLength(source, kMaxHostPath);
     std::memcpy(path, source, length);
     path[length] = '\0';
     std::memcpy(destination, path, length + 1);

@@ -3,9 +3,16 @@
 // They keep no state and touch no ModuleState.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#include "module/uuarc.h"
+
 namespace uuarc {
+
+// The one limit of every string that the host hands over (paths, settings, masks) and of the
+// 8-bit routines below, terminator not counted.
+constexpr size_t kMaxHostPath = UUARC_MAX_HOST_PATH;
 
 // Copies exactly `count` bytes; the areas may overlap either way. No terminator is added.
 void MoveBytes(const void* source, void* destination, uint16_t count);

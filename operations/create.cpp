@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "format/alphabet.h"
+#include "format/format.h"
 #include "format/header.h"
 #include "format/line_codec.h"
 #include "module/module_state.h"
@@ -20,9 +21,6 @@ namespace {
 
 constexpr size_t kBuiltPathSize = 350;
 
-const char kBanner[] = "  Tarvel 4 UU Encoder/Decoder";
-const char kBeginCut[] = "BEGIN----------------------CUT HERE--------------------------\n";
-const char kEndCut[] = "END------------------------CUT HERE--------------------------\n";
 
 // Appends `text` to the string in `buffer` (`size` bytes); false, leaving it cut, when it does
 // not fit.
@@ -55,7 +53,7 @@ bool IsDirectory(const char* path) {
 void EncodeFileBody(Stream& source, Stream& target, const char* header_name, int64_t progress_step) {
     const int64_t size = StreamLength(source);
     char begin_line[kNameBufferSize * 2 + 16];
-    std::snprintf(begin_line, sizeof begin_line, "begin 644 %s\n", header_name);
+    std::snprintf(begin_line, sizeof begin_line, "begin %s %s\n", kBeginMode, header_name);
     WriteText(target, begin_line);
 
     EncoderProgress& progress = g_state.encoder;
@@ -103,7 +101,7 @@ int WriteEncodedFile(const char* source_path, const char* target_path) {
         return -1;
     }
     const int64_t size = StreamLength(source);
-    const int64_t estimate = size * 1424 / 1000;
+    const int64_t estimate = EstimateEncodedSize(size);
     const int64_t progress_step = size / 100;
 
     if (callbacks.file_name != nullptr) callbacks.file_name(callbacks.file_name_user, source_path, target_path);
@@ -172,11 +170,7 @@ void CreateEncodedArchive(const char* source_path, const char* target_path) {
     WriteEncodedFile(source_path, target_path);
 }
 
-}  // namespace uuarc
-
-using namespace uuarc;
-
-UUARC_API void UUARC_CALL CompressFileMaskListArc(FileMaskList* list) {
+void RunCreation(const FileMaskList* list) {
     SetStatus(kStatusOk);
     if (g_state.new_archive == 0) {
         SetStatus(kStatusCreateRefused);
@@ -227,3 +221,5 @@ UUARC_API void UUARC_CALL CompressFileMaskListArc(FileMaskList* list) {
     }
     CreateEncodedArchive(source_path, g_state.archive_path);
 }
+
+}  // namespace uuarc

@@ -4,9 +4,15 @@
 
 #include <cstdint>
 
+#include "module/uuarc.h"
 #include "platform/platform.h"
 
 namespace uuarc {
+
+// The work of CompressFileMaskListArc: the request checks (new archive, one mask), the source
+// path from the prefix and the mask's parts, the host's first name call, the directory test and
+// CreateEncodedArchive.
+void RunCreation(const FileMaskList* list);
 
 // True when the path names a directory.
 bool IsDirectory(const char* path);

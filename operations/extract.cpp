@@ -204,11 +204,7 @@ int DecodeToFile(const char* archive_path, const char* output_name) {
     return 0;
 }
 
-}  // namespace uuarc
-
-using namespace uuarc;
-
-UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list) {
+void RunExtraction(const FileMaskList* list) {
     SetStatus(kStatusOk);
     if (list == nullptr || list->head == nullptr) return;
     // A setting that the host gave too long is not replaced by an older one.
@@ -236,3 +232,5 @@ UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list) {
     }
     DecodeToFile(g_state.archive_path, output_name);
 }
+
+}  // namespace uuarc

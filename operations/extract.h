@@ -3,6 +3,7 @@
 
 #include <cstddef>
 
+#include "module/uuarc.h"
 #include "operations/output_file.h"
 
 namespace uuarc {
@@ -15,6 +16,11 @@ bool MakeOutputName(const char* stored_name, char* output_name);
 
 // Whether a name taken from an archive may be put under the output path as it is.
 bool IsSafeRelativeName(const char* name);
+
+// The work of ExtractFileMaskListArc: status 0 first; nothing for an empty list or a name the
+// masks do not select; else the header scan (9964 reported as 9974), the output name, the
+// host's first name call and DecodeToFile.
+void RunExtraction(const FileMaskList* list);
 
 // Decodes the archive into `output_name`. -1 when decoding does not start (the status says why),
 // 0 once the decoding loop has run, whatever the status then says.

@@ -13,8 +13,7 @@
 #include <span>
 #include <string_view>
 
-struct FindData;
-struct FileTime;
+#include "module/uuarc.h"
 
 namespace uuarc {
 
@@ -104,12 +103,12 @@ int64_t StreamPosition(const Stream& stream);
 // ---- File services ---------------------------------------------------------------------------
 // Win32 attribute bits. The POSIX back end reports a directory as kAttrDirectory, a file without
 // write permission as kAttrReadOnly, any other file as kAttrArchive (or'ed with read-only).
-constexpr uint32_t kAttrReadOnly = 0x01;
-constexpr uint32_t kAttrHidden = 0x02;
-constexpr uint32_t kAttrSystem = 0x04;
-constexpr uint32_t kAttrDirectory = 0x10;
-constexpr uint32_t kAttrArchive = 0x20;
-constexpr uint32_t kAttrNormal = 0x80;
+constexpr uint32_t kAttrReadOnly = UUARC_ATTR_READ_ONLY;
+constexpr uint32_t kAttrHidden = UUARC_ATTR_HIDDEN;
+constexpr uint32_t kAttrSystem = UUARC_ATTR_SYSTEM;
+constexpr uint32_t kAttrDirectory = UUARC_ATTR_DIRECTORY;
+constexpr uint32_t kAttrArchive = UUARC_ATTR_ARCHIVE;
+constexpr uint32_t kAttrNormal = UUARC_ATTR_NORMAL;
 
 // What lies under a path. Only a regular file (Win32: a disk file) is ever read or written by the
 // module; a link is reported as such only where the query does not follow it.
