@@ -24,6 +24,7 @@ need wine wine
 need uuencode sharutils
 need uuenview uudeview
 need python3 python3
+need man man-db
 [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
 [ -d /usr/src/googletest ] || missing+=(googletest)
 [ -f /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev)
