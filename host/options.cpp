@@ -14,14 +14,14 @@ namespace {
 
 enum class OptionId { kDirectory, kOutput, kName, kKeepPaths, kStdout, kOverwrite, kSkip, kQuiet, kHelp, kVersion };
 
-struct OptionSpec {
+struct OptionInfo {
     OptionId id;
     char short_name;       // 0: none
     const char* long_name;
     bool takes_value;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionInfo kOptions[] = {
     {OptionId::kDirectory, 'd', "directory", true},  {OptionId::kOutput, 'o', "output", true},
     {OptionId::kName, 'n', "name", true},            {OptionId::kKeepPaths, 0, "keep-paths", false},
     {OptionId::kStdout, 'c', "stdout", false},       {OptionId::kOverwrite, 0, "overwrite", false},
@@ -83,15 +83,15 @@ int UsageError(const std::string& text) {
 
 // The long option that `word` (without "--" and "=VALUE") names exactly or abbreviates alone;
 // null after a usage message when there is none or more than one.
-const OptionSpec* FindLong(const std::string& word, const std::string& argument, int& failure) {
-    const OptionSpec* found = nullptr;
+const OptionInfo* FindLong(const std::string& word, const std::string& argument, int& failure) {
+    const OptionInfo* found = nullptr;
     int matches = 0;
     std::string candidates;
-    for (const OptionSpec& spec : kOptions) {
-        if (word == spec.long_name) return &spec;
-        if (std::strncmp(spec.long_name, word.c_str(), word.size()) == 0) {
-            candidates += std::string(" '--") + spec.long_name + "'";
-            found = &spec;
+    for (const OptionInfo& option : kOptions) {
+        if (word == option.long_name) return &option;
+        if (std::strncmp(option.long_name, word.c_str(), word.size()) == 0) {
+            candidates += std::string(" '--") + option.long_name + "'";
+            found = &option;
             ++matches;
         }
     }
@@ -101,16 +101,16 @@ const OptionSpec* FindLong(const std::string& word, const std::string& argument,
     return nullptr;
 }
 
-const OptionSpec* FindShort(char name) {
-    for (const OptionSpec& spec : kOptions) {
-        if (spec.short_name == name && name != 0) return &spec;
+const OptionInfo* FindShort(char name) {
+    for (const OptionInfo& option : kOptions) {
+        if (option.short_name == name && name != 0) return &option;
     }
     return nullptr;
 }
 
 // Applies one option; -1 to go on, otherwise the exit code.
-int Apply(const OptionSpec& spec, const std::string& value, Options& options) {
-    switch (spec.id) {
+int Apply(const OptionInfo& option, const std::string& value, Options& options) {
+    switch (option.id) {
         case OptionId::kDirectory: options.directory = value; options.has_directory = true; break;
         case OptionId::kOutput: options.output = value; options.has_output = true; break;
         case OptionId::kName: options.name = value; options.has_name = true; break;
@@ -189,41 +189,41 @@ int ParseCommandLine(int argc, char** argv, Options& options) {
         if (arg[1] == '-') {
             const size_t equals = arg.find('=');
             const std::string word = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-            const OptionSpec* spec = FindLong(word, arg.substr(0, equals), failure);
-            if (spec == nullptr) return failure;
+            const OptionInfo* option = FindLong(word, arg.substr(0, equals), failure);
+            if (option == nullptr) return failure;
             std::string value;
-            if (spec->takes_value) {
+            if (option->takes_value) {
                 if (equals != std::string::npos) {
                     value = arg.substr(equals + 1);
                 } else if (i + 1 < argc) {
                     value = argv[++i];
                 } else {
-                    return UsageError(std::string("option '--") + spec->long_name + "' requires an argument");
+                    return UsageError(std::string("option '--") + option->long_name + "' requires an argument");
                 }
             } else if (equals != std::string::npos) {
-                return UsageError(std::string("option '--") + spec->long_name + "' doesn't allow an argument");
+                return UsageError(std::string("option '--") + option->long_name + "' doesn't allow an argument");
             }
-            failure = Apply(*spec, value, options);
+            failure = Apply(*option, value, options);
             if (failure >= 0) return failure;
             continue;
         }
         // A bundle of short options; one that takes a value takes the rest of the word, or else
         // the next argument.
         for (size_t k = 1; k < arg.size(); ++k) {
-            const OptionSpec* spec = FindShort(arg[k]);
-            if (spec == nullptr) return UsageError("invalid option -- '" + Shown(arg.substr(k, 1)) + "'");
+            const OptionInfo* option = FindShort(arg[k]);
+            if (option == nullptr) return UsageError("invalid option -- '" + Shown(arg.substr(k, 1)) + "'");
             std::string value;
-            if (spec->takes_value) {
+            if (option->takes_value) {
                 if (k + 1 < arg.size()) {
                     value = arg.substr(k + 1);
                 } else if (i + 1 < argc) {
                     value = argv[++i];
                 } else {
-                    return UsageError(std::string("option requires an argument -- '") + spec->short_name + "'");
+                    return UsageError(std::string("option requires an argument -- '") + option->short_name + "'");
                 }
                 k = arg.size();
             }
-            failure = Apply(*spec, value, options);
+            failure = Apply(*option, value, options);
             if (failure >= 0) return failure;
         }
     }
