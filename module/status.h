@@ -1,6 +1,5 @@
 // status.h - the archive status codes under the module's own names, each the public
-// UUARC_STATUS_ value of module/uuarc.h (where each says when it is set). StatusMessage gives the
-// command-line host a short text for each.
+// UUARC_STATUS_ value of module/uuarc.h (where each says when it is set).
 #pragma once
 
 #include <cstdint>
@@ -24,8 +23,5 @@ enum Status : uint16_t {
     kStatusNotEncoded = UUARC_STATUS_NOT_ENCODED,
     kStatusNotSupported = UUARC_STATUS_NOT_SUPPORTED,
 };
-
-// A short English text for a status ("" for a value the module never sets).
-const char* StatusMessage(uint16_t status);
 
 }  // namespace uuarc

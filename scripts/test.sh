@@ -26,6 +26,7 @@ need uuencode sharutils
 need uuenview uudeview
 need python3 python3
 need setpriv util-linux
+need man man-db
 [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
 [ -d /usr/src/googletest ] || missing+=(googletest)
 [ -f /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # host_test.sh - end-to-end tests of the command-line host: round trips, other encoders and
-# decoders as oracles, replace refusals, hostile stored names and the exit codes.
+# decoders as oracles, replace refusals, hostile stored names, the exit codes, pipes and the
+# standard streams, option habits, messages, interrupts, the progress bar and an installed tree.
 #
 # Usage: tests/e2e/host_test.sh HOST [RUNNER...]
 #   HOST    the uuarc binary (libuuarc.so or uuarc.dll must lie beside it)
@@ -30,6 +31,9 @@ case "${runner[*]-} $host" in *wine*|*.exe) under_wine=1 ;; esac
 work=$(mktemp -d "${TMPDIR:-/tmp}/uuarc-e2e.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cd "$work"
+# The host's temporary folders go here, where the suite can see that none is left behind.
+mkdir scratch
+export TMPDIR=$work/scratch
 
 passed=0
 failed=0
@@ -40,7 +44,17 @@ fail() { failed=$((failed + 1)); echo "FAIL: $*" >&2; }
 uuarc() {
     rc=0
     ${runner[@]+"${runner[@]}"} "$host" "$@" </dev/null >out.txt 2>err.txt || rc=$?
-    out=$(tr -d '\r' < out.txt)
+    out=$(tr -d '\r\0' < out.txt)
+    err=$(tr -d '\r' < err.txt)
+}
+
+# uuarc_in INPUT ARGS... - the same with stdin from INPUT.
+uuarc_in() {
+    local input=$1
+    shift
+    rc=0
+    ${runner[@]+"${runner[@]}"} "$host" "$@" <"$input" >out.txt 2>err.txt || rc=$?
+    out=$(tr -d '\r\0' < out.txt)
     err=$(tr -d '\r' < err.txt)
 }
 
@@ -265,6 +279,263 @@ if [ "$under_wine" -eq 0 ]; then
     uuarc create 'smile 😀.bin'
     expect_rc "a name outside code page 1252" 3
     expect_grep "code page message" "code page 1252" "$err"
+fi
+
+# ---- Pipes and the standard streams -------------------------------------------------------------
+no_scratch_left() {  # NAME - the host's temporary folders are all gone (Windows has its own)
+    [ "$under_wine" -eq 0 ] || return 0
+    local left
+    left=$(ls -A scratch)
+    [ -z "$left" ] && pass || fail "$1: left in \$TMPDIR: $left"
+}
+
+uuarc_in size46.bin.uue list -
+expect_rc "list -" 0
+expect_grep "list - names standard input" "^Archive:  standard input" "$out"
+expect_grep "list - shows the stored name" " size46.bin\$" "$out"
+uuarc_in big.bin.uue extract -q - -d piped
+expect_same "extract - into a folder" big.bin piped/big.bin
+uuarc extract -c big.bin.uue
+expect_rc "extract -c" 0
+expect_same "extract -c writes the decoded bytes" big.bin out.txt
+[ ! -e big.bin ] || [ "$(ls trip_big)" = big.bin ] && pass || fail "extract -c wrote to disk"
+uuarc_in size45.bin.uue extract --stdout -
+expect_same "extract --stdout -" size45.bin out.txt
+uuarc_in big.bin create - --name piped.bin -q
+expect_rc "create - --name" 0
+uuarc extract -qc piped.bin.uue
+expect_same "create - --name round trip" big.bin out.txt
+uuarc list piped.bin.uue
+expect_grep "create - stores the given name" " piped.bin\$" "$out"
+uuarc create size46.bin -o -
+expect_rc "create -o -" 0
+cp out.txt to_stdout.uue
+uuarc extract -qc to_stdout.uue
+expect_same "create -o - round trip" size46.bin out.txt
+[ ! -e size46.bin.uue.~0 ] && [ -z "$err" ] && pass || fail "create -o -: messages or files: $err"
+uuarc_in size45.bin create - -n renamed.bin -o -
+cp out.txt renamed.uue
+uuarc list renamed.uue
+expect_grep "create - -n -o -: the stored name" " renamed.bin\$" "$out"
+uuarc create size1.bin --name other.bin
+expect_rc "create SOURCE --name" 0
+uuarc list other.bin.uue
+expect_grep "--name on a file: the stored name and the target" " other.bin\$" "$out"
+uuarc create -
+expect_rc "create - without --name" 1
+no_scratch_left "pipes"
+if [ "$under_wine" -eq 0 ]; then
+    # The module reads an archive more than once: a pipe behind a file name is copied too.
+    rc=0
+    "$host" extract -c /dev/stdin < big.bin.uue > out.txt 2>err.txt || rc=$?
+    expect_rc "extract -c /dev/stdin" 0
+    expect_same "extract of /dev/stdin" big.bin out.txt
+    rc=0
+    cat size46.bin.uue | "$host" list /dev/stdin > out.txt 2>err.txt || rc=$?
+    expect_rc "list of a pipe named /dev/stdin" 0
+    no_scratch_left "/dev/stdin"
+fi
+
+# ---- A failed write to standard output ----------------------------------------------------------
+if [ -w /dev/full ]; then
+    for args in "list size46.bin.uue" "extract -c size46.bin.uue" "create size46.bin -o -"; do
+        rc=0
+        ${runner[@]+"${runner[@]}"} "$host" $args </dev/null >/dev/full 2>err.txt || rc=$?
+        err=$(tr -d '\r' < err.txt)
+        expect_rc "$args > /dev/full" 5
+        expect_grep "$args > /dev/full: message" "^uuarc: standard output: cannot write" "$err"
+    done
+    no_scratch_left "/dev/full"
+fi
+
+# ---- Option habits ------------------------------------------------------------------------------
+# Each way of spelling the folder and the quiet flag; every one must extract, quietly.
+spellings=("-qd opt1 size45.bin.uue" "-q -dopt2 size45.bin.uue" "extract --dir=opt3 -q size45.bin.uue"
+           "size45.bin.uue --directory opt4 --qui" "-q --dir opt5 -- size45.bin.uue")
+n=0
+for spelling in "${spellings[@]}"; do
+    n=$((n + 1))
+    case $spelling in extract*) set -- $spelling ;; *) set -- extract $spelling ;; esac
+    uuarc "$@"
+    expect_rc "options: $spelling" 0
+    expect_same "options: $spelling" size45.bin "opt$n/size45.bin"
+    [ -z "$out$err" ] && pass || fail "options: $spelling: not quiet: $out$err"
+done
+uuarc extract --keep size46.bin.uue -d opt_keep
+expect_same "an abbreviated --keep-paths" size46.bin opt_keep/size46.bin
+usage_errors=("extract size45.bin.uue --o x" "extract size45.bin.uue --quiet=yes" "extract -x size45.bin.uue"
+              "extract size45.bin.uue -d" "create size1.bin -o ''" "extract -c -d x size45.bin.uue"
+              "list - -")
+for args in "${usage_errors[@]}"; do
+    eval "uuarc $args"
+    expect_rc "usage: $args" 1
+    expect_grep "usage: $args: a hint" "Try 'uuarc --help'" "$err"
+done
+uuarc --help
+for option in -d --directory --keep-paths -c --stdout -o --output -n --name --overwrite --skip-existing \
+              -q --quiet -h --help -V --version; do
+    expect_grep "--help lists $option" "^ *\(-., \)\?$option\>" "$out"
+done
+uuarc -V
+expect_grep "-V" "^uuarc [0-9]" "$out"
+
+# ---- Messages: one line, "uuarc: FILE: WHAT: REASON (status N)" ---------------------------------
+# Not nul.uue and con.uue: on Windows those name devices themselves.
+make_named dev_nul.uue NUL
+make_named dev_con.uue con.txt
+mkdir -p msg_out
+printf 'kept\n' > msg_out/size46.bin
+# NAME | ARGS | EXIT | PATTERN
+messages=(
+    "not encoded|list plain.uue|2|^uuarc: plain.uue: not a uuencoded file: no begin line (status 9974)$"
+    "damaged|extract damaged.uue -d msg_damaged|2|^uuarc: damaged.uue: damaged uuencoded data: msg_damaged[/\\\\]foreign.bin is incomplete (status 9964)$"
+    "missing archive|extract missing.uue|3|^uuarc: missing.uue: cannot open: .* (status 5)$"
+    "missing source|create missing.bin|3|^uuarc: missing.bin: cannot open the source: .* (status 5)$"
+    "escaping name|extract dotdot.uue -d msg --keep-paths|3|^uuarc: dotdot.uue: stored name '../../escape.txt' refused: it leaves the target folder ('..') (status 5)$"
+    "device name|extract dev_nul.uue -d msg|3|^uuarc: dev_nul.uue: stored name 'NUL' refused: it is a device name ('NUL') (status 5)$"
+    "device with extension|extract dev_con.uue -d msg|3|^uuarc: dev_con.uue: stored name 'con.txt' refused: it is a device name ('con.txt') (status 5)$"
+    "exists on extract|extract size46.bin.uue -d msg_out|4|^uuarc: msg_out[/\\\\]size46.bin: exists: not replaced without --overwrite or --skip-existing, since standard input is not a terminal (status 2926)$"
+    "exists on create|create size1.bin -o taken.uue|4|^uuarc: taken.uue: exists: not replaced without --overwrite (status 2926)$"
+    "directory source|create srcdir -o srcdir.uue|6|^uuarc: srcdir: cannot encode: it is a directory (status 9908)$"
+    "source is target|create size1.bin -o size1.bin --overwrite|6|^uuarc: size1.bin: creation refused: the target is the source itself (status 9901)$"
+)
+for entry in "${messages[@]}"; do
+    IFS='|' read -r label args code pattern <<< "$entry"
+    uuarc $args
+    expect_rc "message, $label" "$code"
+    expect_grep "message, $label" "$pattern" "$err"
+    [ "$(printf '%s\n' "$err" | wc -l)" -eq 1 ] && pass || fail "message, $label: not one line: $err"
+done
+[ "$(cat msg_out/size46.bin)" = kept ] && pass || fail "message, exists on extract: the file changed"
+
+# Bytes that are not printable are escaped, in arguments as in stored names.
+uuarc extract $'bad\033[31m.uue'
+expect_grep "escaped argument" '^uuarc: bad\\x1B\[31m.uue: cannot open' "$err"
+uuarc frobnicate $'\033]0;x\a'
+expect_rc "unknown command" 1
+if printf '%s' "$err" | LC_ALL=C grep -q $'[\001-\010\016-\037\177]'; then
+    fail "raw control bytes on stderr: $err"
+else
+    pass
+fi
+make_named control.uue $'bell\007name.txt'
+uuarc list control.uue
+expect_grep "escaped stored name in a listing" ' bell\\x07name.txt$' "$out"
+if [ "$under_wine" -eq 0 ]; then
+    mkdir -p msg_link
+    ln -sf ../old.bin msg_link/size46.bin
+    uuarc extract size46.bin.uue -d msg_link --overwrite
+    # The module refuses it before anyone is asked.
+    expect_rc "a link at the target" 3
+    expect_grep "a link at the target: message" "^uuarc: msg_link/size46.bin: cannot create: it is a symbolic link.* (status 5)$" "$err"
+    printf 'old contents\n' | cmp -s - old.bin && pass || fail "a link at the target: its file changed"
+fi
+
+# ---- Replacing keeps what is not a plain file, and the permission bits of what is ----------------
+if [ "$under_wine" -eq 0 ]; then
+    mkfifo special.fifo
+    uuarc create size46.bin -o special.fifo --overwrite
+    expect_rc "create onto a FIFO" 4
+    [ -p special.fifo ] && pass || fail "create onto a FIFO: it is no FIFO any more"
+    cp size1.bin perms.uue && chmod 6750 perms.uue
+    uuarc create size46.bin -o perms.uue --overwrite -q
+    expect_rc "create over a setuid file" 0
+    [ "$(stat -c %a perms.uue)" = 750 ] && pass || fail "create over a setuid file: mode $(stat -c %a perms.uue)"
+    mkdir -p perms_out && cp size1.bin perms_out/size46.bin && chmod 6750 perms_out/size46.bin
+    uuarc extract size46.bin.uue -d perms_out --overwrite -q
+    expect_same "extract over a setuid file" size46.bin perms_out/size46.bin
+    [ "$(stat -c %a perms_out/size46.bin)" = 750 ] && pass || fail "extract over a setuid file: mode $(stat -c %a perms_out/size46.bin)"
+fi
+
+# ---- Interrupts leave nothing behind (POSIX signals) --------------------------------------------
+if [ "$under_wine" -eq 0 ]; then
+    head -c 200000000 /dev/zero > huge.bin
+    uuarc create -q huge.bin
+    # interrupt SIGNAL GLOB ARGS... - starts the host, waits until GLOB matches, sends SIGNAL;
+    # sets rc, or rc=-1 when the run ended first. Job control keeps SIGINT from being ignored.
+    interrupt() {
+        local signal=$1 file=$2
+        shift 2
+        set -m
+        "$host" "$@" </dev/null >/dev/null 2>err.txt &
+        local pid=$! tries=0
+        set +m
+        while ! compgen -G "$file" >/dev/null && [ $tries -lt 2000 ] && kill -0 $pid 2>/dev/null; do
+            sleep 0.005
+            tries=$((tries + 1))
+        done
+        sleep 0.05
+        local sent=0
+        kill -"$signal" $pid 2>/dev/null || sent=1
+        rc=0
+        wait $pid || rc=$?
+        # Exit 0: the run was done (and reaped late) before the signal came.
+        [ $sent -eq 0 ] && [ $rc -ne 0 ] || rc=-1
+    }
+    check_interrupt() {  # NAME EXPECTED_RC
+        if [ "$rc" -eq -1 ]; then echo "skipped: $1 (the run ended before the signal)"; return; fi
+        expect_rc "$1" "$2"
+    }
+    mkdir int_new int_old
+    interrupt INT int_new/huge.bin extract huge.bin.uue -d int_new
+    check_interrupt "SIGINT during an extraction" 130
+    [ -z "$(ls -A int_new)" ] && pass || fail "SIGINT: unfinished output left: $(ls -A int_new)"
+    printf 'old contents\n' > int_old/huge.bin
+    interrupt TERM int_old/.huge.bin.uuarc-old-0 extract huge.bin.uue -d int_old --overwrite
+    check_interrupt "SIGTERM while replacing" 143
+    expect_same "SIGTERM: the replaced file intact" old.bin int_old/huge.bin
+    [ "$(ls -A int_old)" = huge.bin ] && pass || fail "SIGTERM: left beside: $(ls -A int_old)"
+    cp old.bin int_target.uue
+    interrupt HUP .int_target.uue.uuarc-new-0 create huge.bin -o int_target.uue --overwrite
+    check_interrupt "SIGHUP while creating over a file" 129
+    expect_same "SIGHUP: the target intact" old.bin int_target.uue
+    [ ! -e .int_target.uue.uuarc-new-0 ] && pass || fail "SIGHUP: the new file left beside the target"
+    interrupt INT 'scratch/uuarc.*/huge.bin' extract -c huge.bin.uue
+    check_interrupt "SIGINT during extract -c" 130
+    no_scratch_left "interrupts"
+    rm -f huge.bin huge.bin.uue
+fi
+
+# ---- The progress bar, on a terminal (util-linux script gives one) ------------------------------
+if [ "$under_wine" -eq 0 ] && have script && script -qec true /dev/null >/dev/null 2>&1; then
+    start=$(date +%s%N)
+    script -qec "stty cols 40; '$host' extract big.bin.uue -d bar --overwrite" /dev/null > bar.txt 2>&1
+    elapsed_ms=$(( ($(date +%s%N) - start) / 1000000 ))
+    frames=$(tr '\r' '\n' < bar.txt | grep -c '%')
+    [ "$frames" -ge 1 ] && [ "$frames" -le $(( elapsed_ms / 100 + 3 )) ] && pass ||
+        fail "progress: $frames redraws in $elapsed_ms ms"
+    wide=$(tr '\r' '\n' < bar.txt | grep '%' | awk 'length($0) > 39' | head -1)
+    [ -z "$wide" ] && pass || fail "progress: a line wider than 39 columns: $wide"
+    expect_grep "progress ends at 100%" "big.bin.uue *100%" "$(tr '\r' '\n' < bar.txt)"
+    expect_grep "progress counts what is read" "of [0-9.]* MiB read" "$(tr '\r' '\n' < bar.txt)"
+    script -qec "'$host' extract -q big.bin.uue -d bar --overwrite" /dev/null > bar.txt 2>&1
+    ! grep -q '%' bar.txt && pass || fail "progress drawn with -q"
+fi
+
+# ---- An installed tree, run from elsewhere ------------------------------------------------------
+module=$(dirname "$host")/libuuarc.so
+[ "$under_wine" -eq 1 ] && module=$(dirname "$host")/uuarc.dll
+mkdir -p prefix/bin prefix/lib/uuarc elsewhere alone
+cp "$host" prefix/bin/
+cp "$module" prefix/lib/uuarc/
+cp "$host" alone/
+installed=$work/prefix/bin/$(basename "$host")
+cd elsewhere
+rc=0
+${runner[@]+"${runner[@]}"} "$installed" create -q ../size46.bin -o installed.uue </dev/null >/dev/null 2>&1 || rc=$?
+expect_rc "installed host finds lib/uuarc" 0
+rc=0
+${runner[@]+"${runner[@]}"} "$installed" extract -qc installed.uue </dev/null >installed.bin 2>/dev/null || rc=$?
+expect_same "installed round trip" ../size46.bin installed.bin
+cd "$work"
+rc=0
+${runner[@]+"${runner[@]}"} "$work/alone/$(basename "$host")" list size46.bin.uue </dev/null >out.txt 2>err.txt || rc=$?
+expect_rc "a binary without its module" 7
+expect_grep "a binary without its module: message" "module not found.*UUARC_MODULE" "$(tr -d '\r' < err.txt)"
+if [ "$under_wine" -eq 0 ]; then
+    rc=0
+    UUARC_MODULE=$module "$work/alone/uuarc" list size46.bin.uue >/dev/null 2>&1 || rc=$?
+    expect_rc "UUARC_MODULE names the module" 0
 fi
 
 echo "$passed passed, $failed failed"

@@ -1,0 +1,104 @@
+// cleanup.cpp - the leftover registry of cleanup.h. It lives in fixed slots of plain bytes, so
+// that the interrupt handler can walk it without allocating; changes are made with interrupts
+// held, so the handler never sees one half made.
+#include "host/cleanup.h"
+
+#include <csignal>
+#include <cstring>
+
+#include "host/console.h"
+#include "host/system.h"
+
+namespace uuarc_host {
+
+namespace {
+
+constexpr int kSlotCount = 16;
+constexpr size_t kSlotPathSize = 4096;
+
+struct Slot {
+    volatile std::sig_atomic_t kind = 0;   // a LeftoverKind
+    char path[kSlotPathSize] = {};
+    char original[kSlotPathSize] = {};
+};
+
+Slot g_slots[kSlotCount];
+
+// Safe in the interrupt handler: system calls only.
+void SettleSlot(Slot& slot) {
+    switch (static_cast<LeftoverKind>(slot.kind)) {
+        case LeftoverKind::kFile: RemoveFileNow(slot.path); break;
+        case LeftoverKind::kFolder: RemoveFolderNow(slot.path); break;
+        case LeftoverKind::kMovedAside:
+            RemoveFileNow(slot.original);
+            RenameNow(slot.path, slot.original);
+            break;
+        case LeftoverKind::kNone: break;
+    }
+    slot.kind = static_cast<std::sig_atomic_t>(LeftoverKind::kNone);
+}
+
+void SettleEverySlot() {
+    for (int i = kSlotCount - 1; i >= 0; --i) SettleSlot(g_slots[i]);
+}
+
+void OnInterrupt(int signal_number) {
+    ProgressInterrupted();
+    SettleEverySlot();
+    ExitNow(128 + signal_number);
+}
+
+bool Valid(LeftoverId id) { return id >= 0 && id < kSlotCount; }
+
+}  // namespace
+
+LeftoverId Remember(LeftoverKind kind, const std::string& path, const std::string& original) {
+    if (path.size() >= kSlotPathSize || original.size() >= kSlotPathSize) return kNoLeftover;
+    HoldInterrupts();
+    LeftoverId id = kNoLeftover;
+    // The first free slot above every used one: settling newest first then goes by the index.
+    for (int i = kSlotCount - 1; i >= 0 && g_slots[i].kind == 0; --i) id = i;
+    if (id != kNoLeftover) {
+        Slot& slot = g_slots[id];
+        std::memcpy(slot.path, path.c_str(), path.size() + 1);
+        std::memcpy(slot.original, original.c_str(), original.size() + 1);
+        slot.kind = static_cast<std::sig_atomic_t>(kind);
+    }
+    ReleaseInterrupts();
+    return id;
+}
+
+void Forget(LeftoverId& id) {
+    if (!Valid(id)) return;
+    HoldInterrupts();
+    g_slots[id].kind = static_cast<std::sig_atomic_t>(LeftoverKind::kNone);
+    ReleaseInterrupts();
+    id = kNoLeftover;
+}
+
+void Settle(LeftoverId& id) {
+    if (!Valid(id)) return;
+    HoldInterrupts();
+    SettleSlot(g_slots[id]);
+    ReleaseInterrupts();
+    id = kNoLeftover;
+}
+
+void KeepReplacement(LeftoverId id) {
+    if (!Valid(id)) return;
+    HoldInterrupts();
+    if (g_slots[id].kind == static_cast<std::sig_atomic_t>(LeftoverKind::kMovedAside)) {
+        g_slots[id].kind = static_cast<std::sig_atomic_t>(LeftoverKind::kFile);
+    }
+    ReleaseInterrupts();
+}
+
+void SettleAll() {
+    HoldInterrupts();
+    SettleEverySlot();
+    ReleaseInterrupts();
+}
+
+void SettleOnInterrupt() { InstallInterruptHandler(OnInterrupt); }
+
+}  // namespace uuarc_host

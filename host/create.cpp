@@ -1,0 +1,183 @@
+// create.cpp - the create command: encodes one source (a file, or standard input) into a new file,
+// or through a private temporary folder to standard output (-o -). The module stores the last
+// component of the source path, so --name gives it a source of that name: a second name of the
+// file (or the copy of standard input) in a private folder.
+#include "host/commands.h"
+#include "host/console.h"
+#include "host/exit_codes.h"
+#include "host/failure.h"
+#include "host/module_names.h"
+#include "host/operation.h"
+#include "host/replace.h"
+#include "host/standard_streams.h"
+#include "host/system.h"
+
+namespace uuarc_host {
+
+namespace {
+
+std::string BaseName(const std::string& path) {
+    size_t end = path.find_last_not_of("/\\");
+    if (end == std::string::npos) return std::string();
+    size_t start = path.find_last_of("/\\", end);
+    start = start == std::string::npos ? 0 : start + 1;
+    return path.substr(start, end + 1 - start);
+}
+
+// Where the module reads the source and writes the target; what it made is settled by the
+// caller.
+struct Plan {
+    std::string stored_name;
+    std::string source;          // what the module opens: the source, its alias or the copy
+    Scratch scratch;
+    Replacement replacement;     // --overwrite of an existing target
+    LeftoverId new_target = kNoLeftover;
+};
+
+// Puts the source where the module will read it under the name to store. -1 when done.
+int PlaceSource(const Options& options, Request& request, Plan& plan) {
+    int code = kExitOk;
+    const std::string& operand = options.operands[0];
+    if (operand == kStandardStream) {
+        SetBinaryMode(stdin);
+        if (!CopyIntoScratch(stdin, kStandardInputName, plan.scratch, plan.stored_name, plan.source, code)) return code;
+        request.source = plan.source;
+        return -1;
+    }
+    plan.source = operand;
+    if (!options.has_name || plan.stored_name == BaseName(operand)) return -1;
+    if (!QueryPath(operand).exists) return ReportFailure(request, kStatusCannotOpen, g_operation);
+    if (!MakeScratch(plan.scratch, code)) return code;
+    plan.source = plan.scratch.folder + kPathSeparator + plan.stored_name;
+    if (!RememberScratchFile(plan.scratch, plan.source, code)) return code;
+    if (!MakeAlias(AbsolutePath(operand), plan.source)) {
+        Report(plan.source, "cannot make a second name for the source", SystemErrorText(), -1);
+        return kExitCannotOpen;
+    }
+    return -1;
+}
+
+// Settles where the module writes: a free target, a stand-in beside an existing one, or the
+// scratch folder for -o -. -1 when done.
+int PlaceTarget(const Options& options, Request& request, Plan& plan) {
+    int code = kExitOk;
+    if (request.to_stdout) {
+        if (!MakeScratch(plan.scratch, code)) return code;
+        request.written = plan.scratch.folder + kPathSeparator + plan.stored_name + ".uue";
+        return RememberScratchFile(plan.scratch, request.written, code) ? -1 : code;
+    }
+    const std::string& target = request.target_shown;
+    const PathInfo info = QueryPath(target);
+    request.written = target;
+    if (!info.exists) {
+        plan.new_target = Remember(LeftoverKind::kFile, target);
+        if (plan.new_target != kNoLeftover) return -1;
+        Report(target, "cannot create", "the path is too long to be cleaned up after", -1);
+        return kExitOther;
+    }
+    if (!options.overwrite_given) {
+        Report(target, "exists", "not replaced without --overwrite", kStatusReplaceRefused);
+        return kExitKept;
+    }
+    if (info.is_directory) {
+        Report(target, "not replaced", "it is a directory", kStatusReplaceRefused);
+        return kExitKept;
+    }
+    // A link, a FIFO or a device stays what it is: only a regular file is replaced.
+    if (info.is_link || !info.is_regular) {
+        Report(target, "not replaced", info.is_link ? "it is a symbolic link" : "it is not a regular file",
+               kStatusReplaceRefused);
+        return kExitKept;
+    }
+    if (SameFile(request.source, target)) {
+        Report(target, "creation refused", "the target is the source itself", kStatusCreateRefused);
+        return kExitCreateRefused;
+    }
+    // The new file is written beside the target and takes its name once it is complete.
+    std::string error;
+    if (!PrepareWriteBeside(target, plan.replacement, error)) {
+        Report(target, "cannot be replaced", error, -1);
+        return kExitOther;
+    }
+    request.written = plan.replacement.stand_in;
+    return -1;
+}
+
+int Encode(const Options& options, Request& request, Plan& plan) {
+    std::string module_source, module_written, error;
+    if (!ToModulePath(plan.source, module_source, error)) {
+        Report(request.source_shown, "cannot pass the name to the module", error, -1);
+        return kExitCannotOpen;
+    }
+    if (!ToModulePath(request.written, module_written, error)) {
+        Report(request.target_shown, "cannot pass the name to the module", error, -1);
+        return kExitCannotOpen;
+    }
+    g_api.CreateArcFile(module_written.c_str());
+    uint16_t status = g_api.GetArchiveStatus();
+    if (status != kStatusOk) {
+        g_api.DoneArcFile();
+        return ReportFailure(request, status, g_operation);
+    }
+    StartOperation(options, false, request.source_shown, QueryPath(plan.source).size);
+    g_api.arOptionsOn(kOptionNoSourcePrefix);
+    status = RunOnOneMask(g_api.CompressFileMaskListArc, module_source);
+    FinishOperation(status == kStatusOk);
+    if (status != kStatusOk) {
+        const int code = ReportFailure(request, status, g_operation);
+        AbandonReplacement(plan.replacement);
+        // A cut encoded file serves nobody. Only a failed write means that the file at the
+        // target is ours: the other failures come before it is made, or (2926) it is not ours.
+        if (status == kStatusWriteFailed) {
+            Settle(plan.new_target);
+        } else {
+            Forget(plan.new_target);
+        }
+        return code;
+    }
+    Forget(plan.new_target);
+    if (request.to_stdout) {
+        int code = kExitOk;
+        return CopyToStandardOutput(request.written, code) ? kExitOk : code;
+    }
+    if (!CompleteReplacement(plan.replacement, error)) {
+        Report(request.target_shown, "cannot be replaced", error, -1);
+        return kExitCannotOpen;
+    }
+    Say(Shown(request.source_shown) + " -> " + Shown(request.target_shown));
+    return kExitOk;
+}
+
+}  // namespace
+
+int CreateArchive(const Options& options) {
+    const std::string& operand = options.operands[0];
+    Plan plan;
+    plan.stored_name = options.has_name ? options.name : BaseName(operand);
+    if (plan.stored_name.empty() || plan.stored_name == "." || plan.stored_name == "..") {
+        Complain("cannot derive a name to store from '" + Shown(operand) + "'; give --name NAME");
+        return kExitUsage;
+    }
+    Request request;
+    request.command = Command::kCreate;
+    request.source = operand;
+    request.source_shown = operand == kStandardStream ? kStandardInputName : operand;
+    request.to_stdout = options.has_output && options.output == kStandardStream;
+    request.target_shown = request.to_stdout ? kStandardOutputName
+                           : options.has_output ? options.output
+                                                : plan.stored_name + ".uue";
+    // The module splits the name at its last dot and drops an empty extension with it.
+    if (plan.stored_name.back() == '.') {
+        Report(request.source_shown, "cannot encode", "a name that ends in a dot cannot be stored", -1);
+        return kExitCannotOpen;
+    }
+    int code = PlaceSource(options, request, plan);
+    if (code < 0) code = PlaceTarget(options, request, plan);
+    if (code < 0) code = Encode(options, request, plan);
+    Forget(plan.new_target);
+    AbandonReplacement(plan.replacement);
+    SettleScratch(plan.scratch);
+    return code;
+}
+
+}  // namespace uuarc_host

@@ -1,0 +1,118 @@
+// extract.cpp - the extract command: decodes an archive into a folder, or through a private
+// temporary folder to standard output (-c).
+#include <algorithm>
+#include <iterator>
+
+#include "host/commands.h"
+#include "host/console.h"
+#include "host/exit_codes.h"
+#include "host/failure.h"
+#include "host/module_names.h"
+#include "host/operation.h"
+#include "host/standard_streams.h"
+#include "host/system.h"
+
+namespace uuarc_host {
+
+namespace {
+
+// Opens the archive and reads its stored name into the request, for the messages: the module
+// refuses an unsafe name before it says which output it would make of it. -1 when it is open.
+int OpenForExtraction(Request& request) {
+    const Operation none;
+    // InitArcFile takes a missing path for a new archive; it is reported before that.
+    if (!QueryPath(request.archive).exists) return ReportFailure(request, kStatusCannotOpen, none);
+    std::string module_path, error;
+    if (!ToModulePath(request.archive, module_path, error)) {
+        Report(request.archive_shown, "cannot pass the name to the module", error, -1);
+        return kExitCannotOpen;
+    }
+    g_api.InitArcFile(module_path.c_str());
+    uint16_t status = g_api.GetArchiveStatus();
+    if (status != kStatusOk) return ReportFailure(request, status, none);
+    ArcFileList list;
+    g_api.InitArcFileList(&list);
+    g_api.BuildArcFileList(&list);
+    status = g_api.GetArchiveStatus();
+    if (list.first != nullptr) {
+        const ArcFileEntry& entry = *list.first;
+        request.stored_name.assign(entry.name, std::find(entry.name, std::end(entry.name), '\0'));
+    }
+    g_api.DoneArcFileList(&list);
+    if (status != kStatusOk) {
+        g_api.DoneArcFile();
+        return ReportFailure(request, status, none);
+    }
+    return -1;
+}
+
+int ExtractPrepared(const Options& options, Request& request) {
+    int code = OpenForExtraction(request);
+    if (code >= 0) return code;
+
+    StartOperation(options, true, request.archive_shown, QueryPath(request.archive).size);
+    Operation& op = g_operation;
+    op.archive = request.archive;
+    DecompExtraFeatures features{};
+    features.keep_paths = request.keep_paths ? 1 : 0;
+    g_api.SetDecompExtraFeatures(&features);
+    g_api.SetOutputPath(request.output_folder.c_str());
+    // "*.*" with no directory selects every stored name, whatever its directories.
+    const uint16_t status = RunOnOneMask(g_api.ExtractFileMaskListArc, "*.*");
+
+    if (status != kStatusOk) {
+        const bool skipped = status == kStatusReplaceRefused && op.replace == ReplaceOutcome::kSkipped;
+        code = skipped ? kExitOk : ReportFailure(request, status, op);
+        FinishOperation(false);
+        if (skipped) Say(Shown(request.archive_shown) + ": " + Shown(op.target) + " exists, skipped");
+        // A partial output stays where the user asked for it, named incomplete in the message.
+        if (!request.to_stdout) Forget(op.new_output);
+        return code;
+    }
+    FinishOperation(true);
+    if (op.target.empty()) {
+        Report(request.archive_shown, "nothing extracted", "no entry was selected", -1);
+        return kExitOther;
+    }
+    // With -c the decoded file is in the output folder, settled with it by the caller.
+    if (request.to_stdout) return CopyToStandardOutput(op.target, code) ? kExitOk : code;
+    Forget(op.new_output);
+    Say(Shown(request.archive_shown) + " -> " + Shown(op.target));
+    return kExitOk;
+}
+
+}  // namespace
+
+int ExtractArchive(const Options& options, const std::string& operand, const std::string& module_directory) {
+    ArchiveInput input;
+    Scratch output_scratch;
+    int code = kExitOk;
+    Request request;
+    request.command = Command::kExtract;
+    request.to_stdout = options.to_stdout;
+    // Standard output takes the bytes alone: the stored directories mean nothing there.
+    request.keep_paths = options.keep_paths && !options.to_stdout;
+    request.output_folder = module_directory;
+    bool ready = PrepareArchive(operand, input, code);
+    if (ready && options.to_stdout) {
+        std::string error;
+        ready = MakeScratch(output_scratch, code);
+        if (ready && !ToModulePath(output_scratch.folder, request.output_folder, error)) {
+            Report(output_scratch.folder, "cannot pass the name to the module", error, -1);
+            code = kExitCannotOpen;
+            ready = false;
+        }
+    }
+    if (ready) {
+        request.archive_shown = input.shown;
+        request.archive = input.path;
+        code = ExtractPrepared(options, request);
+    }
+    // The decoded file goes before its folder.
+    if (options.to_stdout) Settle(g_operation.new_output);
+    SettleScratch(output_scratch);
+    SettleScratch(input.scratch);
+    return code;
+}
+
+}  // namespace uuarc_host

@@ -1,0 +1,154 @@
+// failure.cpp - ReportFailure and the stored-name check of failure.h.
+#include "host/failure.h"
+
+#include <cctype>
+
+#include "host/console.h"
+#include "host/exit_codes.h"
+#include "host/module_api.h"
+#include "host/module_names.h"
+#include "host/system.h"
+
+namespace uuarc_host {
+
+namespace {
+
+bool IsDeviceName(const std::string& component) {
+    // As Windows reads it: what comes before the first dot, trailing spaces dropped.
+    std::string base = component.substr(0, component.find('.'));
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
+    return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '1' &&
+           base[3] <= '9';
+}
+
+// The part of the stored name that goes below the output path, in module terms.
+std::string RelativeOutputName(const Request& request) {
+    std::string name = request.stored_name;
+    for (char& c : name) c = c == '/' ? '\\' : c;
+    if (!request.keep_paths) return name.substr(name.find_last_of('\\') + 1);
+    return !name.empty() && name[0] == '\\' ? name.substr(1) : name;
+}
+
+// The output file that extraction makes of the request, as the system spells it.
+std::string OutputPath(const Request& request) {
+    std::string folder = request.output_folder;
+    if (!folder.empty() && folder.back() != '\\') folder += '\\';
+    return ToNativePath(folder + RelativeOutputName(request));
+}
+
+std::string OutputShown(const Request& request) {
+    return request.to_stdout ? std::string("standard output") : OutputPath(request);
+}
+
+int Say(const std::string& file, const std::string& what, const std::string& reason, uint16_t status) {
+    Report(file, what, reason, status);
+    return ExitCodeForStatus(status);
+}
+
+std::string Other(uint16_t status) {
+    const char* text = StatusMessage(status);
+    return *text != '\0' ? text : "unexpected status";
+}
+
+int ReportReplaceRefused(const Request& request, const Operation& op, uint16_t status) {
+    const std::string output = OutputPath(request);
+    switch (op.replace) {
+        case ReplaceOutcome::kRefusedNoTerminal:
+            return Say(output, "exists",
+                       "not replaced without --overwrite or --skip-existing, since standard input is not a terminal",
+                       status);
+        case ReplaceOutcome::kRefusedSelf: return Say(output, "not replaced", "it is the archive itself", status);
+        case ReplaceOutcome::kRefusedDirectory: return Say(output, "not replaced", "it is a directory", status);
+        case ReplaceOutcome::kRefusedLink:
+            return Say(output, "not replaced", "it is a symbolic link, which is never written through", status);
+        case ReplaceOutcome::kMoveFailed: return Say(output, "not replaced", op.replace_error, status);
+        default: return Say(output, "not replaced", "", status);
+    }
+}
+
+int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t status) {
+    const std::string& archive = request.archive_shown;
+    switch (status) {
+        case kStatusNotEncoded: return Say(archive, "not a uuencoded file", "no begin line", status);
+        case kStatusBadFormat:
+            if (!op.output_opened) return Say(archive, "damaged uuencoded data", "", status);
+            return Say(archive, "damaged uuencoded data",
+                       Shown(OutputShown(request)) +
+                           (op.replace == ReplaceOutcome::kReplaced ? " is kept as it was" : " is incomplete"),
+                       status);
+        case kStatusCannotOpen: {
+            std::string why = WhyUnreadable(request.archive);
+            if (!why.empty() || request.command == Command::kList) return Say(archive, "cannot open", why, status);
+            why = StoredNameProblem(request);
+            if (!why.empty()) {
+                return Say(archive, "stored name '" + Shown(ToNativePath(request.stored_name)) + "' refused", why,
+                           status);
+            }
+            const std::string output = OutputPath(request);
+            if (SameFile(output, request.archive)) return Say(output, "cannot create", "it is the archive itself", status);
+            return Say(output, "cannot create", WhyUncreatable(output), status);
+        }
+        case kStatusReplaceRefused: return ReportReplaceRefused(request, op, status);
+        case kStatusWriteFailed:
+            return Say(OutputShown(request), "cannot write the data in full", op.output_opened ? "it is incomplete" : "",
+                       status);
+        case kStatusNoMemory: return Say(archive, "out of memory", "", status);
+        default: return Say(archive, Other(status), "", status);
+    }
+}
+
+int ReportCreateFailure(const Request& request, uint16_t status) {
+    const std::string& target = request.target_shown;
+    switch (status) {
+        case kStatusCreateRefused:
+            if (SameFile(request.source, request.written)) {
+                return Say(target, "creation refused", "the target is the source itself", status);
+            }
+            return Say(target, "creation refused", "it is a uuencoded file already", status);
+        case kStatusTooManyMasks: return Say(request.source_shown, "creation refused", "more than one source", status);
+        case kStatusSourceIsDirectory: return Say(request.source_shown, "cannot encode", "it is a directory", status);
+        case kStatusCannotOpen: {
+            std::string why = WhyUnreadable(request.source);
+            if (!why.empty()) return Say(request.source_shown, "cannot open the source", why, status);
+            return Say(target, "cannot create", WhyUncreatable(request.written), status);
+        }
+        case kStatusReplaceRefused: return Say(target, "not replaced", "it appeared during the creation", status);
+        case kStatusWriteFailed: return Say(target, "cannot write the data in full", "", status);
+        case kStatusNoMemory: return Say(request.source_shown, "out of memory", "", status);
+        default: return Say(target, Other(status), "", status);
+    }
+}
+
+}  // namespace
+
+std::string StoredNameProblem(const Request& request) {
+    const std::string relative = RelativeOutputName(request);
+    if (relative.empty()) return "it has no file name";
+    if (relative[0] == '\\') return "it is an absolute path";
+    if (relative.find(':') != std::string::npos) return "it names a drive or a stream (':')";
+    for (size_t start = 0; start <= relative.size();) {
+        size_t end = relative.find('\\', start);
+        if (end == std::string::npos) end = relative.size();
+        const std::string component = relative.substr(start, end - start);
+        if (!component.empty() && component.find_first_not_of(". ") == std::string::npos) {
+            return "it leaves the target folder ('" + Shown(component) + "')";
+        }
+        if (IsDeviceName(component)) return "it is a device name ('" + Shown(ToNativePath(component)) + "')";
+        start = end + 1;
+    }
+    std::string folder = request.output_folder;
+    if (!folder.empty() && folder.back() != '\\') folder += '\\';
+    if (folder.size() + relative.size() > kMaxOutputPath) {
+        return "the output path would be longer than " + std::to_string(kMaxOutputPath) + " bytes";
+    }
+    return "";
+}
+
+int ReportFailure(const Request& request, uint16_t status, const Operation& operation) {
+    if (request.command == Command::kCreate) return ReportCreateFailure(request, status);
+    return ReportArchiveFailure(request, operation, status);
+}
+
+}  // namespace uuarc_host

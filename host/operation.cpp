@@ -1,0 +1,136 @@
+// operation.cpp - the callbacks and the run of operation.h.
+#include "host/operation.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <ctime>
+
+#include "host/console.h"
+#include "host/module_api.h"
+#include "host/module_names.h"
+#include "host/system.h"
+
+namespace uuarc_host {
+
+uuarc_loader::ModuleExports g_api;
+Operation g_operation;
+
+namespace {
+
+// A FILETIME (UTC, 100 ns since 1601) as local date and time.
+std::string FormatFileTime(const FileTime& file_time) {
+    constexpr int64_t kUnixEpochIn100ns = 116444736000000000;
+    int64_t ticks = static_cast<int64_t>((uint64_t{file_time.high} << 32) | file_time.low);
+    std::time_t seconds = static_cast<std::time_t>((ticks - kUnixEpochIn100ns) / 10000000);
+    const std::tm* local = std::localtime(&seconds);
+    if (local == nullptr) return "unknown time";
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local);
+    return text;
+}
+
+int64_t SizeOf(const FindData& data) {
+    return static_cast<int64_t>((uint64_t{data.size_high} << 32) | data.size_low);
+}
+
+// Extraction names its output before it opens it: a name that is free now is a file that this
+// run makes, to be removed if the run is interrupted.
+int32_t UUARC_CALL OnFileName(uint32_t, const char*, const char* target) noexcept {
+    Operation& op = g_operation;
+    if (!op.extracting) return 0;
+    std::string native = ToNativePath(target);
+    if (native != op.target) {
+        op.target = native;
+        Forget(op.new_output);
+        op.new_output = QueryPath(native).exists ? kNoLeftover : Remember(LeftoverKind::kFile, native);
+    }
+    return 0;
+}
+
+int32_t UUARC_CALL OnProgress(uint32_t, int32_t, int32_t bytes) noexcept {
+    ProgressAdd(bytes);
+    return 0;
+}
+
+int32_t UUARC_CALL OnSignal(uint32_t, int64_t, int32_t) noexcept {
+    g_operation.output_opened = true;
+    return 0;
+}
+
+// Asks on the terminal, showing both files' sizes and times.
+bool AskToReplace(const std::string& shown, const FindData& existing, const FindData& incoming) {
+    ProgressHide();
+    std::fprintf(stderr, "%s exists\n  existing: %" PRId64 " bytes, %s\n", shown.c_str(), SizeOf(existing),
+                 FormatFileTime(existing.last_write_time).c_str());
+    std::fprintf(stderr, "  new:      about %" PRId64 " bytes, %s\n", SizeOf(incoming),
+                 FormatFileTime(incoming.last_write_time).c_str());
+    return AskYesNo("replace " + shown + "?");
+}
+
+ReplaceOutcome DecideReplace(const std::string& target, const FindData& existing, const FindData& incoming) {
+    const Operation& op = g_operation;
+    // Creation writes only to names that were free a moment ago; one that appeared since is kept.
+    if (!op.extracting) return ReplaceOutcome::kRefusedExisting;
+    if (existing.attributes & kAttrDirectory) return ReplaceOutcome::kRefusedDirectory;
+    if (SameFile(target, op.archive)) return ReplaceOutcome::kRefusedSelf;
+    if (QueryPath(target).is_link) return ReplaceOutcome::kRefusedLink;
+    switch (op.options->replace) {
+        case ReplacePolicy::kOverwrite: return ReplaceOutcome::kReplaced;
+        case ReplacePolicy::kSkip: return ReplaceOutcome::kSkipped;
+        case ReplacePolicy::kAsk: break;
+    }
+    if (!IsTerminal(stdin)) return ReplaceOutcome::kRefusedNoTerminal;
+    return AskToReplace(Shown(target), existing, incoming) ? ReplaceOutcome::kReplaced : ReplaceOutcome::kSkipped;
+}
+
+// The module's question before it replaces a file: 0 lets it go ahead. The existing file is
+// moved aside first, so that it comes back if the new one fails or the run is interrupted.
+int32_t UUARC_CALL OnOkToReplace(uint32_t, FindData* existing, FindData* incoming) noexcept {
+    Operation& op = g_operation;
+    const std::string target = ToNativePath(incoming->file_name);
+    op.replace = DecideReplace(target, *existing, *incoming);
+    if (op.replace != ReplaceOutcome::kReplaced) return 1;
+    if (!MoveAside(target, op.replacement, op.replace_error)) {
+        op.replace = ReplaceOutcome::kMoveFailed;
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+void StartOperation(const Options& options, bool extracting, const std::string& progress_name,
+                    int64_t progress_total) {
+    g_operation = Operation{};
+    g_operation.options = &options;
+    g_operation.extracting = extracting;
+    ProgressStart(progress_name, progress_total);
+    g_api.SetSetFileNameProc(0, OnFileName);
+    g_api.SetSetProgressProc(0, OnProgress);
+    g_api.SetSetSignalProc(0, OnSignal);
+    g_api.SetOkToReplaceProc(0, OnOkToReplace);
+}
+
+uint16_t RunOnOneMask(void(UUARC_CALL* operation)(FileMaskList*), const std::string& mask) {
+    FileMaskList masks;
+    g_api.InitFileMaskList(&masks);
+    if (g_api.AppendFileMask(mask.c_str(), &masks) != 0) operation(&masks);
+    const uint16_t status = g_api.GetArchiveStatus();
+    g_api.DoneFileMaskList(&masks);
+    g_api.DoneArcFile();
+    return status;
+}
+
+void FinishOperation(bool success) {
+    Operation& op = g_operation;
+    if (success) {
+        ProgressDone();
+        std::string ignored;
+        CompleteReplacement(op.replacement, ignored);
+    } else {
+        ProgressAbandon();
+        AbandonReplacement(op.replacement);
+    }
+}
+
+}  // namespace uuarc_host

@@ -1,0 +1,56 @@
+// operation.h - one archive operation as the module runs it: the loaded exports, the callbacks
+// the host registers, what they learn, and the run of an export on a list of one mask. The module
+// calls back synchronously inside the export; one operation runs at a time, so the user-data
+// words are not needed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "host/cleanup.h"
+#include "host/module_loader.h"
+#include "host/options.h"
+#include "host/replace.h"
+
+namespace uuarc_host {
+
+extern uuarc_loader::ModuleExports g_api;
+
+enum class ReplaceOutcome {
+    kNotAsked, kReplaced, kSkipped,
+    kRefusedNoTerminal,   // no --overwrite or --skip-existing, and nobody to ask
+    kRefusedSelf,         // the output would be the archive itself
+    kRefusedDirectory,
+    kRefusedLink,         // never replaced, as it is never written through
+    kRefusedExisting,     // creation: a file appeared at the target during the run
+    kMoveFailed,          // the existing file could not be moved aside
+};
+
+struct Operation {
+    const Options* options = nullptr;
+    bool extracting = false;
+    std::string archive;                 // extraction: the native path the module reads
+    std::string target;                  // extraction: the output the module named last (native)
+    bool output_opened = false;          // extraction: SetSignalProc came, the output exists
+    ReplaceOutcome replace = ReplaceOutcome::kNotAsked;
+    std::string replace_error;           // kMoveFailed: why
+    Replacement replacement;             // extraction: the existing output moved aside
+    LeftoverId new_output = kNoLeftover; // extraction: an output file that did not exist before
+};
+
+extern Operation g_operation;
+
+// Clears g_operation and registers the callbacks (after InitArcFile or CreateArcFile, which
+// clear the user-data words); the progress bar counts `progress_total` bytes of `progress_name`.
+void StartOperation(const Options& options, bool extracting, const std::string& progress_name,
+                    int64_t progress_total);
+
+// Runs `operation` on a list of the one `mask` (module terms), then closes the archive; returns
+// the archive status.
+uint16_t RunOnOneMask(void(UUARC_CALL* operation)(FileMaskList*), const std::string& mask);
+
+// After the run: on success the progress bar ends at 100% and a file moved aside goes; on failure
+// the bar is cleared and a file moved aside is put back. A new output file is left to the caller.
+void FinishOperation(bool success);
+
+}  // namespace uuarc_host

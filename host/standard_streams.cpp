@@ -1,0 +1,166 @@
+// standard_streams.cpp - the copies and the scratch folders of standard_streams.h.
+#include "host/standard_streams.h"
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "host/console.h"
+#include "host/exit_codes.h"
+#include "host/options.h"
+#include "host/system.h"
+
+namespace uuarc_host {
+
+namespace {
+
+constexpr size_t kCopyBlock = 64 * 1024;
+
+bool g_stdout_failed = false;
+
+// errno's words, or a general one when a stream failed without setting errno.
+std::string ErrnoText(int error) { return error != 0 ? std::strerror(error) : "input/output error"; }
+
+}  // namespace
+
+bool MakeScratch(Scratch& scratch, int& code) {
+    if (!scratch.folder.empty()) return true;
+    std::string folder, error;
+    if (!MakePrivateFolder(folder, error)) {
+        Complain("cannot make a temporary folder: " + Shown(error));
+        code = kExitCannotOpen;
+        return false;
+    }
+    scratch.folder_id = Remember(LeftoverKind::kFolder, folder);
+    scratch.folder = folder;
+    if (scratch.folder_id == kNoLeftover) {
+        RemoveFolderNow(folder.c_str());
+        Complain(Shown(folder) + ": the temporary folder's name is too long");
+        code = kExitOther;
+        return false;
+    }
+    return true;
+}
+
+bool RememberScratchFile(Scratch& scratch, const std::string& path, int& code) {
+    for (LeftoverId& id : scratch.file_ids) {
+        if (id != kNoLeftover) continue;
+        id = Remember(LeftoverKind::kFile, path);
+        if (id != kNoLeftover) return true;
+        break;
+    }
+    Complain(Shown(path) + ": cannot keep track of the temporary file");
+    code = kExitOther;
+    return false;
+}
+
+void SettleScratch(Scratch& scratch) {
+    for (LeftoverId& id : scratch.file_ids) Settle(id);
+    Settle(scratch.folder_id);
+    scratch = Scratch{};
+}
+
+bool CopyIntoScratch(std::FILE* from, const std::string& shown, Scratch& scratch, const std::string& name,
+                     std::string& path, int& code) {
+    if (!MakeScratch(scratch, code)) return false;
+    path = scratch.folder + kPathSeparator + name;
+    if (!RememberScratchFile(scratch, path, code)) return false;
+    std::FILE* to = CreatePrivateFile(path);
+    if (to == nullptr) {
+        Report(path, "cannot create", SystemErrorText(), -1);
+        code = kExitCannotOpen;
+        return false;
+    }
+    std::vector<char> block(kCopyBlock);
+    bool ok = true;
+    for (;;) {
+        errno = 0;
+        size_t got = std::fread(block.data(), 1, block.size(), from);
+        if (got > 0 && std::fwrite(block.data(), 1, got, to) != got) {
+            Report(path, "cannot write", ErrnoText(errno), -1);
+            code = kExitWriteFailed;
+            ok = false;
+            break;
+        }
+        if (got < block.size()) {
+            if (std::ferror(from)) {
+                Report(shown, "cannot read", ErrnoText(errno), -1);
+                code = kExitCannotOpen;
+                ok = false;
+            }
+            break;
+        }
+    }
+    errno = 0;
+    if (std::fclose(to) != 0 && ok) {
+        Report(path, "cannot write", ErrnoText(errno), -1);
+        code = kExitWriteFailed;
+        ok = false;
+    }
+    return ok;
+}
+
+bool PrepareArchive(const std::string& operand, ArchiveInput& input, int& code) {
+    input = ArchiveInput{};
+    input.shown = operand == kStandardStream ? kStandardInputName : operand;
+    input.path = operand;
+    if (operand == kStandardStream) {
+        SetBinaryMode(stdin);
+        return CopyIntoScratch(stdin, input.shown, input.scratch, "standard-input.uue", input.path, code);
+    }
+    const PathInfo info = QueryPath(operand);
+    if (!info.exists || info.is_regular || info.is_directory) return true;
+    // A pipe, a FIFO or a device: the module would read it more than once.
+    std::FILE* from = std::fopen(operand.c_str(), "rb");
+    if (from == nullptr) return true;  // the module's own attempt gives the message
+    bool ok = CopyIntoScratch(from, input.shown, input.scratch, "archive.uue", input.path, code);
+    std::fclose(from);
+    return ok;
+}
+
+bool CopyToStandardOutput(const std::string& path, int& code) {
+    std::FILE* from = std::fopen(path.c_str(), "rb");
+    if (from == nullptr) {
+        Report(path, "cannot open", ErrnoText(errno), -1);
+        code = kExitCannotOpen;
+        return false;
+    }
+    SetBinaryMode(stdout);
+    std::vector<char> block(kCopyBlock);
+    bool ok = true;
+    for (;;) {
+        size_t got = std::fread(block.data(), 1, block.size(), from);
+        errno = 0;
+        if (got > 0 && std::fwrite(block.data(), 1, got, stdout) != got) {
+            ok = false;
+            break;
+        }
+        if (got < block.size()) break;
+    }
+    std::fclose(from);
+    if (!ok) {
+        if (!g_stdout_failed) Report(kStandardOutputName, "cannot write", ErrnoText(errno), -1);
+        g_stdout_failed = true;
+        code = kExitWriteFailed;
+        return false;
+    }
+    if (!FlushStandardOutput()) {
+        code = kExitWriteFailed;
+        return false;
+    }
+    return true;
+}
+
+bool FlushStandardOutput() {
+    if (g_stdout_failed) return false;
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+    // Said once: whatever is written later fails the same way.
+    Report(kStandardOutputName, "cannot write", ErrnoText(errno), -1);
+    g_stdout_failed = true;
+    return false;
+}
+
+bool StandardOutputFailed() { return g_stdout_failed; }
+
+}  // namespace uuarc_host

@@ -1,0 +1,91 @@
+// system.h - what the host needs of the operating system. One back end per platform:
+// system_posix.cpp or system_win32.cpp. Paths here are native: UTF-8 with "/" on Linux, the
+// ANSI code page on Windows.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace uuarc_host {
+
+constexpr char kPathSeparator =
+#if defined(_WIN32)
+    '\\';
+#else
+    '/';
+#endif
+
+// ---- Paths --------------------------------------------------------------------------------------
+struct PathInfo {
+    bool exists = false;         // something is there, a dangling symbolic link too
+    bool is_link = false;        // the last component is a symbolic link (or reparse point)
+    bool is_directory = false;   // what it leads to is a directory
+    bool is_regular = false;     // what it leads to is a plain file
+    int64_t size = 0;
+};
+
+PathInfo QueryPath(const std::string& path);
+
+// True when both paths lead to one file; false when they do not or either cannot be examined.
+bool SameFile(const std::string& a, const std::string& b);
+
+// `path` made absolute against the current directory; unchanged when it already is.
+std::string AbsolutePath(const std::string& path);
+
+// Moves `from` to `to`, replacing what is at `to`. False, with errno or the last error set.
+bool RenameReplacing(const std::string& from, const std::string& to);
+
+// Gives `to` the permission bits of `from`, never setuid, setgid or sticky (POSIX; nothing on
+// Windows, where the module's attribute rules hold). Failures are ignored.
+void CopyPermissions(const std::string& from, const std::string& to);
+
+// The system's words for the error of the last failed call.
+std::string SystemErrorText();
+
+// Why `path` cannot be opened for reading, in the system's words; empty when it can.
+std::string WhyUnreadable(const std::string& path);
+
+// Why a new file cannot be made at `path` (missing folders would be made on the way); empty
+// when no reason shows.
+std::string WhyUncreatable(const std::string& path);
+
+// ---- Private scratch space ----------------------------------------------------------------------
+// A new folder that only this user can enter (0700 on POSIX), in $TMPDIR (or /tmp) or the
+// Windows temporary folder. False, with the reason in `error`.
+bool MakePrivateFolder(std::string& path, std::string& error);
+
+// Creates `path`, which must not exist, readable by this user only (0600), open for binary
+// writing; null with errno or the last error set.
+std::FILE* CreatePrivateFile(const std::string& path);
+
+// Makes `alias` a second name of the existing file `target` (absolute): a symbolic link on POSIX,
+// a hard link or else a copy on Windows.
+bool MakeAlias(const std::string& target, const std::string& alias);
+
+// ---- Standard streams ---------------------------------------------------------------------------
+bool IsTerminal(std::FILE* stream);
+// The terminal's width in columns; 0 when it is not a terminal or does not say.
+int TerminalColumns(std::FILE* stream);
+// Binary mode for a standard stream that carries file data (a no-op on POSIX).
+void SetBinaryMode(std::FILE* stream);
+
+// ---- Interrupts ---------------------------------------------------------------------------------
+// The calls below are safe in the interrupt handler: no allocation, no locks, no stdio.
+void RemoveFileNow(const char* path);
+void RemoveFolderNow(const char* path);
+bool RenameNow(const char* from, const char* to);
+void WriteErrorNow(const char* text, size_t length);
+[[noreturn]] void ExitNow(int code);
+
+// Calls `handler` with the signal number on SIGINT, SIGTERM and SIGHUP (on Windows: Ctrl-C,
+// Ctrl-Break and closing the console), and on SIGPIPE where there is one. The handler ends the
+// process.
+void InstallInterruptHandler(void (*handler)(int signal));
+
+// Between these two an interrupt waits: the handler never sees a half-made change.
+void HoldInterrupts();
+void ReleaseInterrupts();
+
+}  // namespace uuarc_host

@@ -1,0 +1,177 @@
+// system_posix.cpp - the POSIX back end of system.h.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "host/system.h"
+
+namespace uuarc_host {
+
+PathInfo QueryPath(const std::string& path) {
+    PathInfo info;
+    struct stat link_status;
+    if (lstat(path.c_str(), &link_status) != 0) return info;
+    info.exists = true;
+    info.is_link = S_ISLNK(link_status.st_mode);
+    struct stat status;
+    if (stat(path.c_str(), &status) == 0) {
+        info.is_directory = S_ISDIR(status.st_mode);
+        info.is_regular = S_ISREG(status.st_mode);
+        info.size = static_cast<int64_t>(status.st_size);
+    }
+    return info;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat status_a, status_b;
+    if (stat(a.c_str(), &status_a) != 0 || stat(b.c_str(), &status_b) != 0) return false;
+    return status_a.st_dev == status_b.st_dev && status_a.st_ino == status_b.st_ino;
+}
+
+std::string AbsolutePath(const std::string& path) {
+    if (!path.empty() && path[0] == '/') return path;
+    char buffer[4096];
+    if (getcwd(buffer, sizeof buffer) == nullptr) return path;
+    return std::string(buffer) + "/" + path;
+}
+
+bool RenameReplacing(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+void CopyPermissions(const std::string& from, const std::string& to) {
+    struct stat status;
+    if (lstat(from.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+        chmod(to.c_str(), status.st_mode & 0777);
+    }
+}
+
+std::string SystemErrorText() { return std::strerror(errno); }
+
+std::string WhyUnreadable(const std::string& path) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return SystemErrorText();
+    struct stat status;
+    bool directory = fstat(fd, &status) == 0 && S_ISDIR(status.st_mode);
+    close(fd);
+    return directory ? "it is a directory" : "";
+}
+
+std::string WhyUncreatable(const std::string& path) {
+    struct stat status;
+    if (lstat(path.c_str(), &status) == 0) {
+        if (S_ISLNK(status.st_mode)) return "it is a symbolic link, which is never written through";
+        if (S_ISDIR(status.st_mode)) return "it is a directory";
+        return access(path.c_str(), W_OK) != 0 ? SystemErrorText() : "";
+    }
+    // The nearest folder that exists must be one, and writable: the rest would be made.
+    std::string folder = path;
+    for (;;) {
+        size_t slash = folder.find_last_of('/');
+        folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+        if (lstat(folder.c_str(), &status) == 0) break;
+        if (errno != ENOENT || folder == "." || folder == "/") return SystemErrorText();
+    }
+    if (stat(folder.c_str(), &status) != 0) return SystemErrorText();
+    if (!S_ISDIR(status.st_mode)) return std::strerror(ENOTDIR);
+    return access(folder.c_str(), W_OK | X_OK) != 0 ? SystemErrorText() : "";
+}
+
+bool MakePrivateFolder(std::string& path, std::string& error) {
+    const char* root = std::getenv("TMPDIR");
+    std::string pattern = std::string(root != nullptr && *root != '\0' ? root : "/tmp");
+    if (pattern.back() != '/') pattern += '/';
+    pattern += "uuarc.XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+        error = pattern.substr(0, pattern.size() - 12) + ": " + SystemErrorText();
+        return false;
+    }
+    path = pattern;
+    return true;
+}
+
+std::FILE* CreatePrivateFile(const std::string& path) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return nullptr;
+    std::FILE* file = fdopen(fd, "wb");
+    if (file == nullptr) close(fd);
+    return file;
+}
+
+bool MakeAlias(const std::string& target, const std::string& alias) {
+    return symlink(target.c_str(), alias.c_str()) == 0;
+}
+
+bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
+
+int TerminalColumns(std::FILE* stream) {
+    struct winsize size;
+    if (ioctl(fileno(stream), TIOCGWINSZ, &size) != 0) return 0;
+    return size.ws_col;
+}
+
+void SetBinaryMode(std::FILE*) {}
+
+void RemoveFileNow(const char* path) { unlink(path); }
+void RemoveFolderNow(const char* path) { rmdir(path); }
+bool RenameNow(const char* from, const char* to) { return rename(from, to) == 0; }
+
+void WriteErrorNow(const char* text, size_t length) {
+    while (length > 0) {
+        ssize_t wrote = write(STDERR_FILENO, text, length);
+        if (wrote <= 0) return;
+        text += wrote;
+        length -= static_cast<size_t>(wrote);
+    }
+}
+
+void ExitNow(int code) { _exit(code); }
+
+namespace {
+
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+int g_hold_depth = 0;
+
+sigset_t InterruptSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal_number : kInterrupts) sigaddset(&set, signal_number);
+    return set;
+}
+
+}  // namespace
+
+void InstallInterruptHandler(void (*handler)(int signal)) {
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = handler;
+    // One interrupt at a time: the handler ends the process, a second one must wait for it.
+    action.sa_mask = InterruptSet();
+    for (int signal_number : kInterrupts) {
+        struct sigaction previous;
+        // A signal ignored by whoever started us (nohup, a background job) stays ignored.
+        if (sigaction(signal_number, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+        sigaction(signal_number, &action, nullptr);
+    }
+}
+
+// Holds nest: only the outermost pair blocks and unblocks.
+void HoldInterrupts() {
+    if (g_hold_depth++ > 0) return;
+    sigset_t set = InterruptSet();
+    sigprocmask(SIG_BLOCK, &set, nullptr);
+}
+
+void ReleaseInterrupts() {
+    if (g_hold_depth == 0 || --g_hold_depth > 0) return;
+    sigset_t set = InterruptSet();
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+}  // namespace uuarc_host

@@ -1,0 +1,178 @@
+// host_unit_test.cpp - the host's own logic without the module: the command-line parser, the
+// escaping of names and the stored-name check behind the refusal messages.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "host/console.h"
+#include "host/failure.h"
+#include "host/options.h"
+
+namespace uuarc_host {
+namespace {
+
+// Runs the parser on `words` (the program name is added); the result and the options it made.
+int Parse(std::initializer_list<const char*> words, Options& options) {
+    std::vector<std::string> storage = {"uuarc"};
+    storage.insert(storage.end(), words.begin(), words.end());
+    std::vector<char*> argv;
+    for (std::string& word : storage) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    options = Options{};
+    return ParseCommandLine(static_cast<int>(storage.size()), argv.data(), options);
+}
+
+struct SpellingCase {
+    std::initializer_list<const char*> words;
+    const char* directory;
+    bool quiet;
+    bool to_stdout;
+};
+
+TEST(HostOptions, EverySpellingOfTheFolderAndFlags) {
+    const SpellingCase cases[] = {
+        {{"extract", "a.uue", "-d", "out"}, "out", false, false},
+        {{"extract", "a.uue", "-dout"}, "out", false, false},
+        {{"-qd", "out", "extract", "a.uue"}, "out", true, false},
+        {{"extract", "-qdout", "a.uue"}, "out", true, false},
+        {{"extract", "--directory=out", "a.uue"}, "out", false, false},
+        {{"extract", "--dir", "out", "a.uue"}, "out", false, false},
+        {{"extract", "--d=out", "--qu", "a.uue"}, "out", true, false},
+        {{"extract", "-qc", "a.uue"}, "", true, true},
+        {{"extract", "--std", "a.uue"}, "", false, true},
+        // A value may start with a dash: it is taken as it is.
+        {{"extract", "a.uue", "-d", "-odd"}, "-odd", false, false},
+    };
+    for (const SpellingCase& c : cases) {
+        Options options;
+        ASSERT_EQ(Parse(c.words, options), -1) << *c.words.begin() << " " << c.directory;
+        EXPECT_EQ(options.command, Command::kExtract);
+        ASSERT_EQ(options.operands.size(), 1u);
+        EXPECT_EQ(options.operands[0], "a.uue");
+        EXPECT_EQ(options.directory, c.directory);
+        EXPECT_EQ(options.quiet, c.quiet);
+        EXPECT_EQ(options.to_stdout, c.to_stdout);
+    }
+}
+
+TEST(HostOptions, DoubleDashEndsTheOptionsAndDashIsAnOperand) {
+    Options options;
+    ASSERT_EQ(Parse({"extract", "-q", "--", "-d", "-"}, options), -1);
+    EXPECT_EQ(options.operands, (std::vector<std::string>{"-d", "-"}));
+    EXPECT_FALSE(options.has_directory);
+    ASSERT_EQ(Parse({"create", "-", "-n", "x.bin", "-o", "-"}, options), -1);
+    EXPECT_EQ(options.name, "x.bin");
+    EXPECT_EQ(options.output, "-");
+}
+
+TEST(HostOptions, UsageErrorsExitOne) {
+    const std::initializer_list<const char*> cases[] = {
+        {},
+        {"frobnicate", "x"},
+        {"extract"},
+        {"extract", "a.uue", "--o"},              // --output or --overwrite
+        {"extract", "a.uue", "--s"},              // --stdout or --skip-existing
+        {"extract", "a.uue", "--quiet=yes"},
+        {"extract", "a.uue", "--bogus"},
+        {"extract", "a.uue", "-x"},
+        {"extract", "a.uue", "-qx"},
+        {"extract", "a.uue", "-d"},
+        {"extract", "a.uue", "--directory"},
+        {"extract", "a.uue", "-d", ""},
+        {"extract", "a.uue", "-c", "-d", "out"},
+        {"extract", "a.uue", "--overwrite", "--skip-existing"},
+        {"extract", "-", "-"},
+        {"list", "a.uue", "-o", "x"},
+        {"list", "a.uue", "--overwrite"},
+        {"create", "a.bin", "-d", "out"},
+        {"create", "a.bin", "b.bin"},
+        {"create", "-"},
+        {"create", "a.bin", "-o", ""},
+        {"create", "a.bin", "--name", "dir/x"},
+        {"create", "a.bin", "--name", ".."},
+    };
+    for (const auto& words : cases) {
+        Options options;
+        EXPECT_EQ(Parse(words, options), 1) << (words.size() > 0 ? *words.begin() : "(none)") << " ... "
+                                            << (words.size() > 0 ? *(words.end() - 1) : "");
+    }
+}
+
+TEST(HostOptions, HelpAndVersionEndTheParseWithSuccess) {
+    Options options;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Parse({"-V"}, options), 0);
+    EXPECT_EQ(Parse({"extract", "--he"}, options), 0);
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printed.rfind("uuarc ", 0), 0u);
+    EXPECT_NE(printed.find("--skip-existing"), std::string::npos);
+}
+
+struct ShownCase {
+    const char* raw;
+    const char* shown;
+};
+
+TEST(HostConsole, UnprintableBytesAreEscaped) {
+    const ShownCase cases[] = {
+        {"plain name.txt", "plain name.txt"},
+        {"tab\there", "tab\\there"},
+        {"new\nline", "new\\nline"},
+        {"\x1b[31mred", "\\x1B[31mred"},
+        {"bell\x07", "bell\\x07"},
+        {"del\x7f", "del\\x7F"},
+        {"back\\slash", "back\\slash"},
+#if !defined(_WIN32)
+        {"caf\xc3\xa9", "caf\xc3\xa9"},                  // é stays
+        {"\xe2\x80\xaereversed", "\\u202Ereversed"},     // a right-to-left override
+        {"c1\xc2\x85", "c1\\u0085"},                     // NEL, a C1 control
+        {"bad\xff", "bad\\xFF"},                         // not UTF-8
+        {"cut\xe2\x80", "cut\\xE2\\x80"},                // a sequence cut short
+#endif
+    };
+    for (const ShownCase& c : cases) EXPECT_EQ(Shown(c.raw), c.shown) << c.shown;
+}
+
+struct StoredNameCase {
+    const char* stored;
+    bool keep_paths;
+    const char* problem;   // the start of the reason; "" when the name is fine
+};
+
+TEST(HostFailure, StoredNameProblemNamesTheRule) {
+    const StoredNameCase cases[] = {
+        {"report.pdf", false, ""},
+        {"sub\\dir\\deep.bin", true, ""},
+        {"../../escape.txt", false, ""},  // only the file name is used
+        {"../../escape.txt", true, "it leaves the target folder"},
+        {"a\\...\\b", true, "it leaves the target folder"},
+        {"\\\\server\\share\\x", true, "it is an absolute path"},
+        {"c:x.txt", false, "it names a drive or a stream"},
+        {"notes.txt:hidden", false, "it names a drive or a stream"},
+        {"NUL", false, "it is a device name"},
+        {"con.txt", false, "it is a device name"},
+        {"dir\\Com1 .log", true, "it is a device name"},
+        {"com10.txt", false, ""},
+        {"dir\\", false, "it has no file name"},
+    };
+    for (const StoredNameCase& c : cases) {
+        Request request;
+        request.command = Command::kExtract;
+        request.stored_name = c.stored;
+        request.keep_paths = c.keep_paths;
+        const std::string problem = StoredNameProblem(request);
+        EXPECT_EQ(problem.rfind(c.problem, 0), 0u) << c.stored << ": " << problem;
+        if (*c.problem == '\0') {
+            EXPECT_EQ(problem, "") << c.stored;
+        }
+    }
+    Request request;
+    request.stored_name = std::string(200, 'n');
+    request.output_folder = std::string(70, 'o');
+    EXPECT_EQ(StoredNameProblem(request).rfind("the output path would be longer", 0), 0u);
+}
+
+}  // namespace
+}  // namespace uuarc_host
