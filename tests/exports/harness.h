@@ -1,7 +1,9 @@
-// module_host.h - what the Wine suites share: uuarc.dll loaded afresh for every test and its 41
-// exports resolved as a host resolves them, a temporary folder, file helpers and callback recorders.
+// harness.h - the export-level suite's harness: the module loaded afresh for every test and its 41
+// exports resolved as a host resolves them (uuarc.dll through LoadLibraryA and GetProcAddress under
+// Windows, libuuarc.so through dlopen and dlsym natively), a temporary folder and file helpers.
 #pragma once
 
+#if defined(_WIN32)
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -9,6 +11,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#endif
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -17,8 +20,9 @@
 #include <vector>
 
 #include "module/uuarc.h"
+#include "tests/support.h"
 
-namespace uuarc_wine {
+namespace uuarc::test {
 
 // The exports in ordinal order: the first is ordinal 1.
 #define UUARC_EXPORT_LIST(X)                                                                             \
@@ -43,59 +47,45 @@ struct Exports {
 // The names in ordinal order, for the checks of the export table.
 extern const char* const kExportNames[41];
 
-// ---- Callback recorders ---------------------------------------------------------------------
+#if defined(_WIN32)
+using ModuleHandle = HMODULE;
+#else
+using ModuleHandle = void*;
+#endif
 
-enum class CallKind { kFileName, kProgress, kReplace, kSignal };
+// ---- Files, named as the module names them --------------------------------------------------
+// Every path is in Windows syntax, as the test hands it to the module. Natively the helpers map
+// it as the module's back end does: "\" to "/", and the Latin-1 letters of code page 1252 to UTF-8.
 
-// One call of a host callback, as the recorder saw it.
-struct HostCall {
-    CallKind kind = CallKind::kFileName;
-    uint32_t user = 0;
-    std::string source;          // kFileName
-    std::string target;          // kFileName
-    int64_t first = 0;           // kProgress: percent; kSignal: length
-    int64_t second = 0;          // kProgress: bytes since the last report; kSignal: code
-    FindData existing{};         // kReplace
-    FindData incoming{};         // kReplace
-};
-
-extern std::vector<HostCall> g_calls;
-extern int32_t g_replace_answer;  // what the OkToReplaceProc recorder answers
-
-int32_t UUARC_CALL RecordFileName(uint32_t user, const char* source, const char* target);
-int32_t UUARC_CALL RecordProgress(uint32_t user, int32_t percent, int32_t bytes);
-int32_t UUARC_CALL RecordReplace(uint32_t user, FindData* existing, FindData* incoming);
-int32_t UUARC_CALL RecordSignal(uint32_t user, int64_t length, int32_t code);
-
-std::vector<HostCall> CallsOf(CallKind kind);
-// (percent, bytes) of every progress call, in order.
-std::vector<std::pair<int64_t, int64_t>> ProgressCalls();
-
-// ---- Files ----------------------------------------------------------------------------------
-
+std::string NativePath(const std::string& path);
 bool WriteBytes(const std::string& path, const std::string& bytes);
-std::string ReadBytes(const std::string& path);
+std::string ReadBytes(const std::string& path);  // "<cannot open ...>" when it cannot
 bool PathExists(const std::string& path);
-uint32_t Attributes(const std::string& path);
-// The names in a folder, "." and ".." left out.
+bool MakeFolder(const std::string& path);
+bool RemoveFile(const std::string& path);
+// The names in a folder, "." and ".." left out, sorted.
 std::vector<std::string> FolderNames(const std::string& folder);
+// Read-only as the platform knows it: the attribute bit, or no write bit in the mode.
+bool MakeReadOnly(const std::string& path);
+bool IsReadOnly(const std::string& path);
+// Whether the file can be opened for writing by this process (root may write a read-only file).
+bool OpensForWriting(const std::string& path);
+// Makes the file `length` bytes long without writing the bytes past its end (a sparse file).
+bool ExtendTo(const std::string& path, int64_t length);
+// Sets the file's last write to a local date and time.
+bool SetLocalWriteTime(const std::string& path, int year, int month, int day, int hour, int minute, int second);
+// The system time now, in 100 ns since 1601 (UTC), as FileTime counts it.
+uint64_t NowFileTime();
 
-// `data` uuencoded as the classic tools write it: "begin <mode> <name>", 45-byte lines, a
-// zero-length line and "end". `zero` is the character for the value 0 ("`", or " " as the oldest
-// encoders wrote it); `eol` ends every line.
-std::string ClassicUuencode(const std::string& name, const std::string& data, char zero = '`',
-                            const char* eol = "\r\n");
-
-// `length` bytes of free text in lines of at most 100 bytes, each ending in CR LF (length != 1).
-std::string FreeText(size_t length);
-
-// Bytes 0..255 over and over, then a stretch that is not, `size` bytes in all.
-std::string PatternBytes(size_t size, uint32_t seed = 1);
+// Whether names with accents convert as the cases expect: under Windows only with OEM code page
+// 437 and ANSI code page 1252; natively these are the module's own.
+bool HaveWesternCodePages();
 
 // ---- The fixture ----------------------------------------------------------------------------
 
-// Each test gets the module as right after load (LoadLibraryA afresh), an empty temporary folder
-// that is also the current directory, and a clean recorder. A failed test prints the archive status.
+// Each test gets the module as right after load (loaded afresh, and unloaded for good at the end),
+// an empty temporary folder that is also the current directory, and a clean recorder. A failed
+// test prints the archive status.
 class HostTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -103,8 +93,13 @@ protected:
 
     // `relative` inside the test's folder, with backslashes.
     std::string Path(const std::string& relative) const { return folder_ + relative; }
+    // The test's folder without its trailing backslash.
+    std::string Folder() const { return folder_.substr(0, folder_.size() - 1); }
 
     uint16_t Status() const { return api_.GetArchiveStatus(); }
+
+    // The options word, read back bit by bit through arOptionsAreOn.
+    uint16_t OptionsWord() const;
 
     // Registers the four recorders with one user-data word.
     void RegisterRecorders(uint32_t user = 0) const;
@@ -118,7 +113,7 @@ protected:
     uint16_t Compress(std::initializer_list<const char*> masks) const;
 
     Exports api_{};
-    HMODULE module_ = nullptr;
+    ModuleHandle module_ = nullptr;
     std::string folder_;  // ends in a backslash
 
 private:
@@ -129,4 +124,4 @@ private:
 #define EXPECT_STATUS(expected) EXPECT_EQ(Status(), (expected)) << "archive status"
 #define ASSERT_STATUS(expected) ASSERT_EQ(Status(), (expected)) << "archive status"
 
-}  // namespace uuarc_wine
+}  // namespace uuarc::test
