@@ -1,10 +1,9 @@
-// create_test.cpp - archive creation through CompressFileMaskListArc: the request checks, the
-// source path, target states and the replace question, the exact bytes, progress and failures.
-#include <sys/stat.h>
+// create_test.cpp - creation where the exports alone cannot reach: the writer's alphabet after a
+// scan, planted links and overlong source paths, and writes that fail through the failure hook.
+// The export-level cases are in tests/exports.
 #include <unistd.h>
 
 #include <cstring>
-#include <random>
 
 #include "../fail_hook.h"
 #include "format/line_codec.h"
@@ -36,72 +35,10 @@ protected:
         RegisterAll();
         Compress(masks);
     }
-    void Compress(std::initializer_list<std::string> masks) {
-        FileMaskList list;
-        InitFileMaskList(&list);
-        for (const std::string& mask : masks) AppendFileMask(mask.c_str(), &list);
-        CompressFileMaskListArc(&list);
-        DoneFileMaskList(&list);
-    }
-    std::vector<std::pair<int, int>> Progress() const {
-        std::vector<std::pair<int, int>> reports;
-        for (const std::string& event : EventsStartingWith("progress")) {
-            int percent = 0, bytes = 0;
-            std::sscanf(event.c_str(), "progress %d %d", &percent, &bytes);
-            reports.emplace_back(percent, bytes);
-        }
-        return reports;
-    }
+    static void Compress(std::initializer_list<std::string> masks) { WithMasks(CompressFileMaskListArc, masks); }
 };
 
 // ---- The bytes written ------------------------------------------------------------------------
-
-TEST_F(Create, WorkedExampleByteForByte) {
-    Write("abc.txt", "abc");
-    Run("abc.uue", {Win("abc.txt")});
-    ASSERT_STATUS(0);
-    EXPECT_EQ(Read("abc.uue"), kWorkedExample);
-    EXPECT_EQ(Read("abc.uue").size(), 293u);
-    ASSERT_EQ(g_events.size(), 3u);
-    EXPECT_EQ(g_events[0], "name " + Win("abc.txt") + "|\\" + Win("abc.txt"));
-    EXPECT_EQ(g_events[1], "name " + Win("abc.txt") + "|" + Win("abc.uue"));
-    EXPECT_EQ(g_events[2], "progress 100 3");
-}
-
-TEST_F(Create, LineLayoutForBoundarySizes) {
-    for (size_t size : {size_t{0}, size_t{45}, size_t{46}}) {
-        Write("src.bin", RandomBytes(size, 9));
-        std::remove(Native("t.uue").c_str());
-        Run("t.uue", {Win("src.bin")});
-        ASSERT_STATUS(0);
-        const std::string text = Read("t.uue");
-        const size_t begin = text.find("begin 644 src.bin\r\n");
-        ASSERT_NE(begin, std::string::npos);
-        const std::string body = text.substr(begin + 19, text.find("END---") - begin - 19);
-        const std::string expected = size == 0    ? "`\r\nend\r\n"
-                                     : size == 45 ? "M61"
-                                                  : "!" + body.substr(64, 4) + "\r\n`";
-        const std::string got = size == 0    ? body
-                                : size == 45 ? body.substr(0, 1) + std::to_string(body.find('\r'))
-                                             : body.substr(63, 8);
-        EXPECT_EQ(got, expected) << size;
-        EXPECT_NE(text.find("decoded size: " + std::to_string(size) + "\r\n"), std::string::npos);
-        EXPECT_NE(text.find("encoded size: " + std::to_string(size * 1424 / 1000) + " (~)"), std::string::npos);
-        EXPECT_EQ(EventsStartingWith("progress").empty(), size == 0);
-    }
-}
-
-TEST_F(Create, LongNameIsWrittenWholeInOem) {
-    // 0xFC in the ANSI code page is 0x81 in the OEM one, and U+00FC on the Linux file system.
-    Write("a very long name \xC3\xBC.data", "x");
-    Run("t.uue", {Win("a very long name \xFC.data")});
-    ASSERT_STATUS(0);
-    const std::string text = Read("t.uue");
-    const std::string oem = "a very long name \x81.data";
-    EXPECT_NE(text.find("\r\n" + oem + ":  decoded size: 1\r\n"), std::string::npos);
-    EXPECT_NE(text.find("\r\n" + oem + "   section  1/1   Tarvel"), std::string::npos);
-    EXPECT_NE(text.find("\r\nbegin 644 " + oem + "\r\n"), std::string::npos);
-}
 
 TEST_F(Create, DefaultAlphabetAfterXxOrTableArchive) {
     Write("xx.uue", "begin 644 x\nh" + std::string(60, '+') + "\nend\n");
@@ -121,128 +58,7 @@ TEST_F(Create, DefaultAlphabetAfterXxOrTableArchive) {
     EXPECT_EQ(Read("abc.uue"), kWorkedExample);
 }
 
-// ---- Progress ---------------------------------------------------------------------------------
-
-TEST_F(Create, ProgressByThresholdRule) {
-    Write("100.bin", RandomBytes(100, 9));
-    Run("100.uue", {Win("100.bin")});
-    EXPECT_EQ(Progress(), (std::vector<std::pair<int, int>>{{45, 45}, {90, 45}, {100, 10}}));
-
-    g_events.clear();
-    Write("9000.bin", RandomBytes(9000, 9));
-    Run("9000.uue", {Win("9000.bin")});
-    const auto reports = Progress();
-    ASSERT_EQ(reports.size(), 99u);  // after lines 3, 5, 7, ... 199
-    EXPECT_EQ(reports[0], std::make_pair(1, 135));
-    EXPECT_EQ(reports[1], std::make_pair(2, 90));
-    EXPECT_EQ(reports[2], std::make_pair(3, 90));
-    EXPECT_EQ(reports.back().first, 99);
-}
-
-// ---- Request checks and targets ---------------------------------------------------------------
-
-TEST_F(Create, RefusedRequestsWriteNothing) {
-    Write("src.txt", "source");
-    // No new archive: nothing named, or an existing encoded file opened.
-    Compress({Win("src.txt")});
-    EXPECT_STATUS(9901);
-    Write("old.uue", EncodeClassic("x"));
-    InitArcFile(Win("old.uue").c_str());
-    Compress({Win("src.txt")});
-    EXPECT_STATUS(9901);
-    // Two masks; an empty list.
-    Run("t.uue", {Win("src.txt"), Win("src.txt")});
-    EXPECT_STATUS(9907);
-    Run("t.uue", {});
-    EXPECT_STATUS(0);
-    EXPECT_TRUE(g_events.empty());
-    EXPECT_FALSE(Exists("t.uue"));
-    // A directory: the host has been told the names once.
-    mkdir(Native("dir").c_str(), 0755);
-    Run("t.uue", {Win("dir")});
-    EXPECT_STATUS(9908);
-    EXPECT_EQ(g_events.size(), 1u);
-    // A missing source: told once, never asked.
-    g_events.clear();
-    Run("t.uue", {Win("missing.txt")});
-    EXPECT_STATUS(5);
-    EXPECT_EQ(g_events.size(), 1u);
-    EXPECT_FALSE(Exists("t.uue"));
-}
-
-TEST_F(Create, UnnamedNewArchiveCannotBeWritten) {
-    Write("src.txt", "source");
-    InitArcFile(Win("missing.uue").c_str());
-    RegisterAll();
-    Compress({Win("src.txt")});
-    EXPECT_STATUS(5);
-    ASSERT_EQ(g_events.size(), 2u);
-    EXPECT_EQ(g_events[1], "name " + Win("src.txt") + "|");
-}
-
-TEST_F(Create, TargetStatesAndReplaceQuestion) {
-    Write("src.txt", "abc");
-    // Holding a begin line: refused after the first name call, unchanged.
-    const std::string encoded = EncodeClassic("x");
-    Write("enc.uue", encoded);
-    InitArcFile(Win("none").c_str());
-    std::strcpy(g_state.archive_path, Win("enc.uue").c_str());
-    RegisterAll();
-    Compress({Win("src.txt")});
-    EXPECT_STATUS(9901);
-    EXPECT_EQ(g_events.size(), 1u);
-    EXPECT_EQ(Read("enc.uue"), encoded);
-    // Any other file: the host is asked; a refusal keeps it.
-    Write("plain.txt", "plain");
-    std::strcpy(g_state.archive_path, Win("plain.txt").c_str());
-    g_replace_answer = 5;
-    Compress({Win("src.txt")});
-    EXPECT_STATUS(2926);
-    EXPECT_EQ(Read("plain.txt"), "plain");
-    EXPECT_EQ(g_incoming_record.size_low, 4u);
-    g_replace_answer = 0;
-    Compress({Win("src.txt")});
-    EXPECT_STATUS(0);
-    EXPECT_NE(Read("plain.txt").find("begin 644 src.txt"), std::string::npos);
-    // Without a question the file is replaced.
-    Write("plain2.txt", "plain");
-    std::strcpy(g_state.archive_path, Win("plain2.txt").c_str());
-    SetOkToReplaceProc(0, nullptr);
-    Compress({Win("src.txt")});
-    EXPECT_STATUS(0);
-    EXPECT_NE(Read("plain2.txt").find("begin 644 src.txt"), std::string::npos);
-    // A second creation finds the new file's begin line.
-    Compress({Win("src.txt")});
-    EXPECT_STATUS(9901);
-}
-
-TEST_F(Create, SourcePathFromPrefixAndOption) {
-    mkdir(Native("SRC").c_str(), 0755);
-    Write("SRC/REPORT.TXT", "report");
-    CompExtraFeatures record = {};
-    std::strcpy(record.source_prefix, Win("SRC").c_str());
-    SetCompExtraFeatures(&record);
-    Run("t.uue", {"REPORT.TXT"});
-    ASSERT_STATUS(0);
-    EXPECT_EQ(g_events[0], "name " + Win("SRC/REPORT.TXT") + "|\\REPORT.TXT");
-    // With the option bit the prefix is left out, so the mask must name the file itself.
-    arOptionsOn(0x0010);
-    g_events.clear();
-    Run("t2.uue", {"REPORT.TXT"});
-    EXPECT_STATUS(5);
-    EXPECT_EQ(g_events[0], "name REPORT.TXT|\\REPORT.TXT");
-}
-
-TEST_F(Create, SourceIsNeverItsOwnTarget) {
-    Write("self.txt", "keep me");
-    InitArcFile(Win("x").c_str());
-    std::strcpy(g_state.archive_path, Win("self.txt").c_str());
-    RegisterAll();
-    Compress({Win("./self.txt")});
-    EXPECT_STATUS(9901);
-    EXPECT_EQ(Read("self.txt"), "keep me");
-    EXPECT_TRUE(EventsStartingWith("replace").empty());
-}
+// ---- Targets ----------------------------------------------------------------------------------
 
 TEST_F(Create, PlantedLinkAndLongPathsAreRefused) {
     Write("src.txt", "abc");
@@ -258,10 +74,10 @@ TEST_F(Create, PlantedLinkAndLongPathsAreRefused) {
     CompExtraFeatures record = {};
     std::memset(record.source_prefix, 'p', 250);
     SetCompExtraFeatures(&record);
-    g_events.clear();
+    ClearCalls();
     Run("t.uue", {"a-name-of-ten.txt"});
     EXPECT_STATUS(5);
-    EXPECT_TRUE(g_events.empty());
+    EXPECT_TRUE(g_calls.empty());
     EXPECT_FALSE(Exists("t.uue"));
 }
 

@@ -105,7 +105,7 @@ TEST_F(Format, TableBlockDecodesWhateverItsSplit) {
     std::string alphabet;
     for (int c = 0x7E; alphabet.size() < 64; --c) alphabet += static_cast<char>(c);  // ~ } | ... reversed
     const std::string payload = RandomBytes(500, 1);
-    const std::string body = Respell(EncodeClassic(payload), alphabet);
+    const std::string body = Respell(ClassicUuencode("file.bin", payload), alphabet);
     const std::string splits[] = {
         alphabet.substr(0, 32) + "\r\n" + alphabet.substr(32) + "\r\n",
         alphabet + "\r\n",
@@ -122,7 +122,7 @@ TEST_F(Format, TableBlockDecodesWhateverItsSplit) {
 
 TEST_F(Format, TableListingDefaultAlphabetChangesNothing) {
     const std::string payload = RandomBytes(1000, 2);
-    Write("t.uue", DefaultAlphabetTable() + EncodeClassic(payload));
+    Write("t.uue", DefaultAlphabetTable() + ClassicUuencode("file.bin", payload));
     EXPECT_EQ(Decode("t.uue"), payload);
 }
 
@@ -166,7 +166,7 @@ TEST_F(Format, SecondTableBlockWins) {
     for (int c = 0x21; first.size() < 64; ++c) first += static_cast<char>(c);
     for (int c = 0x7E; second.size() < 64; --c) second += static_cast<char>(c);
     const std::string payload = "second table";
-    Write("t.uue", "table\n" + first + "\ntable\n" + second + "\n" + Respell(EncodeClassic(payload), second));
+    Write("t.uue", "table\n" + first + "\ntable\n" + second + "\n" + Respell(ClassicUuencode("file.bin", payload), second));
     EXPECT_EQ(Decode("t.uue"), payload);
 }
 
@@ -358,8 +358,8 @@ TEST_F(Format, BadLinesFailWithNineNineSixFour) {
 
 TEST_F(Format, ReadingRulesOfWholeFiles) {
     const std::string payload = RandomBytes(4000, 3);
-    const std::string crlf = EncodeClassic(payload);
-    const std::string lf = EncodeClassic(payload, "file.bin", false);
+    const std::string crlf = ClassicUuencode("file.bin", payload);
+    const std::string lf = ClassicUuencode("file.bin", payload, '`', "\n");
     struct Case {
         std::string text;
         std::string expected;

@@ -524,9 +524,9 @@ TEST_F(Damage, DamagedGoodFilesNeverCrashOrEscape) {
     std::string table = "table\n`!\"#$%&'()*+,-./0123456789:;<=>?\n@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_\n";
     std::string xx = "begin 644 dir/xx.bin\nh" + std::string(60, '+') + "\n+\nend\n";
     const std::string originals[] = {
-        EncodeClassic(payload, "dir/sub/file.bin"),
-        table + EncodeClassic(payload.substr(0, 200), "table.bin", false),
-        "Subject: mail\n\nbegin here\n" + EncodeClassic(payload.substr(0, 90), "mail.bin", false) + "\x1a",
+        ClassicUuencode("dir/sub/file.bin", payload),
+        table + ClassicUuencode("table.bin", payload.substr(0, 200), '`', "\n"),
+        "Subject: mail\n\nbegin here\n" + ClassicUuencode("mail.bin", payload.substr(0, 90), '`', "\n") + "\x1a",
         xx,
     };
     // Bytes that mean something to the reader: line ends, NUL, 0x1A, the two zero characters, a

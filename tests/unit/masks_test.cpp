@@ -1,11 +1,10 @@
-// masks_test.cpp - mask lists through the exports AppendFileMask and DoneFileMaskList: how a
-// mask is stored, how the list is linked, and which names a mask selects.
+// masks_test.cpp - which names a mask list selects, asked of MatchFileMaskList directly. How a
+// mask is stored and linked is seen through the exports, in tests/exports.
 #include "names/masks.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "module/module_state.h"
 #include "module/status.h"
@@ -27,101 +26,11 @@ protected:
         ASSERT_EQ(AppendFileMask(mask, &list_), 1) << mask << ", status " << g_state.status;
     }
 
-    std::vector<const FileMask*> Nodes() const {
-        std::vector<const FileMask*> nodes;
-        for (const FileMask* node = list_.head; node != nullptr; node = node->next) nodes.push_back(node);
-        return nodes;
-    }
-
     FileMaskList list_;
 };
 
-using MaskStorage = MaskList;
 using MaskMatch = MaskList;
 
-// ---- Storage ---------------------------------------------------------------------------------
-
-TEST_F(MaskStorage, SplitIntoDirectoryNameAndExtension) {
-    struct Case {
-        const char* mask;
-        const char* directory;
-        const char* name;
-        const char* extension;
-    };
-    const Case cases[] = {
-        {"C:/DATA/*.DOC", "C:\\DATA\\", "*", "DOC"},
-        {"C:\\DATA\\REPORT.TXT", "C:\\DATA\\", "REPORT", "TXT"},
-        {"NOTES", "", "NOTES", ""},
-        {"ARCHIVE.TAR.GZ", "", "ARCHIVE.TAR", "GZ"},
-        {"C:*.TXT", "C:", "*", "TXT"},
-        {"\\DOCS\\*.TXT", "\\DOCS\\", "*", "TXT"},
-        {"*.TXT", "", "*", "TXT"},
-        {"c:\\data\\*.txt", "c:\\data\\", "*", "txt"},
-        {"FILE.", "", "FILE", ""},
-        {"", "", "", ""},
-    };
-    for (const Case& c : cases) {
-        FileMaskList list = {nullptr, nullptr};
-        ASSERT_EQ(AppendFileMask(c.mask, &list), 1) << c.mask;
-        ASSERT_NE(list.head, nullptr);
-        EXPECT_STREQ(list.head->directory, c.directory) << c.mask;
-        EXPECT_STREQ(list.head->name, c.name) << c.mask;
-        EXPECT_STREQ(list.head->extension, c.extension) << c.mask;
-        DoneFileMaskList(&list);
-    }
-}
-
-TEST_F(MaskStorage, AppendLinksAtTail) {
-    Append("A.TXT");
-    ASSERT_EQ(list_.head, list_.tail);
-    EXPECT_EQ(list_.head->next, nullptr);
-    Append("B.TXT");
-    Append("C.TXT");
-    std::vector<const FileMask*> nodes = Nodes();
-    ASSERT_EQ(nodes.size(), 3u);
-    EXPECT_STREQ(nodes[0]->name, "A");
-    EXPECT_STREQ(nodes[1]->name, "B");
-    EXPECT_STREQ(nodes[2]->name, "C");
-    EXPECT_EQ(list_.tail, nodes[2]);
-    EXPECT_EQ(list_.tail->next, nullptr);
-}
-
-TEST_F(MaskStorage, AppendLeavesStatusAsItWas) {
-    g_state.status = kStatusBadFormat;
-    Append("*.*");
-    EXPECT_EQ(g_state.status, kStatusBadFormat);
-}
-
-TEST_F(MaskStorage, DoneEmptiesListAndAppendStartsAgain) {
-    Append("A.TXT");
-    Append("B.TXT");
-    g_state.status = kStatusNotEncoded;
-    DoneFileMaskList(&list_);
-    EXPECT_EQ(list_.head, nullptr);
-    EXPECT_EQ(list_.tail, nullptr);
-    EXPECT_EQ(g_state.status, kStatusNotEncoded);
-    Append("C.TXT");
-    ASSERT_NE(list_.head, nullptr);
-    EXPECT_EQ(list_.head, list_.tail);
-    EXPECT_STREQ(list_.head->name, "C");
-}
-
-TEST_F(MaskStorage, MaskOf255BytesIsTakenLongerIsRefusedUntouched) {
-    const std::string longest = std::string(250, 'D') + "\\X.TX";
-    ASSERT_EQ(longest.size(), 255u);
-    Append(longest.c_str());
-    EXPECT_STREQ(list_.tail->name, "X");
-    EXPECT_EQ(std::string(list_.tail->directory), std::string(250, 'D') + "\\");
-
-    const FileMask* tail_before = list_.tail;
-    g_state.status = kStatusBadFormat;
-    EXPECT_EQ(AppendFileMask((longest + "T").c_str(), &list_), 0);
-    EXPECT_EQ(list_.tail, tail_before);
-    EXPECT_EQ(list_.tail->next, nullptr);
-    EXPECT_EQ(g_state.status, kStatusBadFormat);
-}
-
-// ---- Matching --------------------------------------------------------------------------------
 
 TEST_F(MaskMatch, EmptyListSelectsEveryName) {
     EXPECT_TRUE(MatchFileMaskList("README.TXT", &list_));

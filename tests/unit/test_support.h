@@ -1,5 +1,6 @@
-// test_support.h - what the module suites share: a fresh module state and temporary folder per
-// test, Windows-syntax paths into that folder, file helpers and a recorder of host callbacks.
+// test_support.h - what the native unit suites share: a fresh module state and temporary folder
+// per test, Windows-syntax paths into that folder and file helpers. The recorder of host
+// callbacks and the reference encoder are the ones every suite uses (tests/support.h).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,48 +17,9 @@
 
 #include "module/module_state.h"
 #include "module/uuarc.h"
+#include "tests/support.h"
 
 namespace uuarc::test {
-
-// What the callbacks saw, one line a call: "name <source>|<target>", "progress <pct> <bytes>",
-// "signal <length> <code>", "replace <existing name>|<new name>|<size>".
-inline std::vector<std::string> g_events;
-inline int32_t g_replace_answer = 0;
-inline FindData g_existing_record;
-inline FindData g_incoming_record;
-inline uint32_t g_last_user = 0;
-
-inline int32_t UUARC_CALL RecordFileName(uint32_t user, const char* source, const char* target) {
-    g_last_user = user;
-    g_events.push_back(std::string("name ") + source + "|" + target);
-    return 0;
-}
-inline int32_t UUARC_CALL RecordProgress(uint32_t user, int32_t percent, int32_t bytes) {
-    g_last_user = user;
-    g_events.push_back("progress " + std::to_string(percent) + " " + std::to_string(bytes));
-    return 0;
-}
-inline int32_t UUARC_CALL RecordSignal(uint32_t user, int64_t length, int32_t code) {
-    g_last_user = user;
-    g_events.push_back("signal " + std::to_string(length) + " " + std::to_string(code));
-    return 0;
-}
-inline int32_t UUARC_CALL RecordReplace(uint32_t user, FindData* existing, FindData* incoming) {
-    g_last_user = user;
-    g_existing_record = *existing;
-    g_incoming_record = *incoming;
-    g_events.push_back(std::string("replace ") + existing->file_name + "|" + incoming->file_name + "|" +
-                       std::to_string(incoming->size_low));
-    return g_replace_answer;
-}
-
-inline std::vector<std::string> EventsStartingWith(const std::string& prefix) {
-    std::vector<std::string> found;
-    for (const std::string& event : g_events) {
-        if (event.rfind(prefix, 0) == 0) found.push_back(event);
-    }
-    return found;
-}
 
 inline std::string ToWindows(std::string path) {
     for (char& c : path) {
@@ -72,8 +34,7 @@ protected:
         // The module's state as right after load.
         g_state.~ModuleState();
         new (&g_state) ModuleState();
-        g_events.clear();
-        g_replace_answer = 0;
+        ClearCalls();
         char pattern[] = "/tmp/uuarc-test-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir_ = pattern;
@@ -120,11 +81,5 @@ protected:
 // Prints the archive status with a failed expectation.
 #define EXPECT_STATUS(expected) EXPECT_EQ(GetArchiveStatus(), (expected)) << "archive status"
 #define ASSERT_STATUS(expected) ASSERT_EQ(GetArchiveStatus(), (expected)) << "archive status"
-
-// `size` bytes from a generator with a fixed seed.
-std::string RandomBytes(size_t size, unsigned seed);
-
-// The classic encoding of `bytes`, with CR LF line ends and the given name.
-std::string EncodeClassic(const std::string& bytes, const std::string& name = "file.bin", bool crlf = true);
 
 }  // namespace uuarc::test

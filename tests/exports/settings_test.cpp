@@ -2,9 +2,9 @@
 // file-name mask lists, seen through the names that extraction and creation report and use.
 #include <cstring>
 
-#include "module_host.h"
+#include "harness.h"
 
-namespace uuarc_wine {
+namespace uuarc::test {
 namespace {
 
 // An archive in the test's folder whose stored name each test chooses; the target of the first
@@ -12,7 +12,7 @@ namespace {
 class Settings : public HostTest {
 protected:
     std::string TargetFor(const std::string& stored_name) {
-        g_calls.clear();
+        ClearCalls();
         api_.InitArcFile(WriteArchive("s.uue", stored_name, "abc").c_str());
         RegisterRecorders();
         const uint16_t status = Extract({"*.*"});
@@ -36,31 +36,51 @@ protected:
 };
 
 TEST_F(Settings, OutputPathGetsTrailingBackslash) {
-    ASSERT_EQ(folder_.rfind("C:", 0), 0u) << "the temporary folder must be on drive C: " << folder_;
-    CreateDirectoryA(Path("out").c_str(), nullptr);
-    // The test's folder is the current directory, on drive C:, so C:f.bin and f.bin land in it.
-    const struct {
+    MakeFolder(Path("out"));
+    struct Case {
         std::string output_path;
         std::string target;
         std::string lands_in;
-    } cases[] = {
+    };
+    std::vector<Case> cases = {
         {Path("out"), Path("out\\f.bin"), Path("out\\f.bin")},
         {Path("out\\"), Path("out\\f.bin"), Path("out\\f.bin")},
-        {"C:", "C:f.bin", Path("f.bin")},
-        {"", "f.bin", Path("f.bin")},
+        {"", "f.bin", Path("f.bin")},  // the current directory, which is the test's folder
     };
-    for (const auto& c : cases) {
+#if defined(_WIN32)
+    // The test's folder is the current directory, on drive C:, so C:f.bin lands in it.
+    ASSERT_EQ(folder_.rfind("C:", 0), 0u) << "the temporary folder must be on drive C: " << folder_;
+    cases.push_back({"C:", "C:f.bin", Path("f.bin")});
+#endif
+    for (const Case& c : cases) {
         api_.SetOutputPath(c.output_path.c_str());
         EXPECT_EQ(TargetFor("f.bin"), c.target) << "output path '" << c.output_path << "'";
         EXPECT_EQ(ReadBytes(c.lands_in), "abc") << c.lands_in;
-        DeleteFileA(c.lands_in.c_str());
+        RemoveFile(c.lands_in);
     }
+    // One too long is not taken, and the older one is not used either.
+    api_.SetOutputPath(std::string(256, 'x').c_str());
+    api_.InitArcFile(Path("s.uue").c_str());
+    EXPECT_EQ(Extract({"*.*"}), 5);
+    EXPECT_FALSE(PathExists(Path("out\\f.bin")));
+    EXPECT_FALSE(PathExists(Path("f.bin")));
 }
 
+// An empty string in the record changes nothing; keep-paths is always taken.
 TEST_F(Settings, DecompEmptyStringsChangeOnlyKeepPaths) {
     api_.SetOutputPath(Path("out").c_str());
     SetDecomp(1, "", "");
     EXPECT_EQ(TargetFor("d/f.bin"), Path("out\\d\\f.bin"));
+    SetDecomp(1, "dir", Path("x"));
+    EXPECT_EQ(TargetFor("dir/sub/f.bin"), Path("x\\sub\\f.bin"));
+    SetDecomp(0, "", "");
+    EXPECT_EQ(TargetFor("abcdf.bin"), Path("x\\f.bin")) << "the base path and its separator cut four bytes; the output path stays";
+    // A base path that fills its field without a terminator is too long: refused, not cut.
+    DecompExtraFeatures record{};
+    std::memset(record.base_path, 'b', sizeof record.base_path);
+    api_.SetDecompExtraFeatures(&record);
+    api_.InitArcFile(Path("s.uue").c_str());
+    EXPECT_EQ(Extract({"*.*"}), 5);
 }
 
 TEST_F(Settings, DecompOutputPathAt1104GetsBackslash) {
@@ -102,14 +122,15 @@ TEST_F(Settings, SourcePrefixAt1168) {
         {"C:\\src\\", false, "C:\\src\\\\abc.txt"},
         {"C:\\", false, "C:\\abc.txt"},
         {"ab", false, "ababc.txt"},
+        {"", false, "ababc.txt"},  // an empty prefix in the record keeps the one before
         {Path("src"), true, "abc.txt"},
     };
     for (const auto& c : cases) {
         SetComp("", c.prefix);
-        if (c.prefix_off) api_.arOptionsOn(0x0010);
+        if (c.prefix_off) api_.arOptionsOn(UUARC_OPTION_NO_SOURCE_PREFIX);
         api_.CreateArcFile(Path("t.uue").c_str());
         RegisterRecorders();
-        g_calls.clear();
+        ClearCalls();
         EXPECT_EQ(Compress({"abc.txt"}), 5) << c.prefix;
         ASSERT_EQ(g_calls.size(), 1u) << c.prefix;
         EXPECT_EQ(g_calls[0].source, c.source) << "prefix '" << c.prefix << "'";
@@ -132,7 +153,8 @@ TEST_F(Masks, NodeHoldsDirectoryNameAndExtension) {
         {"C:/DATA/*.DOC", "C:\\DATA\\", "*", "DOC"},  {"C:\\DATA\\REPORT.TXT", "C:\\DATA\\", "REPORT", "TXT"},
         {"NOTES", "", "NOTES", ""},                   {"ARCHIVE.TAR.GZ", "", "ARCHIVE.TAR", "GZ"},
         {"c:\\data\\*.txt", "c:\\data\\", "*", "txt"}, {"C:*.TXT", "C:", "*", "TXT"},
-        {"\\DOCS\\*.TXT", "\\DOCS\\", "*", "TXT"},
+        {"\\DOCS\\*.TXT", "\\DOCS\\", "*", "TXT"},    {"*.TXT", "", "*", "TXT"},
+        {"FILE.", "", "FILE", ""},                    {"", "", "", ""},
     };
     for (const auto& c : cases) {
         FileMaskList list;
@@ -153,7 +175,10 @@ TEST_F(Masks, NodeHoldsDirectoryNameAndExtension) {
 TEST_F(Masks, AppendLinksAtTailAndDoneRestarts) {
     FileMaskList list;
     api_.InitFileMaskList(&list);
-    for (const char* mask : {"A.TXT", "B.TXT", "C.TXT"}) ASSERT_EQ(api_.AppendFileMask(mask, &list), 1);
+    ASSERT_EQ(api_.AppendFileMask("A.TXT", &list), 1);
+    EXPECT_EQ(list.tail, list.head);
+    EXPECT_EQ(list.head->next, nullptr);
+    for (const char* mask : {"B.TXT", "C.TXT"}) ASSERT_EQ(api_.AppendFileMask(mask, &list), 1);
     ASSERT_NE(list.head, nullptr);
     ASSERT_NE(list.head->next, nullptr);
     ASSERT_NE(list.head->next->next, nullptr);
@@ -168,17 +193,24 @@ TEST_F(Masks, AppendLinksAtTailAndDoneRestarts) {
     ASSERT_EQ(api_.AppendFileMask("D.TXT", &list), 1);
     EXPECT_NE(list.head, nullptr);
     EXPECT_EQ(list.tail, list.head);
+    EXPECT_STREQ(list.head->name, "D");
     api_.DoneFileMaskList(&list);
+    api_.DoneFileMaskList(nullptr);  // ignored
 }
 
 TEST_F(Masks, OverlongMaskRefusedListAndStatusKept) {
     FileMaskList list;
     api_.InitFileMaskList(&list);
-    ASSERT_EQ(api_.AppendFileMask("A.TXT", &list), 1);
+    const std::string longest = std::string(250, 'D') + "\\X.TX";
+    ASSERT_EQ(longest.size(), 255u);
+    ASSERT_EQ(api_.AppendFileMask(longest.c_str(), &list), 1);
+    EXPECT_STREQ(list.head->name, "X");
+    EXPECT_EQ(std::string(list.head->directory), std::string(250, 'D') + "\\");
     FileMask* const only = list.head;
     api_.SetArchiveStatus(77);
-    const std::string overlong(300, 'x');
-    EXPECT_EQ(api_.AppendFileMask(overlong.c_str(), &list), 0);
+    EXPECT_EQ(api_.AppendFileMask((longest + "T").c_str(), &list), 0);
+    EXPECT_EQ(api_.AppendFileMask(std::string(300, 'x').c_str(), &list), 0);
+    EXPECT_EQ(api_.AppendFileMask(nullptr, &list), 0);
     EXPECT_EQ(list.head, only);
     EXPECT_EQ(list.tail, only);
     EXPECT_EQ(only->next, nullptr);
@@ -216,15 +248,15 @@ TEST_F(Masks, SelectionOfStoredName) {
     for (const auto& c : cases) {
         api_.InitArcFile(WriteArchive("m.uue", c.stored, "abc").c_str());
         RegisterRecorders();
-        g_calls.clear();
+        ClearCalls();
         EXPECT_EQ(Extract(c.masks), 0) << c.stored;
         const std::string stored = c.stored;
         const std::string output = Path(stored.substr(stored.find_last_of('/') + 1));
         EXPECT_EQ(PathExists(output), c.selected) << c.stored << " with " << *c.masks.begin();
         EXPECT_EQ(g_calls.empty(), !c.selected) << c.stored << " with " << *c.masks.begin();
-        DeleteFileA(output.c_str());
+        RemoveFile(output);
     }
 }
 
 }  // namespace
-}  // namespace uuarc_wine
+}  // namespace uuarc::test

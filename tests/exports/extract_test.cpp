@@ -1,33 +1,22 @@
-// extract_test.cpp - ExtractFileMaskListArc on real Win32 files: decoding, the callbacks and
-// their order, the replace question and its records, read-only files, missing directories,
-// keep-paths, hostile stored names and the files that failures leave behind.
+// extract_test.cpp - ExtractFileMaskListArc: decoding, the callbacks and their order, progress, the
+// replace question and its records, read-only files, missing directories, keep-paths, hostile
+// stored names, and the files that damaged archives leave behind.
+#include <cstdio>
 #include <cstring>
 
-#include "module_host.h"
+#include "harness.h"
 
-namespace uuarc_wine {
+namespace uuarc::test {
 namespace {
 
 uint64_t Ticks(const FileTime& time) { return static_cast<uint64_t>(time.high) << 32 | time.low; }
-
-uint64_t NowTicks() {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    return static_cast<uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime;
-}
-
-std::vector<CallKind> Kinds() {
-    std::vector<CallKind> kinds;
-    for (const HostCall& call : g_calls) kinds.push_back(call.kind);
-    return kinds;
-}
 
 // Extraction into <folder>\out\ (which exists) of an archive in the test's folder.
 class Extraction : public HostTest {
 protected:
     void SetUp() override {
         HostTest::SetUp();
-        ASSERT_TRUE(CreateDirectoryA(Path("out").c_str(), nullptr));
+        ASSERT_TRUE(MakeFolder(Path("out")));
         api_.SetOutputPath(Path("out").c_str());
     }
     // Writes the archive text, opens it and registers the recorders.
@@ -67,9 +56,30 @@ TEST_F(Extraction, ClassicEncodingsDecodeByteIdentical) {
             Open(v.before + ClassicUuencode("x", data, v.zero, v.eol) + v.after);
             EXPECT_EQ(Extract({"*.*"}), 0) << v.label << ", " << size << " bytes";
             EXPECT_EQ(ReadBytes(Path("out\\x")), data) << v.label << ", " << size << " bytes";
-            DeleteFileA(Path("out\\x").c_str());
+            RemoveFile(Path("out\\x"));
         }
     }
+}
+
+// A table block's alphabet decodes the data; an archive of classic lines that fit the xx alphabet
+// too stays classic, and a first line that only xx can read switches to it.
+TEST_F(Extraction, DecodesWithAlphabetOfTheScan) {
+    std::string alphabet;
+    for (int c = 0x7E; alphabet.size() < 64; --c) alphabet += static_cast<char>(c);
+    std::string text = "table\n" + alphabet + "\nbegin 644 t.bin\n";
+    const uint8_t abc[3] = {'a', 'b', 'c'};
+    text += alphabet[3];
+    text += alphabet[abc[0] >> 2];
+    text += alphabet[((abc[0] & 3) << 4) | (abc[1] >> 4)];
+    text += alphabet[((abc[1] & 15) << 2) | (abc[2] >> 6)];
+    text += alphabet[abc[2] & 63];
+    text += "\nend\n";
+    Open(text, "t.uue");
+    EXPECT_EQ(Extract({"*.*"}), 0);
+    EXPECT_EQ(ReadBytes(Path("out\\t.bin")), "abc");
+    Open("begin 644 h.bin\nh" + std::string(60, '+') + "\nend\n", "h.uue");
+    EXPECT_EQ(Extract({"*.*"}), 0);
+    EXPECT_EQ(ReadBytes(Path("out\\h.bin")), std::string(45, '\0'));
 }
 
 // ---- Callbacks ------------------------------------------------------------------------------
@@ -89,13 +99,46 @@ TEST_F(Extraction, CallbackOrderWithExistingOutput) {
     Open(ClassicUuencode("f.bin", PatternBytes(200)));
     WriteBytes(Path("out\\f.bin"), "old");
     EXPECT_EQ(Extract({"*.*"}), 0);
-    const std::vector<CallKind> kinds = Kinds();
+    const std::vector<CallKind> kinds = CallKinds();
     ASSERT_GE(kinds.size(), 5u);
     EXPECT_EQ(kinds[0], CallKind::kFileName);
     EXPECT_EQ(kinds[1], CallKind::kFileName);
     EXPECT_EQ(kinds[2], CallKind::kReplace);
     EXPECT_EQ(kinds[3], CallKind::kSignal);
     for (size_t i = 4; i < kinds.size(); ++i) EXPECT_EQ(kinds[i], CallKind::kProgress) << "call " << i;
+}
+
+// Each callback gets its own user word; the progress reports rise, stay below 100 and add up to
+// every byte of the archive up to its last data line.
+TEST_F(Extraction, CallbacksInOrderWithTheirValues) {
+    const std::string payload = RandomBytes(1000, 7);
+    const std::string text = "header\r\n" + ClassicUuencode("f.bin", payload);
+    WriteBytes(Path("a.uue"), text);
+    api_.InitArcFile(Path("a.uue").c_str());
+    api_.SetSetFileNameProc(11, RecordFileName);
+    api_.SetSetSignalProc(12, RecordSignal);
+    api_.SetSetProgressProc(13, RecordProgress);
+    ASSERT_EQ(Extract({"*.*"}), 0);
+    EXPECT_EQ(ReadBytes(Path("out\\f.bin")), payload);
+    ASSERT_GE(g_calls.size(), 4u);
+    const std::vector<CallKind> kinds = CallKinds();
+    EXPECT_EQ(kinds[0], CallKind::kFileName);
+    EXPECT_EQ(kinds[1], CallKind::kFileName);
+    EXPECT_EQ(kinds[2], CallKind::kSignal);
+    EXPECT_EQ(g_calls[0].user, 11u);
+    EXPECT_EQ(g_calls[2].user, 12u);
+    const std::vector<std::pair<int64_t, int64_t>> progress = ProgressCalls();
+    EXPECT_EQ(progress.size(), g_calls.size() - 3);
+    EXPECT_LE(progress.size(), 24u);  // 23 data lines and the zero-length line
+    int64_t previous = -1, total = 0;
+    for (const auto& [percent, bytes] : progress) {
+        EXPECT_GE(percent, previous);
+        EXPECT_LT(percent, 100);
+        previous = percent;
+        total += bytes;
+    }
+    for (const HostCall& call : CallsOf(CallKind::kProgress)) EXPECT_EQ(call.user, 13u);
+    EXPECT_EQ(total, static_cast<int64_t>(text.size() - std::strlen("end\r\n")));
 }
 
 TEST_F(Extraction, SignalGetsArchiveLengthAndTwo) {
@@ -113,25 +156,29 @@ TEST_F(Extraction, SignalGetsArchiveLengthAndTwo) {
 TEST_F(Extraction, SmallArchiveReportsAfterEveryDataLine) {
     const struct {
         const char* eol;
+        std::vector<const char*> lines;
         size_t length;
         std::vector<std::pair<int64_t, int64_t>> reports;
+        const char* decoded;
     } cases[] = {
         // "begin 644 p" 12, four one-byte lines of 6, "`" 2, "end" 4: lines end at 18 24 30 36 38.
-        {"\n", 42, {{42, 18}, {57, 6}, {71, 6}, {85, 6}, {90, 2}}},
+        {"\n", {"!80``", "!80``", "!80``", "!80``"}, 42, {{42, 18}, {57, 6}, {71, 6}, {85, 6}, {90, 2}}, "aaaa"},
         // The same with CR LF: 13, 7 each, 3, 5; lines end at 20 27 34 41 44.
-        {"\r\n", 49, {{40, 20}, {55, 7}, {69, 7}, {83, 7}, {89, 3}}},
+        {"\r\n", {"!80``", "!80``", "!80``", "!80``"}, 49, {{40, 20}, {55, 7}, {69, 7}, {83, 7}, {89, 3}}, "aaaa"},
+        // Two three-byte lines in 30 bytes: 18 of them read after the first.
+        {"\n", {"#86)C", "#86)C"}, 30, {{60, 18}, {80, 6}, {86, 2}}, "abcabc"},
     };
     for (const auto& c : cases) {
         std::string text = std::string("begin 644 p") + c.eol;
-        for (const char* line : {"!80``", "!80``", "!80``", "!80``"}) text += std::string(line) + c.eol;
+        for (const char* line : c.lines) text += std::string(line) + c.eol;
         text += std::string("`") + c.eol + "end" + c.eol;
         ASSERT_EQ(text.size(), c.length);
         Open(text);
-        g_calls.clear();
+        ClearCalls();
         EXPECT_EQ(Extract({"*.*"}), 0);
-        EXPECT_EQ(ProgressCalls(), c.reports) << "line ends " << (c.eol[0] == '\r' ? "CR LF" : "LF");
-        EXPECT_EQ(ReadBytes(Path("out\\p")), "aaaa");
-        DeleteFileA(Path("out\\p").c_str());
+        EXPECT_EQ(ProgressCalls(), c.reports) << c.length << " bytes, line ends " << (c.eol[0] == '\r' ? "CR LF" : "LF");
+        EXPECT_EQ(ReadBytes(Path("out\\p")), c.decoded);
+        RemoveFile(Path("out\\p"));
     }
 }
 
@@ -172,37 +219,10 @@ protected:
     std::string output_;
 };
 
-TEST_F(Replacing, ExistingFileRecordIsFindFirstFile) {
-    WIN32_FIND_DATAA expected;
-    const HANDLE search = FindFirstFileA(output_.c_str(), &expected);
-    ASSERT_NE(search, INVALID_HANDLE_VALUE);
-    FindClose(search);
-    g_replace_answer = 1;
-    Extract({"*.*"});
-    const std::vector<HostCall> asked = CallsOf(CallKind::kReplace);
-    ASSERT_EQ(asked.size(), 1u);
-    // Field by field: the bytes after each name's terminator are undefined, and so are the
-    // reserved words of a file that is no reparse point (Wine leaves them unwritten).
-    const FindData& existing = asked[0].existing;
-    EXPECT_EQ(existing.attributes, expected.dwFileAttributes);
-    EXPECT_EQ(existing.creation_time.low, expected.ftCreationTime.dwLowDateTime);
-    EXPECT_EQ(existing.creation_time.high, expected.ftCreationTime.dwHighDateTime);
-    EXPECT_EQ(existing.last_access_time.low, expected.ftLastAccessTime.dwLowDateTime);
-    EXPECT_EQ(existing.last_access_time.high, expected.ftLastAccessTime.dwHighDateTime);
-    EXPECT_EQ(existing.last_write_time.low, expected.ftLastWriteTime.dwLowDateTime);
-    EXPECT_EQ(existing.last_write_time.high, expected.ftLastWriteTime.dwHighDateTime);
-    EXPECT_EQ(existing.size_high, expected.nFileSizeHigh);
-    EXPECT_EQ(existing.size_low, expected.nFileSizeLow);
-    EXPECT_STREQ(existing.file_name, expected.cFileName);
-    EXPECT_STREQ(existing.alternate_name, expected.cAlternateFileName);
-    EXPECT_STREQ(existing.file_name, "f.bin");
-    EXPECT_EQ(existing.size_low, 16u);
-}
-
 TEST_F(Replacing, NewFileRecordDescribesOutput) {
-    const uint64_t before = NowTicks();
+    const uint64_t before = NowFileTime();
     Extract({"*.*"});
-    const uint64_t after = NowTicks();
+    const uint64_t after = NowFileTime();
     const std::vector<HostCall> asked = CallsOf(CallKind::kReplace);
     ASSERT_EQ(asked.size(), 1u);
     const FindData& incoming = asked[0].incoming;
@@ -226,45 +246,69 @@ TEST_F(Replacing, RefusalKeepsExistingFileByteForByte) {
     EXPECT_EQ(ReadBytes(output_), "the old contents");
     EXPECT_TRUE(CallsOf(CallKind::kSignal).empty());
     EXPECT_TRUE(ProgressCalls().empty());
+    const std::vector<HostCall> asked = CallsOf(CallKind::kReplace);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_STREQ(asked[0].existing.file_name, "f.bin");  // the name alone, as a find record holds it
+    EXPECT_EQ(asked[0].existing.size_low, 16u);
+    EXPECT_EQ(asked[0].existing.size_high, 0u);
+    EXPECT_EQ(FolderNames(Path("out")), std::vector<std::string>{"f.bin"});
 }
 
 // The new file is written beside the read-only one and renamed over it: no temporary file stays.
 TEST_F(Replacing, ReadOnlyFileResetToArchiveAndOverwrittenAfterConsent) {
+    ASSERT_TRUE(MakeReadOnly(output_));
+#if defined(_WIN32)
     ASSERT_TRUE(SetFileAttributesA(output_.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+#endif
     g_replace_answer = 0;
     EXPECT_EQ(Extract({"*.*"}), 0);
     EXPECT_EQ(CallsOf(CallKind::kReplace).size(), 1u);
-    EXPECT_EQ(Attributes(output_), static_cast<uint32_t>(FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_FALSE(IsReadOnly(output_));
+#if defined(_WIN32)
+    EXPECT_EQ(GetFileAttributesA(output_.c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+#endif
     EXPECT_EQ(ReadBytes(output_), PatternBytes(700));
     EXPECT_EQ(FolderNames(Path("out")), std::vector<std::string>{"f.bin"});
 }
 
-// Nobody agreed, so the attributes stay and the open fails. A Wine running as root writes to
-// read-only files all the same; then only the kept attributes can be checked, so the gate runs
-// this suite as an unprivileged user.
+// Nobody agreed, so the read-only bit stays and the open fails. Root writes to read-only files
+// all the same (and so does a Wine running as root); then only the kept bit can be checked, so the
+// gate runs this suite as an unprivileged user.
 class UnprivilegedReplacing : public Replacing {};
 
 TEST_F(UnprivilegedReplacing, ReadOnlyFileWithoutQuestionKeepsAttributesAndFails) {
-    ASSERT_TRUE(SetFileAttributesA(output_.c_str(), FILE_ATTRIBUTE_READONLY));
-    const HANDLE probe = CreateFileA(output_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    const bool read_only_enforced = probe == INVALID_HANDLE_VALUE;
-    if (!read_only_enforced) CloseHandle(probe);
+    ASSERT_TRUE(MakeReadOnly(output_));
+    const bool read_only_enforced = !OpensForWriting(output_);
     api_.SetOkToReplaceProc(0, nullptr);
     const uint16_t status = Extract({"*.*"});
-    EXPECT_TRUE(Attributes(output_) & FILE_ATTRIBUTE_READONLY);
-    if (!read_only_enforced) GTEST_SKIP() << "this Wine lets a read-only file be opened for writing (running as root?)";
+    EXPECT_TRUE(IsReadOnly(output_));
+    if (!read_only_enforced) GTEST_SKIP() << "this process may write a read-only file (running as root?)";
     EXPECT_EQ(status, 5);
     EXPECT_EQ(ReadBytes(output_), "the old contents");
 }
 
-// Nothing is reset without a question: the new file keeps the old one's hidden bit.
+// Nothing is reset without a question: under Windows the new file keeps the old one's hidden bit.
 TEST_F(Replacing, ExistingFileReplacedWithoutQuestionWhenNoProcedure) {
+#if defined(_WIN32)
     ASSERT_TRUE(SetFileAttributesA(output_.c_str(), FILE_ATTRIBUTE_HIDDEN));
+#endif
     api_.SetOkToReplaceProc(0, nullptr);
     EXPECT_EQ(Extract({"*.*"}), 0);
     EXPECT_TRUE(CallsOf(CallKind::kReplace).empty());
     EXPECT_EQ(ReadBytes(output_), PatternBytes(700));
-    EXPECT_TRUE(Attributes(output_) & FILE_ATTRIBUTE_HIDDEN);
+#if defined(_WIN32)
+    EXPECT_TRUE(GetFileAttributesA(output_.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+#endif
+    EXPECT_EQ(FolderNames(Path("out")), std::vector<std::string>{"f.bin"});
+}
+
+// A damaged archive still takes the old file's place, with the lines decoded before the damage.
+TEST_F(Replacing, DamagedArchiveStillReplacesWithWhatDecoded) {
+    std::string text = ClassicUuencode("f.bin", RandomBytes(45 * 3, 5));
+    text.resize(text.find("`\r\nend"));
+    Open(text);
+    EXPECT_EQ(Extract({"*.*"}), 9964);
+    EXPECT_EQ(ReadBytes(output_), RandomBytes(45 * 3, 5));
     EXPECT_EQ(FolderNames(Path("out")), std::vector<std::string>{"f.bin"});
 }
 
@@ -273,9 +317,9 @@ TEST_F(Replacing, ExistingFileReplacedWithoutQuestionWhenNoProcedure) {
 TEST_F(Extraction, MissingDirectoriesCreatedOnTheWay) {
     KeepPaths(1);
     api_.SetOutputPath(Path("new\\deeper").c_str());
-    Open(ClassicUuencode("a/b/f.bin", "walked"));
+    Open(ClassicUuencode("a/b/c/f.bin", "walked"));
     EXPECT_EQ(Extract({"*.*"}), 0);
-    EXPECT_EQ(ReadBytes(Path("new\\deeper\\a\\b\\f.bin")), "walked");
+    EXPECT_EQ(ReadBytes(Path("new\\deeper\\a\\b\\c\\f.bin")), "walked");
 }
 
 TEST_F(Extraction, KeepPathsOnAndOff) {
@@ -289,42 +333,45 @@ TEST_F(Extraction, KeepPathsOnAndOff) {
         {"\\dir\\file", 1, "dir\\file"},
         {"\\abs", 1, "abs"},
         {"C:\\dir\\f.txt", 0, "f.txt"},
+        {"..\\escape.txt", 0, "escape.txt"},  // without the directories nothing is left to climb
+        {"../escape.txt", 0, "escape.txt"},
     };
     for (const auto& c : cases) {
         KeepPaths(c.keep);
         Open(ClassicUuencode(c.stored, "kept"));
-        g_calls.clear();
+        ClearCalls();
         EXPECT_EQ(Extract({"*.*"}), 0) << c.stored;
         const std::vector<HostCall> names = CallsOf(CallKind::kFileName);
         ASSERT_FALSE(names.empty()) << c.stored;
         EXPECT_EQ(names[0].target, Path("out\\") + c.relative) << c.stored << ", keep-paths " << c.keep;
         EXPECT_EQ(ReadBytes(Path("out\\") + c.relative), "kept") << c.stored;
     }
+    EXPECT_FALSE(PathExists(Path("escape.txt")));
 }
 
 // A hostile name must not reach outside the output directory, a drive, a stream or a device.
 TEST_F(Extraction, UnsafeStoredNamesRefusedBeforeAnything) {
-    ASSERT_TRUE(CreateDirectoryA(Path("o1").c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryA(Path("o1\\o2").c_str(), nullptr));
+    ASSERT_TRUE(MakeFolder(Path("o1")));
+    ASSERT_TRUE(MakeFolder(Path("o1\\o2")));
     api_.SetOutputPath(Path("o1\\o2").c_str());
     const struct {
         const char* stored;
         int32_t keep;
     } cases[] = {
-        {"..\\..\\x", 1}, {"../../x", 1},  {"dir/../../x", 1}, {"C:x", 1},       {"C:\\x", 1},
-        {"a.txt:s", 0},   {"a.txt:s", 1},  {"nul.txt", 0},     {"NUL", 1},       {"com1.log", 0},
-        {"sub/aux.c", 1}, {"\\\\abs", 1},  {"./x", 1},
+        {"..\\..\\x", 1}, {"../../x", 1},  {"dir/../../x", 1}, {"C:x", 1},         {"C:\\x", 1},
+        {"a.txt:s", 0},   {"a.txt:s", 1},  {"nul.txt", 0},     {"NUL", 1},         {"com1.log", 0},
+        {"sub/aux.c", 1}, {"\\\\abs", 1},  {"./x", 1},         {"..\\escape.txt", 1}, {"nul.txt", 1},
         {"COM\xFD", 0},   {"lpt0.txt", 0}, {"CONIN$", 0},      {"conout$.log", 1}, {"a/b/", 1},  // \xFD: OEM superscript two
     };
     for (const auto& c : cases) {
         KeepPaths(c.keep);
         Open(ClassicUuencode(c.stored, "hostile"), "h.uue");
-        g_calls.clear();
+        ClearCalls();
         EXPECT_EQ(Extract({"*.*"}), 5) << c.stored << ", keep-paths " << c.keep;
         EXPECT_TRUE(g_calls.empty()) << c.stored << ": a callback before the refusal";
         EXPECT_EQ(FolderNames(Path("o1\\o2")), std::vector<std::string>{}) << c.stored;
         EXPECT_EQ(FolderNames(Path("o1")), std::vector<std::string>{"o2"}) << c.stored;
-        EXPECT_EQ(FolderNames(folder_.substr(0, folder_.size() - 1)).size(), 3u) << c.stored << ": h.uue, o1, out only";
+        EXPECT_EQ(FolderNames(Folder()), (std::vector<std::string>{"h.uue", "o1", "out"})) << c.stored;
         EXPECT_FALSE(PathExists("C:\\x") || PathExists("C:\\abs")) << c.stored;
     }
 }
@@ -337,7 +384,7 @@ TEST_F(Extraction, OutputNameOf260BytesRefused) {
         ASSERT_EQ(directory.size() + 1 + stored.size(), length);
         api_.SetOutputPath(directory.c_str());
         Open(ClassicUuencode(stored, "long"));
-        g_calls.clear();
+        ClearCalls();
         const uint16_t status = Extract({"*.*"});
         if (length == 259) {
             EXPECT_EQ(status, 0) << length;
@@ -350,30 +397,37 @@ TEST_F(Extraction, OutputNameOf260BytesRefused) {
     }
 }
 
+// The output path is the archive's own folder, spelt several ways, and so is the archive's path.
 TEST_F(Extraction, OntoTheArchiveItselfRefused) {
-    // The output path is the test's folder, spelt three ways.
-    const struct {
+    struct Case {
         const char* stored;
         const char* output_path;  // under the test's folder
-    } cases[] = {
-        {"self.uue", ""},
-        {"SELF.UUE", ""},
-        {"self.uue", "out\\.."},
+        const char* opened_as;    // the archive's path, under the test's folder
     };
-    for (const auto& c : cases) {
+    std::vector<Case> cases = {
+        {"self.uue", "", "self.uue"},
+        {"self.uue", "out\\..", "self.uue"},
+        {"self.uue", "", "out\\..\\self.uue"},
+    };
+#if defined(_WIN32)
+    cases.push_back({"SELF.UUE", "", "self.uue"});  // one file to Windows
+#endif
+    for (const Case& c : cases) {
         api_.SetOutputPath((folder_ + c.output_path).c_str());
-        const std::string archive = Open(ClassicUuencode(c.stored, PatternBytes(100)), "self.uue");
+        const std::string archive = Path("self.uue");
+        WriteBytes(archive, ClassicUuencode(c.stored, PatternBytes(100)));
         const std::string before = ReadBytes(archive);
-        EXPECT_EQ(Extract({"*.*"}), 5) << c.stored << " into '" << c.output_path << "'";
+        api_.InitArcFile(Path(c.opened_as).c_str());
+        ASSERT_STATUS(0);
+        RegisterRecorders();
+        EXPECT_EQ(Extract({"*.*"}), 5) << c.stored << " into '" << c.output_path << "' from " << c.opened_as;
         EXPECT_EQ(ReadBytes(archive), before) << c.stored;
         EXPECT_TRUE(CallsOf(CallKind::kReplace).empty());
     }
 }
 
 TEST_F(Extraction, OemStoredNameUsedForCallbacksAndOutput) {
-    if (GetOEMCP() != 437 || GetACP() != 1252) {
-        GTEST_SKIP() << "needs OEM code page 437 and ANSI code page 1252, have " << GetOEMCP() << " / " << GetACP();
-    }
+    if (!HaveWesternCodePages()) GTEST_SKIP() << "needs OEM code page 437 and ANSI code page 1252";
     Open(ClassicUuencode("\x81" "ber.bin", "umlaut"));
     EXPECT_EQ(Extract({"*.*"}), 0);
     const std::string ansi = "\xFC" "ber.bin";
@@ -387,11 +441,14 @@ TEST_F(Extraction, OemStoredNameUsedForCallbacksAndOutput) {
 // ---- Requests that write nothing, and damaged archives --------------------------------------
 
 TEST_F(Extraction, EmptyOrUnselectingMaskListDoesNothing) {
-    Open(ClassicUuencode("f.bin", "abc"));
+    Open(ClassicUuencode("file.txt", "abc"));
     EXPECT_EQ(Extract({}), 0);
     EXPECT_EQ(Extract({"*.doc"}), 0);
+    EXPECT_EQ(Extract({"*.doc", "other.txt"}), 0);
     EXPECT_TRUE(g_calls.empty());
     EXPECT_TRUE(FolderNames(Path("out")).empty());
+    EXPECT_EQ(Extract({"*.doc", "FILE.TXT"}), 0);  // any mask of the list selects
+    EXPECT_EQ(ReadBytes(Path("out\\file.txt")), "abc");
 }
 
 TEST_F(Extraction, ArchiveWithoutBeginLineIs9974) {
@@ -422,5 +479,12 @@ TEST_F(Extraction, MissingEndLineKeepsEveryDecodedLine) {
     EXPECT_EQ(ReadBytes(Path("out\\f.bin")), data);
 }
 
+TEST_F(Extraction, BadFirstLineLeavesEmptyOutput) {
+    Open("begin 644 f\n~bad\nend\n");
+    EXPECT_EQ(Extract({"*.*"}), 9964);
+    EXPECT_TRUE(PathExists(Path("out\\f")));
+    EXPECT_EQ(ReadBytes(Path("out\\f")), "");
+}
+
 }  // namespace
-}  // namespace uuarc_wine
+}  // namespace uuarc::test

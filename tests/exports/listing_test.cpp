@@ -1,34 +1,15 @@
-// listing_test.cpp - opening archives and the listing records under Win32: the entry and summary
-// bytes at their offsets, with the date, time and attribute words that Windows itself reports.
+// listing_test.cpp - opening archives and the listing records: the entry and summary bytes at
+// their offsets, the date, time and attribute words of the encoded file, and huge archives.
 #include <cstring>
 
-#include "module_host.h"
+#include "harness.h"
 
-namespace uuarc_wine {
+namespace uuarc::test {
 namespace {
 
 // Writes a begin line and extends the file to `length` bytes without writing them (a sparse file).
 bool WriteHugeArchive(const std::string& path, int64_t length) {
-    if (!WriteBytes(path, "begin 644 big.bin\r\n")) return false;
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    LARGE_INTEGER end;
-    end.QuadPart = length;
-    const bool ok = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
-    CloseHandle(file);
-    return ok;
-}
-
-// What a host computes for the file itself: last write, local time, DOS form.
-uint32_t DosDateTimeOf(const std::string& path) {
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    FILETIME written, local;
-    WORD date = 0, time = 0;
-    GetFileTime(file, nullptr, nullptr, &written);
-    CloseHandle(file);
-    FileTimeToLocalFileTime(&written, &local);
-    FileTimeToDosDateTime(&local, &date, &time);
-    return static_cast<uint32_t>(date) << 16 | time;
+    return WriteBytes(path, "begin 644 big.bin\r\n") && ExtendTo(path, length);
 }
 
 uint32_t Word(const void* record, size_t offset) {
@@ -80,6 +61,7 @@ protected:
     ArcFileList list_{};
 };
 
+// The record's 64-bit fields stand at the offsets of the 32-bit layout only there.
 TEST_F(Listing, EntryBytesAtTheirOffsets) {
     api_.BuildArcFileList(&list_);
     ASSERT_STATUS(0);
@@ -90,37 +72,56 @@ TEST_F(Listing, EntryBytesAtTheirOffsets) {
     EXPECT_EQ(entry.next, nullptr);
     EXPECT_STREQ(entry.name, "list.bin");
     for (size_t i = std::strlen("list.bin"); i < sizeof entry.name; ++i) EXPECT_EQ(entry.name[i], 0) << "name byte " << i;
-    EXPECT_EQ(Quad(&entry, 280), 1017);
-    EXPECT_EQ(Quad(&entry, 288), 1017);
-    EXPECT_EQ(Word(&entry, 304), 12u);
-    EXPECT_EQ(Word(&entry, 332), 1u);
-    ExpectZeroOutside(&entry, sizeof entry, {{0, 280}, {280, 296}, {296, 304}, {304, 308}, {332, 336}});
+    EXPECT_EQ(entry.first_size, 1017);
+    EXPECT_EQ(entry.second_size, 1017);
+    EXPECT_EQ(entry.fixed_12, 12u);
+    EXPECT_EQ(entry.fixed_1, 1u);
+    if (sizeof(void*) == 4) {
+        EXPECT_EQ(Quad(&entry, 280), 1017);
+        EXPECT_EQ(Quad(&entry, 288), 1017);
+        EXPECT_EQ(Word(&entry, 304), 12u);
+        EXPECT_EQ(Word(&entry, 332), 1u);
+        ExpectZeroOutside(&entry, sizeof entry, {{0, 280}, {280, 296}, {296, 304}, {304, 308}, {332, 336}});
+    } else {
+        const size_t used_begin = offsetof(ArcFileEntry, dos_date_time);
+        const size_t used_end = offsetof(ArcFileEntry, fixed_12) + 4;
+        const size_t one = offsetof(ArcFileEntry, fixed_1);
+        ExpectZeroOutside(&entry, sizeof entry, {{0, offsetof(ArcFileEntry, first_size) + 16}, {used_begin, used_end}, {one, one + 4}});
+    }
 }
 
 TEST_F(Listing, DosDateTimeIsTheFilesLastWriteInLocalTime) {
     // 15 June 2021, 13:45:30 local time, set as the file's last write.
-    const SYSTEMTIME when = {2021, 6, 2, 15, 13, 45, 30, 0};
-    FILETIME local, utc;
-    ASSERT_TRUE(SystemTimeToFileTime(&when, &local));
-    ASSERT_TRUE(LocalFileTimeToFileTime(&local, &utc));
-    const HANDLE file = CreateFileA(archive_.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &utc));
-    CloseHandle(file);
-
+    ASSERT_TRUE(SetLocalWriteTime(archive_, 2021, 6, 15, 13, 45, 30));
     api_.BuildArcFileList(&list_);
     ASSERT_STATUS(0);
     ASSERT_NE(list_.first, nullptr);
-    EXPECT_EQ(list_.first->dos_date_time, DosDateTimeOf(archive_));
     const uint32_t date = (2021 - 1980) << 9 | 6 << 5 | 15;
     const uint32_t time = 13 << 11 | 45 << 5 | 30 / 2;
     EXPECT_EQ(list_.first->dos_date_time, date << 16 | time);
+#if defined(_WIN32)
+    // What a host computes for the file itself: last write, local time, DOS form.
+    const HANDLE file = CreateFileA(archive_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    FILETIME written, local;
+    WORD dos_date = 0, dos_time = 0;
+    GetFileTime(file, nullptr, nullptr, &written);
+    CloseHandle(file);
+    FileTimeToLocalFileTime(&written, &local);
+    FileTimeToDosDateTime(&local, &dos_date, &dos_time);
+    EXPECT_EQ(list_.first->dos_date_time, static_cast<uint32_t>(dos_date) << 16 | dos_time);
+#endif
 }
 
+// Windows reports the attribute word as GetFileAttributesA gives it; the native build makes it
+// from the mode: archive, and read-only without the owner's write bit.
 TEST_F(Listing, AttributeWordIsGetFileAttributes) {
-    ASSERT_TRUE(SetFileAttributesA(archive_.c_str(), FILE_ATTRIBUTE_READONLY));
-    const uint32_t expected = Attributes(archive_);
+    ASSERT_TRUE(MakeReadOnly(archive_));
+#if defined(_WIN32)
+    const uint32_t expected = GetFileAttributesA(archive_.c_str());
     ASSERT_TRUE(expected & FILE_ATTRIBUTE_READONLY);
+#else
+    const uint32_t expected = UUARC_ATTR_ARCHIVE | UUARC_ATTR_READ_ONLY;
+#endif
     api_.BuildArcFileList(&list_);
     ASSERT_STATUS(0);
     ASSERT_NE(list_.first, nullptr);
@@ -170,10 +171,29 @@ TEST_F(Listing, DoneArcFileListZeroesTheHead) {
     EXPECT_EQ(list_.count, 0u);
     EXPECT_EQ(list_.first, nullptr);
     EXPECT_EQ(list_.last, nullptr);
+    api_.DoneArcFileList(&list_);  // an empty list only gets its fields zeroed
+    EXPECT_EQ(list_.count, 0u);
     ArcFileList empty = {5, nullptr, reinterpret_cast<ArcFileEntry*>(0x1234)};
     api_.DoneArcFileList(&empty);
     EXPECT_EQ(empty.count, 0u);
     EXPECT_EQ(empty.last, nullptr);
+}
+
+// A listing that fails (the file lost its begin line after the open) appends nothing and leaves
+// the summary of the last listing as it was; the status says damaged, not "not encoded".
+TEST_F(Listing, ListingFailuresLeaveListAlone) {
+    api_.BuildArcFileList(&list_);
+    ASSERT_STATUS(0);
+    ArcExtraInfo before;
+    api_.GetExtraInfoArc(&before);
+    ASSERT_TRUE(WriteBytes(archive_, "damaged: no begin line any more\r\n"));
+    api_.BuildArcFileList(&list_);
+    EXPECT_STATUS(9964);
+    EXPECT_EQ(list_.count, 1u);
+    EXPECT_EQ(list_.first, list_.last);
+    ArcExtraInfo after;
+    api_.GetExtraInfoArc(&after);
+    EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
 }
 
 TEST_F(Listing, InitArcFileClearsSummary) {
@@ -186,17 +206,16 @@ TEST_F(Listing, InitArcFileClearsSummary) {
 }
 
 TEST_F(Listing, StoredNameConvertedFromOemToAnsi) {
-    if (GetOEMCP() != 437 || GetACP() != 1252) {
-        GTEST_SKIP() << "needs OEM code page 437 and ANSI code page 1252, have " << GetOEMCP() << " / " << GetACP();
-    }
-    ASSERT_TRUE(WriteBytes(archive_, ClassicUuencode("\x81" "ber.bin", "abc")));
+    if (!HaveWesternCodePages()) GTEST_SKIP() << "needs OEM code page 437 and ANSI code page 1252";
+    ASSERT_TRUE(WriteBytes(archive_, ClassicUuencode("M\x81ller.bin", "abc")));
     api_.BuildArcFileList(&list_);
     ASSERT_STATUS(0);
     ASSERT_NE(list_.first, nullptr);
-    EXPECT_STREQ(list_.first->name, "\xFC" "ber.bin");
+    EXPECT_STREQ(list_.first->name, "M\xFCller.bin");
 }
 
-// Offsets 40 and 48 keep the totals; the ratio is taken from halved ones and stays 100.
+// The entry and the totals keep the true estimate; the ratio is taken from halved totals and
+// stays 100.
 TEST_F(Listing, ThirtyMillionBytesHalvedForRatio) {
     ASSERT_TRUE(WriteHugeArchive(archive_, 30000000));
     api_.BuildArcFileList(&list_);
@@ -220,12 +239,24 @@ TEST_F(Listing, ThreeGigabytesListedWithTrueEstimate) {
     EXPECT_EQ(list_.first->second_size, length * 10 / 14);
     ArcExtraInfo info;
     api_.GetExtraInfoArc(&info);
+    EXPECT_EQ(info.first_size_total, length * 10 / 14);
     EXPECT_EQ(info.ratio, 100);
 }
 
 // ---- Opening --------------------------------------------------------------------------------
 
-using Opening = HostTest;
+// Lists the open archive; the stored name, or "" when the listing fails.
+class Opening : public HostTest {
+protected:
+    std::string ListedName() const {
+        ArcFileList list;
+        api_.InitArcFileList(&list);
+        api_.BuildArcFileList(&list);
+        const std::string name = list.count == 1 && list.first != nullptr ? list.first->name : "";
+        api_.DoneArcFileList(&list);
+        return name;
+    }
+};
 
 TEST_F(Opening, MissingOrEmptyPathStartsUnnamedArchive) {
     for (const std::string& path : {Path("none.uue"), std::string()}) {
@@ -247,31 +278,26 @@ TEST_F(Opening, TextWithoutBeginLineKeepsEarlierArchive) {
     api_.InitArcFile(good.c_str());
     api_.InitArcFile(text.c_str());
     EXPECT_STATUS(9974);
-    ArcFileList list;
-    api_.InitArcFileList(&list);
-    api_.BuildArcFileList(&list);
+    EXPECT_EQ(ListedName(), "good.bin");
     EXPECT_STATUS(0);
-    ASSERT_EQ(list.count, 1u);
-    EXPECT_STREQ(list.first->name, "good.bin");
-    api_.DoneArcFileList(&list);
 }
 
-TEST_F(Opening, DirectoryCannotBeOpened) {
-    ASSERT_TRUE(CreateDirectoryA(Path("dir").c_str(), nullptr));
-    api_.InitArcFile(Path("dir").c_str());
-    EXPECT_STATUS(5);
+TEST_F(Opening, DirectoryOrOverlongPathCannotBeOpened) {
+    ASSERT_TRUE(MakeFolder(Path("dir")));
+    api_.InitArcFile(WriteArchive("good.uue", "good.bin", "abc").c_str());
+    for (const std::string& path : {Path("dir"), std::string(300, 'a')}) {
+        api_.InitArcFile(path.c_str());
+        EXPECT_STATUS(5) << path;
+        EXPECT_EQ(ListedName(), "good.bin") << "the earlier archive stays open after " << path;
+    }
 }
 
 TEST_F(Opening, CreateArcFileOnEncodedFileLeavesItOpen) {
     const std::string good = WriteArchive("good.uue", "good.bin", "abc");
     api_.CreateArcFile(good.c_str());
     EXPECT_STATUS(5);
-    ArcFileList list;
-    api_.InitArcFileList(&list);
-    api_.BuildArcFileList(&list);
+    EXPECT_EQ(ListedName(), "good.bin");
     EXPECT_STATUS(0);
-    EXPECT_EQ(list.count, 1u);
-    api_.DoneArcFileList(&list);
     WriteBytes(Path("src.bin"), "x");
     EXPECT_EQ(Compress({"src.bin"}), 9901) << "the open archive is no new one";
 }
@@ -282,13 +308,16 @@ TEST_F(Opening, CreateArcFileOnPlainFileLeavesArchiveAsItWas) {
     api_.InitArcFile(good.c_str());
     api_.CreateArcFile(Path("plain.txt").c_str());
     EXPECT_STATUS(5);
-    ArcFileList list;
-    api_.InitArcFileList(&list);
-    api_.BuildArcFileList(&list);
+    EXPECT_EQ(ListedName(), "good.bin");
+    // A new archive stays the new one to create.
+    api_.CreateArcFile(Path("new.uue").c_str());
     EXPECT_STATUS(0);
-    ASSERT_EQ(list.count, 1u);
-    EXPECT_STREQ(list.first->name, "good.bin");
-    api_.DoneArcFileList(&list);
+    api_.CreateArcFile(Path("plain.txt").c_str());
+    EXPECT_STATUS(5);
+    WriteBytes(Path("src.bin"), "abc");
+    EXPECT_EQ(Compress({"src.bin"}), 0);
+    EXPECT_NE(ReadBytes(Path("new.uue")).find("\r\nbegin 644 src.bin\r\n#86)C\r\n"), std::string::npos);
+    EXPECT_EQ(ReadBytes(Path("plain.txt")), "plain");
 }
 
 TEST_F(Opening, DoneArcFileForgetsArchive) {
@@ -299,7 +328,9 @@ TEST_F(Opening, DoneArcFileForgetsArchive) {
     api_.BuildArcFileList(&list);
     EXPECT_STATUS(5);
     EXPECT_EQ(list.count, 0u);
+    WriteBytes(Path("src.bin"), "x");
+    EXPECT_EQ(Compress({"src.bin"}), 9901) << "no archive, so no new one";
 }
 
 }  // namespace
-}  // namespace uuarc_wine
+}  // namespace uuarc::test

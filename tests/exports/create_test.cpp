@@ -1,9 +1,26 @@
-// create_test.cpp - CompressFileMaskListArc under Win32: the exact bytes of a new file, progress,
-// the requests that are refused and what they leave on disk, and a round trip through extraction.
-#include "module_host.h"
+// create_test.cpp - CompressFileMaskListArc: the exact bytes of a new file, the line layout,
+// progress, the source prefix, the requests that are refused and what they leave on disk, and a
+// round trip through extraction.
+#include <cstring>
 
-namespace uuarc_wine {
+#include "harness.h"
+
+namespace uuarc::test {
 namespace {
+
+const char kWorkedExample[] =
+    "\r\n"
+    "     abc.txt:  decoded size: 3\r\n"
+    "               encoded size: 4 (~)\r\n"
+    "\r\n"
+    "abc.txt        section  1/1   Tarvel 4 UU Encoder/Decoder\r\n"
+    "\r\n"
+    "BEGIN----------------------CUT HERE--------------------------\r\n"
+    "begin 644 abc.txt\r\n"
+    "#86)C\r\n"
+    "`\r\n"
+    "end\r\n"
+    "END------------------------CUT HERE--------------------------\r\n";
 
 // Creation of <folder>\t.uue from sources in the test's folder (the current directory).
 class Creation : public HostTest {
@@ -15,37 +32,34 @@ protected:
         ASSERT_STATUS(0);
         RegisterRecorders();
     }
+    // Names a new target again, for one more creation in the same test.
+    void Restart() const {
+        RemoveFile(target_);
+        api_.CreateArcFile(target_.c_str());
+        RegisterRecorders();
+        ClearCalls();
+    }
     std::string target_;
 };
 
+// The source named relative to the current directory and by its full path: the header holds
+// the file name alone, the entry name reported is the mask as given.
 TEST_F(Creation, WorkedExampleWrittenByteForByte) {
     ASSERT_TRUE(WriteBytes(Path("abc.txt"), "abc"));
-    EXPECT_EQ(Compress({"abc.txt"}), 0);
-    const std::string expected =
-        "\r\n"
-        "     abc.txt:  decoded size: 3\r\n"
-        "               encoded size: 4 (~)\r\n"
-        "\r\n"
-        "abc.txt        section  1/1   Tarvel 4 UU Encoder/Decoder\r\n"
-        "\r\n"
-        "BEGIN----------------------CUT HERE--------------------------\r\n"
-        "begin 644 abc.txt\r\n"
-        "#86)C\r\n"
-        "`\r\n"
-        "end\r\n"
-        "END------------------------CUT HERE--------------------------\r\n";
-    ASSERT_EQ(expected.size(), 293u);
-    EXPECT_EQ(ReadBytes(target_), expected);
-
-    const std::vector<HostCall> names = CallsOf(CallKind::kFileName);
-    ASSERT_EQ(names.size(), 2u);
-    EXPECT_EQ(names[0].source, "abc.txt");
-    EXPECT_EQ(names[0].target, "\\abc.txt");
-    EXPECT_EQ(names[1].source, "abc.txt");
-    EXPECT_EQ(names[1].target, target_);
-    EXPECT_EQ(ProgressCalls(), (std::vector<std::pair<int64_t, int64_t>>{{100, 3}}));
-    EXPECT_TRUE(CallsOf(CallKind::kReplace).empty());
-    EXPECT_TRUE(CallsOf(CallKind::kSignal).empty());
+    for (const std::string& mask : {std::string("abc.txt"), Path("abc.txt")}) {
+        Restart();
+        EXPECT_EQ(Compress({mask.c_str()}), 0) << mask;
+        ASSERT_EQ(std::strlen(kWorkedExample), 293u);
+        EXPECT_EQ(ReadBytes(target_), kWorkedExample) << mask;
+        ASSERT_EQ(g_calls.size(), 3u) << mask;
+        const std::vector<HostCall> names = CallsOf(CallKind::kFileName);
+        ASSERT_EQ(names.size(), 2u);
+        EXPECT_EQ(names[0].source, mask);
+        EXPECT_EQ(names[0].target, "\\" + mask);
+        EXPECT_EQ(names[1].source, mask);
+        EXPECT_EQ(names[1].target, target_);
+        EXPECT_EQ(ProgressCalls(), (std::vector<std::pair<int64_t, int64_t>>{{100, 3}}));
+    }
 }
 
 // The bytes that fill a short last group are zero, whatever an earlier line left in the block.
@@ -59,12 +73,43 @@ TEST_F(Creation, ShortLastGroupFilledWithZeroBytes) {
         {PatternBytes(46), "!+0``"},  // byte 45 is 0x2D; bytes 0 and 1 of the block held 0x00 0x01
     };
     for (const auto& c : cases) {
-        DeleteFileA(target_.c_str());
-        api_.CreateArcFile(target_.c_str());
+        Restart();
         WriteBytes(Path("s.bin"), c.source);
         EXPECT_EQ(Compress({"s.bin"}), 0);
         const std::string ending = std::string("\r\n") + c.last_line + "\r\n`\r\nend\r\n";
         EXPECT_NE(ReadBytes(target_).find(ending), std::string::npos) << c.source.size() << " bytes";
+    }
+}
+
+// An empty source has only the zero-length line; 45 bytes make one full line of 61 characters;
+// 46 a full line and a line of one. The header tells both sizes.
+TEST_F(Creation, LineLayoutForBoundarySizes) {
+    for (size_t size : {size_t{0}, size_t{45}, size_t{46}}) {
+        Restart();
+        WriteBytes(Path("src.bin"), RandomBytes(size, 9));
+        ASSERT_EQ(Compress({"src.bin"}), 0) << size;
+        const std::string text = ReadBytes(target_);
+        const size_t begin = text.find("begin 644 src.bin\r\n");
+        ASSERT_NE(begin, std::string::npos);
+        const std::string body = text.substr(begin + 19, text.find("END---") - begin - 19);
+        const std::string ending = "`\r\nend\r\n";
+        if (size == 0) {
+            EXPECT_EQ(body, ending);
+        } else {
+            EXPECT_EQ(body[0], 'M') << size;            // 45 bytes
+            EXPECT_EQ(body.find("\r\n"), 61u) << size;  // in 60 characters after the length
+            const std::string rest = body.substr(63);
+            if (size == 45) {
+                EXPECT_EQ(rest, ending);
+            } else {
+                EXPECT_EQ(rest[0], '!') << "one byte on the second line";
+                EXPECT_EQ(rest.find("\r\n"), 5u);
+                EXPECT_EQ(rest.substr(7), ending);
+            }
+        }
+        EXPECT_NE(text.find("decoded size: " + std::to_string(size) + "\r\n"), std::string::npos);
+        EXPECT_NE(text.find("encoded size: " + std::to_string(size * 1424 / 1000) + " (~)"), std::string::npos);
+        EXPECT_EQ(ProgressCalls().empty(), size == 0);
     }
 }
 
@@ -74,7 +119,8 @@ TEST_F(Creation, HundredBytesReportedPerLine) {
     EXPECT_EQ(ProgressCalls(), (std::vector<std::pair<int64_t, int64_t>>{{45, 45}, {90, 45}, {100, 10}}));
 }
 
-// Step 90: the threshold grows by one step a report, so reports follow every other line.
+// Step 90: the threshold grows by one step a report, so reports follow every other line
+// (after lines 3, 5, 7, ... 199).
 TEST_F(Creation, NineThousandBytesReportedByThreshold) {
     WriteBytes(Path("s.bin"), PatternBytes(9000));
     EXPECT_EQ(Compress({"s.bin"}), 0);
@@ -89,11 +135,10 @@ TEST_F(Creation, NineThousandBytesReportedByThreshold) {
 TEST_F(Creation, RoundTripThroughExtraction) {
     for (size_t size : {0, 1, 45, 46, 100, 1000, 9000}) {
         const std::string data = PatternBytes(size, static_cast<uint32_t>(size) + 7);
-        DeleteFileA(target_.c_str());
-        api_.CreateArcFile(target_.c_str());
+        Restart();
         WriteBytes(Path("s.bin"), data);
         EXPECT_EQ(Compress({"s.bin"}), 0) << size;
-        DeleteFileA(Path("s.bin").c_str());
+        RemoveFile(Path("s.bin"));
         api_.InitArcFile(target_.c_str());
         EXPECT_EQ(Status(), 0) << size;
         EXPECT_EQ(Extract({"*.*"}), 0) << size;
@@ -101,15 +146,28 @@ TEST_F(Creation, RoundTripThroughExtraction) {
     }
 }
 
+// The name goes into the header in the OEM code page, and whole, also when it is longer than
+// the column it is padded to.
 TEST_F(Creation, HeaderNameInOemCodePage) {
-    if (GetOEMCP() != 437 || GetACP() != 1252) {
-        GTEST_SKIP() << "needs OEM code page 437 and ANSI code page 1252, have " << GetOEMCP() << " / " << GetACP();
+    if (!HaveWesternCodePages()) GTEST_SKIP() << "needs OEM code page 437 and ANSI code page 1252";
+    const struct {
+        std::string ansi;
+        std::string oem;
+        std::string padding;      // before the name in the size line
+        std::string section_gap;  // between the name and "section"
+    } cases[] = {
+        {"\xFC" "ber.txt", "\x81" "ber.txt", "    ", "       "},
+        {"a very long name \xFC.data", "a very long name \x81.data", "", "   "},
+    };
+    for (const auto& c : cases) {
+        Restart();
+        ASSERT_TRUE(WriteBytes(Path(c.ansi), "abc"));
+        EXPECT_EQ(Compress({c.ansi.c_str()}), 0) << c.oem;
+        const std::string text = ReadBytes(target_);
+        EXPECT_NE(text.find("\r\n" + c.padding + c.oem + ":  decoded size: 3\r\n"), std::string::npos) << text;
+        EXPECT_NE(text.find("\r\n" + c.oem + c.section_gap + "section  1/1"), std::string::npos) << text;
+        EXPECT_NE(text.find("\r\nbegin 644 " + c.oem + "\r\n"), std::string::npos) << text;
     }
-    ASSERT_TRUE(WriteBytes(Path("\xFC" "ber.txt"), "abc"));
-    EXPECT_EQ(Compress({"\xFC" "ber.txt"}), 0);
-    const std::string text = ReadBytes(target_);
-    EXPECT_NE(text.find("\r\n    \x81" "ber.txt:  decoded size: 3\r\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\r\nbegin 644 \x81" "ber.txt\r\n"), std::string::npos) << text;
 }
 
 TEST_F(Creation, MissingTargetDirectoriesCreated) {
@@ -119,6 +177,29 @@ TEST_F(Creation, MissingTargetDirectoriesCreated) {
     WriteBytes(Path("s.bin"), "abc");
     EXPECT_EQ(Compress({"s.bin"}), 0);
     EXPECT_NE(ReadBytes(target).find("\r\nbegin 644 s.bin\r\n#86)C\r\n`\r\nend\r\n"), std::string::npos);
+}
+
+// The prefix goes in front of the mask; with the option bit it is left out, so the mask must
+// name the file itself.
+TEST_F(Creation, SourcePathFromPrefixAndOption) {
+    ASSERT_TRUE(MakeFolder(Path("SRC")));
+    WriteBytes(Path("SRC\\REPORT.TXT"), "report");
+    CompExtraFeatures record{};
+    std::strcpy(record.source_prefix, Path("SRC").c_str());
+    api_.SetCompExtraFeatures(&record);
+    ASSERT_EQ(Compress({"REPORT.TXT"}), 0);
+    ASSERT_FALSE(g_calls.empty());
+    EXPECT_EQ(g_calls[0].source, Path("SRC\\REPORT.TXT"));
+    EXPECT_EQ(g_calls[0].target, "\\REPORT.TXT");
+    EXPECT_NE(ReadBytes(target_).find("\r\nbegin 644 REPORT.TXT\r\n"), std::string::npos);
+    api_.arOptionsOn(UUARC_OPTION_NO_SOURCE_PREFIX);
+    api_.CreateArcFile(Path("t2.uue").c_str());
+    RegisterRecorders();
+    ClearCalls();
+    EXPECT_EQ(Compress({"REPORT.TXT"}), 5);
+    ASSERT_FALSE(g_calls.empty());
+    EXPECT_EQ(g_calls[0].source, "REPORT.TXT");
+    EXPECT_FALSE(PathExists(Path("t2.uue")));
 }
 
 // ---- Requests refused, and what they leave ---------------------------------------------------
@@ -132,7 +213,7 @@ TEST_F(Creation, RefusedWithoutNewArchive) {
         } else {
             api_.DoneArcFile();
         }
-        g_calls.clear();
+        ClearCalls();
         EXPECT_EQ(Compress({"s.bin"}), 9901) << (open_encoded ? "encoded file open" : "closed");
         EXPECT_TRUE(g_calls.empty());
     }
@@ -146,6 +227,7 @@ TEST_F(Creation, TargetHoldingBeginLineRefusedUnchanged) {
     WriteBytes(target_, encoded);
     EXPECT_EQ(Compress({"s.bin"}), 9901);
     EXPECT_EQ(CallsOf(CallKind::kFileName).size(), 1u);
+    EXPECT_TRUE(CallsOf(CallKind::kReplace).empty());
     EXPECT_EQ(ReadBytes(target_), encoded);
 }
 
@@ -160,7 +242,7 @@ TEST_F(Creation, SecondCreationOfSameArchiveRefused) {
 
 TEST_F(Creation, RequestsThatNeverStart) {
     WriteBytes(Path("s.bin"), "abc");
-    ASSERT_TRUE(CreateDirectoryA(Path("srcdir").c_str(), nullptr));
+    ASSERT_TRUE(MakeFolder(Path("srcdir")));
     const struct {
         const char* label;
         std::initializer_list<const char*> masks;
@@ -173,7 +255,7 @@ TEST_F(Creation, RequestsThatNeverStart) {
         {"source missing", {"none.bin"}, 5, 1},
     };
     for (const auto& c : cases) {
-        g_calls.clear();
+        ClearCalls();
         EXPECT_EQ(Compress(c.masks), c.status) << c.label;
         EXPECT_EQ(g_calls.size(), c.name_calls) << c.label;
         EXPECT_FALSE(PathExists(target_)) << c.label;
@@ -211,8 +293,8 @@ TEST_F(Creation, PlainTargetReplacedOnlyWithConsent) {
     for (const auto& c : cases) {
         WriteBytes(target_, "plain text, no begin line\r\n");
         api_.SetOkToReplaceProc(0, c.ask ? RecordReplace : nullptr);
+        ClearCalls();
         g_replace_answer = c.answer;
-        g_calls.clear();
         EXPECT_EQ(Compress({"s.bin"}), c.status) << c.label;
         const std::vector<HostCall> asked = CallsOf(CallKind::kReplace);
         EXPECT_EQ(asked.size(), c.ask ? 1u : 0u) << c.label;
@@ -228,15 +310,21 @@ TEST_F(Creation, PlainTargetReplacedOnlyWithConsent) {
     }
 }
 
+// The target is the source, named alike or spelt another way.
 TEST_F(Creation, OntoItsOwnSourceRefused) {
     const std::string self = Path("self.txt");
-    api_.CreateArcFile(self.c_str());
-    ASSERT_STATUS(0);
-    WriteBytes(self, "the source itself");
-    EXPECT_EQ(Compress({"self.txt"}), 9901);
-    EXPECT_TRUE(CallsOf(CallKind::kReplace).empty());
-    EXPECT_EQ(ReadBytes(self), "the source itself");
+    for (const char* mask : {"self.txt", ".\\self.txt"}) {
+        api_.CreateArcFile(self.c_str());
+        ASSERT_STATUS(0);
+        RegisterRecorders();
+        WriteBytes(self, "the source itself");
+        ClearCalls();
+        EXPECT_EQ(Compress({mask}), 9901) << mask;
+        EXPECT_TRUE(CallsOf(CallKind::kReplace).empty());
+        EXPECT_EQ(ReadBytes(self), "the source itself");
+        RemoveFile(self);
+    }
 }
 
 }  // namespace
-}  // namespace uuarc_wine
+}  // namespace uuarc::test

@@ -1,41 +1,22 @@
-// exports_test.cpp - uuarc.dll as a host loads it: the export table, the status and option
-// exports, the operations this format does not have, and the registration of callbacks.
+// status_test.cpp - the status word, the option bits, the operations this format does not have
+// and the registration of callbacks.
 #include <cstring>
 #include <functional>
 
-#include "module_host.h"
+#include "harness.h"
 
-namespace uuarc_wine {
+namespace uuarc::test {
 namespace {
 
-using ExportTable = HostTest;
 using StatusWord = HostTest;
 using Options = HostTest;
-
-// ---- The export table -----------------------------------------------------------------------
-
-TEST_F(ExportTable, OrdinalsOneToFortyOneFollowTheNames) {
-    for (int i = 0; i < 41; ++i) {
-        const FARPROC by_name = GetProcAddress(module_, kExportNames[i]);
-        const FARPROC by_ordinal = GetProcAddress(module_, MAKEINTRESOURCEA(i + 1));
-        EXPECT_NE(by_ordinal, nullptr) << "ordinal " << i + 1;
-        EXPECT_EQ(by_ordinal, by_name) << kExportNames[i] << " is not at ordinal " << i + 1;
-    }
-    EXPECT_EQ(GetProcAddress(module_, MAKEINTRESOURCEA(42)), nullptr) << "an export beyond the 41";
-}
-
-TEST_F(ExportTable, StdcallNamesAreNotDecorated) {
-    EXPECT_EQ(GetProcAddress(module_, "_GetArchiveStatus@0"), nullptr);
-    EXPECT_EQ(GetProcAddress(module_, "GetArchiveStatus@0"), nullptr);
-    EXPECT_EQ(GetProcAddress(module_, "AppendFileMask@8"), nullptr);
-}
 
 // ---- Status ---------------------------------------------------------------------------------
 
 TEST_F(StatusWord, FreshModuleStartsAsLoaded) {
     EXPECT_STATUS(0);
-    EXPECT_EQ(api_.arOptionsAreOn(0x0800), 1);
-    EXPECT_EQ(api_.arOptionsAreOn(0x8000), 0);
+    EXPECT_EQ(OptionsWord(), UUARC_OPTIONS_AT_LOAD);
+    EXPECT_EQ(api_.arOptionsAreOn(0), 1);
     ArcExtraInfo info;
     std::memset(&info, 0xA5, sizeof info);
     api_.GetExtraInfoArc(&info);
@@ -59,13 +40,16 @@ TEST_F(StatusWord, NotSupportedOperationsSet32770) {
         {"SetMainCommentArc", api_.SetMainCommentArc},       {"StripDamageProtXionArc", api_.StripDamageProtXionArc},
         {"TestArc", api_.TestArc},
     };
-    for (const auto& c : cases) {
+    for (const uint32_t argument : {0u, 0xDEADBEEFu}) {
+        for (const auto& c : cases) {
+            api_.SetArchiveStatus(1);
+            c.operation(argument);
+            EXPECT_EQ(Status(), 32770) << c.name << "(" << argument << ")";
+        }
         api_.SetArchiveStatus(1);
-        c.operation(0xDEADBEEF);
-        EXPECT_EQ(Status(), 32770) << c.name;
+        api_.DeleteFileMaskListArc(argument);
+        EXPECT_STATUS(9902);
     }
-    api_.DeleteFileMaskListArc(0xDEADBEEF);
-    EXPECT_STATUS(9902);
 }
 
 // The exports that never report leave a status set by the host in place.
@@ -104,13 +88,16 @@ TEST_F(StatusWord, BookkeepingExportsLeaveStatusAlone) {
         {"arOptionsOff", [&] { api_.arOptionsOff(0x0010); }},
         {"arOptionsAreOn", [&] { api_.arOptionsAreOn(0x0010); }},
     };
-    for (const auto& [name, call] : cases) {
-        api_.SetArchiveStatus(4321);
-        call();
-        EXPECT_EQ(Status(), 4321) << name;
+    for (const uint16_t status : {4321, 9902}) {
+        for (const auto& [name, call] : cases) {
+            api_.SetArchiveStatus(status);
+            call();
+            EXPECT_EQ(Status(), status) << name;
+        }
     }
 }
 
+// Two 32-bit words, also in a 64-bit build where the record's pointer is wider.
 TEST_F(StatusWord, MainCommentClearsExactlyEightBytes) {
     uint8_t record[32];
     std::memset(record, 0xA5, sizeof record);
@@ -125,14 +112,16 @@ TEST_F(StatusWord, MainCommentClearsExactlyEightBytes) {
 TEST_F(Options, LockedBitNeverSwitchesOn) {
     EXPECT_EQ(api_.arOptionsOn(0x8000), 0);
     EXPECT_EQ(api_.arOptionsAreOn(0x8000), 0);
+    EXPECT_EQ(OptionsWord(), 0x0800);
     EXPECT_EQ(api_.arOptionsOn(0x8010), 0x0010);
     EXPECT_EQ(api_.arOptionsAreOn(0x0010), 1);
     EXPECT_EQ(api_.arOptionsAreOn(0x8000), 0);
+    EXPECT_EQ(OptionsWord(), 0x0810);
 }
 
 TEST_F(Options, AllOffLeavesWordZero) {
     EXPECT_EQ(api_.arOptionsOff(0xFFFF), 0x8000);
-    for (uint32_t bit = 1; bit <= 0x8000; bit <<= 1) EXPECT_EQ(api_.arOptionsAreOn(bit), 0) << "bit " << bit;
+    EXPECT_EQ(OptionsWord(), 0);
     EXPECT_EQ(api_.arOptionsAreOn(0), 1);
 }
 
@@ -140,11 +129,15 @@ TEST_F(Options, AreOnNeedsEveryBitOfTheMask) {
     EXPECT_EQ(api_.arOptionsAreOn(0x0810), 0);
     api_.arOptionsOn(0x0010);
     EXPECT_EQ(api_.arOptionsAreOn(0x0810), 1);
+    EXPECT_EQ(api_.arOptionsOff(0x0010), 0xFFEF);
+    EXPECT_EQ(api_.arOptionsAreOn(0x0810), 0);
+    EXPECT_EQ(OptionsWord(), 0x0800);
 }
 
 TEST_F(Options, OnlyTheLow16BitsCount) {
     EXPECT_EQ(api_.arOptionsOn(0x10001), 0x0001);
     EXPECT_EQ(api_.arOptionsAreOn(0x0001), 1);
+    EXPECT_EQ(OptionsWord(), 0x0801);
 }
 
 // ---- Callback registration ------------------------------------------------------------------
@@ -167,12 +160,21 @@ protected:
     std::string archive_;
 };
 
+// The procedures stay; only the words go, also when the path names nothing yet.
 TEST_F(Registration, InitArcFileClearsUserWords) {
     RegisterRecorders(7);
     api_.InitArcFile(archive_.c_str());
     ASSERT_STATUS(0);
     EXPECT_EQ(Extract({"*.*"}), 0);
     ExpectEveryKindWithUser(0);
+
+    RegisterRecorders(7);
+    api_.InitArcFile(Path("none.uue").c_str());
+    ASSERT_STATUS(0);
+    ClearCalls();
+    EXPECT_EQ(Compress({"r.bin"}), 5);  // a new archive without a name
+    ASSERT_FALSE(g_calls.empty());
+    for (const HostCall& call : g_calls) EXPECT_EQ(call.user, 0u);
 }
 
 TEST_F(Registration, UserWordsDeliveredWhenRegisteredAfterOpening) {
@@ -197,6 +199,7 @@ TEST_F(Registration, NullProcedureStopsProgressCalls) {
     api_.SetSetProgressProc(0, nullptr);
     EXPECT_EQ(Extract({"*.*"}), 0);
     EXPECT_TRUE(ProgressCalls().empty());
+    EXPECT_FALSE(CallsOf(CallKind::kSignal).empty());
     EXPECT_EQ(ReadBytes(Path("r.bin")), PatternBytes(100));
 }
 
@@ -218,4 +221,4 @@ TEST_F(Registration, SkipWarningDiskAndSfxProceduresNeverCalled) {
 }
 
 }  // namespace
-}  // namespace uuarc_wine
+}  // namespace uuarc::test

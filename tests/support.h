@@ -1,0 +1,64 @@
+// support.h - what every suite shares, written against the public header alone: a recorder of the
+// host callbacks, a reference encoder written apart from the module's, and bytes to encode.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "module/uuarc.h"
+
+namespace uuarc::test {
+
+// ---- Callback recorder ----------------------------------------------------------------------
+
+enum class CallKind { kFileName, kProgress, kReplace, kSignal };
+
+// One call of a host callback, as the recorder saw it.
+struct HostCall {
+    CallKind kind = CallKind::kFileName;
+    uint32_t user = 0;
+    std::string source;   // kFileName
+    std::string target;   // kFileName
+    int64_t first = 0;    // kProgress: percent; kSignal: length
+    int64_t second = 0;   // kProgress: bytes since the last report; kSignal: code
+    FindData existing{};  // kReplace
+    FindData incoming{};  // kReplace
+};
+
+// Every call in order, and what the OkToReplaceProc recorder answers. Both live in the test
+// program, so they outlast the module between tests; ClearCalls empties the one and zeroes the other.
+extern std::vector<HostCall> g_calls;
+extern int32_t g_replace_answer;
+void ClearCalls();
+
+int32_t UUARC_CALL RecordFileName(uint32_t user, const char* source, const char* target);
+int32_t UUARC_CALL RecordProgress(uint32_t user, int32_t percent, int32_t bytes);
+int32_t UUARC_CALL RecordReplace(uint32_t user, FindData* existing, FindData* incoming);
+int32_t UUARC_CALL RecordSignal(uint32_t user, int64_t length, int32_t code);
+
+std::vector<HostCall> CallsOf(CallKind kind);
+std::vector<CallKind> CallKinds();
+// (percent, bytes) of every progress call, in order.
+std::vector<std::pair<int64_t, int64_t>> ProgressCalls();
+
+// ---- Reference encoder and test bytes -------------------------------------------------------
+
+// `data` uuencoded as the classic tools write it: "begin 644 <name>", 45-byte lines, a
+// zero-length line and "end". `zero` is the character for the value 0 ("`", or " " as the oldest
+// encoders wrote it); `eol` ends every line.
+std::string ClassicUuencode(const std::string& name, const std::string& data, char zero = '`',
+                            const char* eol = "\r\n");
+
+// `length` bytes of free text in lines of at most 100 bytes, each ending in CR LF (length != 1).
+std::string FreeText(size_t length);
+
+// Bytes 0..255 twice over, then a stretch that is not, `size` bytes in all.
+std::string PatternBytes(size_t size, uint32_t seed = 1);
+
+// `size` bytes from a generator with a fixed seed.
+std::string RandomBytes(size_t size, unsigned seed);
+
+}  // namespace uuarc::test
