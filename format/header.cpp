@@ -19,21 +19,21 @@ const char* SkipBlanks(const char* p) {
     return p;
 }
 
-// Parses a line that starts with "begin " as "begin %o %s" and copies the name into `name`
-// (kNameBufferSize bytes). False when the mode is not a run of octal digits followed by white
-// space, or no name follows it.
-bool ParseBeginLine(const char* line, char* name) {
+// Finds the stored name in a line that starts with "begin ": after the mode and the white space
+// that follows it, up to the first CR or LF (a lone CR, as a file with CR line ends has, ends it
+// too), trailing spaces and tabs dropped. False when the mode is not a run of octal digits
+// followed by white space, or nothing is left for a name.
+bool FindStoredName(const char* line, const char** name, size_t* length) {
     const char* p = SkipBlanks(line + 5);
     const char* mode = p;
     while (*p >= '0' && *p <= '7') ++p;
     if (p == mode || !IsBlank(*p)) return false;
-    p = SkipBlanks(p);
-    size_t length = 0;
-    while (p[length] != '\0' && !IsBlank(p[length]) && length < kNameBufferSize - 1) ++length;
-    if (length == 0) return false;
-    std::memmove(name, p, length);  // may overlap: the name is taken from the same buffer
-    name[length] = '\0';
-    return true;
+    while (IsBlank(*p) && *p != '\r' && *p != '\n') ++p;
+    size_t end = std::strcspn(p, "\r\n");
+    while (end > 0 && (p[end - 1] == ' ' || p[end - 1] == '\t')) --end;
+    *name = p;
+    *length = end;
+    return end > 0;
 }
 
 }  // namespace
@@ -46,10 +46,13 @@ int FindBeginLine(char* buffer, Stream& input) {
             if (ReadAlphabetTable(input) != 0) return -1;
             continue;
         }
-        if (std::strncmp(line, "begin ", 6) == 0 && ParseBeginLine(line, buffer)) {
-            OemToAnsi(buffer);
-            return 0;
-        }
+        const char* name = nullptr;
+        size_t length = 0;
+        if (std::strncmp(line, "begin ", 6) != 0 || !FindStoredName(line, &name, &length)) continue;
+        std::memcpy(buffer, name, length);
+        buffer[length] = '\0';
+        OemToAnsi(buffer);
+        return 0;
     }
 }
 

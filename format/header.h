@@ -25,6 +25,9 @@ constexpr size_t kNameBufferSize = 256;
 // stream at the line after the begin line; -1 at the end of the file or when a table block
 // fails. Sets no status. A line that starts with "begin " without an octal mode and a name after
 // it is not a begin line (prose in a mail often starts so) and is passed over.
+//
+// The name is the rest of the begin line after the mode and the white space that follows it, up
+// to the first CR or LF, without trailing spaces and tabs.
 int FindBeginLine(char* buffer, Stream& input);
 
 // Estimated decoded size of an encoded file of `length` bytes: length * 10 / 14.

@@ -219,8 +219,11 @@ TEST_F(Format, BeginLineRules) {
         {"begin\t644 tab.txt\nbegin 644 real.txt\n", "real.txt"},  // a tab after begin does not do
         {"BEGIN 644 upper\n", nullptr},                            // case-sensitive
         {" begin 644 indented\n", nullptr},                        // anchored at the first character
-        {"begin  0644   spaced.bin  trailing\n", "spaced.bin"},
-        {"begin 644 two words.txt\n", "two"},                      // the name ends at white space
+        {"begin  0644   spaced.bin  trailing\n", "spaced.bin  trailing"},
+        {"begin 644 two words.txt\n", "two words.txt"},            // the name keeps its spaces
+        {"begin 644 \t tab\tinside \t \n", "tab\tinside"},          // trailing spaces and tabs go
+        {"begin 644 cr only\rM86)C\r`\rend\r", "cr only"},           // a lone CR ends the name
+        {"begin 644 \t \r\nbegin 644\rname\nbegin 600 y\n", "y"},    // nothing before the line end
         {"begin the meeting at noon\nbegin 600 mail.txt\n", "mail.txt"},  // prose is passed over
         {"begin 644\nbegin 644 \nbegin 6448x y\nbegin 755 ok\n", "ok"},    // no name, no octal mode
         {"begin 644 name.txt\r\n", "name.txt"},                    // the CR does not join the name
