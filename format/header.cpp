@@ -38,7 +38,7 @@ bool FindStoredName(const char* line, const char** name, size_t* length) {
 
 }  // namespace
 
-int FindBeginLine(char* buffer, Stream& input) {
+int FindBeginLine(char* buffer, Stream& input, bool* name_cut) {
     char line[kLineBufferSize];
     for (;;) {
         if (StreamReadLine(input, line, sizeof line) == 0) return -1;
@@ -49,21 +49,21 @@ int FindBeginLine(char* buffer, Stream& input) {
         const char* name = nullptr;
         size_t length = 0;
         if (std::strncmp(line, "begin ", 6) != 0 || !FindStoredName(line, &name, &length)) continue;
-        std::memcpy(buffer, name, length);
-        buffer[length] = '\0';
-        OemToAnsi(buffer);
+        line[name - line + length] = '\0';
+        const Conversion converted = OemToAnsi(name, buffer, kNameBufferSize);
+        if (name_cut != nullptr) *name_cut = converted == Conversion::Cut;
         return 0;
     }
 }
 
-uint16_t ScanArchiveHeader(const char* path, char* name, int64_t* size) {
+uint16_t ScanArchiveHeader(const char* path, char* name, int64_t* size, bool* name_cut) {
     SetStatus(kStatusOk);
     ResetDefaultAlphabet();
     BuildDecodeTable();
     Stream& input = g_state.input;
     if (!StreamOpen(input, path, "rt")) return SetStatus(kStatusCannotOpen);
     char found[kNameBufferSize + 8];
-    if (FindBeginLine(found, input) != 0) {
+    if (FindBeginLine(found, input, name_cut) != 0) {
         SetStatus(kStatusBadFormat);
     } else {
         std::memcpy(name, found, std::strlen(found) + 1);

@@ -21,22 +21,29 @@ constexpr size_t kLineBufferSize = 255;
 constexpr size_t kNameBufferSize = 256;
 
 // Reads `input` up to and including the begin line; `buffer` (at least kNameBufferSize bytes)
-// serves for the lines and then receives the stored name, converted from OEM to ANSI. 0 with the
-// stream at the line after the begin line; -1 at the end of the file or when a table block
-// fails. Sets no status. A line that starts with "begin " without an octal mode and a name after
-// it is not a begin line (prose in a mail often starts so) and is passed over.
+// receives the stored name in the ANSI code page. 0 with the stream at the line after the begin
+// line; -1 at the end of the file or when a table block fails. Sets no status. A line that
+// starts with "begin " without an octal mode and a name after it is not a begin line (prose in a
+// mail often starts so) and is passed over. `name_cut`, when given, says whether the name's ANSI
+// form was longer than the buffer: it is then cut after its last whole character.
 //
 // The name is the rest of the begin line after the mode and the white space that follows it, up
-// to the first CR or LF, without trailing spaces and tabs.
-int FindBeginLine(char* buffer, Stream& input);
+// to the first CR or LF, without trailing spaces and tabs, in OEM code page 437 as OemToCharA
+// converts it.
+int FindBeginLine(char* buffer, Stream& input, bool* name_cut = nullptr);
+
+// Room for the stored form of a name of up to 259 ANSI bytes: one ANSI byte is at most three of
+// UTF-8.
+constexpr size_t kStoredNameSize = 3 * 260;
 
 // Estimated decoded size of an encoded file of `length` bytes: length * 10 / 14.
 constexpr int64_t EstimateDecodedSize(int64_t length) { return length < 0 ? 0 : length * 10 / 14; }
 
 // Resets the alphabet, opens `path` in text mode and finds the begin line. Returns the status it
 // also stores: 0 with `name` (kNameBufferSize bytes) and `size` filled in; 5 when the file cannot
-// be opened (nothing filled in); 9964 without a begin line (only `size` filled in).
-uint16_t ScanArchiveHeader(const char* path, char* name, int64_t* size);
+// be opened (nothing filled in); 9964 without a begin line (only `size` filled in). `name_cut` as
+// for FindBeginLine.
+uint16_t ScanArchiveHeader(const char* path, char* name, int64_t* size, bool* name_cut = nullptr);
 
 // For creation: does the target already hold a begin line? Returns the status it also stores:
 // 0 when it does, 2 when it cannot be opened, 9964 when it holds none. Does not reset the

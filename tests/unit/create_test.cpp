@@ -92,9 +92,9 @@ TEST_F(Create, LineLayoutForBoundarySizes) {
 }
 
 TEST_F(Create, LongNameIsWrittenWholeInOem) {
-    // 0xFC in the ANSI code page is 0x81 in the OEM one, and U+00FC on the Linux file system.
-    Write("a very long name \xC3\xBC.data", "x");
-    Run("t.uue", {Win("a very long name \xFC.data")});
+    // U+00FC, in UTF-8 as the ANSI code page here is, is 0x81 in the OEM one.
+    Write("a very long name ü.data", "x");
+    Run("t.uue", {Win("a very long name ü.data")});
     ASSERT_STATUS(0);
     const std::string text = Read("t.uue");
     const std::string oem = "a very long name \x81.data";

@@ -271,6 +271,25 @@ TEST_F(Extract, MissingDirectoriesAreCreated) {
     EXPECT_EQ(Read("out/new/er/a/b/c/f.txt"), "deep");
 }
 
+TEST_F(Extract, NameCutInTheAnsiCodePageIsListedButNeverExtracted) {
+    // 84 OEM box-drawing characters take 252 bytes in UTF-8, so only "/a." of "/a.txt" fits the
+    // name buffer after them: extracted, that would be a file "a." that the archive never named.
+    Write("a.uue", EncodeClassic("data", std::string(84, '\xc4') + "/a.txt"));
+    InitArcFile(Win("a.uue").c_str());
+    ArcFileList list;
+    InitArcFileList(&list);
+    BuildArcFileList(&list);
+    ASSERT_EQ(list.count, 1u);
+    std::string shown;
+    for (int i = 0; i < 84; ++i) shown += "─";
+    EXPECT_EQ(std::string(list.first->name), shown + "/a.");
+    DoneArcFileList(&list);
+    Run("a.uue");
+    EXPECT_STATUS(kStatusCannotOpen);
+    EXPECT_TRUE(g_events.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(Native("out")));
+}
+
 TEST_F(Extract, DamagedDataKeepsWhatDecodedBefore) {
     const std::string payload = RandomBytes(45 * 12, 7);
     std::string text = EncodeClassic(payload);

@@ -247,7 +247,7 @@ TEST_F(Format, StoredNameIsConvertedFromOemOnce) {
     char name[kNameBufferSize] = {};
     int64_t size = 0;
     ASSERT_EQ(ScanArchiveHeader(Win("o.uue").c_str(), name, &size), kStatusOk);
-    EXPECT_STREQ(name, "M\xFCller.txt");
+    EXPECT_STREQ(name, "Müller.txt");
 }
 
 TEST_F(Format, LongBeginLineNeverOverrunsName) {

@@ -143,7 +143,7 @@ TEST_F(Listing, EntryAndSummaryRecordsByteForByte) {
     ASSERT_EQ(list.first, list.last);
     const ArcFileEntry& entry = *list.first;
     EXPECT_EQ(entry.next, nullptr);
-    EXPECT_STREQ(entry.name, "M\xFCller.txt");
+    EXPECT_STREQ(entry.name, "Müller.txt");
     for (size_t i = std::strlen(entry.name); i < sizeof entry.name; ++i) EXPECT_EQ(entry.name[i], 0);
     EXPECT_EQ(entry.first_size, 1017);
     EXPECT_EQ(entry.second_size, 1017);
