@@ -1,5 +1,6 @@
 // header.h - the scan of an encoded file up to its begin line: free text is passed over, a
-// "table" block is taken in, and the begin line gives the stored name.
+// "table" block is taken in, and the begin line gives the stored name; and the rules by which a
+// stored name is read (OEM code page 437 or UTF-8) and written.
 //
 // The scan waits for one of three things, line by line:
 //   free text  - any line; passed over
@@ -28,13 +29,21 @@ constexpr size_t kNameBufferSize = 256;
 // form was longer than the buffer: it is then cut after its last whole character.
 //
 // The name is the rest of the begin line after the mode and the white space that follows it, up
-// to the first CR or LF, without trailing spaces and tabs, in OEM code page 437 as OemToCharA
-// converts it.
+// to the first CR or LF, without trailing spaces and tabs. It is read as UTF-8 when it is
+// well-formed UTF-8 with a byte of 0x80 or more (Unix encoders write names so; an OEM name reads
+// so only when a box-drawing character is followed by accented letters) and the ANSI code page
+// has every one of its characters; otherwise as OEM code page 437, as OemToCharA converts it.
 int FindBeginLine(char* buffer, Stream& input, bool* name_cut = nullptr);
 
 // Room for the stored form of a name of up to 259 ANSI bytes: one ANSI byte is at most three of
 // UTF-8.
 constexpr size_t kStoredNameSize = 3 * 260;
+
+// The name that a begin line stores for `name` (ANSI code page), into `stored` (`size` bytes):
+// the OEM form when every character has an exact one and the OEM bytes would not be read back as
+// UTF-8 (see FindBeginLine); the UTF-8 form otherwise, so that no character becomes a
+// look-alike. Cut only when `size` is too small.
+Conversion MakeStoredName(const char* name, char* stored, size_t size);
 
 // Estimated decoded size of an encoded file of `length` bytes: length * 10 / 14.
 constexpr int64_t EstimateDecodedSize(int64_t length) { return length < 0 ? 0 : length * 10 / 14; }

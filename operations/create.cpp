@@ -134,9 +134,7 @@ int WriteEncodedFile(const char* source_path, const char* target_path) {
     char component[sizeof name + sizeof extension];
     std::snprintf(component, sizeof component, "%s%s", name, extension);
     char header_name[kStoredNameSize];
-    if (AnsiToOem(component, header_name, sizeof header_name) == Conversion::NoForm) {
-        AnsiToUtf8(component, header_name, sizeof header_name);
-    }
+    MakeStoredName(component, header_name, sizeof header_name);
 
     char header[2 * kStoredNameSize + 160];
     std::snprintf(header, sizeof header,

@@ -265,6 +265,8 @@ if [ "$under_wine" -eq 0 ]; then
     cp size1.bin 'Документы/smile 😀.bin'
     uuarc create -q 'Документы/smile 😀.bin' -o 'Документы/smile.uue'
     expect_rc "a name that no 8-bit code page holds" 0
+    uuarc extract -q 'Документы/smile.uue' -d 'Загрузки'
+    expect_same "emoji name round trip through Cyrillic folders" size1.bin 'Загрузки/smile 😀.bin'
 fi
 
 echo "$passed passed, $failed failed"

@@ -271,6 +271,16 @@ TEST_F(Extract, MissingDirectoriesAreCreated) {
     EXPECT_EQ(Read("out/new/er/a/b/c/f.txt"), "deep");
 }
 
+TEST_F(Extract, CyrillicFoldersAndUtf8NamesPassUnchanged) {
+    std::filesystem::create_directory(Native("Документы"));
+    Write("Документы/mail.uu", EncodeClassic("письмо", "Папка/отчёт за май.txt"));
+    KeepPaths(1);
+    SetOutputPath(Win("Загрузки").c_str());
+    Run("Документы/mail.uu");
+    EXPECT_STATUS(0);
+    EXPECT_EQ(Read("Загрузки/Папка/отчёт за май.txt"), "письмо");
+}
+
 TEST_F(Extract, NameCutInTheAnsiCodePageIsListedButNeverExtracted) {
     // 84 OEM box-drawing characters take 252 bytes in UTF-8, so only "/a." of "/a.txt" fits the
     // name buffer after them: extracted, that would be a file "a." that the archive never named.

@@ -1,6 +1,8 @@
 // listing_test.cpp - opening archives and the listing records under Win32: the entry and summary
 // bytes at their offsets, with the date, time and attribute words that Windows itself reports.
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "module_host.h"
 
@@ -185,15 +187,40 @@ TEST_F(Listing, InitArcFileClearsSummary) {
     ExpectZeroOutside(&info, sizeof info, {});
 }
 
-TEST_F(Listing, StoredNameConvertedFromOemToAnsi) {
+// The name as the listing shows it: UTF-8 in ANSI where code page 1252 has every character, any
+// other stored name the way OemToCharA converts it (every OEM byte is checked so), white space
+// inside kept.
+TEST_F(Listing, StoredNameFromOemOrUtf8ToAnsi) {
     if (GetOEMCP() != 437 || GetACP() != 1252) {
         GTEST_SKIP() << "needs OEM code page 437 and ANSI code page 1252, have " << GetOEMCP() << " / " << GetACP();
     }
-    ASSERT_TRUE(WriteBytes(archive_, ClassicUuencode("\x81" "ber.bin", "abc")));
-    api_.BuildArcFileList(&list_);
-    ASSERT_STATUS(0);
-    ASSERT_NE(list_.first, nullptr);
-    EXPECT_STREQ(list_.first->name, "\xFC" "ber.bin");
+    struct Case {
+        std::string stored;
+        std::string listed;
+    };
+    std::vector<Case> cases = {
+        {"\x81" "ber.bin", "\xFC" "ber.bin"},
+        {"na\xC3\xAFve file.txt", "na\xEFve file.txt"},
+        {"\xC5\x93uvre \xE2\x82\xAC\xC3\x98.txt", "\x9Cuvre \x80\xD8.txt"},  // o-e ligature, euro, O stroke
+        {"tab\tinside \t ", "tab\tinside"},
+        {"\xE4\xB8\xAD.txt", ""},  // Chinese in UTF-8: no 1252 form, so the OEM way ("" below)
+    };
+    // The letter after each OEM byte keeps it from reading as UTF-8.
+    for (int byte = 0x80; byte < 0x100; ++byte) cases.push_back({std::string("x") + static_cast<char>(byte) + ".bin", ""});
+    for (Case& c : cases) {
+        if (c.listed.empty()) {
+            char ansi[64] = {};
+            OemToCharA(c.stored.c_str(), ansi);
+            c.listed = ansi;
+        }
+        ASSERT_TRUE(WriteBytes(archive_, ClassicUuencode(c.stored, "abc")));
+        api_.InitArcFileList(&list_);
+        api_.BuildArcFileList(&list_);
+        ASSERT_STATUS(0);
+        ASSERT_NE(list_.first, nullptr);
+        EXPECT_EQ(std::string(list_.first->name), c.listed) << c.stored;
+        api_.DoneArcFileList(&list_);
+    }
 }
 
 // Offsets 40 and 48 keep the totals; the ratio is taken from halved ones and stays 100.
