@@ -18,6 +18,9 @@ constexpr size_t kDecodeBufferSize = 256;
 constexpr size_t kLineBufferSize = 255;
 // Size of the buffers that receive a stored name.
 constexpr size_t kNameBufferSize = 256;
+// Room for the stored form of a name of up to 259 ANSI bytes that creation writes: one ANSI byte
+// is at most three of UTF-8.
+constexpr size_t kStoredNameSize = 3 * 260;
 
 // ---- Estimates ---------------------------------------------------------------------------------
 // The decoded size of an encoded file of `length` bytes, as the listing and the replace question

@@ -1,4 +1,4 @@
-// header.cpp - FindBeginLine and the two header scans built on it.
+// header.cpp - FindBeginLine, the two header scans built on it, and the stored-name rules.
 #include "format/header.h"
 
 #include <cstring>
@@ -6,6 +6,7 @@
 #include "format/alphabet.h"
 #include "module/module_state.h"
 #include "module/status.h"
+#include "platform/utf8.h"
 
 namespace uuarc {
 
@@ -19,48 +20,103 @@ const char* SkipBlanks(const char* p) {
     return p;
 }
 
-// Parses a line that starts with "begin " as "begin %o %s" and copies the name into `name`
-// (kNameBufferSize bytes). False when the mode is not a run of octal digits followed by white
-// space, or no name follows it.
-bool ParseBeginLine(const char* line, char* name) {
+// Finds the stored name in a line that starts with "begin ": after the mode and the white space
+// that follows it, up to the first CR or LF (a lone CR, as a file with CR line ends has, ends it
+// too), trailing spaces and tabs dropped. False when the mode is not a run of octal digits
+// followed by white space, or nothing is left for a name.
+bool FindStoredName(const char* line, const char** name, size_t* length) {
     const char* p = SkipBlanks(line + 5);
     const char* mode = p;
     while (*p >= '0' && *p <= '7') ++p;
     if (p == mode || !IsBlank(*p)) return false;
-    p = SkipBlanks(p);
-    size_t length = 0;
-    while (p[length] != '\0' && !IsBlank(p[length]) && length < kNameBufferSize - 1) ++length;
-    if (length == 0) return false;
-    std::memmove(name, p, length);  // may overlap: the name is taken from the same buffer
-    name[length] = '\0';
+    while (IsBlank(*p) && *p != '\r' && *p != '\n') ++p;
+    size_t end = std::strcspn(p, "\r\n");
+    while (end > 0 && (p[end - 1] == ' ' || p[end - 1] == '\t')) --end;
+    *name = p;
+    *length = end;
+    return end > 0;
+}
+
+// Whether the `length` bytes at `text` begin a character that runs past them.
+bool IsCutCharacter(const uint8_t* text, size_t length) {
+    if (length >= Utf8SequenceLength(text[0])) return false;
+    for (size_t i = 1; i < length; ++i) {
+        if (!IsUtf8Continuation(text[i])) return false;
+    }
     return true;
+}
+
+// Whether the name reads as UTF-8: well-formed, with a byte of 0x80 or more. A name that the line
+// buffer cut may end inside a character; with `line_cut` that piece is dropped from `*length`.
+bool ReadsAsUtf8(const char* name, size_t* length, bool line_cut) {
+    const uint8_t* text = reinterpret_cast<const uint8_t*>(name);
+    bool high = false;
+    size_t at = 0;
+    while (at < *length) {
+        char32_t code_point = 0;
+        const size_t size = DecodeUtf8(text + at, *length - at, &code_point);
+        if (size == 0) {
+            if (!line_cut || !IsCutCharacter(text + at, *length - at)) return false;
+            break;
+        }
+        high |= code_point >= 0x80;
+        at += size;
+    }
+    if (high) *length = at;
+    return high;
+}
+
+// The `length` bytes at `name` as a string of their own in `stored` (kLineBufferSize bytes).
+const char* TakeName(const char* name, size_t length, char* stored) {
+    std::memcpy(stored, name, length);
+    stored[length] = '\0';
+    return stored;
 }
 
 }  // namespace
 
-int FindBeginLine(char* buffer, Stream& input) {
+int FindBeginLine(char* buffer, Stream& input, bool* name_cut) {
     char line[kLineBufferSize];
     for (;;) {
-        if (StreamReadLine(input, line, sizeof line) == 0) return -1;
+        const size_t line_length = StreamReadLine(input, line, sizeof line);
+        if (line_length == 0) return -1;
         if (std::strncmp(line, "table", 5) == 0) {
             if (ReadAlphabetTable(input) != 0) return -1;
             continue;
         }
-        if (std::strncmp(line, "begin ", 6) == 0 && ParseBeginLine(line, buffer)) {
-            OemToAnsi(buffer);
-            return 0;
+        const char* name = nullptr;
+        size_t length = 0;
+        if (std::strncmp(line, "begin ", 6) != 0 || !FindStoredName(line, &name, &length)) continue;
+
+        // The line buffer holds the line only in part when it is full and no LF ends it.
+        const bool line_cut = line_length == sizeof line - 1 && line[line_length - 1] != '\n';
+        char stored[kLineBufferSize];
+        Conversion converted = Conversion::NoForm;
+        size_t utf8_length = length;
+        if (ReadsAsUtf8(name, &utf8_length, line_cut)) {
+            converted = Utf8ToAnsi(TakeName(name, utf8_length, stored), buffer, kNameBufferSize);
         }
+        if (converted == Conversion::NoForm) converted = OemToAnsi(TakeName(name, length, stored), buffer, kNameBufferSize);
+        if (name_cut != nullptr) *name_cut = converted == Conversion::Cut;
+        return 0;
     }
 }
 
-uint16_t ScanArchiveHeader(const char* path, char* name, int64_t* size) {
+Conversion MakeStoredName(const char* name, char* stored, size_t size) {
+    const Conversion oem = AnsiToOem(name, stored, size);
+    size_t length = std::strlen(stored);
+    if (oem == Conversion::Cut || (oem == Conversion::Whole && !ReadsAsUtf8(stored, &length, false))) return oem;
+    return AnsiToUtf8(name, stored, size);
+}
+
+uint16_t ScanArchiveHeader(const char* path, char* name, int64_t* size, bool* name_cut) {
     SetStatus(kStatusOk);
     ResetDefaultAlphabet();
     BuildDecodeTable();
     Stream& input = g_state.input;
     if (!StreamOpen(input, path, "rt")) return SetStatus(kStatusCannotOpen);
     char found[kNameBufferSize + 8];
-    if (FindBeginLine(found, input) != 0) {
+    if (FindBeginLine(found, input, name_cut) != 0) {
         SetStatus(kStatusBadFormat);
     } else {
         std::memcpy(name, found, std::strlen(found) + 1);

@@ -1,5 +1,6 @@
 // header.h - the scan of an encoded file up to its begin line: free text is passed over, a
-// "table" block is taken in, and the begin line gives the stored name.
+// "table" block is taken in, and the begin line gives the stored name; and the rules by which a
+// stored name is read (OEM code page 437 or UTF-8) and written.
 //
 // The scan waits for one of three things, line by line:
 //   free text  - any line; passed over
@@ -16,17 +17,31 @@
 namespace uuarc {
 
 // Reads `input` up to and including the begin line; `buffer` (at least kNameBufferSize bytes)
-// serves for the lines and then receives the stored name, converted from OEM to ANSI. 0 with the
-// stream at the line after the begin line; -1 at the end of the file or when a table block
-// fails. Sets no status. A line that starts with "begin " without an octal mode and a name after
-// it is not a begin line (prose in a mail often starts so) and is passed over.
-int FindBeginLine(char* buffer, Stream& input);
+// receives the stored name in the ANSI code page. 0 with the stream at the line after the begin
+// line; -1 at the end of the file or when a table block fails. Sets no status. A line that
+// starts with "begin " without an octal mode and a name after it is not a begin line (prose in a
+// mail often starts so) and is passed over. `name_cut`, when given, says whether the name's ANSI
+// form was longer than the buffer: it is then cut after its last whole character.
+//
+// The name is the rest of the begin line after the mode and the white space that follows it, up
+// to the first CR or LF, without trailing spaces and tabs. It is read as UTF-8 when it is
+// well-formed UTF-8 with a byte of 0x80 or more (Unix encoders write names so; an OEM name reads
+// so only when a box-drawing character is followed by accented letters) and the ANSI code page
+// has every one of its characters; otherwise as OEM code page 437, as OemToCharA converts it.
+int FindBeginLine(char* buffer, Stream& input, bool* name_cut = nullptr);
+
+// The name that a begin line stores for `name` (ANSI code page), into `stored` (`size` bytes):
+// the OEM form when every character has an exact one and the OEM bytes would not be read back as
+// UTF-8 (see FindBeginLine); the UTF-8 form otherwise, so that no character becomes a
+// look-alike. Cut only when `size` is too small.
+Conversion MakeStoredName(const char* name, char* stored, size_t size);
 
 
 // Resets the alphabet, opens `path` in text mode and finds the begin line. Returns the status it
 // also stores: 0 with `name` (kNameBufferSize bytes) and `size` filled in; 5 when the file cannot
-// be opened (nothing filled in); 9964 without a begin line (only `size` filled in).
-uint16_t ScanArchiveHeader(const char* path, char* name, int64_t* size);
+// be opened (nothing filled in); 9964 without a begin line (only `size` filled in). `name_cut` as
+// for FindBeginLine.
+uint16_t ScanArchiveHeader(const char* path, char* name, int64_t* size, bool* name_cut = nullptr);
 
 // For creation: does the target already hold a begin line? Returns the status it also stores:
 // 0 when it does, 2 when it cannot be opened, 9964 when it holds none. Does not reset the

@@ -1,7 +1,7 @@
-// module_names.h - names between the command line and the module. The module speaks Windows syntax
-// in the ANSI code page (1252). On Linux the host turns UTF-8 into code page 1252 and "/" into "\"
-// on the way in, and back on the way out; on Windows names pass in the ANSI code page as they
-// come and only the separators are unified.
+// module_names.h - paths between the command line and the module. The module speaks Windows
+// syntax in its ANSI code page: code page 1252 (or whatever Windows has) in the DLL, UTF-8 in the
+// Linux build. So names pass as the system spells them, bytes unchanged, and only the separators
+// are turned: "/" into "\" on the way in, back on the way out.
 #pragma once
 
 #include <string>
@@ -9,11 +9,11 @@
 namespace uuarc_host {
 
 // A native path as the module takes it. False, with `error` set, when it cannot be carried over:
-// a character outside code page 1252, a backslash inside a Linux name (the module would read it as
-// a separator), or more bytes than the module accepts.
+// a backslash inside a Linux name (the module would read it as a separator), or more bytes than
+// the module accepts.
 bool ToModulePath(const std::string& native, std::string& module, std::string& error);
 
-// A path that the module hands back (Windows syntax, ANSI) as the system here spells it.
+// A path that the module hands back (Windows syntax) as the system here spells it.
 std::string ToNativePath(const std::string& module);
 
 }  // namespace uuarc_host

@@ -52,7 +52,7 @@ bool IsDirectory(const char* path) {
 
 void EncodeFileBody(Stream& source, Stream& target, const char* header_name, int64_t progress_step) {
     const int64_t size = StreamLength(source);
-    char begin_line[kNameBufferSize * 2 + 16];
+    char begin_line[kStoredNameSize + 16];
     std::snprintf(begin_line, sizeof begin_line, "begin %s %s\n", kBeginMode, header_name);
     WriteText(target, begin_line);
 
@@ -124,17 +124,17 @@ int WriteEncodedFile(const char* source_path, const char* target_path) {
         return -1;
     }
 
-    // The name in the header and the begin line: the source's last component, in OEM.
-    char oem_path[kBuiltPathSize];
-    std::snprintf(oem_path, sizeof oem_path, "%s", source_path);
-    AnsiToOem(oem_path);
+    // The name in the header and the begin line: the source's last component, split off in the
+    // ANSI code page and stored in OEM, or in UTF-8 where OEM has no exact form for it.
     char name[256];
     char extension[256];
-    SplitPathParts(oem_path, nullptr, nullptr, name, extension);
-    char header_name[512];
-    std::snprintf(header_name, sizeof header_name, "%s%s", name, extension);
+    SplitPathParts(source_path, nullptr, nullptr, name, extension);
+    char component[sizeof name + sizeof extension];
+    std::snprintf(component, sizeof component, "%s%s", name, extension);
+    char header_name[kStoredNameSize];
+    MakeStoredName(component, header_name, sizeof header_name);
 
-    char header[1400];
+    char header[2 * kStoredNameSize + 160];
     std::snprintf(header, sizeof header,
                   "\n%12s:  decoded size: %" PRId64 "\n"
                   "%12s   encoded size: %" PRId64 " (~)\n"

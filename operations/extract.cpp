@@ -214,13 +214,16 @@ void RunExtraction(const FileMaskList* list) {
     }
     char stored_name[kNameBufferSize];
     int64_t estimate = 0;
-    if (ScanArchiveHeader(g_state.archive_path, stored_name, &estimate) != kStatusOk) {
+    bool name_cut = false;
+    if (ScanArchiveHeader(g_state.archive_path, stored_name, &estimate, &name_cut) != kStatusOk) {
         if (g_state.status == kStatusBadFormat) SetStatus(kStatusNotEncoded);
         return;
     }
     if (!MatchFileMaskList(stored_name, list)) return;
+    // A name that did not fit whole in the ANSI code page would make another file than the one
+    // stored: it is listed cut, never extracted.
     char output_name[kOutputNameSize];
-    if (!MakeOutputName(stored_name, output_name)) {
+    if (name_cut || !MakeOutputName(stored_name, output_name)) {
         SetStatus(kStatusCannotOpen);
         return;
     }

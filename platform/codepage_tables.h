@@ -1,12 +1,14 @@
-// codepage_tables.h - the fixed OEM 437 <-> ANSI 1252 tables behind OemToAnsi / AnsiToOem on POSIX.
-// Generated into codepage_tables.cpp by scripts/gen_codepages.sh.
+// codepage_tables.h - OEM code page 437 as Unicode, the table behind OemToAnsi and AnsiToOem on
+// POSIX, whose ANSI code page is UTF-8. Generated into codepage_tables.cpp by
+// scripts/gen_codepages.sh.
 #pragma once
 
 #include <cstdint>
 
 namespace uuarc {
 
-extern const uint8_t kOemToAnsi[256];
-extern const uint8_t kAnsiToOem[256];
+// Every one of the 256 code points differs from the others, so the table read backwards gives
+// the exact OEM byte of a character, or none.
+extern const uint16_t kOemToUnicode[256];
 
 }  // namespace uuarc

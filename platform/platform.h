@@ -4,8 +4,8 @@
 // CMakeLists.txt); stream.cpp holds the stream logic that both share.
 //
 // Paths handed in here are in Windows syntax and the ANSI code page, as the host speaks them. The
-// POSIX back end maps "\" to "/" and ANSI (code page 1252) to UTF-8 at the file-system boundary;
-// a path that cannot be mapped fails as a failed open does.
+// POSIX back end, whose ANSI code page is UTF-8, maps "\" to "/" at the file-system boundary and
+// passes every other byte as it is.
 #pragma once
 
 #include <cstddef>
@@ -176,13 +176,35 @@ void CloseFileHandle(FileHandle handle);
 bool SameFile(const char* path_a, const char* path_b);
 
 // ---- Code pages ------------------------------------------------------------------------------
-// In place, over the whole NUL-terminated string. Win32: OemToCharA and CharToOemA. POSIX: fixed
-// tables for OEM code page 437 and ANSI code page 1252 that equal what those calls give.
-void OemToAnsi(char* text);
-void AnsiToOem(char* text);
+// Names inside an encoded file are in OEM code page 437 or in UTF-8; paths and names outside it
+// are in the module's ANSI code page: the system's on Win32, UTF-8 on POSIX. Each conversion
+// reads the NUL-terminated `source` and writes at most `size` bytes (at least 1), the NUL
+// included, into `destination`, which must not overlap it. No character is ever cut in two.
+enum class Conversion : uint8_t {
+    Whole,   // every character, exactly (or, for OemToAnsi, as OemToCharA gives it)
+    Cut,     // exact as far as it goes: the characters that did not fit were left off
+    NoForm,  // a character has no exact form in the target, or the source is malformed;
+             // `destination` is then the empty string
+};
 
-// Whether the byte begins a double-byte character in the ANSI code page (always false on POSIX,
-// whose ANSI code page is 1252).
+// OEM to ANSI the way OemToCharA goes: a character that the ANSI code page lacks becomes a
+// look-alike. Never NoForm. POSIX: the 437 table of codepage_tables.h, into UTF-8.
+Conversion OemToAnsi(const char* source, char* destination, size_t size);
+
+// ANSI to OEM, exactly: NoForm where CharToOemA would put a look-alike or "?". POSIX: NoForm
+// also for a source that is not UTF-8.
+Conversion AnsiToOem(const char* source, char* destination, size_t size);
+
+// UTF-8 to ANSI, exactly: NoForm for a source that is not UTF-8 or a character that the ANSI code
+// page lacks (Win32: MultiByteToWideChar, then WideCharToMultiByte with WC_NO_BEST_FIT_CHARS).
+// POSIX: the bytes as they are, once they have been found to be UTF-8.
+Conversion Utf8ToAnsi(const char* source, char* destination, size_t size);
+
+// ANSI to UTF-8; never NoForm. POSIX: the bytes as they are, whatever they hold.
+Conversion AnsiToUtf8(const char* source, char* destination, size_t size);
+
+// Whether the byte begins a double-byte character in the ANSI code page (always false on POSIX:
+// no byte of a UTF-8 character ever looks like "\", "/", ":" or ".").
 bool IsLeadByte(uint8_t byte);
 
 // ---- Failure hook ----------------------------------------------------------------------------
@@ -221,8 +243,7 @@ struct SystemCalls {
 extern SystemCalls g_system;
 
 // For stream.cpp and the back ends: the host's path in the form that g_system takes (POSIX:
-// "\" to "/", code page 1252 to UTF-8; Win32: unchanged). False when it cannot be mapped or does
-// not fit into `size` bytes with its NUL.
+// "\" to "/"; Win32: unchanged). False when it does not fit into `size` bytes with its NUL.
 constexpr size_t kNativePathSize = 4096;
 bool NativePath(const char* path, char* native, size_t size);
 

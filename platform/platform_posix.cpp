@@ -1,5 +1,6 @@
 // platform_posix.cpp - the POSIX back end of platform.h: descriptors behind g_system, host paths
-// (Windows syntax, code page 1252) mapped to UTF-8, and Win32-shaped answers synthesized from stat.
+// (Windows syntax, UTF-8 as the ANSI code page) with "/" for "\", Win32-shaped answers
+// synthesized from stat, and OEM code page 437 to and from UTF-8.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -13,6 +14,7 @@
 #include "module/uuarc.h"
 #include "platform/codepage_tables.h"
 #include "platform/platform.h"
+#include "platform/utf8.h"
 
 namespace uuarc {
 namespace {
@@ -132,15 +134,6 @@ bool SysRemove(const char* native_path) { return ::unlink(native_path) == 0; }
 
 // ---- Host paths -----------------------------------------------------------------------------
 
-// Code page 1252 at 0x80..0x9F, as Unicode code points; 0 marks the five bytes that code page
-// leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D). From 0xA0 up the byte is its own code point.
-constexpr uint16_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,       // 88
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,  // 98
-};
-
 // The find-data time of a stat time: 100 ns ticks since 1601, UTC.
 FileTime ToFileTime(const struct timespec& when) {
     constexpr int64_t kUnixEpochAsFileTime = 116444736000000000;
@@ -205,29 +198,9 @@ SystemCalls g_system = {
 
 bool NativePath(const char* path, char* native, size_t size) {
     if (path == nullptr || size == 0) return false;
-    size_t used = 0;
-    for (const uint8_t* p = reinterpret_cast<const uint8_t*>(path); *p != 0; ++p) {
-        uint32_t code = *p;
-        if (code == '\\') {
-            code = '/';
-        } else if (code >= 0x80 && code < 0xA0) {
-            code = kCp1252High[code - 0x80];
-            if (code == 0) return false;
-        }
-        const size_t width = code < 0x80 ? 1 : code < 0x800 ? 2 : 3;
-        if (used + width + 1 > size) return false;
-        if (code < 0x80) {
-            native[used++] = static_cast<char>(code);
-        } else if (code < 0x800) {
-            native[used++] = static_cast<char>(0xC0 | (code >> 6));
-            native[used++] = static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            native[used++] = static_cast<char>(0xE0 | (code >> 12));
-            native[used++] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            native[used++] = static_cast<char>(0x80 | (code & 0x3F));
-        }
-    }
-    native[used] = '\0';
+    const size_t length = std::strlen(path);
+    if (length >= size) return false;
+    for (size_t i = 0; i <= length; ++i) native[i] = path[i] == '\\' ? '/' : path[i];
     return true;
 }
 
@@ -328,15 +301,95 @@ bool SameFile(const char* path_a, const char* path_b) {
 }
 
 // ---- Code pages -----------------------------------------------------------------------------
+// The ANSI code page is UTF-8 here: OEM names go through the 437 table, UTF-8 ones as they are.
 
-void OemToAnsi(char* text) {
-    if (text == nullptr) return;
-    for (uint8_t* p = reinterpret_cast<uint8_t*>(text); *p != 0; ++p) *p = kOemToAnsi[*p];
+namespace {
+
+// Appends one character's `count` bytes when they fit before the NUL; false, leaving
+// `destination` as it was, when they do not.
+bool Put(char* destination, size_t size, size_t* used, const uint8_t* bytes, size_t count) {
+    if (*used + count >= size) return false;
+    std::memcpy(destination + *used, bytes, count);
+    *used += count;
+    return true;
 }
 
-void AnsiToOem(char* text) {
-    if (text == nullptr) return;
-    for (uint8_t* p = reinterpret_cast<uint8_t*>(text); *p != 0; ++p) *p = kAnsiToOem[*p];
+Conversion Finish(char* destination, size_t used, Conversion result) {
+    destination[result == Conversion::NoForm ? 0 : used] = '\0';
+    return result;
+}
+
+// The OEM byte whose code point is `code_point`; -1 when code page 437 has none.
+int OemByteOf(char32_t code_point) {
+    if (code_point < 0x80) return static_cast<int>(code_point);
+    for (int byte = 0x80; byte < 0x100; ++byte) {
+        if (kOemToUnicode[byte] == code_point) return byte;
+    }
+    return -1;
+}
+
+// Walks the UTF-8 `source` character by character, handing each to `take` (which returns the
+// bytes to write and their count, 0 for a character without a form). The whole source is
+// looked at even after a cut, so that a character without a form further on still counts.
+template <typename Take>
+Conversion FromUtf8(const char* source, char* destination, size_t size, Take take) {
+    const uint8_t* text = reinterpret_cast<const uint8_t*>(source);
+    size_t left = std::strlen(source);
+    size_t used = 0;
+    bool cut = false;
+    while (left > 0) {
+        char32_t code_point = 0;
+        const size_t length = DecodeUtf8(text, left, &code_point);
+        uint8_t bytes[kMaxUtf8Length];
+        const size_t count = length == 0 ? 0 : take(code_point, text, length, bytes);
+        if (count == 0) return Finish(destination, used, Conversion::NoForm);
+        if (!cut) cut = !Put(destination, size, &used, bytes, count);
+        text += length;
+        left -= length;
+    }
+    return Finish(destination, used, cut ? Conversion::Cut : Conversion::Whole);
+}
+
+}  // namespace
+
+Conversion OemToAnsi(const char* source, char* destination, size_t size) {
+    size_t used = 0;
+    for (const uint8_t* p = reinterpret_cast<const uint8_t*>(source); *p != 0; ++p) {
+        uint8_t bytes[kMaxUtf8Length];
+        const size_t count = EncodeUtf8(kOemToUnicode[*p], bytes);
+        if (!Put(destination, size, &used, bytes, count)) return Finish(destination, used, Conversion::Cut);
+    }
+    return Finish(destination, used, Conversion::Whole);
+}
+
+Conversion AnsiToOem(const char* source, char* destination, size_t size) {
+    return FromUtf8(source, destination, size, [](char32_t code_point, const uint8_t*, size_t, uint8_t* bytes) -> size_t {
+        const int byte = OemByteOf(code_point);
+        if (byte < 0) return 0;
+        bytes[0] = static_cast<uint8_t>(byte);
+        return 1;
+    });
+}
+
+Conversion Utf8ToAnsi(const char* source, char* destination, size_t size) {
+    return FromUtf8(source, destination, size, [](char32_t, const uint8_t* text, size_t length, uint8_t* bytes) {
+        std::memcpy(bytes, text, length);
+        return length;
+    });
+}
+
+// Names on a POSIX file system are bytes, UTF-8 or not: they are taken as they are, and a cut
+// backs off over at most the three bytes that may continue a character.
+Conversion AnsiToUtf8(const char* source, char* destination, size_t size) {
+    const size_t length = std::strlen(source);
+    if (length < size) {
+        std::memcpy(destination, source, length + 1);
+        return Conversion::Whole;
+    }
+    size_t kept = size - 1;
+    for (int step = 0; step < 3 && kept > 0 && IsUtf8Continuation(static_cast<uint8_t>(source[kept])); ++step) --kept;
+    std::memcpy(destination, source, kept);
+    return Finish(destination, kept, Conversion::Cut);
 }
 
 bool IsLeadByte(uint8_t) { return false; }

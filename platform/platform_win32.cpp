@@ -281,12 +281,78 @@ bool SameFile(const char* path_a, const char* path_b) {
 
 // ---- Code pages -----------------------------------------------------------------------------
 
-void OemToAnsi(char* text) {
-    if (text != nullptr) OemToCharA(text, text);
+namespace {
+
+// Longest source the conversions take; the module hands them names and paths far shorter.
+constexpr size_t kMaxConvertedSource = 1024;
+
+bool IsUtf8CodePage(UINT code_page) {
+    return code_page == CP_UTF8 || (code_page == CP_ACP && GetACP() == CP_UTF8) ||
+           (code_page == CP_OEMCP && GetOEMCP() == CP_UTF8);
 }
 
-void AnsiToOem(char* text) {
-    if (text != nullptr) CharToOemA(text, text);
+// `source` from one code page to another through UTF-16, one character at a time, so that a
+// character that does not fit is left off whole. With `exact`, a source that is malformed in
+// `from` or a character that `to` lacks gives NoForm; without it, Windows' best fit stands in
+// for such a character, as OemToCharA and CharToOemA do. UTF-8 as the target takes no flags
+// and no used-default flag: WideCharToMultiByte refuses them there, and it has every character.
+Conversion Recode(UINT from, UINT to, bool exact, const char* source, char* destination, size_t size) {
+    destination[0] = '\0';
+    const size_t length = strnlen(source, kMaxConvertedSource);
+    if (length == kMaxConvertedSource) return Conversion::Cut;
+    if (length == 0) return Conversion::Whole;
+    WCHAR wide[kMaxConvertedSource];
+    const DWORD strict = exact && IsUtf8CodePage(from) ? MB_ERR_INVALID_CHARS : 0;
+    const int units = MultiByteToWideChar(from, strict, source, static_cast<int>(length), wide, kMaxConvertedSource);
+    if (units <= 0) return Conversion::NoForm;
+
+    const bool checked = exact && !IsUtf8CodePage(to);
+    size_t used = 0;
+    bool cut = false;
+    for (int i = 0; i < units;) {
+        const int width = IS_HIGH_SURROGATE(wide[i]) && i + 1 < units && IS_LOW_SURROGATE(wide[i + 1]) ? 2 : 1;
+        char bytes[8];
+        BOOL used_default = FALSE;
+        const int count = WideCharToMultiByte(to, checked ? WC_NO_BEST_FIT_CHARS : 0, wide + i, width, bytes,
+                                              sizeof bytes, nullptr, checked ? &used_default : nullptr);
+        if (exact && (count <= 0 || used_default)) {
+            destination[0] = '\0';
+            return Conversion::NoForm;
+        }
+        if (count <= 0) {  // best fit has a form for everything; should it fail, nothing more is taken
+            cut = true;
+            break;
+        }
+        // The whole source is looked at even after a cut, so that a character without an exact form
+        // further on still counts.
+        if (!cut && used + static_cast<size_t>(count) < size) {
+            std::memcpy(destination + used, bytes, static_cast<size_t>(count));
+            used += static_cast<size_t>(count);
+        } else {
+            cut = true;
+        }
+        i += width;
+    }
+    destination[used] = '\0';
+    return cut ? Conversion::Cut : Conversion::Whole;
+}
+
+}  // namespace
+
+Conversion OemToAnsi(const char* source, char* destination, size_t size) {
+    return Recode(CP_OEMCP, CP_ACP, false, source, destination, size);
+}
+
+Conversion AnsiToOem(const char* source, char* destination, size_t size) {
+    return Recode(CP_ACP, CP_OEMCP, true, source, destination, size);
+}
+
+Conversion Utf8ToAnsi(const char* source, char* destination, size_t size) {
+    return Recode(CP_UTF8, CP_ACP, true, source, destination, size);
+}
+
+Conversion AnsiToUtf8(const char* source, char* destination, size_t size) {
+    return Recode(CP_ACP, CP_UTF8, false, source, destination, size);
 }
 
 bool IsLeadByte(uint8_t byte) { return IsDBCSLeadByte(byte) != 0; }

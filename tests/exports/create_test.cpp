@@ -146,27 +146,39 @@ TEST_F(Creation, RoundTripThroughExtraction) {
     }
 }
 
-// The name goes into the header in the OEM code page, and whole, also when it is longer than
-// the column it is padded to.
-TEST_F(Creation, HeaderNameInOemCodePage) {
+// OEM where every character has an exact form there, UTF-8 where the OEM code page would only
+// hold a look-alike or "?"; either way extraction gives the source's own name back. The name goes
+// into the header whole, also when it is longer than the column it is padded to.
+TEST_F(Creation, HeaderNameInOemOrUtf8AndBackExactly) {
     if (!HaveWesternCodePages()) GTEST_SKIP() << "needs OEM code page 437 and ANSI code page 1252";
-    const struct {
-        std::string ansi;
-        std::string oem;
-        std::string padding;      // before the name in the size line
-        std::string section_gap;  // between the name and "section"
+    struct Case {
+        const char* source;  // UTF-8; handed over in the ANSI code page
+        const char* stored;
     } cases[] = {
-        {"\xFC" "ber.txt", "\x81" "ber.txt", "    ", "       "},
-        {"a very long name \xFC.data", "a very long name \x81.data", "", "   "},
+        {"\xC3\xBC" "ber.txt", "\x81" "ber.txt"},
+        {"a very long name \xC3\xBC.data", "a very long name \x81.data"},
+        {"my file.txt", "my file.txt"},
+        {"\xC5\x93" "uvre.txt", "\xC5\x93" "uvre.txt"},     // o-e ligature
+        {"\xC3\x98" "re.txt", "\xC3\x98" "re.txt"},         // O stroke
+        {"\xE2\x82\xAC" "uro.txt", "\xE2\x82\xAC" "uro.txt"},  // euro sign
+        {"\xC3\x9F\xC3\xBC\xC3\xA9.txt", "\xC3\x9F\xC3\xBC\xC3\xA9.txt"},  // in OEM E1 81 82: UTF-8 on the way back
     };
-    for (const auto& c : cases) {
+    for (const Case& c : cases) {
         Restart();
-        ASSERT_TRUE(WriteBytes(Path(c.ansi), "abc"));
-        EXPECT_EQ(Compress({c.ansi.c_str()}), 0) << c.oem;
+        const std::string source = Ansi(c.source);
+        ASSERT_TRUE(WriteBytes(Path(source), "abc"));
+        EXPECT_EQ(Compress({source.c_str()}), 0) << c.source;
         const std::string text = ReadBytes(target_);
-        EXPECT_NE(text.find("\r\n" + c.padding + c.oem + ":  decoded size: 3\r\n"), std::string::npos) << text;
-        EXPECT_NE(text.find("\r\n" + c.oem + c.section_gap + "section  1/1"), std::string::npos) << text;
-        EXPECT_NE(text.find("\r\nbegin 644 " + c.oem + "\r\n"), std::string::npos) << text;
+        EXPECT_NE(text.find(std::string(c.stored) + ":  decoded size: 3\r\n"), std::string::npos) << text;
+        const size_t section = text.find(std::string("\r\n") + c.stored + " ");  // padded to 12 bytes
+        ASSERT_NE(section, std::string::npos) << text;
+        EXPECT_EQ(text.find_first_not_of(' ', section + 2 + std::strlen(c.stored)), text.find("section  1/1")) << text;
+        EXPECT_NE(text.find(std::string("\r\nbegin 644 ") + c.stored + "\r\n"), std::string::npos) << text;
+
+        RemoveFile(Path(source));
+        api_.InitArcFile(target_.c_str());
+        EXPECT_EQ(Extract({"*.*"}), 0) << c.source;
+        EXPECT_EQ(ReadBytes(Path(source)), "abc") << c.source;
     }
 }
 

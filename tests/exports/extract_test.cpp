@@ -430,7 +430,7 @@ TEST_F(Extraction, OemStoredNameUsedForCallbacksAndOutput) {
     if (!HaveWesternCodePages()) GTEST_SKIP() << "needs OEM code page 437 and ANSI code page 1252";
     Open(ClassicUuencode("\x81" "ber.bin", "umlaut"));
     EXPECT_EQ(Extract({"*.*"}), 0);
-    const std::string ansi = "\xFC" "ber.bin";
+    const std::string ansi = Ansi("\xC3\xBC" "ber.bin");
     for (const HostCall& call : CallsOf(CallKind::kFileName)) {
         EXPECT_EQ(call.source, "\\" + ansi);
         EXPECT_EQ(call.target, Path("out\\") + ansi);

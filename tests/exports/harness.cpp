@@ -33,6 +33,14 @@ const char* const kExportNames[41] = {
 
 std::string NativePath(const std::string& path) { return path; }
 
+std::string Ansi(const std::string& utf8) {
+    wchar_t wide[512];
+    char ansi[1024];
+    const int count = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.c_str(), -1, wide, 512);
+    if (count <= 0 || WideCharToMultiByte(CP_ACP, 0, wide, -1, ansi, sizeof ansi, nullptr, nullptr) <= 0) return utf8;
+    return ansi;
+}
+
 bool WriteBytes(const std::string& path, const std::string& bytes) {
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
@@ -172,20 +180,15 @@ bool ChangeDirectory(const std::string& folder) { return SetCurrentDirectoryA(fo
 namespace fs = std::filesystem;
 
 std::string NativePath(const std::string& path) {
-    std::string native;
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\\') {
-            native += '/';
-        } else if (byte >= 0xA0) {  // U+00A0..U+00FF in two bytes
-            native += static_cast<char>(0xC0 | byte >> 6);
-            native += static_cast<char>(0x80 | (byte & 0x3F));
-        } else {
-            native += c;
-        }
+    std::string native = path;
+    for (char& c : native) {
+        if (c == '\\') c = '/';
     }
     return native;
 }
+
+// The module's ANSI code page here is UTF-8.
+std::string Ansi(const std::string& utf8) { return utf8; }
 
 bool WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(NativePath(path), std::ios::binary | std::ios::trunc);

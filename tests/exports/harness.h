@@ -34,9 +34,13 @@ extern const char* const kExportNames[41];
 
 // ---- Files, named as the module names them --------------------------------------------------
 // Every path is in Windows syntax, as the test hands it to the module. Natively the helpers map
-// it as the module's back end does: "\" to "/", and the Latin-1 letters of code page 1252 to UTF-8.
+// it as the module's back end does: "\" to "/"; every other byte passes unchanged.
 
 std::string NativePath(const std::string& path);
+
+// A name written in UTF-8 as the build's ANSI code page spells it: code page 1252 under Windows
+// (where the cases need it), UTF-8 itself natively.
+std::string Ansi(const std::string& utf8);
 bool WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);  // "<cannot open ...>" when it cannot
 bool PathExists(const std::string& path);

@@ -1,6 +1,8 @@
 // listing_test.cpp - opening archives and the listing records: the entry and summary bytes at
 // their offsets, the date, time and attribute words of the encoded file, and huge archives.
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "harness.h"
 
@@ -205,13 +207,47 @@ TEST_F(Listing, InitArcFileClearsSummary) {
     ExpectZeroOutside(&info, sizeof info, {});
 }
 
-TEST_F(Listing, StoredNameConvertedFromOemToAnsi) {
+// The name as the listing shows it, in the ANSI code page: an OEM name converted, a UTF-8 name as
+// it is where the code page has every character (natively: always), white space inside kept.
+// Under Windows a UTF-8 name without an ANSI form goes the OemToCharA way, as every OEM byte does.
+TEST_F(Listing, StoredNameFromOemOrUtf8ToAnsi) {
     if (!HaveWesternCodePages()) GTEST_SKIP() << "needs OEM code page 437 and ANSI code page 1252";
-    ASSERT_TRUE(WriteBytes(archive_, ClassicUuencode("M\x81ller.bin", "abc")));
-    api_.BuildArcFileList(&list_);
-    ASSERT_STATUS(0);
-    ASSERT_NE(list_.first, nullptr);
-    EXPECT_STREQ(list_.first->name, "M\xFCller.bin");
+    struct Case {
+        std::string stored;
+        std::string listed;  // UTF-8; "" for the OemToCharA way
+    };
+    std::vector<Case> cases = {
+        {"M\x81ller.bin", "M\xC3\xBCller.bin"},
+        {"na\xC3\xAFve file.txt", "na\xC3\xAFve file.txt"},
+        {"\xC5\x93uvre \xE2\x82\xAC\xC3\x98.txt", "\xC5\x93uvre \xE2\x82\xAC\xC3\x98.txt"},  // o-e ligature, euro, O stroke
+        {"tab\tinside \t ", "tab\tinside"},
+#if defined(_WIN32)
+        {"\xE4\xB8\xAD.txt", ""},  // Chinese in UTF-8: no 1252 form
+#else
+        {"\xE4\xB8\xAD.txt", "\xE4\xB8\xAD.txt"},
+#endif
+    };
+#if defined(_WIN32)
+    // The letter after each OEM byte keeps it from reading as UTF-8.
+    for (int byte = 0x80; byte < 0x100; ++byte) cases.push_back({std::string("x") + static_cast<char>(byte) + ".bin", ""});
+#endif
+    for (Case& c : cases) {
+        std::string listed = Ansi(c.listed);
+#if defined(_WIN32)
+        if (c.listed.empty()) {
+            char ansi[64] = {};
+            OemToCharA(c.stored.c_str(), ansi);
+            listed = ansi;
+        }
+#endif
+        ASSERT_TRUE(WriteBytes(archive_, ClassicUuencode(c.stored, "abc")));
+        api_.InitArcFileList(&list_);
+        api_.BuildArcFileList(&list_);
+        ASSERT_STATUS(0);
+        ASSERT_NE(list_.first, nullptr);
+        EXPECT_EQ(std::string(list_.first->name), listed) << c.stored;
+        api_.DoneArcFileList(&list_);
+    }
 }
 
 // The entry and the totals keep the true estimate; the ratio is taken from halved totals and

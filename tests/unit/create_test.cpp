@@ -40,6 +40,45 @@ protected:
 
 // ---- The bytes written ------------------------------------------------------------------------
 
+TEST_F(Create, StoredNameIsOemWhereExactAndUtf8Otherwise) {
+    struct Case {
+        const char* source;     // UTF-8, the ANSI code page here
+        const char* stored;     // in the header lines and the begin line
+        const char* read_back;  // the name that extraction then writes
+    } cases[] = {
+        {"a very long name ü.data", "a very long name \x81.data", "a very long name ü.data"},
+        {"my file.txt", "my file.txt", "my file.txt"},
+        {"Ωmega.txt", "\xea" "mega.txt", "Ωmega.txt"},  // capital omega is OEM 0xEA
+        // No exact OEM form: UTF-8, where the old way wrote ouvre, Ore, ?uro and another omega.
+        {"œuvre.txt", "œuvre.txt", "œuvre.txt"},
+        {"Øre.txt", "Øre.txt", "Øre.txt"},
+        {"€uro.txt", "€uro.txt", "€uro.txt"},
+        {"\u2126 ohm sign", "\u2126 ohm sign", "\u2126 ohm sign"},
+        {"中文 😀.txt", "中文 😀.txt", "中文 😀.txt"},
+        {"ßüé.txt", "ßüé.txt", "ßüé.txt"},  // OEM E1 81 82 would read back as UTF-8
+        // No UTF-8: the bytes as the file system has them, which then read as OEM.
+        {"\xe9t\xe9.txt", "\xe9t\xe9.txt", "ΘtΘ.txt"},
+    };
+    for (const Case& c : cases) {
+        Write(c.source, "x");
+        std::filesystem::remove(Native("t.uue"));
+        Run("t.uue", {Win(c.source)});
+        ASSERT_STATUS(0) << c.source;
+        const std::string text = Read("t.uue");
+        EXPECT_NE(text.find(std::string(c.stored) + ":  decoded size: 1\r\n"), std::string::npos) << text;
+        EXPECT_NE(text.find(std::string("\r\n") + c.stored + "   "), std::string::npos) << text;  // the section line
+        EXPECT_NE(text.find(std::string("\r\nbegin 644 ") + c.stored + "\r\n"), std::string::npos) << text;
+
+        std::filesystem::remove_all(Native("out"));
+        InitArcFile(Win("t.uue").c_str());
+        SetOutputPath(Win("out").c_str());
+        WithMasks(ExtractFileMaskListArc, {"*.*"});
+        EXPECT_STATUS(0) << c.source;
+        EXPECT_EQ(Read(std::string("out/") + c.read_back), "x") << c.source;
+        std::filesystem::remove(Native(c.source));
+    }
+}
+
 TEST_F(Create, DefaultAlphabetAfterXxOrTableArchive) {
     Write("xx.uue", "begin 644 x\nh" + std::string(60, '+') + "\nend\n");
     InitArcFile(Win("xx.uue").c_str());

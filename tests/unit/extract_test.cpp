@@ -101,6 +101,35 @@ TEST_F(Extract, OutputNameThatWouldNotFitIsRefused) {
 
 // ---- Files on disk ------------------------------------------------------------------------------
 
+TEST_F(Extract, CyrillicFoldersAndUtf8NamesPassUnchanged) {
+    std::filesystem::create_directory(Native("Документы"));
+    Write("Документы/mail.uu", ClassicUuencode("Папка/отчёт за май.txt", "письмо"));
+    g_state.keep_paths = 1;
+    SetOutputPath(Win("Загрузки").c_str());
+    Run("Документы/mail.uu");
+    EXPECT_STATUS(0);
+    EXPECT_EQ(Read("Загрузки/Папка/отчёт за май.txt"), "письмо");
+}
+
+TEST_F(Extract, NameCutInTheAnsiCodePageIsListedButNeverExtracted) {
+    // 84 OEM box-drawing characters take 252 bytes in UTF-8, so only "/a." of "/a.txt" fits the
+    // name buffer after them: extracted, that would be a file "a." that the archive never named.
+    Write("a.uue", ClassicUuencode(std::string(84, '\xc4') + "/a.txt", "data"));
+    InitArcFile(Win("a.uue").c_str());
+    ArcFileList list;
+    InitArcFileList(&list);
+    BuildArcFileList(&list);
+    ASSERT_EQ(list.count, 1u);
+    std::string shown;
+    for (int i = 0; i < 84; ++i) shown += "─";
+    EXPECT_EQ(std::string(list.first->name), shown + "/a.");
+    DoneArcFileList(&list);
+    Run("a.uue");
+    EXPECT_STATUS(kStatusCannotOpen);
+    EXPECT_TRUE(g_calls.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(Native("out")));
+}
+
 TEST_F(Extract, ShortWriteStopsWithOneHundredOne) {
     const std::string payload = RandomBytes(300000, 7);
     Write("a.uue", ClassicUuencode("file.bin", payload));

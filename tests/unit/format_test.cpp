@@ -219,8 +219,11 @@ TEST_F(Format, BeginLineRules) {
         {"begin\t644 tab.txt\nbegin 644 real.txt\n", "real.txt"},  // a tab after begin does not do
         {"BEGIN 644 upper\n", nullptr},                            // case-sensitive
         {" begin 644 indented\n", nullptr},                        // anchored at the first character
-        {"begin  0644   spaced.bin  trailing\n", "spaced.bin"},
-        {"begin 644 two words.txt\n", "two"},                      // the name ends at white space
+        {"begin  0644   spaced.bin  trailing\n", "spaced.bin  trailing"},
+        {"begin 644 two words.txt\n", "two words.txt"},            // the name keeps its spaces
+        {"begin 644 \t tab\tinside \t \n", "tab\tinside"},          // trailing spaces and tabs go
+        {"begin 644 cr only\rM86)C\r`\rend\r", "cr only"},           // a lone CR ends the name
+        {"begin 644 \t \r\nbegin 644\rname\nbegin 600 y\n", "y"},    // nothing before the line end
         {"begin the meeting at noon\nbegin 600 mail.txt\n", "mail.txt"},  // prose is passed over
         {"begin 644\nbegin 644 \nbegin 6448x y\nbegin 755 ok\n", "ok"},    // no name, no octal mode
         {"begin 644 name.txt\r\n", "name.txt"},                    // the CR does not join the name
@@ -239,12 +242,45 @@ TEST_F(Format, BeginLineRules) {
     }
 }
 
-TEST_F(Format, StoredNameIsConvertedFromOemOnce) {
-    Write("o.uue", "begin 644 M\x81ller.txt\n`\nend\n");
-    char name[kNameBufferSize] = {};
-    int64_t size = 0;
-    ASSERT_EQ(ScanArchiveHeader(Win("o.uue").c_str(), name, &size), kStatusOk);
-    EXPECT_STREQ(name, "M\xFCller.txt");
+TEST_F(Format, StoredNameIsOemOrUtf8AndNeverCutInsideACharacter) {
+    const auto repeat = [](const std::string& text, size_t count) {
+        std::string out;
+        while (count-- > 0) out += text;
+        return out;
+    };
+    const std::string box(86, '\xc4');   // OEM box drawing: three bytes each in UTF-8
+    const std::string e_acutes = repeat("é", 122);
+    struct Case {
+        std::string stored;
+        std::string name;
+        bool cut;
+    } cases[] = {
+        {"M\x81ller.txt", "Müller.txt", false},
+        {"plain name.txt", "plain name.txt", false},
+        {"naïve œuvre €uro Ω 中文 😀.bin", "naïve œuvre €uro Ω 中文 😀.bin", false},
+        // Not UTF-8, so OEM: a lead byte alone, an overlong slash, a surrogate.
+        {"\xc3(", "├(", false},
+        {"\xc0\xaf", "└»", false},
+        {"\xed\xa0\x80", "φáÇ", false},
+        {"\xc3\xa9", "é", false},   // box drawing and an accent read as UTF-8, as they must
+        // The 255 bytes that the name buffer holds: 85 box characters fit, the 86th is left off.
+        {box.substr(0, 85), repeat("─", 85), false},
+        {box, repeat("─", 85), true},
+        {"a" + box.substr(0, 85), "a" + repeat("─", 84), true},
+        // The line buffer cuts the begin line inside the 122nd e acute: that piece goes.
+        {"x" + e_acutes, "x" + repeat("é", 121), false},
+    };
+    for (const Case& c : cases) {
+        Write("n.uue", "begin 644 " + c.stored + "\n`\nend\n");
+        char name[kNameBufferSize + 16];
+        std::memset(name, '#', sizeof name);
+        int64_t size = 0;
+        bool cut = !c.cut;
+        ASSERT_EQ(ScanArchiveHeader(Win("n.uue").c_str(), name, &size, &cut), kStatusOk) << c.stored;
+        EXPECT_EQ(std::string(name), c.name) << c.stored;
+        EXPECT_EQ(cut, c.cut) << c.stored;
+        for (size_t i = kNameBufferSize; i < sizeof name; ++i) ASSERT_EQ(name[i], '#');
+    }
 }
 
 TEST_F(Format, LongBeginLineNeverOverrunsName) {

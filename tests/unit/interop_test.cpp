@@ -111,5 +111,68 @@ TEST_F(Interop, CreatedFilesDecodeWithOtherDecoders) {
     }
 }
 
+// ---- Names --------------------------------------------------------------------------------
+
+// Names as Unix encoders write them: UTF-8, with spaces and tabs, the begin line with or without
+// trailing blanks. Each must come back exactly, from GNU uuencode and from a Python-written file.
+TEST_F(Interop, NamesFromOtherEncodersComeBackExactly) {
+    const bool have_uuencode = Have("uuencode");
+    if (!have_uuencode && !Have("python3")) GTEST_SKIP() << "neither uuencode (sharutils) nor python3 installed";
+    if (!have_uuencode) std::fprintf(stderr, "uuencode (sharutils) not installed: its files left out\n");
+    for (const std::string name : {"naïve.txt", "report final.bin", "œuvre €uro.txt", "Документ.txt", "中文 😀.bin",
+                                   "tab\there.txt", "\u2126.txt"}) {
+        const std::string bytes = MakeSource(100);
+        std::filesystem::rename(Native("src.bin"), Native(name));
+        const std::string quoted = "'" + name + "'";
+        std::vector<std::string> archives;
+        if (have_uuencode) {
+            ASSERT_EQ(Shell("uuencode " + quoted + " " + quoted + " > gnu.uue"), 0) << name;
+            archives.push_back("gnu.uue");
+        }
+        if (Have("python3")) {
+            ASSERT_EQ(Shell("python3 -c \"import binascii,os,sys; n=os.fsencode(sys.argv[1]); d=open(n,'rb').read(); "
+                            "o=open('py.uue','wb'); o.write(b'begin 644 ' + n + b' \\t\\r\\n'); "
+                            "[o.write(binascii.b2a_uu(d[i:i+45])) for i in range(0, len(d), 45)]; "
+                            "o.write(b'\\x60\\nend\\n')\" " + quoted),
+                      0) << name;
+            archives.push_back("py.uue");
+        }
+        for (const std::string& archive : archives) {
+            std::filesystem::remove_all(Native("out"));
+            std::filesystem::create_directory(Native("out"));
+            InitArcFile(Win(archive).c_str());
+            SetOutputPath(Win("out").c_str());
+            WithMasks(ExtractFileMaskListArc, {"*.*"});
+            EXPECT_STATUS(0) << archive << " " << name;
+            EXPECT_EQ(Read("out/" + name), bytes) << archive << " " << name;
+        }
+        std::filesystem::remove(Native(name));
+    }
+}
+
+// What this module stores GNU uudecode writes under the same name: UTF-8 wherever OEM code page
+// 437 has no exact form, so that no Unix tool meets a look-alike; OEM bytes where it has one.
+TEST_F(Interop, CreatedNamesDecodeWithGnuUudecode) {
+    if (!Have("uudecode")) GTEST_SKIP() << "uudecode (sharutils) not installed";
+    struct Case {
+        const char* name;
+        const char* decoded_as;
+    } cases[] = {
+        {"œuvre.txt", "œuvre.txt"}, {"Øre.txt", "Øre.txt"},       {"€uro.txt", "€uro.txt"},
+        {"\u2126.txt", "\u2126.txt"}, {"中文 😀.txt", "中文 😀.txt"}, {"my file.txt", "my file.txt"},
+        {"Müller.txt", "M\x81ller.txt"}, {"Ωmega.txt", "\xea" "mega.txt"},
+    };
+    std::filesystem::create_directory(Native("gnu"));
+    for (const Case& c : cases) {
+        Write(c.name, "abc");
+        std::filesystem::remove(Native("made.uue"));
+        CreateArcFile(Win("made.uue").c_str());
+        WithMasks(CompressFileMaskListArc, {Win(c.name)});
+        ASSERT_STATUS(0) << c.name;
+        ASSERT_EQ(Shell("cd gnu && uudecode ../made.uue"), 0) << c.name;
+        EXPECT_EQ(Read(std::string("gnu/") + c.decoded_as), "abc") << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace uuarc::test

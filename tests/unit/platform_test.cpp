@@ -1,5 +1,6 @@
 // platform_test.cpp - the POSIX back end and the shared streams: text mode at buffer and line
-// limits, positions, failures through the hook, path mapping and the Win32-shaped file services.
+// limits, positions, failures through the hook, path mapping, the Win32-shaped file services and
+// the code pages.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -350,34 +351,26 @@ TEST_F(Platform, WriteOpenRefusesASymbolicLink) {
 
 // ---- Paths --------------------------------------------------------------------------------
 
-TEST_F(Platform, HostPathsMapToUtf8WithSlashes) {
-    ASSERT_TRUE(MakeDirectory("sub"));
-    EXPECT_FALSE(MakeDirectory("sub"));
-    struct Case { const char* host; const char* disk; } cases[] = {
-        {"sub\\plain.txt", "sub/plain.txt"},
-        {"M\xfcller.txt", "M\xc3\xbcller.txt"},
-        // Euro sign, Y diaeresis, no-break space, y diaeresis.
-        {"sub\\\x80\x9f\xa0\xff", "sub/\xe2\x82\xac\xc5\xb8\xc2\xa0\xc3\xbf"},
-    };
-    for (const Case& c : cases) {
-        ASSERT_TRUE(StreamOpen(g_stream, c.host, "wb")) << c.disk;
+TEST_F(Platform, HostPathsPassAsTheyAreButForSlashes) {
+    // The ANSI code page is UTF-8 here: Cyrillic, an emoji, and bytes that are no UTF-8 at all.
+    ASSERT_TRUE(MakeDirectory("Документы"));
+    EXPECT_FALSE(MakeDirectory("Документы"));
+    for (const char* host : {"Документы\\plain.txt", "Документы\\Загрузки 😀.txt", "Документы\\\xe9t\xe9"}) {
+        std::string disk = host;
+        disk.replace(disk.find('\\'), 1, "/");
+        ASSERT_TRUE(StreamOpen(g_stream, host, "wb")) << disk;
         EXPECT_TRUE(StreamClose(g_stream));
         struct stat info;
-        EXPECT_EQ(stat(c.disk, &info), 0) << c.disk;
-        EXPECT_TRUE(PathExists(c.host)) << c.disk;
+        EXPECT_EQ(stat(disk.c_str(), &info), 0) << disk;
+        EXPECT_TRUE(PathExists(host)) << disk;
     }
 }
 
-TEST_F(Platform, UnmappableOrOverlongPathFailsLikeAFailedOpen) {
-    for (const char* host : {"a\x81", "a\x8d", "a\x8f", "a\x90", "a\x9d"}) {
-        EXPECT_FALSE(StreamOpen(g_stream, host, "wb")) << host;
-        EXPECT_FALSE(MakeDirectory(host));
-        EXPECT_FALSE(PathExists(host));
-        EXPECT_EQ(OpenFileForInfo(host), kNoHandle);
-    }
-    // Every byte 0xE9 takes two bytes in UTF-8: fits as ANSI, not as native.
-    std::string long_path(kNativePathSize / 2 + 10, '\xe9');
+TEST_F(Platform, OverlongPathFailsLikeAFailedOpen) {
+    const std::string long_path(kNativePathSize, 'a');
     EXPECT_FALSE(StreamOpen(g_stream, long_path.c_str(), "wb"));
+    EXPECT_FALSE(MakeDirectory(long_path.c_str()));
+    EXPECT_EQ(OpenFileForInfo(long_path.c_str()), kNoHandle);
     EXPECT_FALSE(PathExists(""));
 }
 
@@ -411,13 +404,13 @@ TEST_F(Platform, AttributesAndTheReadOnlyBit) {
 
 TEST_F(Platform, FindFileSynthesizesTheFindRecord) {
     ASSERT_EQ(mkdir("d", 0755), 0);
-    WriteRaw("d/M\xc3\xbcller.txt", "12345");
+    WriteRaw("d/Müller.txt", "12345");
     const struct timespec times[2] = {{1600000000, 0}, {1700000000, 123456789}};
-    ASSERT_EQ(utimensat(AT_FDCWD, "d/M\xc3\xbcller.txt", times, 0), 0);
+    ASSERT_EQ(utimensat(AT_FDCWD, "d/Müller.txt", times, 0), 0);
 
     FindData record;
     std::memset(&record, 0xEE, sizeof record);
-    ASSERT_TRUE(FindFile("d\\M\xfcller.txt", &record));
+    ASSERT_TRUE(FindFile("d\\Müller.txt", &record));
     EXPECT_EQ(record.attributes, kAttrArchive);
     const uint64_t written = 1700000000ull * 10000000 + 1234567 + 116444736000000000ull;
     EXPECT_EQ(record.last_write_time.low, static_cast<uint32_t>(written));
@@ -429,7 +422,7 @@ TEST_F(Platform, FindFileSynthesizesTheFindRecord) {
     EXPECT_EQ(record.size_low, 5u);
     EXPECT_EQ(record.reserved0, 0u);
     EXPECT_EQ(record.reserved1, 0u);
-    EXPECT_STREQ(record.file_name, "M\xfcller.txt");   // the host's spelling, not UTF-8
+    EXPECT_STREQ(record.file_name, "Müller.txt");
     for (char c : record.alternate_name) EXPECT_EQ(c, 0);
     for (size_t i = std::strlen(record.file_name); i < sizeof record.file_name; ++i)
         EXPECT_EQ(record.file_name[i], 0);
@@ -493,16 +486,60 @@ TEST_F(Platform, SameFileSeesThroughSpellingsAndHardLinks) {
 }
 
 // ---- Code pages ---------------------------------------------------------------------------
+// The ANSI code page is UTF-8 here: OEM code page 437 goes through its table, UTF-8 as it is.
 
-TEST_F(Platform, CodePageConversionIsInPlaceUpToTheNul) {
-    // OEM 437: 0x81 u diaeresis, 0x9A U diaeresis, 0xE1 sharp s; box drawing has no ANSI letter.
-    char text[] = "M\x81ller \x9a\xe1\xc4\0\x81";
-    OemToAnsi(text);
-    EXPECT_EQ(std::string(text, sizeof text - 1), std::string("M\xfcller \xdc\xdf-\0\x81", 12));
-    char ansi[] = "M\xfcller \xdc\xdf";
-    AnsiToOem(ansi);
-    EXPECT_STREQ(ansi, "M\x81ller \x9a\xe1");
+TEST_F(Platform, CodePagesConvertExactlyAndCutOnlyBetweenCharacters) {
+    constexpr Conversion kWhole = Conversion::Whole, kCut = Conversion::Cut, kNoForm = Conversion::NoForm;
+    struct Case {
+        Conversion (*convert)(const char*, char*, size_t);
+        const char* source;
+        size_t size;
+        Conversion result;
+        const char* expected;
+    } cases[] = {
+        // OEM 0x81 u diaeresis, 0xE1 sharp s, 0xC4 a box-drawing line (3 bytes), 0xEA capital omega.
+        {OemToAnsi, "M\x81ller \xe1\xc4\xea", 64, kWhole, "Müller ß─Ω"},
+        {OemToAnsi, "\t\x7f\xc4\xc4", 9, kWhole, "\t\x7f──"},
+        {OemToAnsi, "\xc4\xc4", 6, kCut, "─"},
+        {AnsiToOem, "Müller ß─Ω\t", 64, kWhole, "M\x81ller \xe1\xc4\xea\t"},
+        {AnsiToOem, "Müller", 3, kCut, "M\x81"},
+        // No exact OEM form (where CharToOemA puts o, O, ? or a look-alike), also after a cut.
+        {AnsiToOem, "œuvre €uro", 64, kNoForm, ""},
+        {AnsiToOem, "\u2126 ohm sign", 64, kNoForm, ""},
+        {AnsiToOem, "中文", 64, kNoForm, ""},
+        {AnsiToOem, "ab 😀", 2, kNoForm, ""},
+        // Not UTF-8: Latin-1 bytes, an overlong slash, a surrogate.
+        {AnsiToOem, "\xe9t\xe9", 64, kNoForm, ""},
+        {AnsiToOem, "a\xc0\xaf", 64, kNoForm, ""},
+        {Utf8ToAnsi, "\xed\xa0\x80", 64, kNoForm, ""},
+        {Utf8ToAnsi, "naïve 中文 😀", 64, kWhole, "naïve 中文 😀"},
+        {Utf8ToAnsi, "中文", 6, kCut, "中"},
+        {Utf8ToAnsi, "😀", 4, kCut, ""},
+        {AnsiToUtf8, "\xe9t\xe9.txt", 64, kWhole, "\xe9t\xe9.txt"},
+        {AnsiToUtf8, "ab中", 5, kCut, "ab"},
+    };
+    for (const Case& c : cases) {
+        char out[64];
+        std::memset(out, '#', sizeof out);
+        EXPECT_EQ(c.convert(c.source, out, c.size), c.result) << c.source << " in " << c.size;
+        EXPECT_STREQ(out, c.expected) << c.source << " in " << c.size;
+        for (size_t i = c.size; i < sizeof out; ++i) ASSERT_EQ(out[i], '#') << c.source << ": written past the size";
+    }
     EXPECT_FALSE(IsLeadByte(0x81));
+}
+
+TEST_F(Platform, EveryOemByteComesBackFromUtf8) {
+    for (int byte = 1; byte < 256; ++byte) {
+        const char oem[2] = {static_cast<char>(byte), 0};
+        char utf8[8];
+        char back[4];
+        ASSERT_EQ(OemToAnsi(oem, utf8, sizeof utf8), Conversion::Whole);
+        if (byte < 0x80) {
+            EXPECT_STREQ(utf8, oem) << "ASCII, controls included, stays itself";
+        }
+        ASSERT_EQ(AnsiToOem(utf8, back, sizeof back), Conversion::Whole) << byte;
+        EXPECT_EQ(static_cast<uint8_t>(back[0]), byte);
+    }
 }
 
 }  // namespace
