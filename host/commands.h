@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "host/failure.h"
 #include "host/options.h"
 
 namespace uuarc_host {
@@ -15,6 +16,11 @@ int ListArchive(const std::string& operand, bool first);
 // Extracts one archive into `module_directory` (module terms, "" for the current directory), or
 // to standard output with -c.
 int ExtractArchive(const Options& options, const std::string& operand, const std::string& module_directory);
+
+// Opens the archive that the request names and lists its entry into `list`, which the caller
+// gives back with DoneArcFileList. -1 when it is open, with the listing's status in `status`;
+// otherwise the exit code, the failure reported. Shared by list and extract.
+int OpenAndListArchive(const Request& request, ArcFileList& list, uint16_t& status);
 
 // Encodes the one source of `options` into a new file, or to standard output with -o -.
 int CreateArchive(const Options& options);

@@ -20,20 +20,10 @@ namespace {
 // refuses an unsafe name before it says which output it would make of it. -1 when it is open.
 int OpenForExtraction(Request& request) {
     const Operation none;
-    // InitArcFile takes a missing path for a new archive; it is reported before that.
-    if (!QueryPath(request.archive).exists) return ReportFailure(request, kStatusCannotOpen, none);
-    std::string module_path, error;
-    if (!ToModulePath(request.archive, module_path, error)) {
-        Report(request.archive_shown, "cannot pass the name to the module", error, -1);
-        return kExitCannotOpen;
-    }
-    g_api.InitArcFile(module_path.c_str());
-    uint16_t status = g_api.GetArchiveStatus();
-    if (status != kStatusOk) return ReportFailure(request, status, none);
     ArcFileList list;
-    g_api.InitArcFileList(&list);
-    g_api.BuildArcFileList(&list);
-    status = g_api.GetArchiveStatus();
+    uint16_t status = kStatusOk;
+    const int code = OpenAndListArchive(request, list, status);
+    if (code >= 0) return code;
     if (list.first != nullptr) {
         const ArcFileEntry& entry = *list.first;
         request.stored_name.assign(entry.name, std::find(entry.name, std::end(entry.name), '\0'));

@@ -39,19 +39,10 @@ std::string FormatAttributes(uint32_t attributes) {
 
 int ListPrepared(const Request& request, bool first) {
     const Operation none;
-    if (!QueryPath(request.archive).exists) return ReportFailure(request, kStatusCannotOpen, none);
-    std::string module_path, error;
-    if (!ToModulePath(request.archive, module_path, error)) {
-        Report(request.archive_shown, "cannot pass the name to the module", error, -1);
-        return kExitCannotOpen;
-    }
-    g_api.InitArcFile(module_path.c_str());
-    uint16_t status = g_api.GetArchiveStatus();
-    if (status != kStatusOk) return ReportFailure(request, status, none);
     ArcFileList list;
-    g_api.InitArcFileList(&list);
-    g_api.BuildArcFileList(&list);
-    status = g_api.GetArchiveStatus();
+    uint16_t status = kStatusOk;
+    const int code = OpenAndListArchive(request, list, status);
+    if (code >= 0) return code;
     ArcExtraInfo info;
     g_api.GetExtraInfoArc(&info);
     if (status == kStatusOk) {
@@ -75,6 +66,24 @@ int ListPrepared(const Request& request, bool first) {
 }
 
 }  // namespace
+
+int OpenAndListArchive(const Request& request, ArcFileList& list, uint16_t& status) {
+    const Operation none;
+    // InitArcFile takes a missing path for a new archive; it is reported before that.
+    if (!QueryPath(request.archive).exists) return ReportFailure(request, kStatusCannotOpen, none);
+    std::string module_path, error;
+    if (!ToModulePath(request.archive, module_path, error)) {
+        Report(request.archive_shown, "cannot pass the name to the module", error, -1);
+        return kExitCannotOpen;
+    }
+    g_api.InitArcFile(module_path.c_str());
+    status = g_api.GetArchiveStatus();
+    if (status != kStatusOk) return ReportFailure(request, status, none);
+    g_api.InitArcFileList(&list);
+    g_api.BuildArcFileList(&list);
+    status = g_api.GetArchiveStatus();
+    return -1;
+}
 
 int ListArchive(const std::string& operand, bool first) {
     ArchiveInput input;

@@ -46,6 +46,21 @@ std::vector<std::pair<int64_t, int64_t>> ProgressCalls();
 
 // ---- Reference encoder and test bytes -------------------------------------------------------
 
+// The 293 bytes that creation writes for the three bytes "abc" in abc.txt, byte for byte.
+inline constexpr char kWorkedExample[] =
+    "\r\n"
+    "     abc.txt:  decoded size: 3\r\n"
+    "               encoded size: 4 (~)\r\n"
+    "\r\n"
+    "abc.txt        section  1/1   Tarvel 4 UU Encoder/Decoder\r\n"
+    "\r\n"
+    "BEGIN----------------------CUT HERE--------------------------\r\n"
+    "begin 644 abc.txt\r\n"
+    "#86)C\r\n"
+    "`\r\n"
+    "end\r\n"
+    "END------------------------CUT HERE--------------------------\r\n";
+
 // `data` uuencoded as the classic tools write it: "begin 644 <name>", 45-byte lines, a
 // zero-length line and "end". `zero` is the character for the value 0 ("`", or " " as the oldest
 // encoders wrote it); `eol` ends every line.

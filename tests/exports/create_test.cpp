@@ -8,20 +8,6 @@
 namespace uuarc::test {
 namespace {
 
-const char kWorkedExample[] =
-    "\r\n"
-    "     abc.txt:  decoded size: 3\r\n"
-    "               encoded size: 4 (~)\r\n"
-    "\r\n"
-    "abc.txt        section  1/1   Tarvel 4 UU Encoder/Decoder\r\n"
-    "\r\n"
-    "BEGIN----------------------CUT HERE--------------------------\r\n"
-    "begin 644 abc.txt\r\n"
-    "#86)C\r\n"
-    "`\r\n"
-    "end\r\n"
-    "END------------------------CUT HERE--------------------------\r\n";
-
 // Creation of <folder>\t.uue from sources in the test's folder (the current directory).
 class Creation : public HostTest {
 protected:

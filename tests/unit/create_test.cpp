@@ -13,20 +13,6 @@
 namespace uuarc::test {
 namespace {
 
-const char kWorkedExample[] =
-    "\r\n"
-    "     abc.txt:  decoded size: 3\r\n"
-    "               encoded size: 4 (~)\r\n"
-    "\r\n"
-    "abc.txt        section  1/1   Tarvel 4 UU Encoder/Decoder\r\n"
-    "\r\n"
-    "BEGIN----------------------CUT HERE--------------------------\r\n"
-    "begin 644 abc.txt\r\n"
-    "#86)C\r\n"
-    "`\r\n"
-    "end\r\n"
-    "END------------------------CUT HERE--------------------------\r\n";
-
 class Create : public ModuleTest {
 protected:
     // Names the target, then encodes the source named by one mask (or none, or several).
