@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # run.sh - runs the libFuzzer targets side by side for a given number of seconds each, from the
-# seed corpus, with a fixed seed; crashes, timeouts and slow inputs land in BUILD/artifacts.
+# seed corpus, with a fixed seed; crashes, timeouts and slow inputs land in BUILD/artifacts. Says
+# for each target how many inputs it ran and how many a second.
 #
-# Usage: fuzz/run.sh [SECONDS] [BUILD_DIR] [TARGET...]   (defaults: 600, build/fuzz, archive mask)
+# Usage: fuzz/run.sh [SECONDS] [BUILD_DIR] [TARGET...]   (defaults: 600, build/fuzz, archive mask codec)
 # The build:  CC=clang CXX=clang++ cmake -S . -B build/fuzz -DUUARC_FUZZ=ON -DUUARC_BENCH=OFF
-#             cmake --build build/fuzz --target archive_fuzz mask_fuzz
+#             cmake --build build/fuzz --target archive_fuzz mask_fuzz codec_fuzz
 # A finding worth keeping goes to fuzz/regressions/TARGET/, where every build replays it.
 set -euo pipefail
 
@@ -13,12 +14,13 @@ seconds=${1:-600}
 build=${2:-$root/build/fuzz}
 shift $(($# < 2 ? $# : 2))
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(archive mask)
+[ ${#targets[@]} -gt 0 ] || targets=(archive mask codec)
 seed=${SEED:-1}
 
 # Longest input per target: archives need room for lines past the 255-byte buffer and for
-# several of them; a mask file holds at most 17 short lines.
-declare -A max_len=([archive]=16384 [mask]=4096)
+# several of them; a mask file holds at most 17 short lines; a codec input is one line and two
+# bytes, and no line is ever longer than that buffer.
+declare -A max_len=([archive]=16384 [mask]=4096 [codec]=260)
 
 pids=()
 for target in "${targets[@]}"; do
@@ -41,8 +43,11 @@ done
 status=0
 for index in "${!pids[@]}"; do
     target=${targets[$index]}
+    log=$build/fuzz-work/$target/log
     if wait "${pids[$index]}"; then
-        echo "run.sh: $target: no crash ($(grep -c . "$build/fuzz-work/$target/log") log lines)"
+        runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+        rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
+        echo "run.sh: $target: no crash, ${runs:-?} runs, ${rate:-?} runs/s"
     else
         echo "run.sh: $target: FAILED, see $build/fuzz-work/$target/log"
         status=1
