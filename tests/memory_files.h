@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <map>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -34,7 +33,7 @@ class MemoryFiles {
 public:
     // `allowed` is a native folder without a trailing slash; it and its parents exist at once.
     explicit MemoryFiles(std::string allowed) {
-        Normal(allowed, allowed_);
+        allowed_ = Normal(allowed);
         real_ = g_system;
         g_system = {Open, Read, Write, Close, Length, Query, QueryHandle, Find, SetAttributes, MakeDirectory, Rename, Remove};
         Reset();
@@ -44,38 +43,45 @@ public:
     MemoryFiles& operator=(const MemoryFiles&) = delete;
 
     // Forgets every file, handle and record of what happened but the allowed folder and its
-    // parents, which stay as they were made: a fuzz target that resets at the end of each input
-    // frees in it all that it took, which keeps libFuzzer from suspecting a leak every time.
-    void Reset() {
-        for (auto node = nodes_.begin(); node != nodes_.end();) {
-            const bool keep = node->second.directory && allowed_.compare(0, node->first.size(), node->first) == 0 &&
-                              (node->first.size() == allowed_.size() || node->first == "/" ||
-                               allowed_[node->first.size()] == '/');
-            node = keep ? std::next(node) : nodes_.erase(node);
+    // parents. The room the records took stays for the next input: a fuzz target that resets
+    // after each input then allocates next to nothing in the next, and frees in it what it
+    // allocates, so libFuzzer does not rerun it to look for a leak.
+    UUARC_NOT_TRACED void Reset() {
+        for (size_t at = 0; at < live_nodes_;) {
+            const std::string& path = nodes_[at].path;
+            const bool keep = nodes_[at].directory && allowed_.compare(0, path.size(), path) == 0 &&
+                              (path.size() == allowed_.size() || path == "/" || allowed_[path.size()] == '/');
+            if (keep) {
+                ++at;
+            } else {
+                Drop(nodes_[at]);
+            }
         }
-        handles_.clear();
+        live_handles_ = 0;
         outside_.clear();
         AddDirectories(allowed_);
     }
 
     // A file with `bytes`, its parent folders made as needed.
-    void AddFile(const std::string& path, std::string_view bytes, uint32_t permissions = 0644) {
-        const std::string normal = Normal(path);
+    UUARC_NOT_TRACED void AddFile(const std::string& path, std::string_view bytes, uint32_t permissions = 0644) {
+        const std::string normal(Normal(path));
         AddDirectories(Parent(normal));
-        Node& node = nodes_[normal];
-        node = Node{false, std::string(bytes), permissions, next_index_++};
+        Node* node = Lookup(normal);
+        if (node == nullptr) node = &Make(normal, false, permissions);
+        node->bytes.assign(bytes.data(), bytes.size());
     }
 
     // The bytes of a file, or nullptr when there is none under the path.
     static const std::string* Contents(const std::string& path) {
-        const auto found = nodes_.find(Normal(path));
-        return found != nodes_.end() && !found->second.directory ? &found->second.bytes : nullptr;
+        const Node* node = Lookup(Normal(path));
+        return node != nullptr && !node->directory ? &node->bytes : nullptr;
     }
 
     // Every path in the tree, directories included, in order.
     static std::vector<std::string> Paths() {
         std::vector<std::string> paths;
-        for (const auto& [path, node] : nodes_) paths.push_back(path);
+        for (size_t at = 0; at < live_nodes_; ++at) paths.push_back(nodes_[at].path);
+        std::sort(paths.begin(), paths.end());
         return paths;
     }
 
@@ -83,75 +89,117 @@ public:
     static std::vector<std::string> TakeOutside() { return std::exchange(outside_, {}); }
 
 private:
+    // The tree is a short list: the fuzz targets hold a few files and folders, a few hundred at
+    // most, and a scan that compares lengths first costs less than a map's string comparisons.
+    // Entries [0, live) are in use; those after keep their strings' room for reuse.
     struct Node {
+        std::string path;  // normal (see Normal)
         bool directory = false;
         std::string bytes;
         uint32_t permissions = 0644;
         uint64_t index = 0;
     };
     struct OpenFile {
+        FileHandle handle = kNoHandle;
         std::string path;
         size_t offset = 0;
     };
 
     // The path with "." and ".." taken out and no empty or trailing component, as the system
-    // would resolve it where no link is in the way (and here none can be). Built in `out`, whose
-    // room stays from call to call: a fuzz target calls this for every path the module touches.
-    UUARC_NOT_TRACED static const std::string& Normal(std::string_view path, std::string& out) {
-        out.clear();
+    // would resolve it where no link is in the way (and here none can be). Built in `out`, which
+    // lasts until the next call with it; a path that does not fit is cut, never overrun.
+    using PathBuffer = char[kNativePathSize + 1];
+    UUARC_NOT_TRACED static std::string_view Normal(std::string_view path, PathBuffer& out) {
+        size_t used = 0;
         size_t at = 0;
         while (at < path.size()) {
             size_t end = at;
             while (end < path.size() && path[end] != '/') ++end;
             const size_t length = end - at;
             if (length == 2 && path[at] == '.' && path[at + 1] == '.') {
-                size_t last = out.size();
-                while (last > 0 && out[last - 1] != '/') --last;
-                out.resize(last > 0 ? last - 1 : 0);
-            } else if (length > 0 && !(length == 1 && path[at] == '.')) {
-                out += '/';
-                out.append(path.data() + at, length);
+                while (used > 0 && out[used - 1] != '/') --used;
+                if (used > 0) --used;
+            } else if (length > 0 && !(length == 1 && path[at] == '.') && used + 1 + length <= kNativePathSize) {
+                out[used++] = '/';
+                std::memcpy(out + used, path.data() + at, length);
+                used += length;
             }
             at = end + 1;
         }
-        if (out.empty()) out = "/";
-        return out;
+        if (used == 0) out[used++] = '/';
+        return std::string_view(out, used);
     }
-    static const std::string& Normal(std::string_view path) { return Normal(path, scratch_); }
+    static std::string_view Normal(std::string_view path) { return Normal(path, scratch_); }
     static std::string_view Parent(std::string_view normal) {
         const size_t slash = normal.rfind('/');
         return slash == 0 ? "/" : normal.substr(0, slash);
     }
-    void AddDirectories(std::string_view normal) {
+    UUARC_NOT_TRACED static void AddDirectories(std::string_view normal) {
         if (normal != "/") AddDirectories(Parent(normal));
-        if (nodes_.find(normal) == nodes_.end()) nodes_.emplace(std::string(normal), Node{true, {}, 0755, next_index_++});
+        if (Lookup(normal) == nullptr) Make(normal, true, 0755);
     }
 
-    static Node* Lookup(std::string_view normal) {
-        const auto found = nodes_.find(normal);
-        return found != nodes_.end() ? &found->second : nullptr;
+    UUARC_NOT_TRACED static Node* Lookup(std::string_view normal) {
+        for (size_t at = 0; at < live_nodes_; ++at) {
+            Node& node = nodes_[at];
+            if (node.path.size() == normal.size() && std::memcmp(node.path.data(), normal.data(), normal.size()) == 0) {
+                return &node;
+            }
+        }
+        return nullptr;
+    }
+    // A new entry; pointers to entries taken before do not survive it.
+    UUARC_NOT_TRACED static Node& Make(std::string_view normal, bool directory, uint32_t permissions) {
+        if (live_nodes_ == nodes_.size()) nodes_.emplace_back();
+        Node& node = nodes_[live_nodes_++];
+        node.path.assign(normal.data(), normal.size());
+        node.directory = directory;
+        node.bytes.clear();
+        node.permissions = permissions;
+        node.index = next_index_++;
+        return node;
+    }
+    // Takes the entry out; the last one in use moves into its place.
+    UUARC_NOT_TRACED static void Drop(Node& node) {
+        Node& last = nodes_[--live_nodes_];
+        if (&node != &last) std::swap(node, last);
     }
     static bool IsDirectory(std::string_view normal) {
         const Node* node = Lookup(normal);
         return node != nullptr && node->directory;
     }
     // Records a change outside the allowed folder; the folder itself counts as outside too.
-    static const std::string& Changing(const char* native_path, std::string& out = scratch_) {
-        const std::string& normal = Normal(native_path, out);
+    UUARC_NOT_TRACED static std::string_view Changing(const char* native_path, PathBuffer& out = scratch_) {
+        const std::string_view normal = Normal(native_path, out);
         if (normal.size() <= allowed_.size() + 1 || normal.compare(0, allowed_.size(), allowed_) != 0 ||
             normal[allowed_.size()] != '/') {
             outside_.push_back(native_path);
         }
         return normal;
     }
-    static FileHandle Handing(const std::string& normal) {
-        const FileHandle handle = next_handle_++;
-        handles_[handle] = OpenFile{normal, 0};
-        return handle;
+    UUARC_NOT_TRACED static FileHandle Handing(std::string_view normal) {
+        if (live_handles_ == handles_.size()) handles_.emplace_back();
+        OpenFile& open = handles_[live_handles_++];
+        open.handle = next_handle_++;
+        open.path.assign(normal);
+        open.offset = 0;
+        return open.handle;
+    }
+    UUARC_NOT_TRACED static OpenFile* OpenOf(FileHandle handle) {
+        for (size_t at = 0; at < live_handles_; ++at) {
+            if (handles_[at].handle == handle) return &handles_[at];
+        }
+        return nullptr;
+    }
+    static Node* NodeOf(FileHandle handle, OpenFile** open = nullptr) {
+        OpenFile* found = OpenOf(handle);
+        if (found == nullptr) return nullptr;
+        if (open != nullptr) *open = found;
+        return Lookup(found->path);
     }
 
-    static FileHandle Open(const char* native_path, OpenHow how, const FileInfo* like) {
-        const std::string& normal = how == OpenHow::Read ? Normal(native_path) : Changing(native_path);
+    UUARC_NOT_TRACED static FileHandle Open(const char* native_path, OpenHow how, const FileInfo* like) {
+        const std::string_view normal = how == OpenHow::Read ? Normal(native_path) : Changing(native_path);
         Node* node = Lookup(normal);
         switch (how) {
             case OpenHow::Read: return node != nullptr && !node->directory ? Handing(normal) : kNoHandle;
@@ -170,15 +218,8 @@ private:
                 break;
         }
         if (!IsDirectory(Parent(normal))) return kNoHandle;
-        const uint32_t permissions = how == OpenHow::CreateLike && like != nullptr ? like->permissions & 0777 : 0644;
-        nodes_[normal] = Node{false, {}, permissions, next_index_++};
+        Make(normal, false, how == OpenHow::CreateLike && like != nullptr ? like->permissions & 0777 : 0644);
         return Handing(normal);
-    }
-    static Node* NodeOf(FileHandle handle, OpenFile** open = nullptr) {
-        const auto found = handles_.find(handle);
-        if (found == handles_.end()) return nullptr;
-        if (open != nullptr) *open = &found->second;
-        return Lookup(found->second.path);
     }
     static int64_t Read(FileHandle handle, void* data, size_t count) {
         OpenFile* open = nullptr;
@@ -197,7 +238,13 @@ private:
         open->offset += count;
         return static_cast<int64_t>(count);
     }
-    static bool Close(FileHandle handle) { return handles_.erase(handle) == 1; }
+    static bool Close(FileHandle handle) {
+        OpenFile* open = OpenOf(handle);
+        if (open == nullptr) return false;
+        OpenFile& last = handles_[--live_handles_];
+        if (open != &last) std::swap(*open, last);
+        return true;
+    }
     static int64_t Length(FileHandle handle) {
         const Node* node = NodeOf(handle);
         return node != nullptr ? static_cast<int64_t>(node->bytes.size()) : -1;
@@ -243,33 +290,38 @@ private:
         return true;
     }
     static bool MakeDirectory(const char* native_path) {
-        const std::string& normal = Changing(native_path);
+        const std::string_view normal = Changing(native_path);
         if (Lookup(normal) != nullptr || !IsDirectory(Parent(normal))) return false;
-        nodes_[normal] = Node{true, {}, 0755, next_index_++};
+        Make(normal, true, 0755);
         return true;
     }
+    // Open handles keep their file under its new name, as on POSIX.
     static bool Rename(const char* native_from, const char* native_to) {
-        const std::string& from = Changing(native_from, scratch_from_);
-        const std::string& to = Changing(native_to);
-        const Node* source = Lookup(from);
-        const Node* target = Lookup(to);
+        const std::string_view from = Changing(native_from, scratch_from_);
+        const std::string_view to = Changing(native_to);
+        Node* source = Lookup(from);
+        Node* target = Lookup(to);
         if (source == nullptr || source->directory || (target != nullptr && target->directory) ||
             !IsDirectory(Parent(to))) {
             return false;
         }
-        Node moved = *source;
-        nodes_.erase(nodes_.find(from));
-        nodes_.insert_or_assign(to, std::move(moved));
-        for (auto& [handle, open] : handles_) {
-            if (open.path == from) open.path = to;
+        if (target != nullptr) {
+            std::swap(target->bytes, source->bytes);
+            target->permissions = source->permissions;
+            target->index = source->index;
+            Drop(*source);
+        } else {
+            source->path = to;
+        }
+        for (size_t at = 0; at < live_handles_; ++at) {
+            if (handles_[at].path == from) handles_[at].path = to;
         }
         return true;
     }
     static bool Remove(const char* native_path) {
-        const std::string& normal = Changing(native_path);
-        const Node* node = Lookup(normal);
+        Node* node = Lookup(Changing(native_path));
         if (node == nullptr || node->directory) return false;
-        nodes_.erase(nodes_.find(normal));
+        Drop(*node);
         return true;
     }
 
@@ -278,10 +330,12 @@ private:
 
     static inline std::string allowed_;
     static inline SystemCalls real_;
-    static inline std::map<std::string, Node, std::less<>> nodes_;
-    static inline std::string scratch_;
-    static inline std::string scratch_from_;
-    static inline std::map<FileHandle, OpenFile> handles_;
+    static inline std::vector<Node> nodes_;
+    static inline size_t live_nodes_ = 0;
+    static inline std::vector<OpenFile> handles_;
+    static inline size_t live_handles_ = 0;
+    static inline PathBuffer scratch_;
+    static inline PathBuffer scratch_from_;
     static inline std::vector<std::string> outside_;
     static inline uint64_t next_index_ = 1;
     static inline FileHandle next_handle_ = 1000;
