@@ -271,13 +271,32 @@ bool DecodeGroupsUnchecked(const char* characters, int groups, uint8_t* out) {
 #if UUARC_CODEC_SSSE3
             if (groups >= 4) return DecodeDefaultSsse3(characters, groups, out);
 #endif
-            return DecodeDefaultWords64(characters, groups, out);
+            [[fallthrough]];
         case CodecPath::Words64: return DecodeDefaultWords64(characters, groups, out);
         case CodecPath::Words32: return DecodeDefaultWords32(characters, groups, out);
         case CodecPath::Table: return DecodeTableGroups(g_state.alphabet.decode, characters, groups, out);
         case CodecPath::Careful: break;
     }
     return false;
+}
+
+// Careful: the line on a copy that ends in a NUL, a character that has no value, which the groups
+// of a short line run into. Kept out of DecodeLine, so that the whole-line paths need neither
+// its buffer nor its stack frame.
+[[gnu::noinline]] int DecodeLineCarefully(std::string_view line, int count, uint8_t* out) {
+    char copy[kLineBufferSize + 1];
+    const size_t length = line.size() < kLineBufferSize ? line.size() : kLineBufferSize;
+    std::memcpy(copy, line.data(), length);
+    copy[length] = '\0';
+    const uint8_t* decode = g_state.alphabet.decode;
+    const char* group = copy + 1;
+    for (int decoded = 0; decoded < count; decoded += 3, group += 4, out += 3) {
+        if (DecodeGroupWith(decode, group, out) != 0) {
+            SetStatus(kStatusBadFormat);
+            return -1;
+        }
+    }
+    return count;
 }
 
 }  // namespace
@@ -337,8 +356,7 @@ int EncodeLine(const uint8_t* bytes, char* line, int count) {
                 break;
             }
 #endif
-            EncodeDefaultWords64(bytes, groups, out);
-            break;
+            [[fallthrough]];
         case CodecPath::Words64: EncodeDefaultWords64(bytes, groups, out); break;
         case CodecPath::Words32:
             for (int group = 0; group < groups; ++group) EncodeDefaultGroup(bytes + 3 * group, out + 4 * group);
@@ -370,22 +388,7 @@ int DecodeLine(std::string_view line, uint8_t* out) {
     const int groups = (count + 2) / 3;
     const size_t needed = 1 + 4 * static_cast<size_t>(groups);
     if (line.size() >= needed && DecodeGroupsUnchecked(line.data() + 1, groups, out)) return count;
-
-    // The careful path, on a copy that ends in a NUL: a character that has no value, which the
-    // groups of a short line run into.
-    char copy[kLineBufferSize + 1];
-    const size_t length = line.size() < kLineBufferSize ? line.size() : kLineBufferSize;
-    std::memcpy(copy, line.data(), length);
-    copy[length] = '\0';
-    const uint8_t* decode = g_state.alphabet.decode;
-    const char* group = copy + 1;
-    for (int decoded = 0; decoded < count; decoded += 3, group += 4, out += 3) {
-        if (DecodeGroupWith(decode, group, out) != 0) {
-            SetStatus(kStatusBadFormat);
-            return -1;
-        }
-    }
-    return count;
+    return DecodeLineCarefully(line, count, out);
 }
 
 int ReadFirstDataLine(Stream& input, char* buffer, std::string_view& line) {
