@@ -1,22 +1,52 @@
-// line_codec.cpp - encoding and decoding of data lines. Any alphabet can go through its tables,
-// one look-up per character. The default alphabet, which creation writes and most files carry, is
-// a range of characters and is coded by arithmetic instead: sixteen characters a step where the
-// build has SSSE3, eight or four in a word otherwise, with the same answers as the tables.
+// line_codec.cpp - encoding and decoding of data lines on the paths of codec_path.h. Any alphabet
+// can go through its tables, one look-up per character. The default alphabet, which creation
+// writes and most files carry, is a range of characters and is coded by arithmetic instead:
+// sixteen characters a step where the processor has SSSE3, eight or four in a word otherwise.
 #include "format/line_codec.h"
 
 #include <cstring>
-#if defined(__SSSE3__)
-#include <tmmintrin.h>
-#endif
 
 #include "format/alphabet.h"
+#include "format/codec_path.h"
 #include "format/header.h"
 #include "module/module_state.h"
 #include "module/status.h"
 
+// The SSSE3 routines are compiled for SSSE3 one by one (a target attribute), the rest of the
+// module for the plain processor of the build, and they run only when the processor says it has
+// SSSE3. The intrinsics headers of GCC and clang allow that without -mssse3.
+#if defined(__i386__) || defined(__x86_64__)
+#define UUARC_CODEC_SSSE3 1
+#include <tmmintrin.h>
+// A 32-bit Windows host may call with the stack aligned to four bytes only; the vectors that
+// these routines keep on the stack want sixteen, so they align it themselves there.
+#if defined(__i386__)
+#define UUARC_SSSE3_ROUTINE __attribute__((target("ssse3"), force_align_arg_pointer))
+#else
+#define UUARC_SSSE3_ROUTINE __attribute__((target("ssse3")))
+#endif
+#else
+#define UUARC_CODEC_SSSE3 0
+#endif
+
 namespace uuarc {
 
 namespace {
+
+CodecPath AskProcessor() {
+#if UUARC_CODEC_SSSE3
+    __builtin_cpu_init();  // the indicator is filled by a constructor that may not have run yet
+    if (__builtin_cpu_supports("ssse3")) return CodecPath::Ssse3;
+#endif
+    return CodecPath::Words64;
+}
+
+// Set while the module is loaded, before any export can be called, and changed only by
+// SetCodecPath: the line routines read it once a line.
+const CodecPath g_best_path = AskProcessor();
+CodecPath g_codec_path = g_best_path;
+
+// ---- Encoding ---------------------------------------------------------------------------------
 
 // The group coders with the alphabet and the decode table already at hand: the line routines run
 // them 15 times a line, and the tables must not be looked up again for every group.
@@ -35,6 +65,7 @@ inline uint64_t DefaultCharacters(uint64_t values) {
     return ((values + 0x3F * kEveryByte) & 0x3F * kEveryByte) + 0x21 * kEveryByte;
 }
 
+// Words32: one group, its four values in the four bytes of a word.
 inline void EncodeDefaultGroup(const uint8_t* bytes, char* out) {
     const uint32_t bits = static_cast<uint32_t>(bytes[0]) << 16 | static_cast<uint32_t>(bytes[1]) << 8 | bytes[2];
     const uint32_t values = (bits >> 18) | ((bits >> 12) & 0x3F) << 8 | ((bits >> 6) & 0x3F) << 16 | (bits & 0x3F) << 24;
@@ -42,11 +73,36 @@ inline void EncodeDefaultGroup(const uint8_t* bytes, char* out) {
     std::memcpy(out, &characters, 4);
 }
 
-#if defined(__SSSE3__)
+// Words64: two groups at once, their 24 bits side by side in the two halves of a word, so that
+// one shift and mask takes a value out of both.
+inline void EncodeDefaultGroupPair(const uint8_t* bytes, char* out) {
+    // b0..b5 from the low end, exactly the six bytes, put together in registers: a six-byte
+    // copy into memory read back as one word would stall on the store.
+    uint32_t low;
+    uint16_t high;
+    std::memcpy(&low, bytes, 4);
+    std::memcpy(&high, bytes + 4, 2);
+    const uint64_t loaded = low | static_cast<uint64_t>(high) << 32;
+    const uint64_t reversed = __builtin_bswap64(loaded << 16);  // b0 b1 b2 b3 b4 b5 from bit 47 down
+    const uint64_t bits = (reversed >> 24) | (reversed & 0xFFFFFF) << 32;
+    constexpr uint64_t kValue = 0x0000003F0000003Fu;
+    const uint64_t values = ((bits >> 18) & kValue) | ((bits >> 12) & kValue) << 8 |
+                            ((bits >> 6) & kValue) << 16 | (bits & kValue) << 24;
+    const uint64_t characters = DefaultCharacters(values);
+    std::memcpy(out, &characters, 8);
+}
+
+void EncodeDefaultWords64(const uint8_t* bytes, int groups, char* out) {
+    int group = 0;
+    for (; group + 2 <= groups; group += 2) EncodeDefaultGroupPair(bytes + 3 * group, out + 4 * group);
+    if (group < groups) EncodeDefaultGroup(bytes + 3 * group, out + 4 * group);
+}
+
+#if UUARC_CODEC_SSSE3
 // Four groups at once, twelve bytes into sixteen characters; reads sixteen bytes. Each group's
 // bytes go into a 32-bit lane as b1 b0 b2 b1, so that its first two values lie in the low half
 // (b0 b1) and the other two in the high half (b1 b2); one multiply moves each pair into place.
-inline void EncodeDefaultFourGroups(__m128i lanes, char* out) {
+UUARC_SSSE3_ROUTINE inline void EncodeDefaultFourGroups(__m128i lanes, char* out) {
     // v0 and v2 down to the low byte of their half, v1 and v3 up to the high byte.
     const __m128i even = _mm_mulhi_epu16(_mm_and_si128(lanes, _mm_set1_epi32(0x0FC0FC00)), _mm_set1_epi32(0x04000040));
     const __m128i odd = _mm_mullo_epi16(_mm_and_si128(lanes, _mm_set1_epi32(0x003F03F0)), _mm_set1_epi32(0x01000010));
@@ -57,9 +113,10 @@ inline void EncodeDefaultFourGroups(__m128i lanes, char* out) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), characters);
 }
 
-// The groups of a line of at least six groups, four at a time. The last four are loaded from four
-// bytes before them, so that no byte past the groups is read; a single group may come before them.
-void EncodeDefaultGroups(const uint8_t* bytes, int groups, char* out) {
+// Ssse3: the groups of a line of at least six groups, four at a time. The last four are loaded
+// from four bytes before them, so that no byte past the groups is read; a single group may come
+// before them.
+UUARC_SSSE3_ROUTINE void EncodeDefaultSsse3(const uint8_t* bytes, int groups, char* out) {
     const __m128i spread = _mm_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10);
     int group = 0;
     for (; 3 * group + 16 <= 3 * groups; group += 4) {
@@ -78,24 +135,7 @@ void EncodeDefaultGroups(const uint8_t* bytes, int groups, char* out) {
 }
 #endif
 
-// Two groups at once: their 24 bits side by side in the two halves of a word, so that one shift
-// and mask takes a value out of both.
-inline void EncodeDefaultGroupPair(const uint8_t* bytes, char* out) {
-    // b0..b5 from the low end, exactly the six bytes, put together in registers: a six-byte
-    // copy into memory read back as one word would stall on the store.
-    uint32_t low;
-    uint16_t high;
-    std::memcpy(&low, bytes, 4);
-    std::memcpy(&high, bytes + 4, 2);
-    const uint64_t loaded = low | static_cast<uint64_t>(high) << 32;
-    const uint64_t reversed = __builtin_bswap64(loaded << 16);  // b0 b1 b2 b3 b4 b5 from bit 47 down
-    const uint64_t bits = (reversed >> 24) | (reversed & 0xFFFFFF) << 32;
-    constexpr uint64_t kValue = 0x0000003F0000003Fu;
-    const uint64_t values = ((bits >> 18) & kValue) | ((bits >> 12) & kValue) << 8 |
-                            ((bits >> 6) & kValue) << 16 | (bits & kValue) << 24;
-    const uint64_t characters = DefaultCharacters(values);
-    std::memcpy(out, &characters, 8);
-}
+// ---- Decoding ---------------------------------------------------------------------------------
 
 // A character's value, or a number above 63 when it has none: the table's marker 127, or the
 // byte itself with its top bit for 0x80 and up, which never reach the table.
@@ -104,8 +144,9 @@ inline uint32_t ValueWith(const uint8_t* decode, char character) {
     return decode[byte & 0x7F] | (byte & 0x80);
 }
 
+// Careful: in order, stopping at the first character without a value, which may be the
+// terminator.
 inline int DecodeGroupWith(const uint8_t* decode, const char* characters, uint8_t* out) {
-    // In order, stopping at the first character without a value: it may be the terminator.
     const uint32_t s0 = ValueWith(decode, characters[0]);
     if (s0 > 63) return -1;
     const uint32_t s1 = ValueWith(decode, characters[1]);
@@ -121,41 +162,40 @@ inline int DecodeGroupWith(const uint8_t* decode, const char* characters, uint8_
     return 0;
 }
 
-// The whole line when all its groups lie within it: every character is looked up without a
-// branch, their values are or'ed together, and one test at the end tells whether any had none.
-// Then the careful path runs again to fail at the right place. False when some value was missing.
+// The other decoders take a whole line whose groups all lie within it: every character is looked
+// at without a branch, and one test at the end tells whether any had no value. Then the careful
+// path runs again to fail at the right place. They answer false when some value was missing.
 // The default alphabet is a range: 0x20 to 0x60, value (character - 0x20) & 0x3F (the backquote
 // and the space both 0).
-bool DecodeDefaultGroupsUnchecked(const char* characters, int groups, uint8_t* out) {
-    constexpr uint64_t kTopBits = 0x80 * kEveryByte;
-    constexpr uint64_t kValues = 0x3F * kEveryByte;
-    int group = 0;
-#if defined(__SSSE3__)
-    // Sixteen characters a step: each must lie in 0x20..0x60 (compared as signed bytes, 0x80 and
-    // up are below 0x20). The values are joined in pairs, the pairs into 24-bit lanes, and the
-    // three bytes of each lane taken out high byte first; four zero bytes follow the twelve.
-    // A line of at least four groups ends with its last four, decoded again where they overlap.
-    if (groups >= 4) {
-        __m128i in_range = _mm_set1_epi8(-1);
-        for (int step = 0;; step += 4) {
-            if (step + 4 > groups) step = groups - 4;
-            const __m128i loaded = _mm_loadu_si128(reinterpret_cast<const __m128i*>(characters + 4 * step));
-            in_range = _mm_and_si128(in_range, _mm_and_si128(_mm_cmpgt_epi8(loaded, _mm_set1_epi8(0x1F)),
-                                                             _mm_cmplt_epi8(loaded, _mm_set1_epi8(0x61))));
-            const __m128i values = _mm_and_si128(_mm_sub_epi8(loaded, _mm_set1_epi8(0x20)), _mm_set1_epi8(0x3F));
-            const __m128i pairs = _mm_maddubs_epi16(values, _mm_set1_epi32(0x01400140));
-            const __m128i lanes = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00011000));
-            const __m128i bytes =
-                _mm_shuffle_epi8(lanes, _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * step), bytes);
-            if (step + 4 == groups) break;
-        }
-        return _mm_movemask_epi8(in_range) == 0xFFFF;
-    }
-#endif
+
+constexpr uint64_t kTopBits = 0x80 * kEveryByte;
+
+// Words32: one group, three bytes and a zero byte at `out`; or'es into `seen` a top bit for
+// each character outside 0x20..0x60. Per byte, bit 7 of word + 0x60 is set from 0x20 up, of
+// word + 0x1F from 0x61 up; no byte carries into the next unless its own bit 7 was set, which
+// fails the line anyway.
+inline void DecodeDefaultGroup(const char* characters, uint8_t* out, uint64_t& seen) {
+    uint32_t word;
+    std::memcpy(&word, characters, 4);
+    seen |= (word | ~(word + 0x60606060u) | (word + 0x1F1F1F1Fu)) & 0x80808080u;
+    const uint32_t values = (word - 0x20202020u) & 0x3F3F3F3Fu;
+    const uint32_t pairs = ((values & 0x003F003Fu) << 6) | ((values >> 8) & 0x003F003Fu);
+    const uint32_t bits = ((pairs & 0xFFFFu) << 12) | (pairs >> 16);
+    const uint32_t bytes = __builtin_bswap32(bits << 8);
+    std::memcpy(out, &bytes, 4);
+}
+
+bool DecodeDefaultWords32(const char* characters, int groups, uint8_t* out) {
     uint64_t seen = 0;
-    // Per byte, bit 7 of word + 0x60 is set from 0x20 up, of word + 0x1F from 0x61 up; no byte
-    // carries into the next unless its own bit 7 was set, which fails the line anyway.
+    for (int group = 0; group < groups; ++group) DecodeDefaultGroup(characters + 4 * group, out + 3 * group, seen);
+    return seen == 0;
+}
+
+// Words64: two groups a word, the range test as in Words32 on eight bytes.
+bool DecodeDefaultWords64(const char* characters, int groups, uint8_t* out) {
+    constexpr uint64_t kValues = 0x3F * kEveryByte;
+    uint64_t seen = 0;
+    int group = 0;
     for (; group + 2 <= groups; group += 2, characters += 8, out += 6) {
         uint64_t word;
         std::memcpy(&word, characters, 8);
@@ -170,21 +210,37 @@ bool DecodeDefaultGroupsUnchecked(const char* characters, int groups, uint8_t* o
         const uint64_t bytes = __builtin_bswap64((bits & 0xFFFFFF) << 40 | (bits >> 32) << 16);
         std::memcpy(out, &bytes, 8);
     }
-    if (group < groups) {
-        uint32_t word;
-        std::memcpy(&word, characters, 4);
-        seen |= (word | ~(word + 0x60606060u) | (word + 0x1F1F1F1Fu)) & 0x80808080u;
-        const uint32_t values = (word - 0x20202020u) & 0x3F3F3F3Fu;
-        const uint32_t pairs = ((values & 0x003F003Fu) << 6) | ((values >> 8) & 0x003F003Fu);
-        const uint32_t bits = ((pairs & 0xFFFFu) << 12) | (pairs >> 16);
-        const uint32_t bytes = __builtin_bswap32(bits << 8);
-        std::memcpy(out, &bytes, 4);
-    }
+    if (group < groups) DecodeDefaultGroup(characters, out, seen);
     return seen == 0;
 }
 
-bool DecodeGroupsUnchecked(const uint8_t* decode, const char* characters, int groups, uint8_t* out) {
-    if (g_state.alphabet.active == AlphabetKind::Default) return DecodeDefaultGroupsUnchecked(characters, groups, out);
+#if UUARC_CODEC_SSSE3
+// Ssse3: sixteen characters a step for a line of at least four groups. Each must lie in
+// 0x20..0x60 (compared as signed bytes, 0x80 and up are below 0x20). The values are joined in
+// pairs, the pairs into 24-bit lanes, and the three bytes of each lane taken out high byte first;
+// four zero bytes follow the twelve. The line ends with its last four groups, decoded again where
+// they overlap.
+UUARC_SSSE3_ROUTINE bool DecodeDefaultSsse3(const char* characters, int groups, uint8_t* out) {
+    __m128i in_range = _mm_set1_epi8(-1);
+    for (int step = 0;; step += 4) {
+        if (step + 4 > groups) step = groups - 4;
+        const __m128i loaded = _mm_loadu_si128(reinterpret_cast<const __m128i*>(characters + 4 * step));
+        in_range = _mm_and_si128(in_range, _mm_and_si128(_mm_cmpgt_epi8(loaded, _mm_set1_epi8(0x1F)),
+                                                         _mm_cmplt_epi8(loaded, _mm_set1_epi8(0x61))));
+        const __m128i values = _mm_and_si128(_mm_sub_epi8(loaded, _mm_set1_epi8(0x20)), _mm_set1_epi8(0x3F));
+        const __m128i pairs = _mm_maddubs_epi16(values, _mm_set1_epi32(0x01400140));
+        const __m128i lanes = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00011000));
+        const __m128i bytes =
+            _mm_shuffle_epi8(lanes, _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * step), bytes);
+        if (step + 4 == groups) break;
+    }
+    return _mm_movemask_epi8(in_range) == 0xFFFF;
+}
+#endif
+
+// Table: any alphabet, four look-ups a group.
+bool DecodeTableGroups(const uint8_t* decode, const char* characters, int groups, uint8_t* out) {
     uint32_t seen = 0;
     for (int group = 0; group < groups; ++group, characters += 4, out += 3) {
         uint32_t word;
@@ -203,7 +259,83 @@ bool DecodeGroupsUnchecked(const uint8_t* decode, const char* characters, int gr
     return seen == 0;
 }
 
+// The whole line on the active path; false when it must go the careful way.
+bool DecodeGroupsUnchecked(const char* characters, int groups, uint8_t* out) {
+    const CodecPath path = g_codec_path;
+    if (path == CodecPath::Careful) return false;
+    if (g_state.alphabet.active != AlphabetKind::Default) {
+        return DecodeTableGroups(g_state.alphabet.decode, characters, groups, out);
+    }
+    switch (path) {
+        case CodecPath::Ssse3:
+#if UUARC_CODEC_SSSE3
+            if (groups >= 4) return DecodeDefaultSsse3(characters, groups, out);
+#endif
+            [[fallthrough]];
+        case CodecPath::Words64: return DecodeDefaultWords64(characters, groups, out);
+        case CodecPath::Words32: return DecodeDefaultWords32(characters, groups, out);
+        case CodecPath::Table: return DecodeTableGroups(g_state.alphabet.decode, characters, groups, out);
+        case CodecPath::Careful: break;
+    }
+    return false;
+}
+
+// Careful: the line on a copy that ends in a NUL, a character that has no value, which the groups
+// of a short line run into. Kept out of DecodeLine, so that the whole-line paths need neither
+// its buffer nor its stack frame.
+[[gnu::noinline]] int DecodeLineCarefully(std::string_view line, int count, uint8_t* out) {
+    char copy[kLineBufferSize + 1];
+    const size_t length = line.size() < kLineBufferSize ? line.size() : kLineBufferSize;
+    std::memcpy(copy, line.data(), length);
+    copy[length] = '\0';
+    const uint8_t* decode = g_state.alphabet.decode;
+    const char* group = copy + 1;
+    for (int decoded = 0; decoded < count; decoded += 3, group += 4, out += 3) {
+        if (DecodeGroupWith(decode, group, out) != 0) {
+            SetStatus(kStatusBadFormat);
+            return -1;
+        }
+    }
+    return count;
+}
+
 }  // namespace
+
+// ---- Paths ------------------------------------------------------------------------------------
+
+CodecPath BestCodecPath() { return g_best_path; }
+
+bool CodecPathSupported(CodecPath path) {
+    switch (path) {
+        case CodecPath::Ssse3: return g_best_path == CodecPath::Ssse3;
+        case CodecPath::Words64:
+        case CodecPath::Words32:
+        case CodecPath::Table:
+        case CodecPath::Careful: return true;
+    }
+    return false;
+}
+
+CodecPath ActiveCodecPath() { return g_codec_path; }
+
+bool SetCodecPath(CodecPath path) {
+    if (!CodecPathSupported(path)) return false;
+    g_codec_path = path;
+    return true;
+}
+
+const char* CodecPathName(CodecPath path) {
+    switch (path) {
+        case CodecPath::Ssse3: return "ssse3";
+        case CodecPath::Words64: return "words64";
+        case CodecPath::Words32: return "words32";
+        case CodecPath::Table: return "table";
+        case CodecPath::Careful: return "careful";
+    }
+    return "?";
+}
+
+// ---- Lines and groups -------------------------------------------------------------------------
 
 int EncodeGroup(const uint8_t* bytes, char* out) {
     EncodeGroupWith(ActiveAlphabet(), bytes, out);
@@ -214,19 +346,25 @@ int EncodeLine(const uint8_t* bytes, char* line, int count) {
     const char* alphabet = ActiveAlphabet();
     line[0] = alphabet[count & 0x3F];
     const int groups = (count + 2) / 3;
-    if (g_state.alphabet.active == AlphabetKind::Default) {
-#if defined(__SSSE3__)
-        if (groups >= 6) {
-            EncodeDefaultGroups(bytes, groups, line + 1);
-            line[1 + 4 * groups] = '\n';
-            return 4 * groups + 2;
-        }
+    char* out = line + 1;
+    const CodecPath path = g_state.alphabet.active == AlphabetKind::Default ? g_codec_path : CodecPath::Table;
+    switch (path) {
+        case CodecPath::Ssse3:
+#if UUARC_CODEC_SSSE3
+            if (groups >= 6) {
+                EncodeDefaultSsse3(bytes, groups, out);
+                break;
+            }
 #endif
-        int group = 0;
-        for (; group + 2 <= groups; group += 2) EncodeDefaultGroupPair(bytes + 3 * group, line + 1 + 4 * group);
-        if (group < groups) EncodeDefaultGroup(bytes + 3 * group, line + 1 + 4 * group);
-    } else {
-        for (int group = 0; group < groups; ++group) EncodeGroupWith(alphabet, bytes + 3 * group, line + 1 + 4 * group);
+            [[fallthrough]];
+        case CodecPath::Words64: EncodeDefaultWords64(bytes, groups, out); break;
+        case CodecPath::Words32:
+            for (int group = 0; group < groups; ++group) EncodeDefaultGroup(bytes + 3 * group, out + 4 * group);
+            break;
+        case CodecPath::Table:
+        case CodecPath::Careful:
+            for (int group = 0; group < groups; ++group) EncodeGroupWith(alphabet, bytes + 3 * group, out + 4 * group);
+            break;
     }
     line[1 + 4 * groups] = '\n';
     return 4 * groups + 2;
@@ -245,27 +383,12 @@ int DecodeLine(std::string_view line, uint8_t* out) {
         SetStatus(kStatusBadFormat);
         return -1;
     }
-    const uint8_t* decode = g_state.alphabet.decode;
     const int count = CharValue(line[0]);
     if (count == 0) return 0;
     const int groups = (count + 2) / 3;
     const size_t needed = 1 + 4 * static_cast<size_t>(groups);
-    if (line.size() >= needed && DecodeGroupsUnchecked(decode, line.data() + 1, groups, out)) return count;
-
-    // The careful path, on a copy that ends in a NUL: a character that has no value, which the
-    // groups of a short line run into.
-    char copy[kLineBufferSize + 1];
-    const size_t length = line.size() < kLineBufferSize ? line.size() : kLineBufferSize;
-    std::memcpy(copy, line.data(), length);
-    copy[length] = '\0';
-    const char* group = copy + 1;
-    for (int decoded = 0; decoded < count; decoded += 3, group += 4, out += 3) {
-        if (DecodeGroupWith(decode, group, out) != 0) {
-            SetStatus(kStatusBadFormat);
-            return -1;
-        }
-    }
-    return count;
+    if (line.size() >= needed && DecodeGroupsUnchecked(line.data() + 1, groups, out)) return count;
+    return DecodeLineCarefully(line, count, out);
 }
 
 int ReadFirstDataLine(Stream& input, char* buffer, std::string_view& line) {

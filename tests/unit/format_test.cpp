@@ -1,5 +1,5 @@
-// format_test.cpp - alphabets and table blocks, the header scan, the line codec and the reading
-// rules of encoded files, through the format routines themselves.
+// format_test.cpp - alphabets and table blocks, the header scan and the reading rules of encoded
+// files, through the format routines themselves (the line codec's paths: codec_test.cpp).
 #include <algorithm>
 #include <cstring>
 #include <random>
@@ -292,102 +292,6 @@ TEST_F(Format, LongBeginLineNeverOverrunsName) {
     ASSERT_EQ(ScanArchiveHeader(Win("l.uue").c_str(), name, &size), kStatusOk);
     EXPECT_EQ(std::strlen(name), 254u - 10u);
     for (size_t i = kNameBufferSize; i < sizeof name; ++i) EXPECT_EQ(name[i], '#');
-}
-
-// ---- Line codec -------------------------------------------------------------------------------
-
-TEST_F(Format, EncodesAndDecodesTheWorkedExample) {
-    ResetDefaultAlphabet();
-    BuildDecodeTable();
-    char line[kMaxEncodedLine];
-    const uint8_t abc[3] = {'a', 'b', 'c'};
-    ASSERT_EQ(EncodeLine(abc, line, 3), 6);
-    EXPECT_EQ(std::string(line, 6), "#86)C\n");
-    uint8_t out[kDecodeBufferSize];
-    EXPECT_EQ(DecodeLine("#86)C\n", out), 3);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 3), "abc");
-    EXPECT_EQ(DecodeLine("#86)C plus a check character\n", out), 3);
-    EXPECT_EQ(EncodeLine(abc, line, 0), 2);
-    EXPECT_EQ(std::string(line, 2), "`\n");
-    SwitchToXxAlphabet('1');
-    EXPECT_EQ(DecodeLine("1MK7X\n", out), 3);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 3), "abc");
-}
-
-TEST_F(Format, RoundTripsEveryLineLengthAndByte) {
-    ResetDefaultAlphabet();
-    BuildDecodeTable();
-    // The bytes and the line in blocks of exactly their size, so that a sanitizer build sees any
-    // read past the groups.
-    char line[kMaxEncodedLine];
-    uint8_t out[kDecodeBufferSize];
-    for (int count = 0; count <= 45; ++count) {
-        for (int start = 0; start < 256; start += 45) {
-            std::vector<uint8_t> bytes(static_cast<size_t>(3 * ((count + 2) / 3)));
-            for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(start + i * 7);
-            const int length = EncodeLine(bytes.data(), line, count);
-            ASSERT_EQ(length, 4 * ((count + 2) / 3) + 2);
-            const std::vector<char> exact(line, line + length);
-            ASSERT_EQ(DecodeLine(std::string_view(exact.data(), exact.size()), out), count);
-            EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + count, out)) << count;
-        }
-    }
-}
-
-TEST_F(Format, DecodeLineAgreesWithTableForEveryByteInEveryAlphabet) {
-    // Whole lines take a faster path than single groups; both must give the table's answers.
-    std::string table;
-    for (int c = 0x7E; table.size() < 64; --c) table += static_cast<char>(c);
-    for (int alphabet = 0; alphabet < 3; ++alphabet) {
-        ResetDefaultAlphabet();
-        BuildDecodeTable();
-        if (alphabet == 1) SwitchToXxAlphabet('h');
-        if (alphabet == 2) {
-            std::memcpy(g_state.alphabet.table_alphabet, table.data(), 64);
-            g_state.alphabet.active = AlphabetKind::Table;
-            ASSERT_EQ(BuildDecodeTable(), 0);
-        }
-        const char* characters = ActiveAlphabet();
-        for (int byte = 1; byte < 256; ++byte) {
-            for (size_t at : {size_t{1}, size_t{7}, size_t{60}}) {
-                std::string line = characters[45] + std::string(60, characters[1]) + "\n";
-                line[at] = static_cast<char>(byte);
-                const uint8_t value = CharValue(static_cast<char>(byte));
-                uint8_t out[kDecodeBufferSize];
-                SetStatus(0);
-                const int count = DecodeLine(line.c_str(), out);
-                if (value > 63) {
-                    EXPECT_EQ(count, -1) << alphabet << " " << byte << " at " << at;
-                    continue;
-                }
-                ASSERT_EQ(count, 45) << alphabet << " " << byte << " at " << at;
-                // The group holding the byte, decoded one character at a time.
-                const size_t group = (at - 1) / 4;
-                uint32_t bits = 0;
-                for (size_t i = 0; i < 4; ++i) bits = bits << 6 | CharValue(line[1 + 4 * group + i]);
-                EXPECT_EQ(out[3 * group], static_cast<uint8_t>(bits >> 16)) << alphabet << " " << byte;
-                EXPECT_EQ(out[3 * group + 1], static_cast<uint8_t>(bits >> 8)) << alphabet << " " << byte;
-                EXPECT_EQ(out[3 * group + 2], static_cast<uint8_t>(bits)) << alphabet << " " << byte;
-            }
-        }
-    }
-}
-
-TEST_F(Format, BadLinesFailWithNineNineSixFour) {
-    ResetDefaultAlphabet();
-    BuildDecodeTable();
-    uint8_t out[kDecodeBufferSize];
-    const char* bad[] = {"#86)\n", "\n", "#8a)C\n", "#86)\xC3\n", "~abc\n"};
-    for (const char* line : bad) {
-        SetStatus(0);
-        EXPECT_EQ(DecodeLine(line, out), -1) << line;
-        EXPECT_STATUS(kStatusBadFormat);
-    }
-    // A length outside the alphabet reads as 127: 172 valid characters after it decode.
-    const std::string long_line = "~" + std::string(172, '!') + "\n";
-    EXPECT_EQ(DecodeLine(long_line.c_str(), out), 127);
-    EXPECT_EQ(DecodeLine("`\n", out), 0);
-    EXPECT_EQ(DecodeLine(" \n", out), 0);
 }
 
 // ---- Reading rules ------------------------------------------------------------------------------

@@ -1,0 +1,206 @@
+// codec_test.cpp - the line codec on every path it has (format/codec_path.h), each held against
+// the plain reference coder of tests/codec_reference.h, and the choice of path at load. Needs no
+// files, so the Win32 build runs it under Wine too, against the objects that make the DLL.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+#if defined(__i386__) || defined(__x86_64__)
+#include <cpuid.h>
+#endif
+
+#include "format/alphabet.h"
+#include "format/codec_path.h"
+#include "format/line_codec.h"
+#include "module/module_state.h"
+#include "module/status.h"
+#include "tests/codec_reference.h"
+
+namespace uuarc {
+// gtest prints a path by its name.
+void PrintTo(CodecPath path, std::ostream* out) { *out << CodecPathName(path); }
+}  // namespace uuarc
+
+namespace uuarc::test {
+namespace {
+
+enum class Alphabet { Default, Xx, Table };
+constexpr Alphabet kAlphabets[] = {Alphabet::Default, Alphabet::Xx, Alphabet::Table};
+
+// Makes `which` active with its decode table. The table alphabet runs down from '~', so that it
+// shares characters with both others at other values.
+void UseAlphabet(Alphabet which) {
+    ResetDefaultAlphabet();
+    BuildDecodeTable();
+    if (which == Alphabet::Xx) SwitchToXxAlphabet('h');
+    if (which == Alphabet::Table) {
+        for (int value = 0; value < 64; ++value) g_state.alphabet.table_alphabet[value] = static_cast<char>(0x7E - value);
+        g_state.alphabet.active = AlphabetKind::Table;
+        ASSERT_EQ(BuildDecodeTable(), 0);
+    }
+}
+
+ReferenceAlphabet Reference() { return {ActiveAlphabet(), !g_state.alphabet.xx_mode}; }
+
+// Decodes `line` from a block of exactly its size, so that a sanitizer build sees any read past
+// it, and checks count, bytes and status against the reference.
+void ExpectDecodesAsReference(std::string_view line, const std::string& label) {
+    const std::vector<char> exact(line.begin(), line.end());
+    uint8_t out[kDecodeBufferSize];
+    g_state.status = 0;
+    const int count = DecodeLine(std::string_view(exact.data(), exact.size()), out);
+    const ReferenceDecoded expected = ReferenceDecodeLine(Reference(), line);
+    ASSERT_EQ(count, expected.count) << label;
+    EXPECT_EQ(g_state.status, count < 0 ? kStatusBadFormat : 0) << label;
+    if (count > 0) {
+        EXPECT_TRUE(std::equal(expected.bytes.begin(), expected.bytes.end(), out)) << label;
+    }
+}
+
+// Every test of the suite runs once per path, with the module state as right after load.
+class Codec : public ::testing::TestWithParam<CodecPath> {
+protected:
+    void SetUp() override {
+        g_state.~ModuleState();
+        new (&g_state) ModuleState();
+        before_ = ActiveCodecPath();
+        if (!SetCodecPath(GetParam())) GTEST_SKIP() << "this processor lacks " << CodecPathName(GetParam());
+    }
+    void TearDown() override { SetCodecPath(before_); }
+
+private:
+    CodecPath before_ = CodecPath::Words64;
+};
+
+TEST_P(Codec, EncodesAndDecodesTheWorkedExample) {
+    UseAlphabet(Alphabet::Default);
+    char line[kMaxEncodedLine];
+    const uint8_t abc[3] = {'a', 'b', 'c'};
+    ASSERT_EQ(EncodeLine(abc, line, 3), 6);
+    EXPECT_EQ(std::string(line, 6), "#86)C\n");
+    uint8_t out[kDecodeBufferSize];
+    EXPECT_EQ(DecodeLine("#86)C\n", out), 3);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 3), "abc");
+    EXPECT_EQ(DecodeLine("#86)C plus a check character\n", out), 3);
+    EXPECT_EQ(EncodeLine(abc, line, 0), 2);
+    EXPECT_EQ(std::string(line, 2), "`\n");
+    SwitchToXxAlphabet('1');
+    EXPECT_EQ(DecodeLine("1MK7X\n", out), 3);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 3), "abc");
+}
+
+// Every length in every alphabet, bytes from exactly sized blocks so that a sanitizer build sees
+// a read or write past the groups: the reference's line, and back to the bytes.
+TEST_P(Codec, EveryLineLengthEncodesAsReferenceAndBack) {
+    std::mt19937 generator(45);
+    for (const Alphabet alphabet : kAlphabets) {
+        UseAlphabet(alphabet);
+        for (int count = 0; count <= kBytesPerLine; ++count) {
+            for (int round = 0; round < 8; ++round) {
+                std::vector<uint8_t> bytes(static_cast<size_t>(3 * ((count + 2) / 3)));
+                for (uint8_t& byte : bytes) byte = static_cast<uint8_t>(generator());
+                std::vector<char> line(kMaxEncodedLine);
+                const int length = EncodeLine(bytes.data(), line.data(), count);
+                const std::string expected = ReferenceEncodeLine(Reference(), bytes.data(), count);
+                ASSERT_EQ(std::string(line.data(), static_cast<size_t>(length)), expected) << count;
+                const std::vector<char> exact(line.begin(), line.begin() + length);
+                uint8_t out[kDecodeBufferSize];
+                ASSERT_EQ(DecodeLine(std::string_view(exact.data(), exact.size()), out), count);
+                EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + count, out)) << count;
+            }
+        }
+    }
+}
+
+// Each byte value at the first, a middle and the last place of a full line: good characters
+// give the reference's bytes, any other fails the line with 9964.
+TEST_P(Codec, EveryByteAtEveryPlaceDecodesAsReference) {
+    for (const Alphabet alphabet : kAlphabets) {
+        UseAlphabet(alphabet);
+        const char* characters = ActiveAlphabet();
+        for (int byte = 1; byte < 256; ++byte) {
+            for (size_t at : {size_t{1}, size_t{7}, size_t{30}, size_t{60}}) {
+                std::string line = characters[45] + std::string(60, characters[1]) + "\n";
+                line[at] = static_cast<char>(byte);
+                ExpectDecodesAsReference(line, std::to_string(byte) + " at " + std::to_string(at));
+            }
+        }
+    }
+}
+
+// Lines of every length cut short at every place, with and without their LF, and with a length
+// character that promises more or fewer groups than follow: the whole-line paths must take
+// only lines that hold all their groups and leave the others to fail or pass as the reference.
+TEST_P(Codec, LinesCutAnywhereDecodeAsReference) {
+    std::mt19937 generator(7);
+    for (const Alphabet alphabet : kAlphabets) {
+        UseAlphabet(alphabet);
+        const char* characters = ActiveAlphabet();
+        for (int count = 1; count <= kBytesPerLine; ++count) {
+            std::string line(1, characters[count]);
+            for (int i = 0; i < 4 * ((count + 2) / 3); ++i) line += characters[generator() % 64];
+            for (size_t cut = 1; cut <= line.size(); ++cut) {
+                ExpectDecodesAsReference(line.substr(0, cut), "cut " + std::to_string(cut));
+                ExpectDecodesAsReference(line.substr(0, cut) + "\n", "cut with LF " + std::to_string(cut));
+            }
+            line[0] = characters[std::min(count + 6, 63)];
+            ExpectDecodesAsReference(line + "\n", "longer length " + std::to_string(count));
+        }
+    }
+}
+
+TEST_P(Codec, BadLinesFailWithNineNineSixFour) {
+    UseAlphabet(Alphabet::Default);
+    uint8_t out[kDecodeBufferSize];
+    const char* bad[] = {"#86)\n", "\n", "#8a)C\n", "#86)\xC3\n", "~abc\n"};
+    for (const char* line : bad) {
+        g_state.status = 0;
+        EXPECT_EQ(DecodeLine(line, out), -1) << line;
+        EXPECT_EQ(g_state.status, kStatusBadFormat) << line;
+    }
+    // A length outside the alphabet reads as 127: 172 valid characters after it decode.
+    const std::string long_line = "~" + std::string(172, '!') + "\n";
+    EXPECT_EQ(DecodeLine(long_line.c_str(), out), 127);
+    EXPECT_EQ(DecodeLine("`\n", out), 0);
+    EXPECT_EQ(DecodeLine(" \n", out), 0);
+    g_state.status = 0;
+    EXPECT_EQ(DecodeLine(std::string_view(), out), -1);
+    EXPECT_EQ(g_state.status, kStatusBadFormat);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, Codec,
+                         ::testing::Values(CodecPath::Ssse3, CodecPath::Words64, CodecPath::Words32, CodecPath::Table,
+                                           CodecPath::Careful),
+                         [](const ::testing::TestParamInfo<CodecPath>& info) {
+                             std::string name = CodecPathName(info.param);
+                             name[0] = static_cast<char>(name[0] - 'a' + 'A');
+                             return name;
+                         });
+
+// The processor is asked once, at load: SSSE3 exactly where cpuid reports it, the words
+// otherwise, and a path it lacks cannot be forced.
+TEST(CodecPaths, BestPathIsSsse3ExactlyWhereTheProcessorHasIt) {
+    bool has_ssse3 = false;
+#if defined(__i386__) || defined(__x86_64__)
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    has_ssse3 = __get_cpuid(1, &eax, &ebx, &ecx, &edx) && (ecx & bit_SSSE3) != 0;
+#endif
+    EXPECT_EQ(BestCodecPath(), has_ssse3 ? CodecPath::Ssse3 : CodecPath::Words64);
+    EXPECT_EQ(ActiveCodecPath(), BestCodecPath()) << "unless forced, the best path is taken";
+    EXPECT_EQ(CodecPathSupported(CodecPath::Ssse3), has_ssse3);
+    const CodecPath before = ActiveCodecPath();
+    EXPECT_EQ(SetCodecPath(CodecPath::Ssse3), has_ssse3);
+    EXPECT_EQ(ActiveCodecPath(), has_ssse3 ? CodecPath::Ssse3 : before);
+    ASSERT_TRUE(SetCodecPath(CodecPath::Careful));
+    EXPECT_EQ(ActiveCodecPath(), CodecPath::Careful);
+    SetCodecPath(before);
+    std::printf("[          ] best codec path: %s\n", CodecPathName(BestCodecPath()));
+}
+
+}  // namespace
+}  // namespace uuarc::test
