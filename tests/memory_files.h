@@ -130,9 +130,10 @@ private:
         return std::string_view(out, used);
     }
     static std::string_view Normal(std::string_view path) { return Normal(path, scratch_); }
-    static std::string_view Parent(std::string_view normal) {
-        const size_t slash = normal.rfind('/');
-        return slash == 0 ? "/" : normal.substr(0, slash);
+    UUARC_NOT_TRACED static std::string_view Parent(std::string_view normal) {
+        size_t slash = normal.size();
+        while (slash > 0 && normal[slash - 1] != '/') --slash;
+        return slash <= 1 ? std::string_view("/") : std::string_view(normal.data(), slash - 1);
     }
     UUARC_NOT_TRACED static void AddDirectories(std::string_view normal) {
         if (normal != "/") AddDirectories(Parent(normal));
