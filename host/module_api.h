@@ -36,6 +36,6 @@ constexpr uint32_t kAttrArchive = UUARC_ATTR_ARCHIVE;
 // The longest path that InitArcFile, CreateArcFile, SetOutputPath and a mask take, in bytes.
 constexpr size_t kMaxHostPath = UUARC_MAX_HOST_PATH;
 // The longest output path that extraction makes of the output path and a stored name.
-constexpr size_t kMaxOutputPath = 259;
+constexpr size_t kMaxOutputPath = UUARC_MAX_OUTPUT_PATH;
 
 }  // namespace uuarc_host

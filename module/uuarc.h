@@ -84,6 +84,9 @@
 
 /* Longest path or setting the module takes from the host, terminator not counted. */
 #define UUARC_MAX_HOST_PATH 255
+/* Longest output path that extraction makes of the output path and a stored name, or that a
+   creation writes: what the find-data record's name field holds with its terminator. */
+#define UUARC_MAX_OUTPUT_PATH 259
 
 /* ---- Records at the boundary --------------------------------------------------------------- */
 

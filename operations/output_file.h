@@ -6,11 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "module/uuarc.h"
+
 namespace uuarc {
 
 // Longest output path that fits the find-data record's name field, terminator not counted, and
 // the buffers that hold one.
-constexpr size_t kMaxOutputPath = 259;
+constexpr size_t kMaxOutputPath = UUARC_MAX_OUTPUT_PATH;
 constexpr size_t kOutputNameSize = 264;
 
 // Whether a file may be written under `path`: true when nothing is there or a regular file is

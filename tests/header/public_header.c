@@ -37,5 +37,5 @@ int uuarc_public_header_compiles(void) {
     (void)replace_proc;
     return (int)(sizeof codes + UUARC_OPTION_NO_SOURCE_PREFIX + UUARC_OPTIONS_AT_LOAD + UUARC_OPTIONS_LOCKED +
                  UUARC_ATTR_HIDDEN + UUARC_ATTR_SYSTEM + UUARC_ATTR_DIRECTORY + UUARC_ATTR_ARCHIVE +
-                 UUARC_ATTR_NORMAL + UUARC_MAX_HOST_PATH);
+                 UUARC_ATTR_NORMAL + UUARC_MAX_HOST_PATH + UUARC_MAX_OUTPUT_PATH);
 }
