@@ -29,11 +29,11 @@ void Fail(const char* what, const std::string& detail) {
 
 // The names must be terminated strings; reading them through is the check.
 volatile size_t g_name_lengths = 0;
-int32_t UUARC_CALL CheckFileName(uint32_t, const char* source, const char* target) {
+int32_t UUARC_CALL CheckFileName(UserData, const char* source, const char* target) {
     g_name_lengths = g_name_lengths + std::strlen(source) + std::strlen(target);
     return 0;
 }
-int32_t UUARC_CALL CheckProgress(uint32_t, int32_t percent, int32_t bytes) {
+int32_t UUARC_CALL CheckProgress(UserData, int32_t percent, int32_t bytes) {
     if (percent < 0 || percent > 100 || bytes < 0) Fail("progress out of range", std::to_string(percent));
     return 0;
 }

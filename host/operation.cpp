@@ -35,7 +35,7 @@ int64_t SizeOf(const FindData& data) {
 
 // Extraction names its output before it opens it: a name that is free now is a file that this
 // run makes, to be removed if the run is interrupted.
-int32_t UUARC_CALL OnFileName(uint32_t, const char*, const char* target) noexcept {
+int32_t UUARC_CALL OnFileName(UserData, const char*, const char* target) noexcept {
     Operation& op = g_operation;
     if (!op.extracting) return 0;
     std::string native = ToNativePath(target);
@@ -47,12 +47,12 @@ int32_t UUARC_CALL OnFileName(uint32_t, const char*, const char* target) noexcep
     return 0;
 }
 
-int32_t UUARC_CALL OnProgress(uint32_t, int32_t, int32_t bytes) noexcept {
+int32_t UUARC_CALL OnProgress(UserData, int32_t, int32_t bytes) noexcept {
     ProgressAdd(bytes);
     return 0;
 }
 
-int32_t UUARC_CALL OnSignal(uint32_t, int64_t, int32_t) noexcept {
+int32_t UUARC_CALL OnSignal(UserData, int64_t, int32_t) noexcept {
     g_operation.output_opened = true;
     return 0;
 }
@@ -85,7 +85,7 @@ ReplaceOutcome DecideReplace(const std::string& target, const FindData& existing
 
 // The module's question before it replaces a file: 0 lets it go ahead. The existing file is
 // moved aside first, so that it comes back if the new one fails or the run is interrupted.
-int32_t UUARC_CALL OnOkToReplace(uint32_t, FindData* existing, FindData* incoming) noexcept {
+int32_t UUARC_CALL OnOkToReplace(UserData, FindData* existing, FindData* incoming) noexcept {
     Operation& op = g_operation;
     const std::string target = ToNativePath(incoming->file_name);
     op.replace = DecideReplace(target, *existing, *incoming);

@@ -34,32 +34,32 @@ UUARC_API int32_t UUARC_CALL arOptionsAreOn(uint32_t mask) {
 
 // ---- Callback registration ------------------------------------------------------------------
 
-UUARC_API void UUARC_CALL SetSetFileNameProc(uint32_t user, SetFileNameProc proc) {
+UUARC_API void UUARC_CALL SetSetFileNameProc(UserData user, SetFileNameProc proc) {
     g_state.callbacks.file_name_user = user;
     g_state.callbacks.file_name = proc;
 }
 
-UUARC_API void UUARC_CALL SetSetProgressProc(uint32_t user, SetProgressProc proc) {
+UUARC_API void UUARC_CALL SetSetProgressProc(UserData user, SetProgressProc proc) {
     g_state.callbacks.progress_user = user;
     g_state.callbacks.progress = proc;
 }
 
-UUARC_API void UUARC_CALL SetOkToReplaceProc(uint32_t user, OkToReplaceProc proc) {
+UUARC_API void UUARC_CALL SetOkToReplaceProc(UserData user, OkToReplaceProc proc) {
     g_state.callbacks.ok_to_replace_user = user;
     g_state.callbacks.ok_to_replace = proc;
 }
 
-UUARC_API void UUARC_CALL SetSetSignalProc(uint32_t user, SetSignalProc proc) {
+UUARC_API void UUARC_CALL SetSetSignalProc(UserData user, SetSignalProc proc) {
     g_state.callbacks.signal_user = user;
     g_state.callbacks.signal = proc;
 }
 
 // No operation of this module asks to skip a file, warns, needs the next disk or builds a
 // self-extractor, so these registrations are accepted and forgotten.
-UUARC_API void UUARC_CALL SetSkipFileProc(uint32_t, OtherProc) {}
-UUARC_API void UUARC_CALL SetSetWarningProc(uint32_t, OtherProc) {}
-UUARC_API void UUARC_CALL SetGetNextDiskProc(uint32_t, OtherProc) {}
-UUARC_API void UUARC_CALL SetSetSfxProgressProc(uint32_t, OtherProc) {}
+UUARC_API void UUARC_CALL SetSkipFileProc(UserData, OtherProc) {}
+UUARC_API void UUARC_CALL SetSetWarningProc(UserData, OtherProc) {}
+UUARC_API void UUARC_CALL SetGetNextDiskProc(UserData, OtherProc) {}
+UUARC_API void UUARC_CALL SetSetSfxProgressProc(UserData, OtherProc) {}
 
 // ---- Shared routines ------------------------------------------------------------------------
 // Several exports share one routine; the .def file maps each of their names to it.

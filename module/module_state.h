@@ -31,13 +31,13 @@ struct AlphabetState {
 
 struct Callbacks {
     SetFileNameProc file_name = nullptr;
-    uint32_t file_name_user = 0;
+    UserData file_name_user = 0;
     SetProgressProc progress = nullptr;
-    uint32_t progress_user = 0;
+    UserData progress_user = 0;
     OkToReplaceProc ok_to_replace = nullptr;
-    uint32_t ok_to_replace_user = 0;
+    UserData ok_to_replace_user = 0;
     SetSignalProc signal = nullptr;
-    uint32_t signal_user = 0;
+    UserData signal_user = 0;
 };
 
 // Running counters of creation: bytes encoded so far and the total that the next progress

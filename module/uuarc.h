@@ -2,8 +2,10 @@
 
    The module presents a uuencoded text file as an archive that holds exactly one file: a host
    lists that entry, extracts (decodes) it, or creates a new encoded file from one source file.
-   It is a 32-bit Windows DLL (uuarc.dll, __stdcall, undecorated names at ordinals 1 to 41) and,
-   for Linux, a shared library (libuuarc.so) with the same 41 functions.
+   It comes as a 32-bit Windows DLL (uuarc.dll for 32-bit hosts, __stdcall, undecorated names at
+   ordinals 1 to 41), as a 64-bit Windows DLL (uuarc.dll for 64-bit hosts, the same names at the
+   same ordinals, the x64 calling convention) and, for Linux, as a shared library (libuuarc.so)
+   with the same 41 functions.
 
    This header is plain C: a C99 or C++ compiler takes it, for either build. It pulls in nothing
    of the module's internals.
@@ -19,10 +21,13 @@
    - Strings are NUL-terminated bytes in the ANSI code page (UTF-8 in the Linux build). Paths
      that the host hands over are at most 255 bytes long, terminator not counted; a longer one is
      refused with status 5 where an operation takes it, and is never cut.
-   - Every callback gets the 32-bit user-data word registered with it as its first argument. Only
-     the result of OkToReplaceProc is read.
-   - Records are little-endian and laid out for 32-bit x86; in a 64-bit build the pointers widen
-     and the field order stays. The offsets are checked for the 32-bit build at the end.
+   - Every callback gets the user-data word registered with it as its first argument (UserData:
+     32 bits in the 32-bit DLL, pointer-sized in every 64-bit build, so that a 64-bit host can pass
+     a pointer). Only the result of OkToReplaceProc is read.
+   - Records are little-endian. The 32-bit layout is the one the host interface fixes. The 64-bit
+     layout is this module's own: the same declarations in their natural x64 layout, pointers
+     widened to 8 bytes, field order and types unchanged. The sizes and offsets of both layouts
+     stand at the end of this header and are checked there at compile time.
 */
 #ifndef UUARC_H
 #define UUARC_H
@@ -185,16 +190,19 @@ typedef struct FindData {
 
 /* ---- Host callbacks ------------------------------------------------------------------------ */
 
+/* The word a host registers with each callback and gets back as its first argument. */
+typedef uintptr_t UserData;
+
 /* The file being worked on: extraction passes "\" + stored name and the output path, creation the
    source path and then "\" + the entry name or the target path. */
-typedef int32_t(UUARC_CALL* SetFileNameProc)(uint32_t user, const char* source, const char* target);
+typedef int32_t(UUARC_CALL* SetFileNameProc)(UserData user, const char* source, const char* target);
 /* Progress: a percentage from 0 to 100 and the bytes counted since the previous call. */
-typedef int32_t(UUARC_CALL* SetProgressProc)(uint32_t user, int32_t percent, int32_t bytes);
+typedef int32_t(UUARC_CALL* SetProgressProc)(UserData user, int32_t percent, int32_t bytes);
 /* Asked before an existing file is replaced; 0 lets the module replace it, any other value keeps
    it (status 2926). The records are the module's, valid during the call only. */
-typedef int32_t(UUARC_CALL* OkToReplaceProc)(uint32_t user, FindData* existing, FindData* incoming);
+typedef int32_t(UUARC_CALL* OkToReplaceProc)(UserData user, FindData* existing, FindData* incoming);
 /* Extraction, once the output is open: the archive file's length and the code 2. */
-typedef int32_t(UUARC_CALL* SetSignalProc)(uint32_t user, int64_t length, int32_t code);
+typedef int32_t(UUARC_CALL* SetSignalProc)(UserData user, int64_t length, int32_t code);
 /* The four callbacks that the module accepts and never calls; their types are the host's. */
 typedef void* OtherProc;
 
@@ -217,14 +225,14 @@ UUARC_API uint16_t UUARC_CALL arOptionsOn(uint32_t mask);                       
    the procedures, so a host that wants its own word back registers after opening. The skip-file,
    warning, next-disk and self-extractor registrations are accepted and never called. The status
    is untouched. */
-UUARC_API void UUARC_CALL SetSetFileNameProc(uint32_t user, SetFileNameProc proc);  /* 31 */
-UUARC_API void UUARC_CALL SetSetProgressProc(uint32_t user, SetProgressProc proc);  /* 32 */
-UUARC_API void UUARC_CALL SetOkToReplaceProc(uint32_t user, OkToReplaceProc proc);  /* 28 */
-UUARC_API void UUARC_CALL SetSetSignalProc(uint32_t user, SetSignalProc proc);      /* 34 */
-UUARC_API void UUARC_CALL SetSkipFileProc(uint32_t user, OtherProc proc);           /* 36 */
-UUARC_API void UUARC_CALL SetSetWarningProc(uint32_t user, OtherProc proc);         /* 35 */
-UUARC_API void UUARC_CALL SetGetNextDiskProc(uint32_t user, OtherProc proc);        /* 26 */
-UUARC_API void UUARC_CALL SetSetSfxProgressProc(uint32_t user, OtherProc proc);     /* 33 */
+UUARC_API void UUARC_CALL SetSetFileNameProc(UserData user, SetFileNameProc proc);  /* 31 */
+UUARC_API void UUARC_CALL SetSetProgressProc(UserData user, SetProgressProc proc);  /* 32 */
+UUARC_API void UUARC_CALL SetOkToReplaceProc(UserData user, OkToReplaceProc proc);  /* 28 */
+UUARC_API void UUARC_CALL SetSetSignalProc(UserData user, SetSignalProc proc);      /* 34 */
+UUARC_API void UUARC_CALL SetSkipFileProc(UserData user, OtherProc proc);           /* 36 */
+UUARC_API void UUARC_CALL SetSetWarningProc(UserData user, OtherProc proc);         /* 35 */
+UUARC_API void UUARC_CALL SetGetNextDiskProc(UserData user, OtherProc proc);        /* 26 */
+UUARC_API void UUARC_CALL SetSetSfxProgressProc(UserData user, OtherProc proc);     /* 33 */
 
 /* ---- Opening, creating, closing and listing ------------------------------------------------
    InitArcFile(path): status 0, user words 0; a path over 255 bytes gives 5. A path where nothing
@@ -310,53 +318,75 @@ UUARC_API void UUARC_CALL DeleteFileMaskListArc(uint32_t ignored);              
 UUARC_API void UUARC_CALL SetCryptKey(uint32_t ignored1, uint32_t ignored2);       /* 23 */
 UUARC_API void UUARC_CALL SetSetCryptKeyProc(uint32_t ignored1, uint32_t ignored2);  /* 30 */
 
-/* ---- Layout checks, for the 32-bit build ---------------------------------------------------
-   An array of negative size when a check fails: C99 and C++ alike refuse it. */
+/* ---- Layout checks -------------------------------------------------------------------------
+   An array of negative size when a check fails: C99 and C++ alike refuse it. The left column holds
+   for the 32-bit build (the host interface's layout), the right one for every 64-bit build.
+
+   record                   32-bit        64-bit
+   ArcFileList              size 12       size 24    first 4 / 8, last 8 / 16
+   ArcFileEntry             size 496      size 504   name 4 / 8, first_size 280 / 288,
+                                                     second_size 288 / 296, dos_date_time 296 / 304,
+                                                     attributes 300 / 308, fixed_12 304 / 312,
+                                                     zero_320 320 / 328, fixed_1 332 / 340,
+                                                     zero_444 444 / 452
+   ArcExtraInfo             size 384      size 384   (no pointers: the same offsets)
+   FileMask                 size 520      size 528   name 4 / 8, extension 260 / 264, next 516 / 520
+   FileMaskList             size 8        size 16    tail 4 / 8
+   DecompExtraFeatures      size 1420     size 1420  (no pointers: the same offsets)
+   CompExtraFeatures        size 1424     size 1424  (no pointers: the same offsets)
+   FindData                 size 320      size 320   (no pointers: the same offsets) */
 #define UUARC_CHECK_JOIN2(a, b) a##b
 #define UUARC_CHECK_JOIN(a, b) UUARC_CHECK_JOIN2(a, b)
 #define UUARC_CHECK(condition) \
-    typedef char UUARC_CHECK_JOIN(uuarc_layout_check_, __LINE__)[(sizeof(void*) != 4 || (condition)) ? 1 : -1]
-#define UUARC_CHECK_OFFSET(type, field, offset) UUARC_CHECK(offsetof(type, field) == (offset))
-#define UUARC_CHECK_SIZE(type, size) UUARC_CHECK(sizeof(type) == (size))
+    typedef char UUARC_CHECK_JOIN(uuarc_layout_check_, __LINE__)[(condition) ? 1 : -1]
+/* The offset or size in the 32-bit build, and in a 64-bit one. */
+#define UUARC_BY_WIDTH(bits32, bits64) (sizeof(void*) == 4 ? (bits32) : (bits64))
+#define UUARC_CHECK_OFFSET(type, field, at32, at64) \
+    UUARC_CHECK(offsetof(type, field) == UUARC_BY_WIDTH(at32, at64))
+#define UUARC_CHECK_SIZE(type, size32, size64) UUARC_CHECK(sizeof(type) == UUARC_BY_WIDTH(size32, size64))
 
-UUARC_CHECK_SIZE(ArcFileList, 12);
-UUARC_CHECK_OFFSET(ArcFileList, first, 4);
-UUARC_CHECK_OFFSET(ArcFileList, last, 8);
-UUARC_CHECK_SIZE(ArcFileEntry, 496);
-UUARC_CHECK_OFFSET(ArcFileEntry, name, 4);
-UUARC_CHECK_OFFSET(ArcFileEntry, first_size, 280);
-UUARC_CHECK_OFFSET(ArcFileEntry, second_size, 288);
-UUARC_CHECK_OFFSET(ArcFileEntry, dos_date_time, 296);
-UUARC_CHECK_OFFSET(ArcFileEntry, attributes, 300);
-UUARC_CHECK_OFFSET(ArcFileEntry, fixed_12, 304);
-UUARC_CHECK_OFFSET(ArcFileEntry, zero_320, 320);
-UUARC_CHECK_OFFSET(ArcFileEntry, fixed_1, 332);
-UUARC_CHECK_OFFSET(ArcFileEntry, zero_444, 444);
-UUARC_CHECK_SIZE(ArcExtraInfo, 384);
-UUARC_CHECK_OFFSET(ArcExtraInfo, fixed_2, 8);
-UUARC_CHECK_OFFSET(ArcExtraInfo, zero_28, 28);
-UUARC_CHECK_OFFSET(ArcExtraInfo, fixed_1b, 36);
-UUARC_CHECK_OFFSET(ArcExtraInfo, first_size_total, 40);
-UUARC_CHECK_OFFSET(ArcExtraInfo, second_size_total, 48);
-UUARC_CHECK_OFFSET(ArcExtraInfo, ratio, 56);
-UUARC_CHECK_SIZE(FileMaskList, 8);
-UUARC_CHECK_SIZE(FileMask, 520);
-UUARC_CHECK_OFFSET(FileMask, name, 4);
-UUARC_CHECK_OFFSET(FileMask, extension, 260);
-UUARC_CHECK_OFFSET(FileMask, next, 516);
-UUARC_CHECK_SIZE(DecompExtraFeatures, 1420);
-UUARC_CHECK_OFFSET(DecompExtraFeatures, keep_paths, 4);
-UUARC_CHECK_OFFSET(DecompExtraFeatures, base_path, 832);
-UUARC_CHECK_OFFSET(DecompExtraFeatures, output_path, 1104);
-UUARC_CHECK_OFFSET(CompExtraFeatures, base_path, 896);
-UUARC_CHECK_OFFSET(CompExtraFeatures, source_prefix, 1168);
-UUARC_CHECK_SIZE(FindData, 320);
-UUARC_CHECK_OFFSET(FindData, creation_time, 4);
-UUARC_CHECK_OFFSET(FindData, last_access_time, 12);
-UUARC_CHECK_OFFSET(FindData, last_write_time, 20);
-UUARC_CHECK_OFFSET(FindData, size_high, 28);
-UUARC_CHECK_OFFSET(FindData, size_low, 32);
-UUARC_CHECK_OFFSET(FindData, file_name, 44);
-UUARC_CHECK_OFFSET(FindData, alternate_name, 304);
+UUARC_CHECK(sizeof(void*) == 4 || sizeof(void*) == 8);
+UUARC_CHECK(sizeof(UserData) == sizeof(void*));
+UUARC_CHECK_SIZE(ArcFileList, 12, 24);
+UUARC_CHECK_OFFSET(ArcFileList, first, 4, 8);
+UUARC_CHECK_OFFSET(ArcFileList, last, 8, 16);
+UUARC_CHECK_SIZE(ArcFileEntry, 496, 504);
+UUARC_CHECK_OFFSET(ArcFileEntry, name, 4, 8);
+UUARC_CHECK_OFFSET(ArcFileEntry, first_size, 280, 288);
+UUARC_CHECK_OFFSET(ArcFileEntry, second_size, 288, 296);
+UUARC_CHECK_OFFSET(ArcFileEntry, dos_date_time, 296, 304);
+UUARC_CHECK_OFFSET(ArcFileEntry, attributes, 300, 308);
+UUARC_CHECK_OFFSET(ArcFileEntry, fixed_12, 304, 312);
+UUARC_CHECK_OFFSET(ArcFileEntry, zero_320, 320, 328);
+UUARC_CHECK_OFFSET(ArcFileEntry, fixed_1, 332, 340);
+UUARC_CHECK_OFFSET(ArcFileEntry, zero_444, 444, 452);
+UUARC_CHECK_SIZE(ArcExtraInfo, 384, 384);
+UUARC_CHECK_OFFSET(ArcExtraInfo, fixed_2, 8, 8);
+UUARC_CHECK_OFFSET(ArcExtraInfo, zero_28, 28, 28);
+UUARC_CHECK_OFFSET(ArcExtraInfo, fixed_1b, 36, 36);
+UUARC_CHECK_OFFSET(ArcExtraInfo, first_size_total, 40, 40);
+UUARC_CHECK_OFFSET(ArcExtraInfo, second_size_total, 48, 48);
+UUARC_CHECK_OFFSET(ArcExtraInfo, ratio, 56, 56);
+UUARC_CHECK_SIZE(FileMaskList, 8, 16);
+UUARC_CHECK_OFFSET(FileMaskList, tail, 4, 8);
+UUARC_CHECK_SIZE(FileMask, 520, 528);
+UUARC_CHECK_OFFSET(FileMask, name, 4, 8);
+UUARC_CHECK_OFFSET(FileMask, extension, 260, 264);
+UUARC_CHECK_OFFSET(FileMask, next, 516, 520);
+UUARC_CHECK_SIZE(DecompExtraFeatures, 1420, 1420);
+UUARC_CHECK_OFFSET(DecompExtraFeatures, keep_paths, 4, 4);
+UUARC_CHECK_OFFSET(DecompExtraFeatures, base_path, 832, 832);
+UUARC_CHECK_OFFSET(DecompExtraFeatures, output_path, 1104, 1104);
+UUARC_CHECK_SIZE(CompExtraFeatures, 1424, 1424);
+UUARC_CHECK_OFFSET(CompExtraFeatures, base_path, 896, 896);
+UUARC_CHECK_OFFSET(CompExtraFeatures, source_prefix, 1168, 1168);
+UUARC_CHECK_SIZE(FindData, 320, 320);
+UUARC_CHECK_OFFSET(FindData, creation_time, 4, 4);
+UUARC_CHECK_OFFSET(FindData, last_access_time, 12, 12);
+UUARC_CHECK_OFFSET(FindData, last_write_time, 20, 20);
+UUARC_CHECK_OFFSET(FindData, size_high, 28, 28);
+UUARC_CHECK_OFFSET(FindData, size_low, 32, 32);
+UUARC_CHECK_OFFSET(FindData, file_name, 44, 44);
+UUARC_CHECK_OFFSET(FindData, alternate_name, 304, 304);
 
 #endif /* UUARC_H */

@@ -15,7 +15,7 @@ void ClearCalls() {
     g_replace_answer = 0;
 }
 
-int32_t UUARC_CALL RecordFileName(uint32_t user, const char* source, const char* target) {
+int32_t UUARC_CALL RecordFileName(UserData user, const char* source, const char* target) {
     HostCall call;
     call.kind = CallKind::kFileName;
     call.user = user;
@@ -25,7 +25,7 @@ int32_t UUARC_CALL RecordFileName(uint32_t user, const char* source, const char*
     return 0;
 }
 
-int32_t UUARC_CALL RecordProgress(uint32_t user, int32_t percent, int32_t bytes) {
+int32_t UUARC_CALL RecordProgress(UserData user, int32_t percent, int32_t bytes) {
     HostCall call;
     call.kind = CallKind::kProgress;
     call.user = user;
@@ -35,7 +35,7 @@ int32_t UUARC_CALL RecordProgress(uint32_t user, int32_t percent, int32_t bytes)
     return 0;
 }
 
-int32_t UUARC_CALL RecordReplace(uint32_t user, FindData* existing, FindData* incoming) {
+int32_t UUARC_CALL RecordReplace(UserData user, FindData* existing, FindData* incoming) {
     HostCall call;
     call.kind = CallKind::kReplace;
     call.user = user;
@@ -45,7 +45,7 @@ int32_t UUARC_CALL RecordReplace(uint32_t user, FindData* existing, FindData* in
     return g_replace_answer;
 }
 
-int32_t UUARC_CALL RecordSignal(uint32_t user, int64_t length, int32_t code) {
+int32_t UUARC_CALL RecordSignal(UserData user, int64_t length, int32_t code) {
     HostCall call;
     call.kind = CallKind::kSignal;
     call.user = user;

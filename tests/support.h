@@ -19,7 +19,7 @@ enum class CallKind { kFileName, kProgress, kReplace, kSignal };
 // One call of a host callback, as the recorder saw it.
 struct HostCall {
     CallKind kind = CallKind::kFileName;
-    uint32_t user = 0;
+    UserData user = 0;
     std::string source;   // kFileName
     std::string target;   // kFileName
     int64_t first = 0;    // kProgress: percent; kSignal: length
@@ -34,10 +34,10 @@ extern std::vector<HostCall> g_calls;
 extern int32_t g_replace_answer;
 void ClearCalls();
 
-int32_t UUARC_CALL RecordFileName(uint32_t user, const char* source, const char* target);
-int32_t UUARC_CALL RecordProgress(uint32_t user, int32_t percent, int32_t bytes);
-int32_t UUARC_CALL RecordReplace(uint32_t user, FindData* existing, FindData* incoming);
-int32_t UUARC_CALL RecordSignal(uint32_t user, int64_t length, int32_t code);
+int32_t UUARC_CALL RecordFileName(UserData user, const char* source, const char* target);
+int32_t UUARC_CALL RecordProgress(UserData user, int32_t percent, int32_t bytes);
+int32_t UUARC_CALL RecordReplace(UserData user, FindData* existing, FindData* incoming);
+int32_t UUARC_CALL RecordSignal(UserData user, int64_t length, int32_t code);
 
 std::vector<HostCall> CallsOf(CallKind kind);
 std::vector<CallKind> CallKinds();

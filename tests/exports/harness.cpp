@@ -372,7 +372,7 @@ uint16_t HostTest::OptionsWord() const {
     return word;
 }
 
-void HostTest::RegisterRecorders(uint32_t user) const {
+void HostTest::RegisterRecorders(UserData user) const {
     api_.SetSetFileNameProc(user, RecordFileName);
     api_.SetSetProgressProc(user, RecordProgress);
     api_.SetOkToReplaceProc(user, RecordReplace);

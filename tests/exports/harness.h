@@ -85,7 +85,7 @@ protected:
     uint16_t OptionsWord() const;
 
     // Registers the four recorders with one user-data word.
-    void RegisterRecorders(uint32_t user = 0) const;
+    void RegisterRecorders(UserData user = 0) const;
 
     // Writes ClassicUuencode(stored_name, data) to `relative` and returns its full path.
     std::string WriteArchive(const std::string& relative, const std::string& stored_name, const std::string& data) const;

@@ -1,13 +1,13 @@
 /* public_header.c - the public header as a C host sees it: compiled as C99 with every warning an
-   error (tests/CMakeLists.txt), for the native and the 32-bit Windows build. */
+   error (tests/CMakeLists.txt), for the native and both Windows builds. */
 #include "module/uuarc.h"
 
 /* A host's callback of each kind, and a use of every record, code and bit. */
-static int32_t UUARC_CALL OnFileName(uint32_t user, const char* source, const char* target) {
+static int32_t UUARC_CALL OnFileName(UserData user, const char* source, const char* target) {
     return (int32_t)(user + (source != NULL) + (target != NULL));
 }
 
-static int32_t UUARC_CALL OnReplace(uint32_t user, FindData* existing, FindData* incoming) {
+static int32_t UUARC_CALL OnReplace(UserData user, FindData* existing, FindData* incoming) {
     (void)user;
     return existing->attributes & UUARC_ATTR_READ_ONLY ? 1 : (int32_t)incoming->size_low * 0;
 }

@@ -506,7 +506,7 @@ protected:
         return path;
     }
 
-    static int32_t UUARC_CALL CheckProgress(uint32_t, int32_t percent, int32_t bytes) {
+    static int32_t UUARC_CALL CheckProgress(UserData, int32_t percent, int32_t bytes) {
         if (percent < 0 || percent > 100 || bytes < 0) ++bad_progress;
         return 0;
     }
