@@ -1,15 +1,29 @@
 #!/usr/bin/env bash
-# Checks the built uuarc.dll against module/uuarc.def: exactly the .def's names at their ordinals,
-# undecorated, and imports from system DLLs only (no MinGW runtime DLL beside it).
-# Usage: scripts/check-exports.sh path/to/uuarc.dll path/to/uuarc.def
+# Checks a built uuarc.dll without running it: the file format (PE32 for i386 or PE32+ for
+# x86-64), exactly the .def's names at their ordinals, undecorated, imports from system DLLs only
+# (no MinGW runtime DLL beside it) and the version resource.
+# Usage: scripts/check-exports.sh path/to/uuarc.dll path/to/uuarc.def [pei-i386 | pei-x86-64]
 set -euo pipefail
-dll=${1:?usage: check-exports.sh uuarc.dll uuarc.def}
-def=${2:?usage: check-exports.sh uuarc.dll uuarc.def}
-objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
+usage="usage: check-exports.sh uuarc.dll uuarc.def [pei-i386 | pei-x86-64]"
+dll=${1:?$usage}
+def=${2:?$usage}
+format=${3:-pei-i386}
+case $format in
+  pei-i386) objdump=${OBJDUMP:-i686-w64-mingw32-objdump} ;;
+  pei-x86-64) objdump=${OBJDUMP:-x86_64-w64-mingw32-objdump} ;;
+  *) echo "$usage" >&2; exit 2 ;;
+esac
 
 dump=$("$objdump" -p "$dll") || { echo "check-exports: $objdump -p $dll failed" >&2; exit 1; }
 failed=0
 fail() { echo "check-exports: $*" >&2; failed=1; }
+
+actual_format=$("$objdump" -f "$dll" | sed -n 's/.*file format //p')
+[ "$actual_format" = "$format" ] || fail "$dll is $actual_format, not $format"
+
+# The version resource: a resource of type 16 (RT_VERSION) in the .rsrc directory.
+grep -q 'Type Table:' <<<"$dump" && grep -Eq '^[0-9a-f]+ +Entry: ID: 0x0*10,' <<<"$dump" ||
+  fail "$dll has no version resource"
 
 # "<ordinal> <name>" from the .def: lines "Name = Routine@n @ord" or "Name @ord".
 expected=$(sed -e 's/;.*//' "$def" | awk '$NF ~ /^@[0-9]+$/ { print substr($NF, 2), $1 }' | sort -n)
@@ -61,4 +75,4 @@ while read -r import; do
 done <<<"$imports"
 
 [ "$failed" = 0 ] || exit 1
-echo "check-exports: $(wc -l <<<"$actual") exports at ordinals 1..41 as in $(basename "$def"); imports: $(tr '\n' ' ' <<<"$imports")"
+echo "check-exports: $format, $(wc -l <<<"$actual") exports at ordinals 1..41 as in $(basename "$def"), version resource; imports: $(tr '\n' ' ' <<<"$imports")"
