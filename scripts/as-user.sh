@@ -25,20 +25,21 @@ uid=$(id -u "$user") && gid=$(id -g "$user") || { echo "as-user: no user $user" 
 command -v setpriv >/dev/null || { echo "as-user: setpriv (util-linux) is missing" >&2; exit 1; }
 room=$(mktemp -d "${TMPDIR:-/tmp}/uuarc-as-user.XXXXXX")
 trap 'rm -rf "$room"' EXIT
-cp "$program" ${with[@]+"${with[@]}"} "$room/"
+cp "$program" ${with[@]+"${with[@]}"} "$here/wine-env.sh" "$room/"
 chown -R "$uid:$gid" "$room"
 as_user() {
   (cd "$room" && setpriv --reuid="$uid" --regid="$gid" --clear-groups \
-    env HOME="$room" TMPDIR="$room" WINEPREFIX="$room/wine" WINEDEBUG=-all \
-      WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d" "$@")
+    env HOME="$room" TMPDIR="$room" WINEPREFIX="$room/wine" "$@")
 }
 name=$room/$(basename "$program")
 case $program in
   *.exe)
     # A new prefix for this user, its services started with their output sent nowhere.
-    as_user wineboot -i >/dev/null 2>&1 </dev/null || { echo "as-user: wineboot failed" >&2; exit 1; }
+    export WINEPREFIX="$room/wine"
+    . "$here/wine-env.sh"
+    as_user bash -c '. ./wine-env.sh && wine_boot' || { echo "as-user: wineboot failed" >&2; exit 1; }
     rc=0
-    as_user wine "$name" "$@" || rc=$?
+    as_user "$(wine_loader "$name")" "$name" "$@" || rc=$?
     as_user wineserver -k >/dev/null 2>&1 </dev/null || true
     exit "$rc"
     ;;
