@@ -1,6 +1,8 @@
 // options.cpp - the parser and the help text of options.h.
 #include "host/options.h"
 
+#include <getopt.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -12,21 +14,17 @@ namespace uuarc_host {
 
 namespace {
 
-enum class OptionId { kDirectory, kOutput, kName, kKeepPaths, kStdout, kOverwrite, kSkip, kQuiet, kHelp, kVersion };
+// The options as getopt_long takes them. Long-only options get values above every byte.
+enum : int { kKeepPaths = 256, kOverwrite, kSkipExisting };
 
-struct OptionInfo {
-    OptionId id;
-    char short_name;       // 0: none
-    const char* long_name;
-    bool takes_value;
-};
-
-constexpr OptionInfo kOptions[] = {
-    {OptionId::kDirectory, 'd', "directory", true},  {OptionId::kOutput, 'o', "output", true},
-    {OptionId::kName, 'n', "name", true},            {OptionId::kKeepPaths, 0, "keep-paths", false},
-    {OptionId::kStdout, 'c', "stdout", false},       {OptionId::kOverwrite, 0, "overwrite", false},
-    {OptionId::kSkip, 0, "skip-existing", false},    {OptionId::kQuiet, 'q', "quiet", false},
-    {OptionId::kHelp, 'h', "help", false},           {OptionId::kVersion, 'V', "version", false},
+constexpr const char kShortOptions[] = ":d:o:n:cqhV";
+constexpr struct option kLongOptions[] = {
+    {"directory", required_argument, nullptr, 'd'},     {"output", required_argument, nullptr, 'o'},
+    {"name", required_argument, nullptr, 'n'},          {"keep-paths", no_argument, nullptr, kKeepPaths},
+    {"stdout", no_argument, nullptr, 'c'},              {"overwrite", no_argument, nullptr, kOverwrite},
+    {"skip-existing", no_argument, nullptr, kSkipExisting}, {"quiet", no_argument, nullptr, 'q'},
+    {"help", no_argument, nullptr, 'h'},                {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
 };
 
 constexpr const char kHelp[] =
@@ -82,46 +80,54 @@ int UsageError(const std::string& text) {
     return kExitUsage;
 }
 
-// The long option that `word` (without "--" and "=VALUE") names exactly or abbreviates alone;
-// null after a usage message when there is none or more than one.
-const OptionInfo* FindLong(const std::string& word, const std::string& argument, int& failure) {
-    const OptionInfo* found = nullptr;
-    int matches = 0;
-    std::string candidates;
-    for (const OptionInfo& option : kOptions) {
-        if (word == option.long_name) return &option;
-        if (std::strncmp(option.long_name, word.c_str(), word.size()) == 0) {
-            candidates += std::string(" '--") + option.long_name + "'";
-            found = &option;
-            ++matches;
-        }
+// How the user may spell the option whose getopt value is `value`: "-d, --directory".
+std::string Spellings(int value) {
+    std::string text = value < 256 ? std::string("-") + static_cast<char>(value) : std::string();
+    for (const struct option* option = kLongOptions; option->name != nullptr; ++option) {
+        if (option->val == value) text += (text.empty() ? "--" : ", --") + std::string(option->name);
     }
-    if (matches == 1) return found;
-    failure = matches == 0 ? UsageError("unrecognized option '" + Shown(argument) + "'")
-                           : UsageError("option '" + Shown(argument) + "' is ambiguous; possibilities:" + candidates);
-    return nullptr;
+    return text;
 }
 
-const OptionInfo* FindShort(char name) {
-    for (const OptionInfo& option : kOptions) {
-        if (option.short_name == name && name != 0) return &option;
+// The usage message for what getopt_long refused (`result` ':' or '?', with its optopt). A long
+// option that it cannot name (optopt 0) is the first "--word" before "--" that names no option
+// or more than one.
+int OptionError(int result, int refused, int argc, char** argv) {
+    if (result == ':') return UsageError("option '" + Spellings(refused) + "' requires an argument");
+    if (refused >= 256 || (refused != 0 && std::strchr(kShortOptions, refused) != nullptr)) {
+        return UsageError("option '" + Spellings(refused) + "' doesn't allow an argument");
     }
-    return nullptr;
+    if (refused != 0) return UsageError("invalid option -- '" + Shown(std::string(1, static_cast<char>(refused))) + "'");
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+        const std::string word(argv[i]);
+        if (word.rfind("--", 0) != 0) continue;
+        const std::string name = word.substr(2, word.find('=') == std::string::npos ? std::string::npos : word.find('=') - 2);
+        int matches = 0;
+        bool exact = false;
+        for (const struct option* option = kLongOptions; option->name != nullptr; ++option) {
+            matches += std::strncmp(option->name, name.c_str(), name.size()) == 0;
+            exact = exact || name == option->name;
+        }
+        if (matches == 0) return UsageError("unrecognized option '--" + Shown(name) + "'");
+        if (matches > 1 && !exact) return UsageError("option '--" + Shown(name) + "' is ambiguous");
+    }
+    return UsageError("unrecognized option");
 }
 
 // Applies one option; -1 to go on, otherwise the exit code.
-int Apply(const OptionInfo& option, const std::string& value, Options& options) {
-    switch (option.id) {
-        case OptionId::kDirectory: options.directory = value; options.has_directory = true; break;
-        case OptionId::kOutput: options.output = value; options.has_output = true; break;
-        case OptionId::kName: options.name = value; options.has_name = true; break;
-        case OptionId::kKeepPaths: options.keep_paths = true; break;
-        case OptionId::kStdout: options.to_stdout = true; break;
-        case OptionId::kOverwrite: options.overwrite_given = true; options.replace = ReplacePolicy::kOverwrite; break;
-        case OptionId::kSkip: options.skip_given = true; options.replace = ReplacePolicy::kSkip; break;
-        case OptionId::kQuiet: options.quiet = true; break;
-        case OptionId::kHelp: std::fputs(kHelp, stdout); return kExitOk;
-        case OptionId::kVersion: std::printf("uuarc %s\n", UUARC_VERSION_STRING); return kExitOk;
+int Apply(int value, const char* argument, Options& options) {
+    switch (value) {
+        case 'd': options.directory = argument; options.has_directory = true; break;
+        case 'o': options.output = argument; options.has_output = true; break;
+        case 'n': options.name = argument; options.has_name = true; break;
+        case kKeepPaths: options.keep_paths = true; break;
+        case 'c': options.to_stdout = true; break;
+        case kOverwrite: options.overwrite_given = true; options.replace = ReplacePolicy::kOverwrite; break;
+        case kSkipExisting: options.skip_given = true; options.replace = ReplacePolicy::kSkip; break;
+        case 'q': options.quiet = true; break;
+        case 'h': std::fputs(kHelp, stdout); return kExitOk;
+        case 'V': std::printf("uuarc %s\n", UUARC_VERSION_STRING); return kExitOk;
+        default: break;
     }
     return -1;
 }
@@ -175,59 +181,19 @@ int CheckCombination(Options& options) {
 }  // namespace
 
 int ParseCommandLine(int argc, char** argv, Options& options) {
-    bool only_operands = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (only_operands || arg.size() < 2 || arg[0] != '-') {
-            options.operands.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            only_operands = true;
-            continue;
-        }
-        int failure = -1;
-        if (arg[1] == '-') {
-            const size_t equals = arg.find('=');
-            const std::string word = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-            const OptionInfo* option = FindLong(word, arg.substr(0, equals), failure);
-            if (option == nullptr) return failure;
-            std::string value;
-            if (option->takes_value) {
-                if (equals != std::string::npos) {
-                    value = arg.substr(equals + 1);
-                } else if (i + 1 < argc) {
-                    value = argv[++i];
-                } else {
-                    return UsageError(std::string("option '--") + option->long_name + "' requires an argument");
-                }
-            } else if (equals != std::string::npos) {
-                return UsageError(std::string("option '--") + option->long_name + "' doesn't allow an argument");
-            }
-            failure = Apply(*option, value, options);
-            if (failure >= 0) return failure;
-            continue;
-        }
-        // A bundle of short options; one that takes a value takes the rest of the word, or else
-        // the next argument.
-        for (size_t k = 1; k < arg.size(); ++k) {
-            const OptionInfo* option = FindShort(arg[k]);
-            if (option == nullptr) return UsageError("invalid option -- '" + Shown(arg.substr(k, 1)) + "'");
-            std::string value;
-            if (option->takes_value) {
-                if (k + 1 < arg.size()) {
-                    value = arg.substr(k + 1);
-                } else if (i + 1 < argc) {
-                    value = argv[++i];
-                } else {
-                    return UsageError(std::string("option requires an argument -- '") + option->short_name + "'");
-                }
-                k = arg.size();
-            }
-            failure = Apply(*option, value, options);
-            if (failure >= 0) return failure;
-        }
+    // getopt_long with its habits: bundles, -dDIR, --dir=DIR, abbreviations, "--", and operands
+    // anywhere (it moves them behind the options). optind 0 starts a fresh parse, also for a
+    // second call in one process; the messages are ours, with the bytes shown escaped.
+    optind = 0;
+    opterr = 0;
+    for (;;) {
+        const int value = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr);
+        if (value == -1) break;
+        if (value == '?' || value == ':') return OptionError(value, optopt, argc, argv);
+        const int code = Apply(value, optarg, options);
+        if (code >= 0) return code;
     }
+    for (int i = optind; i < argc; ++i) options.operands.emplace_back(argv[i]);
     return CheckCombination(options);
 }
 

@@ -1,4 +1,4 @@
-// options.h - the command line: the parsed options, the parser with getopt's habits (bundled short
+// options.h - the command line: the parsed options, the parser (getopt_long: bundled short
 // options, -dDIR, --dir=DIR and --dir DIR, unambiguous abbreviations of long options, "--" to end
 // them, operands and options in any order) and the help text.
 #pragma once
