@@ -61,8 +61,8 @@ void BeginOpening() {
     callbacks.signal_user = 0;
 }
 
-// A path the host may hand over: not over 255 bytes.
-bool HostPathTaken(const char* path) { return strnlen(path, kMaxHostPath + 1) <= kMaxHostPath; }
+// A path the host may hand over: not null (which is no empty path) and not over 255 bytes.
+bool HostPathTaken(const char* path) { return path != nullptr && strnlen(path, kMaxHostPath + 1) <= kMaxHostPath; }
 
 }  // namespace
 
@@ -103,6 +103,7 @@ UUARC_API void UUARC_CALL CreateArcFile(const char* path) {
 UUARC_API void UUARC_CALL DoneArcFile() { ForgetArchive(0); }
 
 UUARC_API void UUARC_CALL InitArcFileList(ArcFileList* list) {
+    if (list == nullptr) return;
     list->count = 0;
     list->first = nullptr;
     list->last = nullptr;
@@ -110,6 +111,10 @@ UUARC_API void UUARC_CALL InitArcFileList(ArcFileList* list) {
 
 UUARC_API void UUARC_CALL BuildArcFileList(ArcFileList* list) {
     SetStatus(kStatusOk);
+    if (list == nullptr) {
+        SetStatus(kStatusCannotOpen);
+        return;
+    }
     char name[kNameBufferSize];
     int64_t size = 0;
     if (ScanArchiveHeader(g_state.archive_path, name, &size) != kStatusOk) return;
@@ -160,6 +165,7 @@ UUARC_API void UUARC_CALL BuildArcFileList(ArcFileList* list) {
 }
 
 UUARC_API void UUARC_CALL DoneArcFileList(ArcFileList* list) {
+    if (list == nullptr) return;
     ArcFileEntry* entry = list->first;
     while (entry != nullptr) {
         void* block = entry;
@@ -170,5 +176,5 @@ UUARC_API void UUARC_CALL DoneArcFileList(ArcFileList* list) {
 }
 
 UUARC_API void UUARC_CALL GetExtraInfoArc(ArcExtraInfo* buffer) {
-    std::memcpy(buffer, &g_state.extra_info, sizeof *buffer);
+    if (buffer != nullptr) std::memcpy(buffer, &g_state.extra_info, sizeof *buffer);
 }

@@ -201,29 +201,28 @@ TEST_F(Listing, InitArcFileClearsSummary) {
     ExpectZeroOutside(&info, sizeof info, {});
 }
 
-// Step one comes before any refusal: a path that is refused still clears the summary of the last
-// listing and the user words, and the archive listed before stays open.
+// Step one comes before any refusal: a path that is refused (over 255 bytes, or null) still
+// clears the summary of the last listing and the user words; the archive listed before stays open.
 TEST_F(Listing, RefusedOpenOrCreateStillClearsSummaryAndUserWords) {
     const std::string overlong(300, 'a');
-    const struct {
-        const char* label;
-        void(UUARC_CALL* operation)(const char*);
-    } cases[] = {{"InitArcFile", api_.InitArcFile}, {"CreateArcFile", api_.CreateArcFile}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.label);
-        api_.BuildArcFileList(&list_);
-        ArcExtraInfo info;
-        api_.GetExtraInfoArc(&info);
-        ASSERT_EQ(info.fixed_11, 11u);
-        RegisterRecorders(7);
-        c.operation(overlong.c_str());
-        EXPECT_STATUS(5);
-        api_.GetExtraInfoArc(&info);
-        ExpectZeroOutside(&info, sizeof info, {});
-        ClearCalls();
-        EXPECT_EQ(Extract({"*.*"}), 0);
-        ASSERT_FALSE(g_calls.empty());
-        for (const HostCall& call : g_calls) EXPECT_EQ(call.user, 0u);
+    for (const auto operation : {api_.InitArcFile, api_.CreateArcFile}) {
+        for (const char* path : {overlong.c_str(), static_cast<const char*>(nullptr)}) {
+            SCOPED_TRACE(operation == api_.InitArcFile ? "InitArcFile" : "CreateArcFile");
+            SCOPED_TRACE(path != nullptr ? "overlong" : "null");
+            api_.BuildArcFileList(&list_);
+            ArcExtraInfo info;
+            api_.GetExtraInfoArc(&info);
+            ASSERT_EQ(info.fixed_11, 11u);
+            RegisterRecorders(7);
+            operation(path);
+            EXPECT_STATUS(5);
+            api_.GetExtraInfoArc(&info);
+            ExpectZeroOutside(&info, sizeof info, {});
+            ClearCalls();
+            EXPECT_EQ(Extract({"*.*"}), 0);
+            ASSERT_FALSE(g_calls.empty());
+            for (const HostCall& call : g_calls) EXPECT_EQ(call.user, 0u);
+        }
     }
 }
 
