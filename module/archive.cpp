@@ -49,8 +49,11 @@ using namespace uuarc;
 
 namespace {
 
-// Step one of opening and creating, also for a path that is then refused.
-void ClearUserWords() {
+// Step one of opening and creating, done before anything is refused: status 0, no summary, every
+// user-data word 0 (the procedures stay).
+void BeginOpening() {
+    SetStatus(kStatusOk);
+    std::memset(&g_state.extra_info, 0, sizeof g_state.extra_info);
     Callbacks& callbacks = g_state.callbacks;
     callbacks.file_name_user = 0;
     callbacks.progress_user = 0;
@@ -58,16 +61,17 @@ void ClearUserWords() {
     callbacks.signal_user = 0;
 }
 
+// A path the host may hand over: not null (which is no empty path) and not over 255 bytes.
+bool HostPathTaken(const char* path) { return path != nullptr && strnlen(path, kMaxHostPath + 1) <= kMaxHostPath; }
+
 }  // namespace
 
 UUARC_API void UUARC_CALL InitArcFile(const char* path) {
-    SetStatus(kStatusOk);
-    ClearUserWords();
-    if (strnlen(path, kMaxHostPath + 1) > kMaxHostPath) {
+    BeginOpening();
+    if (!HostPathTaken(path)) {
         SetStatus(kStatusCannotOpen);
         return;
     }
-    std::memset(&g_state.extra_info, 0, sizeof g_state.extra_info);
 
     if (!FileExists(path)) {
         ForgetArchive(1);
@@ -83,9 +87,8 @@ UUARC_API void UUARC_CALL InitArcFile(const char* path) {
 }
 
 UUARC_API void UUARC_CALL CreateArcFile(const char* path) {
-    SetStatus(kStatusOk);
-    ClearUserWords();
-    if (strnlen(path, kMaxHostPath + 1) > kMaxHostPath) {
+    BeginOpening();
+    if (!HostPathTaken(path)) {
         SetStatus(kStatusCannotOpen);
         return;
     }
@@ -100,6 +103,7 @@ UUARC_API void UUARC_CALL CreateArcFile(const char* path) {
 UUARC_API void UUARC_CALL DoneArcFile() { ForgetArchive(0); }
 
 UUARC_API void UUARC_CALL InitArcFileList(ArcFileList* list) {
+    if (list == nullptr) return;
     list->count = 0;
     list->first = nullptr;
     list->last = nullptr;
@@ -107,6 +111,10 @@ UUARC_API void UUARC_CALL InitArcFileList(ArcFileList* list) {
 
 UUARC_API void UUARC_CALL BuildArcFileList(ArcFileList* list) {
     SetStatus(kStatusOk);
+    if (list == nullptr) {
+        SetStatus(kStatusCannotOpen);
+        return;
+    }
     char name[kNameBufferSize];
     int64_t size = 0;
     if (ScanArchiveHeader(g_state.archive_path, name, &size) != kStatusOk) return;
@@ -157,6 +165,7 @@ UUARC_API void UUARC_CALL BuildArcFileList(ArcFileList* list) {
 }
 
 UUARC_API void UUARC_CALL DoneArcFileList(ArcFileList* list) {
+    if (list == nullptr) return;
     ArcFileEntry* entry = list->first;
     while (entry != nullptr) {
         void* block = entry;
@@ -167,5 +176,5 @@ UUARC_API void UUARC_CALL DoneArcFileList(ArcFileList* list) {
 }
 
 UUARC_API void UUARC_CALL GetExtraInfoArc(ArcExtraInfo* buffer) {
-    std::memcpy(buffer, &g_state.extra_info, sizeof *buffer);
+    if (buffer != nullptr) std::memcpy(buffer, &g_state.extra_info, sizeof *buffer);
 }

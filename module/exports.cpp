@@ -68,10 +68,14 @@ UUARC_API void UUARC_CALL SetSetSfxProgressProc(UserData, OtherProc) {}
 extern "C" void UUARC_CALL NotSupportedArc(uint32_t) { SetStatus(kStatusNotSupported); }
 
 // The archive has no main comment: two 32-bit zero words in every build, and no other byte.
-UUARC_API void UUARC_CALL GetMainCommentArc(void* record) { std::memset(record, 0, 2 * sizeof(uint32_t)); }
+// A null record is left alone, as every null pointer at the boundary is.
+UUARC_API void UUARC_CALL GetMainCommentArc(void* record) {
+    if (record != nullptr) std::memset(record, 0, 2 * sizeof(uint32_t));
+}
 
 // An empty mask list has no nodes: its head and tail, pointer-wide, are null.
 UUARC_API void UUARC_CALL InitFileMaskList(FileMaskList* list) {
+    if (list == nullptr) return;
     list->head = nullptr;
     list->tail = nullptr;
 }

@@ -1,5 +1,7 @@
 // operations.cpp - the exports that run an operation on a mask list, and those that build and
 // release the list: thin shims over operations/ and names/.
+#include "module/module_state.h"
+#include "module/status.h"
 #include "names/masks.h"
 #include "operations/create.h"
 #include "operations/extract.h"
@@ -12,6 +14,19 @@ UUARC_API uint8_t UUARC_CALL AppendFileMask(const char* mask, FileMaskList* list
 
 UUARC_API void UUARC_CALL DoneFileMaskList(FileMaskList* list) { FreeMaskList(list); }
 
-UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list) { RunExtraction(list); }
+// A null list is refused (status 5) before any work; an empty one asks for nothing (status 0).
+UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list) {
+    if (list == nullptr) {
+        SetStatus(kStatusCannotOpen);
+        return;
+    }
+    RunExtraction(list);
+}
 
-UUARC_API void UUARC_CALL CompressFileMaskListArc(FileMaskList* list) { RunCreation(list); }
+UUARC_API void UUARC_CALL CompressFileMaskListArc(FileMaskList* list) {
+    if (list == nullptr) {
+        SetStatus(kStatusCannotOpen);
+        return;
+    }
+    RunCreation(list);
+}

@@ -1,7 +1,7 @@
 // settings.cpp - the host's settings: output path, base path, keep-paths flag, source prefix.
 // A string longer than a host path may be is not taken, and the older value is not used either:
 // the field is marked refused, and the operations that need it fail with status 5 until the host
-// sets a value within the limit.
+// sets a value within the limit. A null path or record is no value: it changes nothing.
 #include <cstring>
 
 #include "module/module_state.h"
@@ -33,17 +33,20 @@ void TakeBasePath(const char* text, size_t field_size) {
 }  // namespace
 
 UUARC_API void UUARC_CALL SetOutputPath(const char* path) {
+    if (path == nullptr) return;
     g_state.output_path_refused = HostStringLength(path, kMaxHostPath + 1) > kMaxHostPath;
     if (!g_state.output_path_refused) AddTrailingBackslash(path, g_state.output_path);
 }
 
 UUARC_API void UUARC_CALL SetDecompExtraFeatures(const DecompExtraFeatures* record) {
+    if (record == nullptr) return;
     g_state.keep_paths = record->keep_paths;
     if (record->output_path[0] != '\0') SetOutputPath(record->output_path);
     TakeBasePath(record->base_path, sizeof record->base_path);
 }
 
 UUARC_API void UUARC_CALL SetCompExtraFeatures(const CompExtraFeatures* record) {
+    if (record == nullptr) return;
     TakeBasePath(record->base_path, sizeof record->base_path);
     const size_t prefix_length = HostStringLength(record->source_prefix, sizeof record->source_prefix);
     if (prefix_length == 0) return;

@@ -21,6 +21,9 @@
    - Strings are NUL-terminated bytes in the ANSI code page (UTF-8 in the Linux build). Paths
      that the host hands over are at most 255 bytes long, terminator not counted; a longer one is
      refused with status 5 where an operation takes it, and is never cut.
+   - A null pointer where an export takes a string or a record is refused, never read: the five
+     archive operations end with status 5, the other exports change nothing. A null string is no
+     empty string. Each family below says what it does.
    - Every callback gets the user-data word registered with it as its first argument (UserData:
      32 bits in the 32-bit DLL, pointer-sized in every 64-bit build, so that a 64-bit host can pass
      a pointer). Only the result of OkToReplaceProc is read.
@@ -235,18 +238,22 @@ UUARC_API void UUARC_CALL SetGetNextDiskProc(UserData user, OtherProc proc);    
 UUARC_API void UUARC_CALL SetSetSfxProgressProc(UserData user, OtherProc proc);     /* 33 */
 
 /* ---- Opening, creating, closing and listing ------------------------------------------------
-   InitArcFile(path): status 0, user words 0; a path over 255 bytes gives 5. A path where nothing
-   exists opens a new, unnamed archive (status 0). An existing file is scanned up to its begin
-   line: 0 opens it, 9974 says it has none, 5 that it cannot be read or is no regular file (a
-   FIFO or a device is never read). No callback fires.
-   CreateArcFile(path): as InitArcFile, then names the file to be created; 5 when the path exists.
+   InitArcFile(path) first sets status 0, zeroes the summary and sets the user words to 0, also
+   for a path it then refuses: a null path or one over 255 bytes gives 5 and leaves the archive
+   as it was. A path where nothing exists, or the empty path, opens a new, unnamed archive
+   (status 0). An existing file is scanned up to its begin line: 0 opens it, 9974 says it has
+   none, 5 that it cannot be read or is no regular file (a FIFO or a device is never read). No
+   callback fires.
+   CreateArcFile(path): the same first step and the same refusals, then as InitArcFile, then
+   names the file to be created; 5 when the path exists.
    DoneArcFile() forgets the archive.
    InitArcFileList(list) empties the host's list head. BuildArcFileList(list) scans the archive
    again and appends one entry (allocated by the module; 8 when memory runs out, 5 or 9964 when
-   the file is gone or damaged, the list then unchanged). DoneArcFileList(list) frees the entries
-   and empties the head. GetExtraInfoArc(buffer) copies the 384-byte summary of the last listing.
-   GetMainCommentArc(record) sets the record's first two 32-bit words to 0 (no comment) and no
-   other byte. None of the last five touches the status. */
+   the file is gone or damaged, the list then unchanged); a null list gives 5 before the scan.
+   DoneArcFileList(list) frees the entries and empties the head. GetExtraInfoArc(buffer) copies
+   the 384-byte summary of the last listing. GetMainCommentArc(record) sets the record's first
+   two 32-bit words to 0 (no comment) and no other byte. None of the last four touches the
+   status, and each does nothing with a null pointer. */
 UUARC_API void UUARC_CALL InitArcFile(const char* path);                           /* 18 */
 UUARC_API void UUARC_CALL CreateArcFile(const char* path);                         /*  6 */
 UUARC_API void UUARC_CALL DoneArcFile(void);                                       /* 11 */
@@ -261,7 +268,8 @@ UUARC_API void UUARC_CALL GetMainCommentArc(void* record);                      
    "\" or ":"). SetDecompExtraFeatures takes the keep-paths flag and, when not empty, the output
    and base paths; SetCompExtraFeatures the base path and the source prefix. A value over 255
    bytes is not taken and the older one is not used either: the operations that need it end with
-   status 5 until a value that fits is set. The status is untouched. */
+   status 5 until a value that fits is set. A null path or record changes nothing. The status is
+   untouched. */
 UUARC_API void UUARC_CALL SetOutputPath(const char* path);                         /* 29 */
 UUARC_API void UUARC_CALL SetDecompExtraFeatures(const DecompExtraFeatures* record);  /* 24 */
 UUARC_API void UUARC_CALL SetCompExtraFeatures(const CompExtraFeatures* record);   /* 22 */
@@ -269,17 +277,18 @@ UUARC_API void UUARC_CALL SetCompExtraFeatures(const CompExtraFeatures* record);
 /* ---- Mask lists ----------------------------------------------------------------------------
    InitFileMaskList(list) empties the host's head (two null pointers). AppendFileMask(mask, list)
    splits the mask into directory, name and extension, appends a node that the module allocates
-   and answers 1; it answers 0 for a null argument or a mask over 255 bytes (status untouched) and
-   0 with status 8 when memory runs out. DoneFileMaskList(list) frees every node and empties the
-   head; a null list is ignored. The masks match names as the host's wildcards do ("*", "?",
-   case-insensitive). */
+   and answers 1; it answers 0 for a null mask or list or a mask over 255 bytes (status and list
+   untouched) and 0 with status 8 when memory runs out. DoneFileMaskList(list) frees every node and
+   empties the head. InitFileMaskList and DoneFileMaskList do nothing with a null list. The masks
+   match names as the host's wildcards do ("*", "?", case-insensitive). */
 UUARC_API void UUARC_CALL InitFileMaskList(FileMaskList* list);                    /* 20 */
 UUARC_API uint8_t UUARC_CALL AppendFileMask(const char* mask, FileMaskList* list);  /*  2 */
 UUARC_API void UUARC_CALL DoneFileMaskList(FileMaskList* list);                    /* 13 */
 
 /* ---- Extraction ----------------------------------------------------------------------------
-   ExtractFileMaskListArc(list): status 0; a null or empty list, or masks that do not select the
-   stored name, end there with nothing opened and no callback. Otherwise, in this order:
+   ExtractFileMaskListArc(list): a null list gives 5; an empty list (null head), or masks that do
+   not select the stored name, give 0. Either way nothing is opened and no callback fires.
+   Otherwise, in this order:
    SetFileNameProc ("\" + stored name, output path); the archive is read again and
    SetFileNameProc is called once more with the same names; OkToReplaceProc when the output file
    exists; SetSignalProc (archive length, 2) once the output is open; SetProgressProc after data
@@ -287,7 +296,9 @@ UUARC_API void UUARC_CALL DoneFileMaskList(FileMaskList* list);                 
    a new file beside it that takes its name only at the end, so a failure (5, 101) or a refusal
    (2926) leaves it as it was. Statuses: 9974 no begin line; 5 archive unreadable, unsafe stored
    name (leaving the output path, a device name), output not creatable or not a regular file,
-   a refused setting; 2926; 9964 damaged data (the bytes before the damage are kept); 101. */
+   a refused setting; 2926; 9964 damaged data (the bytes before the damage are kept); 101 a write
+   failed (decoding stops at once, the bytes written before stay, and damage or a missing "end"
+   line met before the failure showed does not turn it into 9964). */
 UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list);              /* 14 */
 
 /* ---- Creation ------------------------------------------------------------------------------
@@ -299,7 +310,7 @@ UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list);           
    no regular file; SetFileNameProc (source path, target path); 5 when the target is no regular
    file; OkToReplaceProc when the target exists (2926 keeps it); SetProgressProc after data lines.
    101 when a line cannot be written: a new target keeps what was written, a replaced one stays
-   as it was. */
+   as it was. A null list gives 5 before anything else. */
 UUARC_API void UUARC_CALL CompressFileMaskListArc(FileMaskList* list);             /*  5 */
 
 /* ---- Not supported -------------------------------------------------------------------------

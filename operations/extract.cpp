@@ -164,15 +164,17 @@ int DecodeToFile(const char* archive_path, const char* output_name) {
     if (ReadFirstDataLine(input, line_buffer, line) != 0) {
         SetStatus(kStatusBadFormat);
         StreamClose(input);
-        FinishOutputFile(true);
+        if (!FinishOutputFile(true)) SetStatus(kStatusWriteFailed);
         return -1;
     }
     for (;;) {
         // The bytes are decoded straight into the output's buffer (open for writing, so there
-        // is room); a failed flush on the way shows when they are committed.
-        const int count = DecodeLine(line, StreamSpace(output, kDecodeBufferSize));
+        // is room). Making that room may flush the buffer: a write that failed there ends the
+        // decoding at once, so that damage in this line cannot report 9964 in its place.
+        uint8_t* space = StreamSpace(output, kDecodeBufferSize);
+        const int count = StreamFailed(output) ? 0 : DecodeLine(line, space);
         if (count < 0) break;  // status 9964 is set
-        if (!StreamCommit(output, static_cast<size_t>(count))) {
+        if (!StreamCommit(output, static_cast<size_t>(count))) {  // false once the stream failed
             SetStatus(kStatusWriteFailed);
             break;
         }
@@ -196,11 +198,10 @@ int DecodeToFile(const char* archive_path, const char* output_name) {
         }
     }
     StreamClose(input);
-    // Bytes still in the buffer reach the disk only now; losing them is a failed write too. A
-    // file that replaces another takes its name unless the writing failed.
-    if (!FinishOutputFile(g_state.status != kStatusWriteFailed) && g_state.status == kStatusOk) {
-        SetStatus(kStatusWriteFailed);
-    }
+    // Bytes still in the buffer reach the disk only now; losing them is a failed write too, and
+    // it outranks damage found after them (9964). A file that replaces another takes its name
+    // unless the writing failed.
+    if (!FinishOutputFile(g_state.status != kStatusWriteFailed)) SetStatus(kStatusWriteFailed);
     return 0;
 }
 

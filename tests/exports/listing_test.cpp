@@ -201,6 +201,31 @@ TEST_F(Listing, InitArcFileClearsSummary) {
     ExpectZeroOutside(&info, sizeof info, {});
 }
 
+// Step one comes before any refusal: a path that is refused (over 255 bytes, or null) still
+// clears the summary of the last listing and the user words; the archive listed before stays open.
+TEST_F(Listing, RefusedOpenOrCreateStillClearsSummaryAndUserWords) {
+    const std::string overlong(300, 'a');
+    for (const auto operation : {api_.InitArcFile, api_.CreateArcFile}) {
+        for (const char* path : {overlong.c_str(), static_cast<const char*>(nullptr)}) {
+            SCOPED_TRACE(operation == api_.InitArcFile ? "InitArcFile" : "CreateArcFile");
+            SCOPED_TRACE(path != nullptr ? "overlong" : "null");
+            api_.BuildArcFileList(&list_);
+            ArcExtraInfo info;
+            api_.GetExtraInfoArc(&info);
+            ASSERT_EQ(info.fixed_11, 11u);
+            RegisterRecorders(7);
+            operation(path);
+            EXPECT_STATUS(5);
+            api_.GetExtraInfoArc(&info);
+            ExpectZeroOutside(&info, sizeof info, {});
+            ClearCalls();
+            EXPECT_EQ(Extract({"*.*"}), 0);
+            ASSERT_FALSE(g_calls.empty());
+            for (const HostCall& call : g_calls) EXPECT_EQ(call.user, 0u);
+        }
+    }
+}
+
 // The name as the listing shows it, in the ANSI code page: an OEM name converted, a UTF-8 name as
 // it is where the code page has every character (natively: always), white space inside kept.
 // Under Windows a UTF-8 name without an ANSI form goes the OemToCharA way, as every OEM byte does.

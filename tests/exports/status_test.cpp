@@ -1,5 +1,5 @@
-// status_test.cpp - the status word, the option bits, the operations this format does not have
-// and the registration of callbacks.
+// status_test.cpp - the status word, the option bits, the operations this format does not have,
+// null pointers at every export that takes one, and the registration of callbacks.
 #include <cstring>
 #include <functional>
 
@@ -95,6 +95,47 @@ TEST_F(StatusWord, BookkeepingExportsLeaveStatusAlone) {
             EXPECT_EQ(Status(), status) << name;
         }
     }
+}
+
+// Every export that takes a pointer refuses a null one without reading it: the archive operations
+// with 5, the others by doing nothing. The open archive and the settings stay. A null path is no
+// empty path: that one still names a new, unnamed archive.
+TEST_F(StatusWord, NullPointersRefusedAndNothingChanged) {
+    ASSERT_TRUE(MakeFolder(Path("out")));
+    api_.SetOutputPath(Path("out").c_str());
+    api_.InitArcFile(WriteArchive("a.uue", "a.bin", "abc").c_str());
+    ASSERT_STATUS(0);
+    constexpr uint16_t kUntouched = 4321;  // the host's own value, left as it was
+    const struct {
+        const char* name;
+        void (*call)(const Exports&);
+        uint16_t status;
+    } cases[] = {
+        {"InitArcFile", [](const Exports& api) { api.InitArcFile(nullptr); }, 5},
+        {"CreateArcFile", [](const Exports& api) { api.CreateArcFile(nullptr); }, 5},
+        {"BuildArcFileList", [](const Exports& api) { api.BuildArcFileList(nullptr); }, 5},
+        {"ExtractFileMaskListArc", [](const Exports& api) { api.ExtractFileMaskListArc(nullptr); }, 5},
+        {"CompressFileMaskListArc", [](const Exports& api) { api.CompressFileMaskListArc(nullptr); }, 5},
+        {"InitArcFileList", [](const Exports& api) { api.InitArcFileList(nullptr); }, kUntouched},
+        {"DoneArcFileList", [](const Exports& api) { api.DoneArcFileList(nullptr); }, kUntouched},
+        {"GetExtraInfoArc", [](const Exports& api) { api.GetExtraInfoArc(nullptr); }, kUntouched},
+        {"GetMainCommentArc", [](const Exports& api) { api.GetMainCommentArc(nullptr); }, kUntouched},
+        {"SetOutputPath", [](const Exports& api) { api.SetOutputPath(nullptr); }, kUntouched},
+        {"SetDecompExtraFeatures", [](const Exports& api) { api.SetDecompExtraFeatures(nullptr); }, kUntouched},
+        {"SetCompExtraFeatures", [](const Exports& api) { api.SetCompExtraFeatures(nullptr); }, kUntouched},
+        {"InitFileMaskList", [](const Exports& api) { api.InitFileMaskList(nullptr); }, kUntouched},
+        {"DoneFileMaskList", [](const Exports& api) { api.DoneFileMaskList(nullptr); }, kUntouched},
+        {"AppendFileMask", [](const Exports& api) { api.AppendFileMask("*.*", nullptr); }, kUntouched},
+    };
+    for (const auto& c : cases) {
+        api_.SetArchiveStatus(kUntouched);
+        c.call(api_);
+        EXPECT_EQ(Status(), c.status) << c.name;
+    }
+    EXPECT_EQ(Extract({"*.*"}), 0);
+    EXPECT_EQ(ReadBytes(Path("out\\a.bin")), "abc");
+    api_.CreateArcFile("");
+    EXPECT_STATUS(0);
 }
 
 // Two 32-bit words, also in a 64-bit build where the record's pointer is wider.

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "../fail_hook.h"
+#include "format/format.h"
 #include "module/status.h"
 #include "operations/extract.h"
 #include "test_support.h"
@@ -138,11 +139,45 @@ TEST_F(Extract, ShortWriteStopsWithOneHundredOne) {
     EXPECT_STATUS(101);
 }
 
-TEST_F(Extract, LastBufferLostAtCloseIsReported) {
-    Write("a.uue", ClassicUuencode("file.bin", "small"));
-    FailHook<&SystemCalls::write> hook(1, FailMode::FromThenOn);
-    Run("a.uue");
-    EXPECT_STATUS(101);
+// A failed write is 101 whatever the archive does after it: damage or a missing end line met
+// later does not report 9964 in its place, and the bytes written before the failure stay.
+TEST_F(Extract, FailedWriteOutranksLaterDamage) {
+    // The data line before which the loop flushes a buffer of 45-byte lines: the room for one
+    // more decoded line is gone.
+    constexpr size_t kFlushLine = (kStreamBufferSize - kDecodeBufferSize) / 45 + 1;
+    constexpr size_t kNone = ~size_t{0};
+    const struct {
+        const char* label;
+        size_t lines;
+        size_t damaged;       // data line with a bad character, or kNone
+        bool end_line;
+        int failing_write;    // from this write on
+        size_t kept_lines;
+    } cases[] = {
+        {"the close loses the last buffer", 20, kNone, true, 1, 0},
+        {"damage after what the close loses", 20, 15, true, 1, 0},
+        {"no end line after what the close loses", 20, kNone, false, 1, 0},
+        {"damage in the line that waits for a flush", kFlushLine + 5, kFlushLine, true, 1, 0},
+        {"damage in the line that waits for a second flush", 2 * kFlushLine + 5, 2 * kFlushLine, true, 2, kFlushLine},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string payload = RandomBytes(45 * c.lines, 3);
+        std::string text = ClassicUuencode("file.bin", payload);
+        if (c.damaged != kNone) {
+            size_t at = text.find("\r\n") + 2;  // the first data line
+            for (size_t line = 0; line < c.damaged; ++line) at = text.find("\r\n", at) + 2;
+            text[at + 5] = 'a';  // lower case is outside the default alphabet
+        }
+        if (!c.end_line) text.erase(text.rfind("`\r\nend\r\n"));
+        Write("a.uue", text);
+        std::filesystem::remove(Native("out/file.bin"));
+        FailHook<&SystemCalls::write> hook(c.failing_write, FailMode::FromThenOn);
+        Run("a.uue");
+        EXPECT_STATUS(101);
+        EXPECT_TRUE(Exists("out/file.bin"));
+        EXPECT_EQ(Read("out/file.bin"), payload.substr(0, 45 * c.kept_lines));
+    }
 }
 
 TEST_F(Extract, PlantedLinkIsNotWrittenThrough) {
