@@ -13,7 +13,6 @@
 #include "format/alphabet.h"
 #include "format/codec_path.h"
 #include "format/line_codec.h"
-#include "module/module_state.h"
 
 namespace {
 
@@ -24,6 +23,8 @@ constexpr int kLines = 1456;
 // Each encoded line in its own slot, with room for the NUL that the line reader adds.
 constexpr size_t kSlot = uuarc::kMaxEncodedLine + 1;
 
+uuarc::AlphabetState g_alphabet;
+
 std::vector<uint8_t> RandomBytes(size_t count) {
     std::mt19937 generator(12345);
     std::vector<uint8_t> bytes(count);
@@ -32,9 +33,8 @@ std::vector<uint8_t> RandomBytes(size_t count) {
 }
 
 void UseAlphabet(bool xx) {
-    uuarc::ResetDefaultAlphabet();
-    if (xx) uuarc::SwitchToXxAlphabet('h');
-    uuarc::BuildDecodeTable();
+    uuarc::ResetDefaultAlphabet(g_alphabet);
+    if (xx) uuarc::SwitchToXxAlphabet(g_alphabet, 'h');
 }
 
 void EncodeLines(benchmark::State& state, uuarc::CodecPath path) {
@@ -45,7 +45,7 @@ void EncodeLines(benchmark::State& state, uuarc::CodecPath path) {
     char line[uuarc::kMaxEncodedLine];
     for (auto _ : state) {
         for (int i = 0; i < kLines; ++i) {
-            uuarc::EncodeLine(data.data() + static_cast<size_t>(i) * kBytesPerLine, line, count);
+            uuarc::EncodeLine(g_alphabet, data.data() + static_cast<size_t>(i) * kBytesPerLine, line, count);
             benchmark::DoNotOptimize(line);
         }
         benchmark::ClobberMemory();
@@ -63,13 +63,13 @@ void DecodeLines(benchmark::State& state, uuarc::CodecPath path) {
     size_t length = 0;
     for (int i = 0; i < kLines; ++i) {
         char* line = lines.data() + static_cast<size_t>(i) * kSlot;
-        length = static_cast<size_t>(uuarc::EncodeLine(data.data() + static_cast<size_t>(i) * kBytesPerLine, line, count));
+        length = static_cast<size_t>(uuarc::EncodeLine(g_alphabet, data.data() + static_cast<size_t>(i) * kBytesPerLine, line, count));
     }
     uint8_t out[uuarc::kDecodeBufferSize];
     for (auto _ : state) {
         for (int i = 0; i < kLines; ++i) {
             const std::string_view line(lines.data() + static_cast<size_t>(i) * kSlot, length);
-            const int decoded = uuarc::DecodeLine(line, out);
+            const int decoded = uuarc::DecodeLine(g_alphabet, line, out);
             if (decoded != count) {
                 state.SkipWithError("a line failed to decode");
                 return;

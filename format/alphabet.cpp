@@ -10,8 +10,7 @@ namespace uuarc {
 
 const char kXxAlphabet[65] = "+-0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
-const char* ActiveAlphabet() {
-    const AlphabetState& alphabet = g_state.alphabet;
+const char* ActiveAlphabet(const AlphabetState& alphabet) {
     switch (alphabet.active) {
         case AlphabetKind::Xx: return kXxAlphabet;
         case AlphabetKind::Table: return alphabet.table_alphabet;
@@ -20,17 +19,16 @@ const char* ActiveAlphabet() {
     return alphabet.default_alphabet;
 }
 
-void ResetDefaultAlphabet() {
-    AlphabetState& alphabet = g_state.alphabet;
+void ResetDefaultAlphabet(AlphabetState& alphabet) {
     for (int value = 0; value < 64; ++value) alphabet.default_alphabet[value] = static_cast<char>(0x20 + value);
     alphabet.default_alphabet[0] = '`';
     alphabet.active = AlphabetKind::Default;
     alphabet.xx_mode = false;
+    BuildDecodeTable(alphabet);  // the default alphabet has no duplicate
 }
 
-int BuildDecodeTable() {
-    AlphabetState& alphabet = g_state.alphabet;
-    const char* characters = ActiveAlphabet();
+int BuildDecodeTable(AlphabetState& alphabet) {
+    const char* characters = ActiveAlphabet(alphabet);
     std::memset(alphabet.decode, AlphabetState::kNoValue, sizeof alphabet.decode);
     for (uint8_t value = 0; value < 64; ++value) {
         uint8_t& entry = alphabet.decode[static_cast<uint8_t>(characters[value]) & 0x7F];
@@ -42,8 +40,7 @@ int BuildDecodeTable() {
     return 0;
 }
 
-int ReadAlphabetTable(Stream& input) {
-    AlphabetState& alphabet = g_state.alphabet;
+int ReadAlphabetTable(AlphabetState& alphabet, Stream& input) {
     char line[kLineBufferSize];
     int gathered = 0;
     while (gathered < 64) {
@@ -57,17 +54,16 @@ int ReadAlphabetTable(Stream& input) {
         }
     }
     alphabet.active = AlphabetKind::Table;
-    return BuildDecodeTable();
+    return BuildDecodeTable(alphabet);
 }
 
-uint8_t SwitchToXxAlphabet(char character) {
-    AlphabetState& alphabet = g_state.alphabet;
+uint8_t SwitchToXxAlphabet(AlphabetState& alphabet, char character) {
     if (std::memchr(kXxAlphabet, character, 64) != nullptr) {  // never the terminator: 64 bytes only
         alphabet.xx_mode = true;
         alphabet.active = AlphabetKind::Xx;
-        BuildDecodeTable();  // the XX alphabet has no duplicate
+        BuildDecodeTable(alphabet);  // the XX alphabet has no duplicate
     }
-    return CharValue(character);
+    return CharValue(alphabet, character);
 }
 
 }  // namespace uuarc

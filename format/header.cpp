@@ -3,8 +3,6 @@
 
 #include <cstring>
 
-#include "format/alphabet.h"
-#include "module/module_state.h"
 #include "module/status.h"
 #include "platform/utf8.h"
 
@@ -75,13 +73,13 @@ const char* TakeName(const char* name, size_t length, char* stored) {
 
 }  // namespace
 
-int FindBeginLine(char* buffer, Stream& input, bool* name_cut) {
+int FindBeginLine(AlphabetState& alphabet, char* buffer, Stream& input, bool* name_cut) {
     char line[kLineBufferSize];
     for (;;) {
         const size_t line_length = StreamReadLine(input, line, sizeof line);
         if (line_length == 0) return -1;
         if (std::strncmp(line, "table", 5) == 0) {
-            if (ReadAlphabetTable(input) != 0) return -1;
+            if (ReadAlphabetTable(alphabet, input) != 0) return -1;
             continue;
         }
         const char* name = nullptr;
@@ -109,31 +107,28 @@ Conversion MakeStoredName(const char* name, char* stored, size_t size) {
     return AnsiToUtf8(name, stored, size);
 }
 
-uint16_t ScanArchiveHeader(const char* path, char* name, int64_t* size, bool* name_cut) {
-    SetStatus(kStatusOk);
-    ResetDefaultAlphabet();
-    BuildDecodeTable();
-    Stream& input = g_state.input;
-    if (!StreamOpen(input, path, "rt")) return SetStatus(kStatusCannotOpen);
+uint16_t ScanArchiveHeader(AlphabetState& alphabet, Stream& input, const char* path, char* name, int64_t* size,
+                           bool* name_cut) {
+    ResetDefaultAlphabet(alphabet);
+    if (!StreamOpen(input, path, "rt")) return kStatusCannotOpen;
+    uint16_t status = kStatusOk;
     char found[kNameBufferSize + 8];
-    if (FindBeginLine(found, input, name_cut) != 0) {
-        SetStatus(kStatusBadFormat);
+    if (FindBeginLine(alphabet, found, input, name_cut) != 0) {
+        status = kStatusBadFormat;
     } else {
         std::memcpy(name, found, std::strlen(found) + 1);
     }
     *size = EstimateDecodedSize(StreamLength(input));
     StreamClose(input);
-    return g_state.status;
+    return status;
 }
 
-uint16_t ProbeArchiveHeader(const char* path) {
-    SetStatus(kStatusOk);
-    Stream& input = g_state.input;
-    if (!StreamOpen(input, path, "rt")) return SetStatus(kStatusNoTarget);
+uint16_t ProbeArchiveHeader(AlphabetState& alphabet, Stream& input, const char* path) {
+    if (!StreamOpen(input, path, "rt")) return kStatusNoTarget;
     char found[kNameBufferSize + 4];
-    if (FindBeginLine(found, input) != 0) SetStatus(kStatusBadFormat);
+    const uint16_t status = FindBeginLine(alphabet, found, input) == 0 ? kStatusOk : kStatusBadFormat;
     StreamClose(input);
-    return g_state.status;
+    return status;
 }
 
 }  // namespace uuarc

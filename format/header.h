@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "format/alphabet.h"
 #include "format/format.h"
 #include "platform/platform.h"
 
@@ -28,7 +29,7 @@ namespace uuarc {
 // well-formed UTF-8 with a byte of 0x80 or more (Unix encoders write names so; an OEM name reads
 // so only when a box-drawing character is followed by accented letters) and the ANSI code page
 // has every one of its characters; otherwise as OEM code page 437, as OemToCharA converts it.
-int FindBeginLine(char* buffer, Stream& input, bool* name_cut = nullptr);
+int FindBeginLine(AlphabetState& alphabet, char* buffer, Stream& input, bool* name_cut = nullptr);
 
 // The name that a begin line stores for `name` (ANSI code page), into `stored` (`size` bytes):
 // the OEM form when every character has an exact one and the OEM bytes would not be read back as
@@ -37,15 +38,16 @@ int FindBeginLine(char* buffer, Stream& input, bool* name_cut = nullptr);
 Conversion MakeStoredName(const char* name, char* stored, size_t size);
 
 
-// Resets the alphabet, opens `path` in text mode and finds the begin line. Returns the status it
-// also stores: 0 with `name` (kNameBufferSize bytes) and `size` filled in; 5 when the file cannot
-// be opened (nothing filled in); 9964 without a begin line (only `size` filled in). `name_cut` as
-// for FindBeginLine.
-uint16_t ScanArchiveHeader(const char* path, char* name, int64_t* size, bool* name_cut = nullptr);
+// Resets the alphabet, opens `path` in text mode into `input` (closed again at the end) and finds
+// the begin line. Returns the status for the caller to store: 0 with `name` (kNameBufferSize
+// bytes) and `size` filled in; 5 when the file cannot be opened (nothing filled in); 9964 without
+// a begin line (only `size` filled in). `name_cut` as for FindBeginLine.
+uint16_t ScanArchiveHeader(AlphabetState& alphabet, Stream& input, const char* path, char* name, int64_t* size,
+                           bool* name_cut = nullptr);
 
-// For creation: does the target already hold a begin line? Returns the status it also stores:
-// 0 when it does, 2 when it cannot be opened, 9964 when it holds none. Does not reset the
-// alphabet; a table block in the probed file makes its alphabet active.
-uint16_t ProbeArchiveHeader(const char* path);
+// For creation: does the target already hold a begin line? Returns the status for the caller: 0
+// when it does, 2 when it cannot be opened, 9964 when it holds none. Does not reset the alphabet;
+// a table block in the probed file makes its alphabet active.
+uint16_t ProbeArchiveHeader(AlphabetState& alphabet, Stream& input, const char* path);
 
 }  // namespace uuarc

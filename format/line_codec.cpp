@@ -9,8 +9,6 @@
 #include "format/alphabet.h"
 #include "format/codec_path.h"
 #include "format/header.h"
-#include "module/module_state.h"
-#include "module/status.h"
 
 // The SSSE3 routines are compiled for SSSE3 one by one (a target attribute), the rest of the
 // module for the plain processor of the build, and they run only when the processor says it has
@@ -260,12 +258,10 @@ bool DecodeTableGroups(const uint8_t* decode, const char* characters, int groups
 }
 
 // The whole line on the active path; false when it must go the careful way.
-bool DecodeGroupsUnchecked(const char* characters, int groups, uint8_t* out) {
+bool DecodeGroupsUnchecked(const AlphabetState& alphabet, const char* characters, int groups, uint8_t* out) {
     const CodecPath path = g_codec_path;
     if (path == CodecPath::Careful) return false;
-    if (g_state.alphabet.active != AlphabetKind::Default) {
-        return DecodeTableGroups(g_state.alphabet.decode, characters, groups, out);
-    }
+    if (alphabet.active != AlphabetKind::Default) return DecodeTableGroups(alphabet.decode, characters, groups, out);
     switch (path) {
         case CodecPath::Ssse3:
 #if UUARC_CODEC_SSSE3
@@ -274,7 +270,7 @@ bool DecodeGroupsUnchecked(const char* characters, int groups, uint8_t* out) {
             [[fallthrough]];
         case CodecPath::Words64: return DecodeDefaultWords64(characters, groups, out);
         case CodecPath::Words32: return DecodeDefaultWords32(characters, groups, out);
-        case CodecPath::Table: return DecodeTableGroups(g_state.alphabet.decode, characters, groups, out);
+        case CodecPath::Table: return DecodeTableGroups(alphabet.decode, characters, groups, out);
         case CodecPath::Careful: break;
     }
     return false;
@@ -283,18 +279,15 @@ bool DecodeGroupsUnchecked(const char* characters, int groups, uint8_t* out) {
 // Careful: the line on a copy that ends in a NUL, a character that has no value, which the groups
 // of a short line run into. Kept out of DecodeLine, so that the whole-line paths need neither
 // its buffer nor its stack frame.
-[[gnu::noinline]] int DecodeLineCarefully(std::string_view line, int count, uint8_t* out) {
+[[gnu::noinline]] int DecodeLineCarefully(const AlphabetState& alphabet, std::string_view line, int count,
+                                          uint8_t* out) {
     char copy[kLineBufferSize + 1];
     const size_t length = line.size() < kLineBufferSize ? line.size() : kLineBufferSize;
     std::memcpy(copy, line.data(), length);
     copy[length] = '\0';
-    const uint8_t* decode = g_state.alphabet.decode;
     const char* group = copy + 1;
     for (int decoded = 0; decoded < count; decoded += 3, group += 4, out += 3) {
-        if (DecodeGroupWith(decode, group, out) != 0) {
-            SetStatus(kStatusBadFormat);
-            return -1;
-        }
+        if (DecodeGroupWith(alphabet.decode, group, out) != 0) return -1;
     }
     return count;
 }
@@ -337,17 +330,17 @@ const char* CodecPathName(CodecPath path) {
 
 // ---- Lines and groups -------------------------------------------------------------------------
 
-int EncodeGroup(const uint8_t* bytes, char* out) {
-    EncodeGroupWith(ActiveAlphabet(), bytes, out);
+int EncodeGroup(const AlphabetState& alphabet, const uint8_t* bytes, char* out) {
+    EncodeGroupWith(ActiveAlphabet(alphabet), bytes, out);
     return 0;
 }
 
-int EncodeLine(const uint8_t* bytes, char* line, int count) {
-    const char* alphabet = ActiveAlphabet();
-    line[0] = alphabet[count & 0x3F];
+int EncodeLine(const AlphabetState& alphabet, const uint8_t* bytes, char* line, int count) {
+    const char* characters = ActiveAlphabet(alphabet);
+    line[0] = characters[count & 0x3F];
     const int groups = (count + 2) / 3;
     char* out = line + 1;
-    const CodecPath path = g_state.alphabet.active == AlphabetKind::Default ? g_codec_path : CodecPath::Table;
+    const CodecPath path = alphabet.active == AlphabetKind::Default ? g_codec_path : CodecPath::Table;
     switch (path) {
         case CodecPath::Ssse3:
 #if UUARC_CODEC_SSSE3
@@ -363,38 +356,34 @@ int EncodeLine(const uint8_t* bytes, char* line, int count) {
             break;
         case CodecPath::Table:
         case CodecPath::Careful:
-            for (int group = 0; group < groups; ++group) EncodeGroupWith(alphabet, bytes + 3 * group, out + 4 * group);
+            for (int group = 0; group < groups; ++group) EncodeGroupWith(characters, bytes + 3 * group, out + 4 * group);
             break;
     }
     line[1 + 4 * groups] = '\n';
     return 4 * groups + 2;
 }
 
-int DecodeGroup(const char* characters, uint8_t* out) {
-    if (DecodeGroupWith(g_state.alphabet.decode, characters, out) == 0) return 0;
-    SetStatus(kStatusBadFormat);
-    return -1;
+int DecodeGroup(const AlphabetState& alphabet, const char* characters, uint8_t* out) {
+    return DecodeGroupWith(alphabet.decode, characters, out) == 0 ? 0 : -1;
 }
 
-int DecodeLine(std::string_view line, uint8_t* out) {
+int DecodeLine(const AlphabetState& alphabet, std::string_view line, uint8_t* out) {
     // A length character outside the alphabet gives the marker 127: the line is then read as 43
     // groups and fails at its first character without a value, at the latest at its end.
-    if (line.empty()) {
-        SetStatus(kStatusBadFormat);
-        return -1;
-    }
-    const int count = CharValue(line[0]);
+    if (line.empty()) return -1;
+    const int count = CharValue(alphabet, line[0]);
     if (count == 0) return 0;
     const int groups = (count + 2) / 3;
     const size_t needed = 1 + 4 * static_cast<size_t>(groups);
-    if (line.size() >= needed && DecodeGroupsUnchecked(line.data() + 1, groups, out)) return count;
-    return DecodeLineCarefully(line, count, out);
+    if (line.size() >= needed && DecodeGroupsUnchecked(alphabet, line.data() + 1, groups, out)) return count;
+    return DecodeLineCarefully(alphabet, line, count, out);
 }
 
-int ReadFirstDataLine(Stream& input, char* buffer, std::string_view& line) {
+int ReadFirstDataLine(AlphabetState& alphabet, Stream& input, char* buffer, std::string_view& line) {
     line = StreamNextLine(input, buffer, kLineBufferSize);
     if (line.empty()) return -1;
-    if (CharValue(line[0]) == AlphabetState::kNoValue && SwitchToXxAlphabet(line[0]) == AlphabetState::kNoValue) {
+    if (CharValue(alphabet, line[0]) == AlphabetState::kNoValue &&
+        SwitchToXxAlphabet(alphabet, line[0]) == AlphabetState::kNoValue) {
         return -1;
     }
     return 0;

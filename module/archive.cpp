@@ -79,8 +79,9 @@ UUARC_API void UUARC_CALL InitArcFile(const char* path) {
     }
     char name[kNameBufferSize];
     int64_t size = 0;
-    if (ScanArchiveHeader(path, name, &size) != kStatusOk) {
-        if (g_state.status == kStatusBadFormat) SetStatus(kStatusNotEncoded);
+    const uint16_t scanned = ScanArchiveHeader(g_state.alphabet, g_state.input, path, name, &size);
+    if (scanned != kStatusOk) {
+        SetStatus(scanned == kStatusBadFormat ? kStatusNotEncoded : scanned);
         return;
     }
     RememberArchive(path, 0);
@@ -117,7 +118,9 @@ UUARC_API void UUARC_CALL BuildArcFileList(ArcFileList* list) {
     }
     char name[kNameBufferSize];
     int64_t size = 0;
-    if (ScanArchiveHeader(g_state.archive_path, name, &size) != kStatusOk) return;
+    if (SetStatus(ScanArchiveHeader(g_state.alphabet, g_state.input, g_state.archive_path, name, &size)) != kStatusOk) {
+        return;
+    }
 
     const FileHandle file = OpenFileForInfo(g_state.archive_path);
     if (file == kNoHandle) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "format/alphabet.h"
 #include "module/uuarc.h"
 #include "names/strings.h"
 #include "platform/platform.h"
@@ -14,20 +15,6 @@ namespace uuarc {
 constexpr uint16_t kOptionNoSourcePrefix = UUARC_OPTION_NO_SOURCE_PREFIX;
 constexpr uint16_t kOptionsAtLoad = UUARC_OPTIONS_AT_LOAD;
 constexpr uint16_t kOptionsLocked = UUARC_OPTIONS_LOCKED;
-
-// Which of the three alphabets is active.
-enum class AlphabetKind : uint8_t { Default, Xx, Table };
-
-// The alphabets and the decode table derived from the active one. decode[c] is the value (0..63)
-// of character c, or kNoValue; bytes 0x80 and up never reach the table.
-struct AlphabetState {
-    static constexpr uint8_t kNoValue = 127;
-    char default_alphabet[64] = {};
-    char table_alphabet[64] = {};
-    AlphabetKind active = AlphabetKind::Default;
-    bool xx_mode = false;        // set by SwitchToXxAlphabet; the space rule is off while set
-    uint8_t decode[128] = {};
-};
 
 struct Callbacks {
     SetFileNameProc file_name = nullptr;

@@ -74,7 +74,7 @@ void EncodeFileBody(Stream& source, Stream& target, const char* header_name, int
             bytes = std::span<const uint8_t>(block, count);
         }
         char* line = reinterpret_cast<char*>(StreamSpace(target, kMaxEncodedLine));
-        const int length = EncodeLine(bytes.data(), line, static_cast<int>(count));
+        const int length = EncodeLine(g_state.alphabet, bytes.data(), line, static_cast<int>(count));
         if (!StreamCommit(target, static_cast<size_t>(length))) {
             SetStatus(kStatusWriteFailed);
             return;
@@ -87,7 +87,7 @@ void EncodeFileBody(Stream& source, Stream& target, const char* header_name, int
             since_last = 0;
         }
     }
-    const char end[] = {ActiveAlphabet()[0], '\n', 'e', 'n', 'd', '\n', '\0'};
+    const char end[] = {ActiveAlphabet(g_state.alphabet)[0], '\n', 'e', 'n', 'd', '\n', '\0'};
     WriteText(target, end);
 }
 
@@ -154,15 +154,13 @@ int WriteEncodedFile(const char* source_path, const char* target_path) {
 
 void CreateEncodedArchive(const char* source_path, const char* target_path) {
     SetStatus(kStatusOk);
-    ResetDefaultAlphabet();
-    BuildDecodeTable();
-    if (ProbeArchiveHeader(target_path) == kStatusOk) {
+    ResetDefaultAlphabet(g_state.alphabet);
+    if (ProbeArchiveHeader(g_state.alphabet, g_state.input, target_path) == kStatusOk) {
         SetStatus(kStatusCreateRefused);
         return;
     }
     // A table block that the probe met in the target must not change what is written.
-    ResetDefaultAlphabet();
-    BuildDecodeTable();
+    ResetDefaultAlphabet(g_state.alphabet);
     if (SameFile(source_path, target_path)) {
         SetStatus(kStatusCreateRefused);
         return;

@@ -120,7 +120,7 @@ int DecodeToFile(const char* archive_path, const char* output_name) {
         return -1;
     }
     char name[kNameBufferSize + 8];
-    if (FindBeginLine(name, input) != 0) {
+    if (FindBeginLine(g_state.alphabet, name, input) != 0) {
         SetStatus(kStatusBadFormat);
         StreamClose(input);
         return -1;
@@ -161,7 +161,7 @@ int DecodeToFile(const char* archive_path, const char* output_name) {
 
     char line_buffer[kLineBufferSize];
     std::string_view line;
-    if (ReadFirstDataLine(input, line_buffer, line) != 0) {
+    if (ReadFirstDataLine(g_state.alphabet, input, line_buffer, line) != 0) {
         SetStatus(kStatusBadFormat);
         StreamClose(input);
         if (!FinishOutputFile(true)) SetStatus(kStatusWriteFailed);
@@ -172,8 +172,11 @@ int DecodeToFile(const char* archive_path, const char* output_name) {
         // is room). Making that room may flush the buffer: a write that failed there ends the
         // decoding at once, so that damage in this line cannot report 9964 in its place.
         uint8_t* space = StreamSpace(output, kDecodeBufferSize);
-        const int count = StreamFailed(output) ? 0 : DecodeLine(line, space);
-        if (count < 0) break;  // status 9964 is set
+        const int count = StreamFailed(output) ? 0 : DecodeLine(g_state.alphabet, line, space);
+        if (count < 0) {
+            SetStatus(kStatusBadFormat);
+            break;
+        }
         if (!StreamCommit(output, static_cast<size_t>(count))) {  // false once the stream failed
             SetStatus(kStatusWriteFailed);
             break;
@@ -216,8 +219,10 @@ void RunExtraction(const FileMaskList* list) {
     char stored_name[kNameBufferSize];
     int64_t estimate = 0;
     bool name_cut = false;
-    if (ScanArchiveHeader(g_state.archive_path, stored_name, &estimate, &name_cut) != kStatusOk) {
-        if (g_state.status == kStatusBadFormat) SetStatus(kStatusNotEncoded);
+    const uint16_t scanned =
+        ScanArchiveHeader(g_state.alphabet, g_state.input, g_state.archive_path, stored_name, &estimate, &name_cut);
+    if (scanned != kStatusOk) {
+        SetStatus(scanned == kStatusBadFormat ? kStatusNotEncoded : scanned);
         return;
     }
     if (!MatchFileMaskList(stored_name, list)) return;

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 #include <random>
 #include <string>
 #include <string_view>
@@ -17,8 +16,6 @@
 #include "format/alphabet.h"
 #include "format/codec_path.h"
 #include "format/line_codec.h"
-#include "module/module_state.h"
-#include "module/status.h"
 #include "tests/codec_reference.h"
 
 namespace uuarc {
@@ -30,44 +27,43 @@ namespace uuarc::test {
 namespace {
 
 enum class Alphabet { Default, Xx, Table };
+
+// The codec's alphabet state, as its callers own one.
+AlphabetState g_alphabet;
 constexpr Alphabet kAlphabets[] = {Alphabet::Default, Alphabet::Xx, Alphabet::Table};
 
 // Makes `which` active with its decode table. The table alphabet runs down from '~', so that it
 // shares characters with both others at other values.
 void UseAlphabet(Alphabet which) {
-    ResetDefaultAlphabet();
-    BuildDecodeTable();
-    if (which == Alphabet::Xx) SwitchToXxAlphabet('h');
+    ResetDefaultAlphabet(g_alphabet);
+    if (which == Alphabet::Xx) SwitchToXxAlphabet(g_alphabet, 'h');
     if (which == Alphabet::Table) {
-        for (int value = 0; value < 64; ++value) g_state.alphabet.table_alphabet[value] = static_cast<char>(0x7E - value);
-        g_state.alphabet.active = AlphabetKind::Table;
-        ASSERT_EQ(BuildDecodeTable(), 0);
+        for (int value = 0; value < 64; ++value) g_alphabet.table_alphabet[value] = static_cast<char>(0x7E - value);
+        g_alphabet.active = AlphabetKind::Table;
+        ASSERT_EQ(BuildDecodeTable(g_alphabet), 0);
     }
 }
 
-ReferenceAlphabet Reference() { return {ActiveAlphabet(), !g_state.alphabet.xx_mode}; }
+ReferenceAlphabet Reference() { return {ActiveAlphabet(g_alphabet), !g_alphabet.xx_mode}; }
 
 // Decodes `line` from a block of exactly its size, so that a sanitizer build sees any read past
 // it, and checks count, bytes and status against the reference.
 void ExpectDecodesAsReference(std::string_view line, const std::string& label) {
     const std::vector<char> exact(line.begin(), line.end());
     uint8_t out[kDecodeBufferSize];
-    g_state.status = 0;
-    const int count = DecodeLine(std::string_view(exact.data(), exact.size()), out);
+    const int count = DecodeLine(g_alphabet, std::string_view(exact.data(), exact.size()), out);
     const ReferenceDecoded expected = ReferenceDecodeLine(Reference(), line);
     ASSERT_EQ(count, expected.count) << label;
-    EXPECT_EQ(g_state.status, count < 0 ? kStatusBadFormat : 0) << label;
     if (count > 0) {
         EXPECT_TRUE(std::equal(expected.bytes.begin(), expected.bytes.end(), out)) << label;
     }
 }
 
-// Every test of the suite runs once per path, with the module state as right after load.
+// Every test of the suite runs once per path, with a fresh alphabet state.
 class Codec : public ::testing::TestWithParam<CodecPath> {
 protected:
     void SetUp() override {
-        g_state.~ModuleState();
-        new (&g_state) ModuleState();
+        g_alphabet = AlphabetState{};
         before_ = ActiveCodecPath();
         if (!SetCodecPath(GetParam())) GTEST_SKIP() << "this processor lacks " << CodecPathName(GetParam());
     }
@@ -81,16 +77,16 @@ TEST_P(Codec, EncodesAndDecodesTheWorkedExample) {
     UseAlphabet(Alphabet::Default);
     char line[kMaxEncodedLine];
     const uint8_t abc[3] = {'a', 'b', 'c'};
-    ASSERT_EQ(EncodeLine(abc, line, 3), 6);
+    ASSERT_EQ(EncodeLine(g_alphabet, abc, line, 3), 6);
     EXPECT_EQ(std::string(line, 6), "#86)C\n");
     uint8_t out[kDecodeBufferSize];
-    EXPECT_EQ(DecodeLine("#86)C\n", out), 3);
+    EXPECT_EQ(DecodeLine(g_alphabet, "#86)C\n", out), 3);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 3), "abc");
-    EXPECT_EQ(DecodeLine("#86)C plus a check character\n", out), 3);
-    EXPECT_EQ(EncodeLine(abc, line, 0), 2);
+    EXPECT_EQ(DecodeLine(g_alphabet, "#86)C plus a check character\n", out), 3);
+    EXPECT_EQ(EncodeLine(g_alphabet, abc, line, 0), 2);
     EXPECT_EQ(std::string(line, 2), "`\n");
-    SwitchToXxAlphabet('1');
-    EXPECT_EQ(DecodeLine("1MK7X\n", out), 3);
+    SwitchToXxAlphabet(g_alphabet, '1');
+    EXPECT_EQ(DecodeLine(g_alphabet, "1MK7X\n", out), 3);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 3), "abc");
 }
 
@@ -105,12 +101,12 @@ TEST_P(Codec, EveryLineLengthEncodesAsReferenceAndBack) {
                 std::vector<uint8_t> bytes(static_cast<size_t>(3 * ((count + 2) / 3)));
                 for (uint8_t& byte : bytes) byte = static_cast<uint8_t>(generator());
                 std::vector<char> line(kMaxEncodedLine);
-                const int length = EncodeLine(bytes.data(), line.data(), count);
+                const int length = EncodeLine(g_alphabet, bytes.data(), line.data(), count);
                 const std::string expected = ReferenceEncodeLine(Reference(), bytes.data(), count);
                 ASSERT_EQ(std::string(line.data(), static_cast<size_t>(length)), expected) << count;
                 const std::vector<char> exact(line.begin(), line.begin() + length);
                 uint8_t out[kDecodeBufferSize];
-                ASSERT_EQ(DecodeLine(std::string_view(exact.data(), exact.size()), out), count);
+                ASSERT_EQ(DecodeLine(g_alphabet, std::string_view(exact.data(), exact.size()), out), count);
                 EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + count, out)) << count;
             }
         }
@@ -122,7 +118,7 @@ TEST_P(Codec, EveryLineLengthEncodesAsReferenceAndBack) {
 TEST_P(Codec, EveryByteAtEveryPlaceDecodesAsReference) {
     for (const Alphabet alphabet : kAlphabets) {
         UseAlphabet(alphabet);
-        const char* characters = ActiveAlphabet();
+        const char* characters = ActiveAlphabet(g_alphabet);
         for (int byte = 1; byte < 256; ++byte) {
             for (size_t at : {size_t{1}, size_t{7}, size_t{30}, size_t{60}}) {
                 std::string line = characters[45] + std::string(60, characters[1]) + "\n";
@@ -140,7 +136,7 @@ TEST_P(Codec, LinesCutAnywhereDecodeAsReference) {
     std::mt19937 generator(7);
     for (const Alphabet alphabet : kAlphabets) {
         UseAlphabet(alphabet);
-        const char* characters = ActiveAlphabet();
+        const char* characters = ActiveAlphabet(g_alphabet);
         for (int count = 1; count <= kBytesPerLine; ++count) {
             std::string line(1, characters[count]);
             for (int i = 0; i < 4 * ((count + 2) / 3); ++i) line += characters[generator() % 64];
@@ -159,18 +155,14 @@ TEST_P(Codec, BadLinesFailWithNineNineSixFour) {
     uint8_t out[kDecodeBufferSize];
     const char* bad[] = {"#86)\n", "\n", "#8a)C\n", "#86)\xC3\n", "~abc\n"};
     for (const char* line : bad) {
-        g_state.status = 0;
-        EXPECT_EQ(DecodeLine(line, out), -1) << line;
-        EXPECT_EQ(g_state.status, kStatusBadFormat) << line;
+        EXPECT_EQ(DecodeLine(g_alphabet, line, out), -1) << line;
     }
     // A length outside the alphabet reads as 127: 172 valid characters after it decode.
     const std::string long_line = "~" + std::string(172, '!') + "\n";
-    EXPECT_EQ(DecodeLine(long_line.c_str(), out), 127);
-    EXPECT_EQ(DecodeLine("`\n", out), 0);
-    EXPECT_EQ(DecodeLine(" \n", out), 0);
-    g_state.status = 0;
-    EXPECT_EQ(DecodeLine(std::string_view(), out), -1);
-    EXPECT_EQ(g_state.status, kStatusBadFormat);
+    EXPECT_EQ(DecodeLine(g_alphabet, long_line.c_str(), out), 127);
+    EXPECT_EQ(DecodeLine(g_alphabet, "`\n", out), 0);
+    EXPECT_EQ(DecodeLine(g_alphabet, " \n", out), 0);
+    EXPECT_EQ(DecodeLine(g_alphabet, std::string_view(), out), -1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, Codec,

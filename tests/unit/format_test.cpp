@@ -15,32 +15,44 @@
 namespace uuarc::test {
 namespace {
 
+// The format routines' own state, as a caller hands it to them.
+AlphabetState g_alphabet;
+Stream g_input;
+
 class Format : public ModuleTest {
 protected:
-    // Scans and decodes the file as extraction does, into a string; status in g_state.
+    void SetUp() override {
+        ModuleTest::SetUp();
+        g_alphabet = AlphabetState{};
+    }
+    // Scans and decodes the file as extraction does, into a string; the status in status_.
     std::string Decode(const std::string& name, std::string* stored = nullptr) {
         char found[kNameBufferSize];
         int64_t size = 0;
-        if (ScanArchiveHeader(Win(name).c_str(), found, &size) != kStatusOk) return {};
+        status_ = ScanArchiveHeader(g_alphabet, g_input, Win(name).c_str(), found, &size);
+        if (status_ != kStatusOk) return {};
         if (stored != nullptr) *stored = found;
-        Stream& input = g_state.input;
+        Stream& input = g_input;
         EXPECT_TRUE(StreamOpen(input, Win(name).c_str(), "rt"));
-        EXPECT_EQ(FindBeginLine(found, input), 0);
+        EXPECT_EQ(FindBeginLine(g_alphabet, found, input), 0);
         std::string out;
         char buffer[kLineBufferSize];
         std::string_view line;
         uint8_t data[kDecodeBufferSize];
-        if (ReadFirstDataLine(input, buffer, line) != 0) {
-            SetStatus(kStatusBadFormat);
+        if (ReadFirstDataLine(g_alphabet, input, buffer, line) != 0) {
+            status_ = kStatusBadFormat;
         } else {
             for (;;) {
-                const int count = DecodeLine(line, data);
-                if (count < 0) break;
+                const int count = DecodeLine(g_alphabet, line, data);
+                if (count < 0) {
+                    status_ = kStatusBadFormat;
+                    break;
+                }
                 out.append(reinterpret_cast<char*>(data), static_cast<size_t>(count));
                 const int next = ReadNextDataLine(input, buffer, line);
                 if (next == 1) break;
                 if (next < 0) {
-                    SetStatus(kStatusBadFormat);
+                    status_ = kStatusBadFormat;
                     break;
                 }
             }
@@ -48,6 +60,7 @@ protected:
         StreamClose(input);
         return out;
     }
+    uint16_t status_ = kStatusOk;
 };
 
 std::string DefaultAlphabetTable() {
@@ -78,27 +91,26 @@ std::string Respell(const std::string& classic_body, const std::string& alphabet
 // ---- Alphabets and tables ---------------------------------------------------------------------
 
 TEST_F(Format, DecodeTableIsExactInverseOfEveryAlphabetPlusSpaceRule) {
-    ResetDefaultAlphabet();
-    ASSERT_EQ(BuildDecodeTable(), 0);
+    ResetDefaultAlphabet(g_alphabet);
+    ASSERT_EQ(BuildDecodeTable(g_alphabet), 0);
     for (int c = 0; c < 256; ++c) {
-        const uint8_t value = CharValue(static_cast<char>(c));
+        const uint8_t value = CharValue(g_alphabet, static_cast<char>(c));
         const int expected = (c == '`' || c == ' ') ? 0 : (c >= 0x21 && c <= 0x5F) ? c - 0x20 : 127;
         EXPECT_EQ(value, expected) << c;
     }
-    EXPECT_EQ(SwitchToXxAlphabet('h'), 45);
+    EXPECT_EQ(SwitchToXxAlphabet(g_alphabet, 'h'), 45);
     for (int c = 0; c < 256; ++c) {
         const char* hit = c != 0 ? static_cast<const char*>(std::memchr(kXxAlphabet, c, 64)) : nullptr;
-        EXPECT_EQ(CharValue(static_cast<char>(c)), hit ? hit - kXxAlphabet : 127) << c;  // no space rule in XX
+        EXPECT_EQ(CharValue(g_alphabet, static_cast<char>(c)), hit ? hit - kXxAlphabet : 127) << c;  // no space rule in XX
     }
 }
 
 TEST_F(Format, SwitchToXxLeavesAlphabetAloneForForeignCharacter) {
-    ResetDefaultAlphabet();
-    BuildDecodeTable();
-    EXPECT_EQ(SwitchToXxAlphabet('~'), 127);
-    EXPECT_EQ(SwitchToXxAlphabet(static_cast<char>(0xE9)), 127);
-    EXPECT_EQ(g_state.alphabet.active, AlphabetKind::Default);
-    EXPECT_FALSE(g_state.alphabet.xx_mode);
+    ResetDefaultAlphabet(g_alphabet);
+    EXPECT_EQ(SwitchToXxAlphabet(g_alphabet, '~'), 127);
+    EXPECT_EQ(SwitchToXxAlphabet(g_alphabet, static_cast<char>(0xE9)), 127);
+    EXPECT_EQ(g_alphabet.active, AlphabetKind::Default);
+    EXPECT_FALSE(g_alphabet.xx_mode);
 }
 
 TEST_F(Format, TableBlockDecodesWhateverItsSplit) {
@@ -129,15 +141,14 @@ TEST_F(Format, TableListingDefaultAlphabetChangesNothing) {
 TEST_F(Format, SpaceStillDecodesAsZeroWhenTableListsItElsewhere) {
     std::string alphabet = "`!\"#$ ";  // the space at position 5
     for (int c = 0x26; alphabet.size() < 64; ++c) alphabet += static_cast<char>(c);
-    ResetDefaultAlphabet();
-    BuildDecodeTable();
+    ResetDefaultAlphabet(g_alphabet);
     Write("t.txt", alphabet.substr(0, 32) + "\n" + alphabet.substr(32) + "\n");
-    Stream& input = g_state.input;
+    Stream& input = g_input;
     ASSERT_TRUE(StreamOpen(input, Win("t.txt").c_str(), "rt"));
-    ASSERT_EQ(ReadAlphabetTable(input), 0);
+    ASSERT_EQ(ReadAlphabetTable(g_alphabet, input), 0);
     StreamClose(input);
-    EXPECT_EQ(CharValue(' '), 0);
-    EXPECT_EQ(CharValue('$'), 4);
+    EXPECT_EQ(CharValue(g_alphabet, ' '), 0);
+    EXPECT_EQ(CharValue(g_alphabet, '$'), 4);
 }
 
 TEST_F(Format, BadTableBlocksFailTheScan) {
@@ -155,7 +166,7 @@ TEST_F(Format, BadTableBlocksFailTheScan) {
         Write("t.uue", text);
         char name[kNameBufferSize] = "untouched";
         int64_t size = -1;
-        EXPECT_EQ(ScanArchiveHeader(Win("t.uue").c_str(), name, &size), kStatusBadFormat);
+        EXPECT_EQ(ScanArchiveHeader(g_alphabet, g_input, Win("t.uue").c_str(), name, &size), kStatusBadFormat);
         EXPECT_STREQ(name, "untouched");
         EXPECT_EQ(size, static_cast<int64_t>(text.size()) * 10 / 14);
     }
@@ -173,7 +184,7 @@ TEST_F(Format, SecondTableBlockWins) {
 TEST_F(Format, EachScanStartsFromDefaultAlphabet) {
     Write("xx.uue", "begin 644 x\nh" + std::string(60, '+') + "\nend\n");
     EXPECT_EQ(Decode("xx.uue"), std::string(45, '\0'));
-    EXPECT_TRUE(g_state.alphabet.xx_mode);
+    EXPECT_TRUE(g_alphabet.xx_mode);
     // A classic file with spaces for zero right after: the space rule is back.
     Write("spaces.uue", "begin 644 x\n#    \n \nend\n");
     EXPECT_EQ(Decode("spaces.uue"), std::string(3, '\0'));
@@ -188,7 +199,7 @@ TEST_F(Format, ScanFindsNameAndEstimatesSize) {
     Write("a.uue", text);
     char name[kNameBufferSize] = {};
     int64_t size = 0;
-    EXPECT_EQ(ScanArchiveHeader(Win("a.uue").c_str(), name, &size), kStatusOk);
+    EXPECT_EQ(ScanArchiveHeader(g_alphabet, g_input, Win("a.uue").c_str(), name, &size), kStatusOk);
     EXPECT_STREQ(name, "report.txt");
     EXPECT_EQ(size, 1000);
 }
@@ -202,12 +213,12 @@ TEST_F(Format, EstimateHoldsForLargeFiles) {
 TEST_F(Format, MissingFileGivesFiveOrTwo) {
     char name[kNameBufferSize] = "kept";
     int64_t size = 77;
-    EXPECT_EQ(ScanArchiveHeader(Win("none.uue").c_str(), name, &size), kStatusCannotOpen);
+    EXPECT_EQ(ScanArchiveHeader(g_alphabet, g_input, Win("none.uue").c_str(), name, &size), kStatusCannotOpen);
     EXPECT_STREQ(name, "kept");
     EXPECT_EQ(size, 77);
-    EXPECT_EQ(ProbeArchiveHeader(Win("none.uue").c_str()), kStatusNoTarget);
+    EXPECT_EQ(ProbeArchiveHeader(g_alphabet, g_input, Win("none.uue").c_str()), kStatusNoTarget);
     Write("plain.txt", "no begin here\n");
-    EXPECT_EQ(ProbeArchiveHeader(Win("plain.txt").c_str()), kStatusBadFormat);
+    EXPECT_EQ(ProbeArchiveHeader(g_alphabet, g_input, Win("plain.txt").c_str()), kStatusBadFormat);
 }
 
 TEST_F(Format, BeginLineRules) {
@@ -232,7 +243,7 @@ TEST_F(Format, BeginLineRules) {
         Write("b.uue", c.text);
         char name[kNameBufferSize] = {};
         int64_t size = 0;
-        const uint16_t status = ScanArchiveHeader(Win("b.uue").c_str(), name, &size);
+        const uint16_t status = ScanArchiveHeader(g_alphabet, g_input, Win("b.uue").c_str(), name, &size);
         if (c.name == nullptr) {
             EXPECT_EQ(status, kStatusBadFormat) << c.text;
         } else {
@@ -276,7 +287,7 @@ TEST_F(Format, StoredNameIsOemOrUtf8AndNeverCutInsideACharacter) {
         std::memset(name, '#', sizeof name);
         int64_t size = 0;
         bool cut = !c.cut;
-        ASSERT_EQ(ScanArchiveHeader(Win("n.uue").c_str(), name, &size, &cut), kStatusOk) << c.stored;
+        ASSERT_EQ(ScanArchiveHeader(g_alphabet, g_input, Win("n.uue").c_str(), name, &size, &cut), kStatusOk) << c.stored;
         EXPECT_EQ(std::string(name), c.name) << c.stored;
         EXPECT_EQ(cut, c.cut) << c.stored;
         for (size_t i = kNameBufferSize; i < sizeof name; ++i) ASSERT_EQ(name[i], '#');
@@ -289,7 +300,7 @@ TEST_F(Format, LongBeginLineNeverOverrunsName) {
     char name[kNameBufferSize + 16];
     std::memset(name, '#', sizeof name);
     int64_t size = 0;
-    ASSERT_EQ(ScanArchiveHeader(Win("l.uue").c_str(), name, &size), kStatusOk);
+    ASSERT_EQ(ScanArchiveHeader(g_alphabet, g_input, Win("l.uue").c_str(), name, &size), kStatusOk);
     EXPECT_EQ(std::strlen(name), 254u - 10u);
     for (size_t i = kNameBufferSize; i < sizeof name; ++i) EXPECT_EQ(name[i], '#');
 }
@@ -320,9 +331,8 @@ TEST_F(Format, ReadingRulesOfWholeFiles) {
     };
     for (const Case& c : cases) {
         Write("r.uue", c.text);
-        SetStatus(0);
         const std::string got = Decode("r.uue");
-        EXPECT_EQ(GetArchiveStatus(), c.status) << c.text.substr(0, 40);
+        EXPECT_EQ(status_, c.status) << c.text.substr(0, 40);
         if (c.status == kStatusOk || c.expected == "abc") {
             EXPECT_EQ(got, c.expected) << c.text.substr(0, 40);
         }
