@@ -81,7 +81,7 @@ UUARC_API void UUARC_CALL InitArcFile(const char* path) {
     int64_t size = 0;
     const uint16_t scanned = ScanArchiveHeader(g_state.alphabet, g_state.input, path, name, &size);
     if (scanned != kStatusOk) {
-        SetStatus(scanned == kStatusBadFormat ? kStatusNotEncoded : scanned);
+        SetStatus(scanned == kStatusBadFormat ? uint16_t{kStatusNotEncoded} : scanned);
         return;
     }
     RememberArchive(path, 0);

@@ -9,7 +9,12 @@
 using namespace uuarc;
 
 UUARC_API uint8_t UUARC_CALL AppendFileMask(const char* mask, FileMaskList* list) {
-    return AppendMask(mask, list) ? 1 : 0;
+    switch (AppendMask(mask, list)) {
+        case MaskAppended::Yes: return 1;
+        case MaskAppended::NoMemory: SetStatus(kStatusNoMemory); return 0;
+        case MaskAppended::Refused: break;
+    }
+    return 0;
 }
 
 UUARC_API void UUARC_CALL DoneFileMaskList(FileMaskList* list) { FreeMaskList(list); }

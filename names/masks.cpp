@@ -4,8 +4,6 @@
 
 #include <cstring>
 
-#include "module/module_state.h"
-#include "module/status.h"
 #include "names/strings.h"
 
 namespace uuarc {
@@ -99,24 +97,20 @@ bool MatchFileMask(const char* name, const FileMask* mask) {
            PartMatches(given.name, wanted.name) && PartMatches(given.extension, wanted.extension);
 }
 
-bool AppendMask(const char* mask, FileMaskList* list) {
-    if (mask == nullptr || list == nullptr) return false;
+MaskAppended AppendMask(const char* mask, FileMaskList* list) {
+    if (mask == nullptr || list == nullptr) return MaskAppended::Refused;
     char copy[kMaxHostPath + 1];
-    if (!CopyWithBackslashes(mask, copy)) return false;
+    if (!CopyWithBackslashes(mask, copy)) return MaskAppended::Refused;
     PathParts parts;
     SplitForMask(copy, parts);
 
     char* directory = StrDup(parts.directory);
-    if (directory == nullptr) {
-        SetStatus(kStatusNoMemory);
-        return false;
-    }
+    if (directory == nullptr) return MaskAppended::NoMemory;
     void* block = nullptr;
     if (!AllocBlock(&block, sizeof(FileMask))) {
-        SetStatus(kStatusNoMemory);
         void* directory_block = directory;
         FreeBlock(&directory_block);
-        return false;
+        return MaskAppended::NoMemory;
     }
     FileMask* node = static_cast<FileMask*>(block);
     node->directory = directory;
@@ -127,7 +121,7 @@ bool AppendMask(const char* mask, FileMaskList* list) {
     if (list->head == nullptr) list->head = node;
     else list->tail->next = node;
     list->tail = node;
-    return true;
+    return MaskAppended::Yes;
 }
 
 void FreeMaskList(FileMaskList* list) {

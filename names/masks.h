@@ -3,14 +3,21 @@
 // extraction matches the stored name against it.
 #pragma once
 
+#include <cstdint>
+
 #include "module/uuarc.h"
 
 namespace uuarc {
 
+enum class MaskAppended : uint8_t {
+    Yes,
+    Refused,   // a null argument or a mask over 255 bytes
+    NoMemory,  // a node or its directory could not be allocated (the caller's status 8)
+};
+
 // Splits `mask` into directory, name and extension and appends a node for it, allocated from the
-// module's heap. False, with the list and the status as they were, for a null argument or a mask
-// over 255 bytes; false with status 8 when memory runs out.
-bool AppendMask(const char* mask, FileMaskList* list);
+// module's heap. The list is unchanged unless the answer is Yes.
+MaskAppended AppendMask(const char* mask, FileMaskList* list);
 
 // Releases every node of the list and leaves it empty. A null list is ignored.
 void FreeMaskList(FileMaskList* list);

@@ -222,7 +222,7 @@ void RunExtraction(const FileMaskList* list) {
     const uint16_t scanned =
         ScanArchiveHeader(g_state.alphabet, g_state.input, g_state.archive_path, stored_name, &estimate, &name_cut);
     if (scanned != kStatusOk) {
-        SetStatus(scanned == kStatusBadFormat ? kStatusNotEncoded : scanned);
+        SetStatus(scanned == kStatusBadFormat ? uint16_t{kStatusNotEncoded} : scanned);
         return;
     }
     if (!MatchFileMaskList(stored_name, list)) return;
