@@ -64,9 +64,9 @@ protected:
 const Operation kBoth[] = {Operation::Extract, Operation::Create};
 
 // A replacement for one g_system entry that fails only the opens of the new file beside the old.
-FileHandle (*g_real_open)(const char*, OpenHow, const FileInfo*) = nullptr;
-FileHandle FailCreateLike(const char* path, OpenHow how, const FileInfo* like) {
-    return how == OpenHow::CreateLike ? kNoHandle : g_real_open(path, how, like);
+FileHandle (*g_real_open)(FileHandle, const char*, OpenHow, const FileInfo*) = nullptr;
+FileHandle FailCreateLike(FileHandle folder, const char* path, OpenHow how, const FileInfo* like) {
+    return how == OpenHow::CreateLike || how == OpenHow::CreateUnnamed ? kNoHandle : g_real_open(folder, path, how, like);
 }
 
 TEST_F(Replace, OldFileStaysUntilTheNewOneIsWhole) {
