@@ -1,6 +1,10 @@
 // extract_test.cpp - ExtractFileMaskListArc: decoding, the callbacks and their order, progress, the
 // replace question and its records, read-only files, missing directories, keep-paths, hostile
 // stored names, and the files that damaged archives leave behind.
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 #include <cstdio>
 #include <cstring>
 
@@ -286,6 +290,24 @@ TEST_F(UnprivilegedReplacing, ReadOnlyFileWithoutQuestionKeepsAttributesAndFails
     EXPECT_EQ(status, 5);
     EXPECT_EQ(ReadBytes(output_), "the old contents");
 }
+
+#if !defined(_WIN32)
+// A file that the user may write in a folder where the user may make no name: no new file can be
+// made beside it, so after the yes the file itself is written again. (Windows folders have no
+// write bit; access lists are not this suite's business.)
+TEST_F(UnprivilegedReplacing, WritableFileInReadOnlyFolderIsOverwrittenInPlace) {
+    const std::string folder = NativePath(Path("out"));
+    ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+    const bool enforced = !MakeFolder(Path("out\\probe"));
+    g_replace_answer = 0;
+    const uint16_t status = Extract({"*.*"});
+    chmod(folder.c_str(), 0755);
+    if (!enforced) GTEST_SKIP() << "this process may write in a read-only folder (running as root?)";
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ReadBytes(output_), PatternBytes(700));
+    EXPECT_EQ(FolderNames(Path("out")), std::vector<std::string>{"f.bin"});
+}
+#endif
 
 // Nothing is reset without a question: under Windows the new file keeps the old one's hidden bit.
 TEST_F(Replacing, ExistingFileReplacedWithoutQuestionWhenNoProcedure) {
