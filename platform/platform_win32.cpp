@@ -219,8 +219,13 @@ bool SysRemove(FileHandle, const char* native_path) { return DeleteFileA(native_
 
 // Held without FILE_SHARE_DELETE, so that nobody renames or removes the directory while an output
 // is made in it. Without `follow`, FILE_FLAG_OPEN_REPARSE_POINT opens a junction or a symbolic
-// link as itself, and its attribute word refuses it.
+// link as itself, and its attribute word refuses it. The path's attribute word is asked too:
+// Wine reports a Unix symbolic link as a reparse point there, but not through the handle.
 FileHandle SysOpenFolder(FileHandle, const char* native_path, bool follow) {
+    const DWORD attributes = GetFileAttributesA(native_path);
+    if (!follow && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        return kNoHandle;
+    }
     const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
     const HANDLE handle = CreateFileA(native_path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                       OPEN_EXISTING, flags, nullptr);
