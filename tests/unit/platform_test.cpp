@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "module/uuarc.h"
@@ -351,75 +352,21 @@ TEST_F(Platform, WriteOpenRefusesASymbolicLink) {
 
 // ---- Folders --------------------------------------------------------------------------------
 
-TEST_F(Platform, HeldFolderIsWorkedInWhateverItsPathNamesLater) {
-    ASSERT_EQ(mkdir("d", 0755), 0);
-    ASSERT_EQ(symlink("d", "link"), 0);
-    EXPECT_EQ(OpenFolder("link", false), kNoHandle);
-    const FileHandle link = OpenFolder("link", true);  // the host's own folders resolve as they are
-    EXPECT_NE(link, kNoHandle);
-    CloseFileHandle(link);
-
-    const FileHandle folder = OpenFolder("d", false);
-    ASSERT_NE(folder, kNoHandle);
-    ASSERT_EQ(rename("d", "moved"), 0);
-    ASSERT_EQ(mkdir("d", 0755), 0);
-    EXPECT_TRUE(MakeDirectory("d\\sub", folder));
-    ASSERT_TRUE(StreamCreate(g_stream, "d\\f", "wb", OpenHow::CreateNew, nullptr, folder));
-    EXPECT_EQ(StreamWrite(g_stream, "x", 1), 1u);
-    EXPECT_TRUE(StreamClose(g_stream));
-    EXPECT_TRUE(RenameReplacing("d\\f", "d\\g", folder));
-    EXPECT_EQ(ReadRaw("moved/g"), "x");
-    struct stat info;
-    EXPECT_EQ(stat("moved/sub", &info), 0);
-    EXPECT_EQ(rmdir("d"), 0) << "something was made in the new d";
-    CloseFileHandle(folder);
-}
-
+// Another file under the name, or a link to the very file: only the file described is cut.
 TEST_F(Platform, OverwriteOpensOnlyTheFileItWasToldOf) {
     WriteRaw("f", "old");
     WriteRaw("other", "other");
+    ASSERT_EQ(symlink("f", "link"), 0);
     FileInfo f;
     FileInfo other;
-    ASSERT_TRUE(PathInfo("f", &f));
-    ASSERT_TRUE(PathInfo("other", &other));
-    ASSERT_EQ(symlink("f", "link"), 0);
-    const struct {
-        const char* path;
-        const FileInfo& like;
-        bool opens;
-    } cases[] = {
-        {"f", other, false},   // another file has come under the name
-        {"link", f, false},    // a link to the very file
-        {"f", f, true},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(StreamCreate(g_stream, c.path, "wb", OpenHow::Overwrite, &c.like), c.opens) << c.path;
+    ASSERT_TRUE(PathInfo("f", &f) && PathInfo("other", &other));
+    for (const auto& [path, like, opens] : {std::tuple{"f", other, false}, {"link", f, false}, {"f", f, true}}) {
+        EXPECT_EQ(StreamCreate(g_stream, path, "wb", OpenHow::Overwrite, &like), opens) << path;
         StreamClose(g_stream);
-        EXPECT_EQ(ReadRaw("f"), c.opens ? "" : "old") << c.path;
+        EXPECT_EQ(ReadRaw("f"), opens ? "" : "old") << path;
     }
-    EXPECT_EQ(ReadRaw("other"), "other");
-}
-
-TEST_F(Platform, UnnamedFileGetsItsNameOnlyWhenLinked) {
-    const FileHandle folder = OpenFolder(".", false);
-    ASSERT_NE(folder, kNoHandle);
-    FileInfo like;
-    like.permissions = 0640;
-    if (!StreamCreate(g_stream, "f", "wb", OpenHow::CreateUnnamed, &like, folder)) {
-        CloseFileHandle(folder);
-        GTEST_SKIP() << "no O_TMPFILE on this file system";
-    }
-    EXPECT_EQ(StreamWrite(g_stream, "abc", 3), 3u);
-    EXPECT_TRUE(StreamFlush(g_stream));
-    EXPECT_EQ(ReadRaw("f"), "<missing>");
-    EXPECT_TRUE(LinkFile(g_stream.handle, "f", folder));
-    EXPECT_FALSE(LinkFile(g_stream.handle, "f", folder)) << "a name already there";
-    EXPECT_TRUE(StreamClose(g_stream));
-    EXPECT_EQ(ReadRaw("f"), "abc");
-    struct stat info;
-    ASSERT_EQ(stat("f", &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0640u);
-    CloseFileHandle(folder);
+    ASSERT_EQ(symlink(".", "here"), 0);
+    EXPECT_EQ(OpenFolder("here", false), kNoHandle);
 }
 
 // ---- Paths --------------------------------------------------------------------------------
