@@ -60,25 +60,29 @@ bool TakeOwnerAndMode(int fd, const FileInfo& like) {
     return ::fchmod(fd, static_cast<mode_t>(like.permissions & 0777)) == 0;
 }
 
-// The existing file that `like` describes, opened for writing as itself and cut to nothing. The
-// first descriptor is read-only, so that bits a yes adds (the owner's write bit) can be set on it
-// before the file could be opened for writing at all; the second must be the same file again.
+// The existing file that `like` describes, opened for writing as itself and cut to nothing. It is
+// looked at before it is opened (nothing else is ever opened) and checked again on the
+// descriptor. A file that is read-only as it is gets the bits of `like` (after a yes, the owner's
+// write bit) through a read-only descriptor first, then is opened for writing.
 FileHandle Overwrite(FileHandle folder, const char* name, const FileInfo& like) {
     const auto same = [&like](const struct stat& info) {
         return S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_dev) == like.volume &&
                static_cast<uint64_t>(info.st_ino) == like.index;
     };
-    struct stat info;
-    const int probe = OpenRetrying(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
-    if (probe < 0) return kNoHandle;
     const mode_t mode = static_cast<mode_t>(like.permissions & 0777);
-    const bool ready = ::fstat(probe, &info) == 0 && same(info) &&
-                       ((info.st_mode & 07777) == mode || ::fchmod(probe, mode) == 0);
-    ::close(probe);
-    if (!ready) return kNoHandle;
-    const int fd = OpenRetrying(folder, name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK);
+    struct stat info;
+    if (::fstatat(AtFolder(folder), name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !same(info)) return kNoHandle;
+    int fd = OpenRetrying(folder, name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0 && errno == EACCES && (mode & S_IWUSR)) {
+        const int probe = OpenRetrying(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+        if (probe < 0) return kNoHandle;
+        const bool ready = ::fstat(probe, &info) == 0 && same(info) && ::fchmod(probe, mode) == 0;
+        ::close(probe);
+        if (ready) fd = OpenRetrying(folder, name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK);
+    }
     if (fd < 0) return kNoHandle;
-    if (::fstat(fd, &info) != 0 || !same(info) || ::ftruncate(fd, 0) != 0) {
+    if (::fstat(fd, &info) != 0 || !same(info) || ((info.st_mode & 07777) != mode && ::fchmod(fd, mode) != 0) ||
+        ::ftruncate(fd, 0) != 0) {
         ::close(fd);
         return kNoHandle;
     }

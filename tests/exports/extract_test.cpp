@@ -292,20 +292,29 @@ TEST_F(UnprivilegedReplacing, ReadOnlyFileWithoutQuestionKeepsAttributesAndFails
 }
 
 #if !defined(_WIN32)
-// A file that the user may write in a folder where the user may make no name: no new file can be
-// made beside it, so after the yes the file itself is written again. (Windows folders have no
-// write bit; access lists are not this suite's business.)
-TEST_F(UnprivilegedReplacing, WritableFileInReadOnlyFolderIsOverwrittenInPlace) {
+// Where a rename would make another file of it, the file itself is written again after the yes:
+// a writable file in a folder where the user may make no name, and a read-only file with a second
+// hard link, which the yes makes writable. (Windows folders have no write bit to take away.)
+TEST_F(UnprivilegedReplacing, FileThatARenameWouldSplitIsOverwrittenInPlace) {
     const std::string folder = NativePath(Path("out"));
-    ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
-    const bool enforced = !MakeFolder(Path("out\\probe"));
-    g_replace_answer = 0;
-    const uint16_t status = Extract({"*.*"});
-    chmod(folder.c_str(), 0755);
-    if (!enforced) GTEST_SKIP() << "this process may write in a read-only folder (running as root?)";
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(ReadBytes(output_), PatternBytes(700));
-    EXPECT_EQ(FolderNames(Path("out")), std::vector<std::string>{"f.bin"});
+    const std::string file = NativePath(output_);
+    for (const bool read_only_folder : {true, false}) {
+        ASSERT_TRUE(WriteBytes(output_, "the old contents"));
+        if (!read_only_folder) {
+            ASSERT_EQ(link(file.c_str(), (folder + "/other").c_str()), 0);
+            ASSERT_TRUE(MakeReadOnly(output_));
+        }
+        ASSERT_EQ(chmod(folder.c_str(), read_only_folder ? 0555 : 0755), 0);
+        const bool enforced = read_only_folder ? !MakeFolder(Path("out\\probe")) : !OpensForWriting(output_);
+        g_replace_answer = 0;
+        const uint16_t status = Extract({"*.*"});
+        chmod(folder.c_str(), 0755);
+        if (!enforced) GTEST_SKIP() << "this process may write where the modes say no (running as root?)";
+        EXPECT_EQ(status, 0) << read_only_folder;
+        EXPECT_EQ(ReadBytes(output_), PatternBytes(700));
+        EXPECT_FALSE(IsReadOnly(output_));
+        EXPECT_EQ(FolderNames(Path("out")).size(), read_only_folder ? 1u : 2u);
+    }
 }
 #endif
 
