@@ -258,8 +258,9 @@ bool IsLeadByte(uint8_t byte);
 //                at once.
 //   Overwrite    the existing regular file that `like` describes (its volume and index), opened
 //                for writing without following a link, checked to be that very file, and cut
-//                to length 0. When the permission bits of `like` differ, they are set first,
-//                on a descriptor, never on the path.
+//                to length 0. Permission bits of `like` that differ are set on a descriptor,
+//                never on the path: through a read-only one first where the file cannot be
+//                opened for writing as it is (after a yes). Win32: only the read-only bit.
 // Every handle that open gives is of a regular file. With a folder, the path's last component
 // is opened inside it (see "Folders").
 enum class OpenHow { Read, WriteTruncate, WriteProbe, CreateNew, CreateLike, CreateUnnamed, Overwrite };
