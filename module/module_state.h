@@ -34,12 +34,27 @@ struct EncoderProgress {
     int64_t threshold = 0;
 };
 
-// An output file being written in place of an existing one: the bytes go to `temporary` beside
-// `target`, which it replaces when the operation ends well. `agreed` carries the host's yes from
-// the replace question to the open.
+// How the output of the running operation is being written; FinishOutputFile ends each its way.
+enum class OutputWay : uint8_t {
+    None,
+    New,            // a new file under its own name from the start
+    Beside,         // a new file under `temporary`, renamed over `target` at the end
+    BesideUnnamed,  // a new file without a name, linked in as `temporary`, then renamed so
+    InPlace,        // the existing file itself, cut to nothing and written again
+};
+
+// The output being written. `folder` is the directory it goes in, held open from the replace
+// question (OutputPathWritable) until the output is finished, so that the question, the open and
+// the rename are all about one directory. `agreed` carries the host's yes from the question to
+// the open; `seen`, `seen_volume` and `seen_index` the file that the question was about.
 struct PendingOutput {
-    bool replacing = false;
+    FileHandle folder = kNoHandle;
+    size_t trusted = 0;  // bytes of the path that the host gave: its directories are taken as they resolve
+    OutputWay way = OutputWay::None;
     bool agreed = false;
+    bool seen = false;
+    uint64_t seen_volume = 0;
+    uint64_t seen_index = 0;
     char target[264] = {};
     char temporary[272] = {};
 };

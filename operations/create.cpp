@@ -107,7 +107,7 @@ int WriteEncodedFile(const char* source_path, const char* target_path) {
     if (callbacks.file_name != nullptr) callbacks.file_name(callbacks.file_name_user, source_path, target_path);
     // A directory, a link or a device at the target is never written, nor a name that ends in a
     // separator.
-    if (!OutputPathWritable(target_path)) {
+    if (!OutputPathWritable(target_path, std::strlen(target_path))) {
         SetStatus(kStatusCannotOpen);
         StreamClose(source);
         return -1;

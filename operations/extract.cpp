@@ -140,8 +140,9 @@ int DecodeToFile(const char* archive_path, const char* output_name) {
         callbacks.file_name(callbacks.file_name_user, notification, output_name);
     }
     // Decoding a file onto itself would truncate it before a line is read; a directory, a link
-    // or a device there is never written.
-    if (SameFile(archive_path, output_name) || !OutputPathWritable(output_name)) {
+    // or a device there is never written. The directories below the host's output path come
+    // from the stored name.
+    if (SameFile(archive_path, output_name) || !OutputPathWritable(output_name, std::strlen(g_state.output_path))) {
         SetStatus(kStatusCannotOpen);
         StreamClose(input);
         return -1;

@@ -30,93 +30,152 @@ bool MakeTemporaryName(const char* target, int attempt, char* out, size_t size) 
     return written > 0 && static_cast<size_t>(written) < size;
 }
 
-// The walk: take the path apart at its backslashes, one component a pass, and make sure each
-// directory exists before the open is tried again. The last component is never a directory.
-void CreateWithDirectories(const char* path, const char* mode) {
-    char remainder[kOutputNameSize];
-    char built[kOutputNameSize];
-    built[0] = '\0';
-    const size_t length = strnlen(path, sizeof remainder - 1);
-    std::memcpy(remainder, path, length);
-    remainder[length] = '\0';
-    size_t built_length = 0;
-    const char* rest = remainder;
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-    Stream& output = g_state.output;
-    for (;;) {
-        if (StreamCreate(output, path, mode, nullptr)) {
-            SetStatus(kStatusOk);
-            return;
-        }
-        SetStatus(kStatusCannotOpen);
-        for (;;) {
-            // A component may be as long as a host path: positions are counted in size_t here.
-            const char* separator = std::strchr(rest, '\\');
-            if (separator == nullptr) return;
-            const size_t component = static_cast<size_t>(separator - rest);
-            if (built_length > 0 && built[built_length - 1] != '\\' && built[built_length - 1] != ':') {
-                built[built_length++] = '\\';
-            }
-            if (built_length + component >= sizeof built) return;
-            std::memcpy(built + built_length, rest, component);
-            built_length += component;
-            built[built_length] = '\0';
-            rest = separator + 1;
-            // A drive such as C: and the empty first component of "\x" are never made.
-            if (built_length == 0 || built[built_length - 1] == ':') {
-                built[built_length++] = '\\';
-                built[built_length] = '\0';
-                continue;
-            }
-            if (FileExists(built)) break;
-            if (!MakeDirectory(built)) {
-                SetStatus(kStatusCannotOpen);
-                return;
-            }
-            break;
-        }
+// What the walk down to an output's directory found.
+enum class Walk { Opened, Missing, Refused };
+
+// Makes the host's own directories of `folder` (a path that ends in a separator, or empty) one
+// component at a time, as the path resolves. A drive such as C: and the empty first component of
+// "\x" are never made. False when one is missing and cannot be made.
+bool MakeTrustedDirectories(char* folder, size_t length) {
+    for (size_t end = 0; end < length; ++end) {
+        if (!IsSeparator(folder[end]) || end == 0 || folder[end - 1] == ':') continue;
+        const char separator = folder[end];
+        folder[end] = '\0';
+        const bool there = FileExists(folder) || MakeDirectory(folder);
+        folder[end] = separator;
+        if (!there) return false;
     }
+    return true;
 }
 
-// The bytes for an existing file go to a new one beside it, made exclusively with its
-// permissions, or with those that the reset to "archive" gives after the host's yes.
-void CreateBeside(const char* path, const char* mode, const FileInfo& existing) {
-    PendingOutput& pending = g_state.pending;
-    SetStatus(kStatusCannotOpen);
-    if (!pending.agreed) {
-        // Without a yes the file is replaced only when it could be written as it is.
-        if (!FileWritable(path)) return;
+// Opens the directory that `path` goes in: first the folder of its first `trusted` bytes, then
+// each directory below it, relative to the one above and never through a link. With `make`,
+// missing directories are made on the way. The handle is in `folder` when Opened.
+Walk WalkToFolder(const char* path, size_t trusted, bool make, FileHandle* folder) {
+    *folder = kNoHandle;
+    char built[kOutputNameSize];
+    const size_t length = strnlen(path, sizeof built);
+    if (length >= sizeof built) return Walk::Refused;
+    std::memcpy(built, path, length + 1);
+    size_t last = 0;  // just past the last separator: where the file name begins
+    size_t host_end = 0;
+    for (size_t i = 0; i < length; ++i) {
+        if (!IsSeparator(built[i])) continue;
+        last = i + 1;
+        if (i < trusted) host_end = i + 1;
     }
+
+    // The host's folder, taken as it is.
+    char saved = built[host_end];
+    built[host_end] = '\0';
+    FileHandle current = OpenFolder(built, true);
+    if (current == kNoHandle && make && MakeTrustedDirectories(built, host_end)) current = OpenFolder(built, true);
+    const bool host_folder_absent = current == kNoHandle && !PathExists(built);
+    built[host_end] = saved;
+    if (current == kNoHandle) return host_folder_absent && !make ? Walk::Missing : Walk::Refused;
+
+    // The directories from the stored name, one at a time.
+    for (size_t begin = host_end; begin < last;) {
+        size_t end = begin;
+        while (!IsSeparator(built[end])) ++end;
+        if (end > begin) {
+            saved = built[end];
+            built[end] = '\0';
+            FileHandle next = OpenFolder(built, false, current);
+            if (next == kNoHandle && make && MakeDirectory(built, current)) next = OpenFolder(built, false, current);
+            FileInfo info;
+            const bool absent = next == kNoHandle && !PathInfo(built, &info, current);
+            built[end] = saved;
+            CloseFileHandle(current);
+            if (next == kNoHandle) return absent && !make ? Walk::Missing : Walk::Refused;
+            current = next;
+        }
+        begin = end + 1;
+    }
+    *folder = current;
+    return Walk::Opened;
+}
+
+void ReleaseFolder() {
+    PendingOutput& pending = g_state.pending;
+    CloseFileHandle(pending.folder);
+    pending.folder = kNoHandle;
+}
+
+// The bytes for an existing file go to a new one, made with its permissions (or with those that
+// the reset to "archive" gives after the host's yes) and its owner, or to the file itself where
+// a rename would make another file of it (see output_file.h).
+void CreateReplacement(const char* path, const char* mode, const FileInfo& existing) {
+    PendingOutput& pending = g_state.pending;
+    Stream& output = g_state.output;
+    // Without a yes the file is replaced only when it could be written as it is.
+    if (!pending.agreed && !FileWritable(path, pending.folder)) return;
     FileInfo like = existing;
     like.permissions &= 0777;
     if (pending.agreed) {
         like.attributes = kAttrArchive;
         like.permissions |= 0200;
     }
+    if (existing.links > 1 || !FolderWritable(pending.folder)) {
+        if (StreamCreate(output, path, mode, OpenHow::Overwrite, &like, pending.folder)) pending.way = OutputWay::InPlace;
+        return;
+    }
+    if (StreamCreate(output, path, mode, OpenHow::CreateUnnamed, &like, pending.folder)) {
+        pending.way = OutputWay::BesideUnnamed;
+        return;
+    }
     for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
         if (!MakeTemporaryName(path, attempt, pending.temporary, sizeof pending.temporary)) return;
-        if (StreamCreate(g_state.output, pending.temporary, mode, &like)) {
-            std::snprintf(pending.target, sizeof pending.target, "%s", path);
-            pending.replacing = true;
-            SetStatus(kStatusOk);
+        if (StreamCreate(output, pending.temporary, mode, OpenHow::CreateLike, &like, pending.folder)) {
+            pending.way = OutputWay::Beside;
             return;
         }
     }
 }
 
+// Names the unnamed output file `temporary` beside the target, trying as many names as the
+// creation of a named one would. False when none could be taken.
+bool LinkBeside() {
+    PendingOutput& pending = g_state.pending;
+    for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
+        if (!MakeTemporaryName(pending.target, attempt, pending.temporary, sizeof pending.temporary)) return false;
+        if (LinkFile(g_state.output.handle, pending.temporary, pending.folder)) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
-bool OutputPathWritable(const char* path) {
+bool OutputPathWritable(const char* path, size_t trusted) {
+    ReleaseFolder();
+    g_state.pending.trusted = trusted;
     const size_t length = std::strlen(path);
-    if (length == 0 || path[length - 1] == '\\' || path[length - 1] == '/') return false;
+    if (length == 0 || IsSeparator(path[length - 1])) return false;
+    FileHandle folder = kNoHandle;
+    const Walk walk = WalkToFolder(path, trusted, false, &folder);
+    if (walk != Walk::Opened) return walk == Walk::Missing;
+    g_state.pending.folder = folder;
     FileInfo info;
-    return !PathInfo(path, &info) || info.kind == FileKind::Regular;
+    if (!PathInfo(path, &info, folder) || info.kind == FileKind::Regular) return true;
+    ReleaseFolder();
+    return false;
 }
 
 int32_t ConfirmReplace(const char* path, int64_t size_estimate) {
-    g_state.pending.agreed = false;
+    PendingOutput& pending = g_state.pending;
+    pending.agreed = false;
+    pending.seen = false;
+    FileInfo seen;
     FindData existing;
-    if (!FindFile(path, &existing)) return 0;
+    // Nothing lies in a directory that is not there yet.
+    if (pending.folder == kNoHandle || !PathInfo(path, &seen, pending.folder) ||
+        !FindFile(path, &existing, pending.folder))
+        return 0;
+    pending.seen = true;
+    pending.seen_volume = seen.volume;
+    pending.seen_index = seen.index;
     const Callbacks& callbacks = g_state.callbacks;
     if (callbacks.ok_to_replace == nullptr) return 0;
 
@@ -136,37 +195,73 @@ int32_t ConfirmReplace(const char* path, int64_t size_estimate) {
     incoming.file_name[length] = '\0';
 
     const int32_t answer = callbacks.ok_to_replace(callbacks.ok_to_replace_user, &existing, &incoming);
-    g_state.pending.agreed = answer == 0;
+    pending.agreed = answer == 0;
+    if (answer != 0) ReleaseFolder();
     return answer;
 }
 
 void OpenOutputFile(const char* path, const char* mode) {
     PendingOutput& pending = g_state.pending;
-    pending.replacing = false;
-    FileInfo existing;
-    if (PathInfo(path, &existing)) {
-        // Callers have made sure that what is there is a regular file.
-        if (existing.kind == FileKind::Regular) {
-            CreateBeside(path, mode, existing);
-        } else {
-            SetStatus(kStatusCannotOpen);
+    pending.way = OutputWay::None;
+    SetStatus(kStatusCannotOpen);
+    // Where the question found no directory, it is made now (and a file in it that the question
+    // did not see is not written).
+    if (pending.folder == kNoHandle && WalkToFolder(path, pending.trusted, true, &pending.folder) != Walk::Opened) {
+        pending.folder = kNoHandle;
+    }
+    if (pending.folder != kNoHandle) {
+        FileInfo existing;
+        if (!PathInfo(path, &existing, pending.folder)) {
+            if (StreamCreate(g_state.output, path, mode, OpenHow::CreateNew, nullptr, pending.folder)) {
+                pending.way = OutputWay::New;
+            }
+        } else if (pending.seen && existing.kind == FileKind::Regular && existing.volume == pending.seen_volume &&
+                   existing.index == pending.seen_index) {
+            CreateReplacement(path, mode, existing);
         }
-    } else {
-        CreateWithDirectories(path, mode);
+        // Anything else is not what the question was about.
     }
     pending.agreed = false;
+    if (pending.way == OutputWay::None) {
+        ReleaseFolder();
+        return;
+    }
+    std::snprintf(pending.target, sizeof pending.target, "%s", path);
+    SetStatus(kStatusOk);
 }
 
 bool FinishOutputFile(bool keep) {
     PendingOutput& pending = g_state.pending;
-    bool whole = StreamClose(g_state.output);
-    if (pending.replacing) {
-        pending.replacing = false;
-        if (!(keep && whole && RenameReplacing(pending.temporary, pending.target))) {
-            RemoveFile(pending.temporary);
-            if (keep) whole = false;
+    Stream& output = g_state.output;
+    bool whole = true;
+    switch (pending.way) {
+        case OutputWay::None:
+        case OutputWay::New:
+        case OutputWay::InPlace:
+            whole = StreamClose(output);
+            break;
+        case OutputWay::BesideUnnamed: {
+            // Linked in beside the target only once every byte is written; a rename can then
+            // replace the target, which a link cannot.
+            const bool flushed = StreamFlush(output);
+            const bool linked = keep && flushed && LinkBeside();
+            whole = StreamClose(output) && flushed;
+            if (!(keep && linked && whole && RenameReplacing(pending.temporary, pending.target, pending.folder))) {
+                if (linked) RemoveFile(pending.temporary, pending.folder);
+                if (keep) whole = false;
+            }
+            break;
         }
+        case OutputWay::Beside:
+            whole = StreamClose(output);
+            if (!(keep && whole && RenameReplacing(pending.temporary, pending.target, pending.folder))) {
+                RemoveFile(pending.temporary, pending.folder);
+                if (keep) whole = false;
+            }
+            break;
     }
+    pending.way = OutputWay::None;
+    ReleaseFolder();
     return whole;
 }
 

@@ -15,30 +15,59 @@ namespace uuarc {
 constexpr size_t kMaxOutputPath = UUARC_MAX_OUTPUT_PATH;
 constexpr size_t kOutputNameSize = 264;
 
-// Whether a file may be written under `path`: true when nothing is there or a regular file is
-// (which may then be replaced). False for a directory, a link, a device, a FIFO, a socket, and
-// for a path whose last component is empty (it ends in a separator). Asks nothing and changes
-// nothing.
-bool OutputPathWritable(const char* path);
+// One output goes through these in turn: OutputPathWritable, ConfirmReplace, OpenOutputFile,
+// FinishOutputFile. The directory it goes in is opened once, by the first, and held until the
+// last (or until a refusal on the way), so that the question, the open and the final rename are
+// all about that one directory, whatever is renamed or linked on its path meanwhile.
+//
+// The directories of the path: those of its first `trusted` bytes (the host's output folder, or
+// the whole folder of a target the host named) are taken as the path resolves, links and all;
+// each directory below them (from a stored name) is entered relative to the one above and never
+// through a link (POSIX: openat with O_NOFOLLOW; Win32: a junction or symbolic link is refused).
+//
+// How an output is written:
+//   - a new file (nothing under the name) is made under its name at once, which claims the name
+//     before anything is decoded; it stays with what was written, whatever happens after.
+//   - replacing by rename, the usual way: a new file without a name where the system offers that
+//     (Linux: O_TMPFILE in the target's directory, linked in beside the target at the end), else
+//     "~uu" and five hex digits beside the target from the start; it has the old file's
+//     permission bits from the start (never wider, never setuid, setgid or sticky) and, when root
+//     runs the module, its owner and group; it takes the name by an atomic rename only when the
+//     operation ends well. Until then the old file is as it was; a failure leaves it so.
+//   - replacing in place, where a rename would make another file of it: the existing file has
+//     more than one hard link, or the caller may write the file but not make names in its folder.
+//     The file itself is opened for writing without following a link, checked to be the file the
+//     question was about (volume and index) and cut to nothing. The old content cannot be kept:
+//     a failure leaves a file that is cut short.
+// A run that is killed while it replaces a file leaves no name behind where files without a name
+// are made; elsewhere at most the one "~uu" file beside the target.
 
-// Asks OkToReplaceProc, when it is registered and a file exists under `path`, whether that file
-// may be replaced by one of about `size_estimate` bytes. 0: go ahead; any other value is the
-// host's refusal, passed back as it came. After a yes the new file takes the attributes that a
+// Whether a file may be written under `path`: true when nothing is there or a regular file is
+// (which may then be replaced). False for a directory, a link, a device, a FIFO, a socket, a path
+// whose last component is empty (it ends in a separator), and a path whose directories below its
+// first `trusted` bytes pass through a link or something else than a directory. Opens the
+// directory of the path, where it exists, for the calls that follow; changes nothing on disk.
+bool OutputPathWritable(const char* path, size_t trusted);
+
+// Asks OkToReplaceProc, when it is registered and a file exists under `path` in the directory that
+// OutputPathWritable opened, whether that file may be replaced by one of about `size_estimate`
+// bytes. 0: go ahead; any other value is the host's refusal, passed back as it came, and the
+// directory is let go (nothing is written). After a yes the new file takes the attributes that a
 // reset to "archive" gives (writable); the old file is not touched until the new one replaces it.
 int32_t ConfirmReplace(const char* path, int64_t size_estimate);
 
-// Opens `path` with `mode` ("wb" or "wt") into g_state.output. A new file is created exclusively,
-// with any missing directories made one component at a time and the open retried after each. An
-// existing file is not opened: the bytes go to a new file beside it, with its permissions (never
-// setuid, setgid or sticky), that takes its name at FinishOutputFile. Without the host's yes a
-// file that cannot be written as it is (read-only) is not replaced. Status 0 with the stream open,
-// or 5 with no stream and nothing left behind but the directories made.
+// Opens `path` with `mode` ("wb" or "wt") into g_state.output, the way the header above says.
+// Missing directories are made one component at a time. A file that was not there when the
+// question was asked, or another one than it was about, is not written (a refusal). Without the
+// host's yes a file that cannot be written as it is (read-only) is not replaced. Status 0 with the
+// stream open, or 5 with no stream and nothing left behind but the directories made.
 void OpenOutputFile(const char* path, const char* mode);
 
-// Closes g_state.output. With `keep`, a file that replaces another takes its name now; without,
-// it is removed and the old file stays as it was. A new file (nothing replaced) stays either way,
-// with what was written. False when not everything written reached the disk or the new file could
-// not take the name; the old file then stays too.
+// Closes g_state.output and lets the directory go. With `keep`, a file that replaces another by
+// rename takes its name now; without, it is dropped and the old file stays as it was. A new file
+// (nothing replaced) and a file overwritten in place stay either way, with what was written.
+// False when not everything written reached the disk or the file could not take its name; an
+// old file replaced by rename then stays too.
 bool FinishOutputFile(bool keep);
 
 // A progress percentage for `done` of `size` bytes, between 0 and 100, also when the size was

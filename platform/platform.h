@@ -18,6 +18,7 @@
 namespace uuarc {
 
 struct FileInfo;
+enum class OpenHow;
 
 // A native file handle or descriptor; kNoHandle when none.
 using FileHandle = intptr_t;
@@ -49,9 +50,15 @@ struct Stream {
 // always for anything but a regular file.
 bool StreamOpen(Stream& stream, const char* path, const char* mode);
 
-// Creates a new file for writing with `mode` ("wt" or "wb"): it must not exist yet. With `like`,
-// it gets the permission bits that `like` carries (OpenHow::CreateLike). False when it cannot.
-bool StreamCreate(Stream& stream, const char* path, const char* mode, const FileInfo* like);
+// Opens a file for writing with `mode` ("wt" or "wb") the way `how` says (CreateNew, CreateLike,
+// CreateUnnamed or Overwrite; see the failure hook below), `like` as that takes it, relative to
+// `folder` when one is given (see "Folders"). False, the stream closed, when it cannot.
+bool StreamCreate(Stream& stream, const char* path, const char* mode, OpenHow how, const FileInfo* like,
+                  FileHandle folder = kNoHandle);
+
+// Writes what is pending without closing, so that the file can still be linked in by its handle.
+// True when everything written so far reached the file; false once the stream has failed.
+bool StreamFlush(Stream& stream);
 
 // Flushes what is pending and closes. True when everything written reached the file; false when
 // a write, the flush or the close failed. Closing a closed stream does nothing and answers true.
@@ -122,6 +129,9 @@ struct FileInfo {
     uint64_t last_write = 0;   // 100 ns ticks since 1601 (FILETIME), UTC
     uint64_t volume = 0;       // device or volume serial
     uint64_t index = 0;        // inode or file index
+    uint32_t links = 1;        // hard links to the file
+    uint32_t owner = 0;        // POSIX user and group; 0 on Win32
+    uint32_t group = 0;
 };
 
 // True when a file or directory exists under the path (a link is followed); no access test.
@@ -133,7 +143,7 @@ bool PathAttributes(const char* path, uint32_t* attributes);
 
 // What the path itself is, a link at its last component not followed; false when nothing is there
 // (or it cannot be asked).
-bool PathInfo(const char* path, FileInfo* info);
+bool PathInfo(const char* path, FileInfo* info, FileHandle folder = kNoHandle);
 
 // Sets the attribute word (SetFileAttributesA) of the file itself, never of what a link at the
 // last component points to: a link is refused. On POSIX only the read-only bit has an effect: it
@@ -141,23 +151,43 @@ bool PathInfo(const char* path, FileInfo* info);
 bool SetPathAttributes(const char* path, uint32_t attributes);
 
 // Creates one directory; false when it cannot (its parent must exist).
-bool MakeDirectory(const char* path);
+bool MakeDirectory(const char* path, FileHandle folder = kNoHandle);
 
 // Gives `from` the name `to`, replacing a regular file there in one step (a read-only one too,
-// on Win32). False when it cannot; both names are then as they were.
-bool RenameReplacing(const char* from, const char* to);
+// on Win32). False when it cannot; both names are then as they were. With a folder, both names
+// are in it.
+bool RenameReplacing(const char* from, const char* to, FileHandle folder = kNoHandle);
 
 // Whether the system would let the caller write the existing regular file as it is (it is opened
 // for writing and closed again, unchanged).
-bool FileWritable(const char* path);
+bool FileWritable(const char* path, FileHandle folder = kNoHandle);
 
 // Removes a file; false when it cannot.
-bool RemoveFile(const char* path);
+bool RemoveFile(const char* path, FileHandle folder = kNoHandle);
 
 // The find-data record of an existing file, as FindFirstFileA gives it (then FindClose); false
 // when no file is found. On POSIX the record is synthesized from lstat: times as FILETIME, the
 // file's own name (its last path component, as the host spelt it) and an empty short name.
-bool FindFile(const char* path, FindData* record);
+bool FindFile(const char* path, FindData* record, FileHandle folder = kNoHandle);
+
+// ---- Folders ---------------------------------------------------------------------------------
+// A folder handle pins the directory that an output is made in, from the replace question to the
+// last rename. Every call above that takes one works on the last component of `path` inside that
+// folder: on POSIX through the descriptor alone (openat and its kin), so that what the rest of
+// the path names by then does not matter; on Win32 through the path, which the held directory
+// keeps in place (it is open without FILE_SHARE_DELETE, so it cannot be renamed or removed).
+
+// Opens the directory `path`. With `follow`, as the path resolves (the host's own folders);
+// without, a link or any other reparse point at its last component is refused. Relative to
+// `folder` when one is given. kNoHandle when it cannot; CloseFileHandle releases it.
+FileHandle OpenFolder(const char* path, bool follow, FileHandle folder = kNoHandle);
+
+// Whether the caller may make and remove names in the open folder (Win32: assumed).
+bool FolderWritable(FileHandle folder);
+
+// Gives the file of `handle`, made by OpenHow::CreateUnnamed, the name `path` in `folder`. False
+// when it cannot, a name already there included.
+bool LinkFile(FileHandle handle, const char* path, FileHandle folder);
 
 // The current system time in UTC (GetSystemTimeAsFileTime).
 void SystemTimeAsFileTime(FileTime* time);
@@ -218,26 +248,43 @@ bool IsLeadByte(uint8_t byte);
 //                system would let the caller write it as it is.
 //   CreateNew    a file that must not exist yet (a link there, even a dangling one, fails it),
 //                0666 less the umask (Win32: normal attributes).
-//   CreateLike   the same, with the permission bits of `like` (Win32: its read-only, hidden and
-//                system bits); the handle writes all the same.
-// Every handle that open gives is of a regular file.
-enum class OpenHow { Read, WriteTruncate, WriteProbe, CreateNew, CreateLike };
+//   CreateLike   the same, with the permission bits of `like` from the start, never wider (Win32:
+//                its read-only, hidden and system bits); the handle writes all the same. Run as
+//                root, the file also gets the owner and group of `like` before anyone can name it.
+//   CreateUnnamed  a file without a name in `folder` (Linux: O_TMPFILE), which LinkFile names
+//                later, so that nothing is left behind when the run dies; with `like`, made as
+//                CreateLike makes it, without it as CreateNew. Fails where the file system or
+//                the system has no such files (Win32 always): the caller then names the file
+//                at once.
+//   Overwrite    the existing regular file that `like` describes (its volume and index), opened
+//                for writing without following a link, checked to be that very file, and cut
+//                to length 0. Permission bits of `like` that differ are set on a descriptor,
+//                never on the path: through a read-only one first where the file cannot be
+//                opened for writing as it is (after a yes). Win32: only the read-only bit.
+// Every handle that open gives is of a regular file. With a folder, the path's last component
+// is opened inside it (see "Folders").
+enum class OpenHow { Read, WriteTruncate, WriteProbe, CreateNew, CreateLike, CreateUnnamed, Overwrite };
 
+// The entries that take a folder work relative to it as "Folders" says, and on the whole path
+// (relative to the current directory) when it is kNoHandle.
 struct SystemCalls {
-    FileHandle (*open)(const char* native_path, OpenHow how, const FileInfo* like);
+    FileHandle (*open)(FileHandle folder, const char* native_path, OpenHow how, const FileInfo* like);
     int64_t (*read)(FileHandle handle, void* data, size_t count);          // -1 on error
     int64_t (*write)(FileHandle handle, const void* data, size_t count);   // -1 on error
     bool (*close)(FileHandle handle);
     int64_t (*length)(FileHandle handle);                                   // -1 on error
     // What lies under the path, following a link at the last component or not; false when
     // nothing is there.
-    bool (*query)(const char* native_path, bool follow, FileInfo* info);
+    bool (*query)(FileHandle folder, const char* native_path, bool follow, FileInfo* info);
     bool (*query_handle)(FileHandle handle, FileInfo* info);
-    bool (*find)(const char* native_path, FindData* record);
+    bool (*find)(FileHandle folder, const char* native_path, FindData* record);
     bool (*set_attributes)(const char* native_path, uint32_t attributes);  // never through a link
-    bool (*make_directory)(const char* native_path);
-    bool (*rename)(const char* native_from, const char* native_to);        // replaces `to`
-    bool (*remove)(const char* native_path);
+    bool (*make_directory)(FileHandle folder, const char* native_path);
+    bool (*rename)(FileHandle folder, const char* native_from, const char* native_to);  // replaces `to`
+    bool (*remove)(FileHandle folder, const char* native_path);
+    FileHandle (*open_folder)(FileHandle folder, const char* native_path, bool follow);
+    bool (*folder_writable)(FileHandle folder);
+    bool (*link)(FileHandle handle, FileHandle folder, const char* native_path);
 };
 
 extern SystemCalls g_system;

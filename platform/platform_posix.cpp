@@ -21,9 +21,18 @@ namespace {
 
 // ---- The system calls behind the failure hook -----------------------------------------------
 
-int OpenRetrying(const char* native_path, int flags, mode_t mode = 0) {
+// The directory a call works in and the name it takes there: with a folder, the path's last
+// component inside it; without, the whole path from the current directory.
+int AtFolder(FileHandle folder) { return folder == kNoHandle ? AT_FDCWD : static_cast<int>(folder); }
+const char* AtName(FileHandle folder, const char* native_path) {
+    if (folder == kNoHandle) return native_path;
+    const char* slash = std::strrchr(native_path, '/');
+    return slash != nullptr ? slash + 1 : native_path;
+}
+
+int OpenRetrying(FileHandle folder, const char* name, int flags, mode_t mode = 0) {
     int fd;
-    do fd = ::open(native_path, flags | O_CLOEXEC, mode);
+    do fd = ::openat(AtFolder(folder), name, flags | O_CLOEXEC, mode);
     while (fd < 0 && errno == EINTR);
     return fd;
 }
@@ -39,38 +48,92 @@ FileHandle RegularOnly(int fd) {
     return fd;
 }
 
-FileHandle SysOpen(const char* native_path, OpenHow how, const FileInfo* like) {
+// A new file takes the owner and group of `like` (only root may give a file away; anyone else
+// keeps it as made), then its exact permission bits, whatever the umask took off at creation.
+// chown clears setuid and setgid, which never come along anyway.
+bool TakeOwnerAndMode(int fd, const FileInfo& like) {
+    struct stat info;
+    if (::fstat(fd, &info) != 0) return false;
+    if (::geteuid() == 0 && (info.st_uid != like.owner || info.st_gid != like.group) &&
+        ::fchown(fd, static_cast<uid_t>(like.owner), static_cast<gid_t>(like.group)) != 0)
+        return false;
+    return ::fchmod(fd, static_cast<mode_t>(like.permissions & 0777)) == 0;
+}
+
+// The existing file that `like` describes, opened for writing as itself and cut to nothing. It is
+// looked at before it is opened (nothing else is ever opened) and checked again on the
+// descriptor. A file that is read-only as it is gets the bits of `like` (after a yes, the owner's
+// write bit) through a read-only descriptor first, then is opened for writing.
+FileHandle Overwrite(FileHandle folder, const char* name, const FileInfo& like) {
+    const auto same = [&like](const struct stat& info) {
+        return S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_dev) == like.volume &&
+               static_cast<uint64_t>(info.st_ino) == like.index;
+    };
+    const mode_t mode = static_cast<mode_t>(like.permissions & 0777);
+    struct stat info;
+    if (::fstatat(AtFolder(folder), name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !same(info)) return kNoHandle;
+    int fd = OpenRetrying(folder, name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0 && errno == EACCES && (mode & S_IWUSR)) {
+        const int probe = OpenRetrying(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+        if (probe < 0) return kNoHandle;
+        const bool ready = ::fstat(probe, &info) == 0 && same(info) && ::fchmod(probe, mode) == 0;
+        ::close(probe);
+        if (ready) fd = OpenRetrying(folder, name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK);
+    }
+    if (fd < 0) return kNoHandle;
+    if (::fstat(fd, &info) != 0 || !same(info) || ((info.st_mode & 07777) != mode && ::fchmod(fd, mode) != 0) ||
+        ::ftruncate(fd, 0) != 0) {
+        ::close(fd);
+        return kNoHandle;
+    }
+    return fd;
+}
+
+FileHandle SysOpen(FileHandle folder, const char* native_path, OpenHow how, const FileInfo* like) {
+    const int at = AtFolder(folder);
+    const char* name = AtName(folder, native_path);
     struct stat info;
     switch (how) {
         case OpenHow::Read:
             // A FIFO or a device is refused before it is opened: opening a FIFO waits for a writer,
             // and a device may never end. O_NONBLOCK covers one swapped in after the stat; the
             // descriptor is checked again, and regular files ignore the flag.
-            if (::stat(native_path, &info) != 0 || !S_ISREG(info.st_mode)) return kNoHandle;
-            return RegularOnly(OpenRetrying(native_path, O_RDONLY | O_NONBLOCK));
+            if (::fstatat(at, name, &info, 0) != 0 || !S_ISREG(info.st_mode)) return kNoHandle;
+            return RegularOnly(OpenRetrying(folder, name, O_RDONLY | O_NONBLOCK));
         case OpenHow::WriteProbe:
-            if (::lstat(native_path, &info) != 0 || !S_ISREG(info.st_mode)) return kNoHandle;
-            return RegularOnly(OpenRetrying(native_path, O_WRONLY | O_NOFOLLOW | O_NONBLOCK));
+            if (::fstatat(at, name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)) return kNoHandle;
+            return RegularOnly(OpenRetrying(folder, name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK));
         case OpenHow::WriteTruncate:
             // O_NOFOLLOW refuses a symbolic link at the last component before O_TRUNC can touch
             // what it points to; a dangling link fails the same way instead of creating its target.
-            if (::lstat(native_path, &info) == 0 && !S_ISREG(info.st_mode)) return kNoHandle;
-            return RegularOnly(OpenRetrying(native_path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK, 0666));
+            if (::fstatat(at, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(info.st_mode)) return kNoHandle;
+            return RegularOnly(OpenRetrying(folder, name, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK, 0666));
         case OpenHow::CreateNew:
             // O_EXCL fails on anything already there, a link included, so nothing is followed.
-            return RegularOnly(OpenRetrying(native_path, O_WRONLY | O_CREAT | O_EXCL, 0666));
-        case OpenHow::CreateLike: {
-            const int fd = OpenRetrying(native_path, O_WRONLY | O_CREAT | O_EXCL, 0600);
+            return RegularOnly(OpenRetrying(folder, name, O_WRONLY | O_CREAT | O_EXCL, 0666));
+        case OpenHow::CreateLike:
+        case OpenHow::CreateUnnamed: {
+            // Made with no more than the bits it ends with (the umask may take some off, which
+            // TakeOwnerAndMode gives back); setuid, setgid and sticky never come along.
+            const mode_t mode = like != nullptr ? static_cast<mode_t>(like->permissions & 0777) : 0666;
+            int fd = -1;
+            if (how == OpenHow::CreateLike) {
+                fd = OpenRetrying(folder, name, O_WRONLY | O_CREAT | O_EXCL, mode);
+            } else if (folder != kNoHandle) {
+#if defined(O_TMPFILE)
+                fd = OpenRetrying(folder, ".", O_WRONLY | O_TMPFILE, mode);
+#endif
+            }
             if (fd < 0) return kNoHandle;
-            // The exact bits, whatever the umask; setuid, setgid and sticky never come along.
-            const mode_t mode = static_cast<mode_t>(like != nullptr ? like->permissions & 0777 : 0600);
-            if (::fchmod(fd, mode) != 0) {
+            if (like != nullptr && !TakeOwnerAndMode(fd, *like)) {
                 ::close(fd);
-                ::unlink(native_path);
+                if (how == OpenHow::CreateLike) ::unlinkat(at, name, 0);
                 return kNoHandle;
             }
             return RegularOnly(fd);
         }
+        case OpenHow::Overwrite:
+            return like != nullptr ? Overwrite(folder, name, *like) : kNoHandle;
     }
     return kNoHandle;
 }
@@ -100,9 +163,10 @@ int64_t SysLength(FileHandle handle) {
 
 void FillInfo(const struct stat& info, FileInfo* out);
 
-bool SysQuery(const char* native_path, bool follow, FileInfo* out) {
+bool SysQuery(FileHandle folder, const char* native_path, bool follow, FileInfo* out) {
     struct stat info;
-    if ((follow ? ::stat(native_path, &info) : ::lstat(native_path, &info)) != 0) return false;
+    if (::fstatat(AtFolder(folder), AtName(folder, native_path), &info, follow ? 0 : AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
     FillInfo(info, out);
     return true;
 }
@@ -114,7 +178,7 @@ bool SysQueryHandle(FileHandle handle, FileInfo* out) {
     return true;
 }
 
-bool SysFind(const char* native_path, FindData* record);
+bool SysFind(FileHandle folder, const char* native_path, FindData* record);
 
 // AT_SYMLINK_NOFOLLOW: a link at the last component is refused, never its target changed, also
 // when one is swapped in after the lstat.
@@ -126,11 +190,42 @@ bool SysSetAttributes(const char* native_path, uint32_t attributes) {
     return ::fchmodat(AT_FDCWD, native_path, mode & 07777, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-bool SysMakeDirectory(const char* native_path) { return ::mkdir(native_path, 0777) == 0; }
+bool SysMakeDirectory(FileHandle folder, const char* native_path) {
+    return ::mkdirat(AtFolder(folder), AtName(folder, native_path), 0777) == 0;
+}
 
-bool SysRename(const char* native_from, const char* native_to) { return ::rename(native_from, native_to) == 0; }
+bool SysRename(FileHandle folder, const char* native_from, const char* native_to) {
+    return ::renameat(AtFolder(folder), AtName(folder, native_from), AtFolder(folder), AtName(folder, native_to)) == 0;
+}
 
-bool SysRemove(const char* native_path) { return ::unlink(native_path) == 0; }
+bool SysRemove(FileHandle folder, const char* native_path) {
+    return ::unlinkat(AtFolder(folder), AtName(folder, native_path), 0) == 0;
+}
+
+// O_DIRECTORY refuses anything but a directory; O_NOFOLLOW a link at the last component, which
+// then fails with ELOOP (or ENOTDIR) instead of being entered.
+FileHandle SysOpenFolder(FileHandle folder, const char* native_path, bool follow) {
+    const int fd = OpenRetrying(folder, AtName(folder, native_path),
+                                O_RDONLY | O_DIRECTORY | (follow ? 0 : O_NOFOLLOW));
+    return fd < 0 ? kNoHandle : fd;
+}
+
+// Search and write permission as the effective user has them, as a rename in the folder needs.
+bool SysFolderWritable(FileHandle folder) {
+    return ::faccessat(AtFolder(folder), ".", W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+// linkat through /proc names an O_TMPFILE file for any user; AT_EMPTY_PATH does it without
+// /proc, where the system lets the caller.
+bool SysLink(FileHandle handle, FileHandle folder, const char* native_path) {
+    const int at = AtFolder(folder);
+    const char* name = AtName(folder, native_path);
+    char proc_path[40];
+    std::snprintf(proc_path, sizeof proc_path, "/proc/self/fd/%d", static_cast<int>(handle));
+    if (::linkat(AT_FDCWD, proc_path, at, name, AT_SYMLINK_FOLLOW) == 0) return true;
+    if (errno == EEXIST) return false;
+    return ::linkat(static_cast<int>(handle), "", at, name, AT_EMPTY_PATH) == 0;
+}
 
 // ---- Host paths -----------------------------------------------------------------------------
 
@@ -163,11 +258,14 @@ void FillInfo(const struct stat& info, FileInfo* out) {
     out->last_write = Ticks(ToFileTime(info.st_mtim));
     out->volume = static_cast<uint64_t>(info.st_dev);
     out->index = static_cast<uint64_t>(info.st_ino);
+    out->links = static_cast<uint32_t>(info.st_nlink);
+    out->owner = static_cast<uint32_t>(info.st_uid);
+    out->group = static_cast<uint32_t>(info.st_gid);
 }
 
-bool SysFind(const char* native_path, FindData* record) {
+bool SysFind(FileHandle folder, const char* native_path, FindData* record) {
     struct stat info;
-    if (::lstat(native_path, &info) != 0) return false;
+    if (::fstatat(AtFolder(folder), AtName(folder, native_path), &info, AT_SYMLINK_NOFOLLOW) != 0) return false;
     std::memset(record, 0, sizeof *record);
     record->attributes = AttributesOf(info);
     // POSIX keeps no creation time; the status-change time is the nearest it has.
@@ -183,17 +281,18 @@ bool SysFind(const char* native_path, FindData* record) {
 }
 
 // The host's path as the table takes it, then the query.
-bool Query(const char* path, bool follow, FileInfo* info) {
+bool Query(const char* path, bool follow, FileInfo* info, FileHandle folder = kNoHandle) {
     char native[kNativePathSize];
     return path != nullptr && path[0] != '\0' && NativePath(path, native, sizeof native) &&
-           g_system.query(native, follow, info);
+           g_system.query(folder, native, follow, info);
 }
 
 }  // namespace
 
 SystemCalls g_system = {
-    SysOpen,  SysRead, SysWrite,         SysClose,         SysLength, SysQuery,  SysQueryHandle,
-    SysFind,  SysSetAttributes, SysMakeDirectory, SysRename, SysRemove,
+    SysOpen,   SysRead,          SysWrite,         SysClose,  SysLength,     SysQuery,
+    SysQueryHandle, SysFind,     SysSetAttributes, SysMakeDirectory, SysRename, SysRemove,
+    SysOpenFolder, SysFolderWritable, SysLink,
 };
 
 bool NativePath(const char* path, char* native, size_t size) {
@@ -218,7 +317,9 @@ bool PathAttributes(const char* path, uint32_t* attributes) {
     return true;
 }
 
-bool PathInfo(const char* path, FileInfo* info) { return info != nullptr && Query(path, false, info); }
+bool PathInfo(const char* path, FileInfo* info, FileHandle folder) {
+    return info != nullptr && Query(path, false, info, folder);
+}
 
 bool SetPathAttributes(const char* path, uint32_t attributes) {
     char native[kNativePathSize];
@@ -226,24 +327,38 @@ bool SetPathAttributes(const char* path, uint32_t attributes) {
            g_system.set_attributes(native, attributes);
 }
 
-bool MakeDirectory(const char* path) {
+bool MakeDirectory(const char* path, FileHandle folder) {
     char native[kNativePathSize];
-    return path != nullptr && NativePath(path, native, sizeof native) && g_system.make_directory(native);
+    return path != nullptr && NativePath(path, native, sizeof native) && g_system.make_directory(folder, native);
 }
 
-bool RenameReplacing(const char* from, const char* to) {
+bool RenameReplacing(const char* from, const char* to, FileHandle folder) {
     char native_from[kNativePathSize];
     char native_to[kNativePathSize];
     return from != nullptr && to != nullptr && NativePath(from, native_from, sizeof native_from) &&
-           NativePath(to, native_to, sizeof native_to) && g_system.rename(native_from, native_to);
+           NativePath(to, native_to, sizeof native_to) && g_system.rename(folder, native_from, native_to);
 }
 
-bool RemoveFile(const char* path) {
+bool RemoveFile(const char* path, FileHandle folder) {
     char native[kNativePathSize];
-    return path != nullptr && NativePath(path, native, sizeof native) && g_system.remove(native);
+    return path != nullptr && NativePath(path, native, sizeof native) && g_system.remove(folder, native);
 }
 
-bool FindFile(const char* path, FindData* record) {
+FileHandle OpenFolder(const char* path, bool follow, FileHandle folder) {
+    char native[kNativePathSize];
+    if (path == nullptr || !NativePath(path, native, sizeof native)) return kNoHandle;
+    return g_system.open_folder(folder, native[0] == '\0' ? "." : native, follow);
+}
+
+bool FolderWritable(FileHandle folder) { return folder != kNoHandle && g_system.folder_writable(folder); }
+
+bool LinkFile(FileHandle handle, const char* path, FileHandle folder) {
+    char native[kNativePathSize];
+    return handle != kNoHandle && path != nullptr && NativePath(path, native, sizeof native) &&
+           g_system.link(handle, folder, native);
+}
+
+bool FindFile(const char* path, FindData* record, FileHandle folder) {
     if (path == nullptr || record == nullptr) return false;
     // The name is the last component as the host spelt it, so it stays in its code page.
     const char* name = path;
@@ -254,7 +369,7 @@ bool FindFile(const char* path, FindData* record) {
     if (name_length == 0 || name_length >= sizeof record->file_name) return false;
 
     char native[kNativePathSize];
-    if (!NativePath(path, native, sizeof native) || !g_system.find(native, record)) return false;
+    if (!NativePath(path, native, sizeof native) || !g_system.find(folder, native, record)) return false;
     std::memcpy(record->file_name, name, name_length + 1);
     return true;
 }
@@ -269,7 +384,7 @@ void SystemTimeAsFileTime(FileTime* time) {
 FileHandle OpenFileForInfo(const char* path) {
     char native[kNativePathSize];
     if (path == nullptr || !NativePath(path, native, sizeof native)) return kNoHandle;
-    return g_system.open(native, OpenHow::Read, nullptr);
+    return g_system.open(kNoHandle, native, OpenHow::Read, nullptr);
 }
 
 bool HandleDosDateTime(FileHandle handle, uint32_t* date_time) {

@@ -53,7 +53,40 @@ HANDLE CreateForWriting(const char* native_path, DWORD disposition, DWORD attrib
                        attributes | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
-FileHandle SysOpen(const char* native_path, OpenHow how, const FileInfo* like) {
+// The existing file that `like` names by volume and index, opened for writing as itself and cut
+// to nothing. A read-only bit that `like` lacks (the host said yes) goes first, through a handle
+// on the file itself.
+FileHandle Overwrite(const char* native_path, const FileInfo& like) {
+    const auto same = [&like](const BY_HANDLE_FILE_INFORMATION& info) {
+        return !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
+               info.dwVolumeSerialNumber == like.volume &&
+               (static_cast<uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow) == like.index;
+    };
+    BY_HANDLE_FILE_INFORMATION info;
+    const HANDLE probe = CreateFileA(native_path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) return kNoHandle;
+    bool ready = GetFileInformationByHandle(probe, &info) && same(info);
+    if (ready && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) && !(like.attributes & FILE_ATTRIBUTE_READONLY)) {
+        FILE_BASIC_INFO basic = {};  // zero times: left as they are
+        basic.FileAttributes = info.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY;
+        if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        ready = SetFileInformationByHandle(probe, FileBasicInfo, &basic, sizeof basic) != 0;
+    }
+    CloseHandle(probe);
+    if (!ready) return kNoHandle;
+    const FileHandle handle = DiskFileOnly(CreateForWriting(native_path, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
+    if (handle == kNoHandle) return kNoHandle;
+    if (!GetFileInformationByHandle(ToHandle(handle), &info) || !same(info) || !SetEndOfFile(ToHandle(handle))) {
+        CloseHandle(ToHandle(handle));
+        return kNoHandle;
+    }
+    return handle;
+}
+
+// The folder is held by the caller; the path names the file (see platform.h, "Folders").
+FileHandle SysOpen(FileHandle, const char* native_path, OpenHow how, const FileInfo* like) {
     switch (how) {
         case OpenHow::Read:
             return DiskFileOnly(CreateFileA(native_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -76,6 +109,10 @@ FileHandle SysOpen(const char* native_path, OpenHow how, const FileInfo* like) {
             if (attributes == 0) attributes = FILE_ATTRIBUTE_NORMAL;
             return DiskFileOnly(CreateForWriting(native_path, CREATE_NEW, attributes));
         }
+        case OpenHow::CreateUnnamed:
+            return kNoHandle;  // Windows has no file without a name
+        case OpenHow::Overwrite:
+            return like != nullptr ? Overwrite(native_path, *like) : kNoHandle;
     }
     return kNoHandle;
 }
@@ -107,6 +144,7 @@ void FillInfo(HANDLE handle, FileInfo* out) {
     out->last_write = Ticks(info.ftLastWriteTime);
     out->volume = info.dwVolumeSerialNumber;
     out->index = static_cast<uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
+    out->links = info.nNumberOfLinks;
 }
 
 FileKind KindOf(DWORD attributes, bool follow) {
@@ -118,7 +156,7 @@ FileKind KindOf(DWORD attributes, bool follow) {
 // access (a directory needs backup semantics). GetFileType is left to the opens, which refuse
 // every handle that is no disk file: under Wine it touches the file's access time, and a query
 // must leave the record that the replace question shows as it was.
-bool SysQuery(const char* native_path, bool follow, FileInfo* out) {
+bool SysQuery(FileHandle, const char* native_path, bool follow, FileInfo* out) {
     const DWORD attributes = GetFileAttributesA(native_path);
     if (attributes == INVALID_FILE_ATTRIBUTES) return false;
     *out = FileInfo{};
@@ -145,7 +183,7 @@ bool SysQueryHandle(FileHandle handle, FileInfo* out) {
     return true;
 }
 
-bool SysFind(const char* native_path, FindData* record) {
+bool SysFind(FileHandle, const char* native_path, FindData* record) {
     WIN32_FIND_DATAA found = {};  // Wine leaves the reserved words unwritten
     const HANDLE search = FindFirstFileA(native_path, &found);
     if (search == INVALID_HANDLE_VALUE) return false;
@@ -171,19 +209,48 @@ bool SysSetAttributes(const char* native_path, uint32_t attributes) {
     return ok;
 }
 
-bool SysMakeDirectory(const char* native_path) { return CreateDirectoryA(native_path, nullptr) != 0; }
+bool SysMakeDirectory(FileHandle, const char* native_path) { return CreateDirectoryA(native_path, nullptr) != 0; }
 
-bool SysRename(const char* native_from, const char* native_to) {
+bool SysRename(FileHandle, const char* native_from, const char* native_to) {
     return MoveFileExA(native_from, native_to, MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
-bool SysRemove(const char* native_path) { return DeleteFileA(native_path) != 0; }
+bool SysRemove(FileHandle, const char* native_path) { return DeleteFileA(native_path) != 0; }
+
+// Held without FILE_SHARE_DELETE, so that nobody renames or removes the directory while an output
+// is made in it. Without `follow`, FILE_FLAG_OPEN_REPARSE_POINT opens a junction or a symbolic
+// link as itself, and its attribute word refuses it. The path's attribute word is asked too:
+// Wine reports a Unix symbolic link as a reparse point there, but not through the handle.
+FileHandle SysOpenFolder(FileHandle, const char* native_path, bool follow) {
+    const DWORD attributes = GetFileAttributesA(native_path);
+    if (!follow && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        return kNoHandle;
+    }
+    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+    const HANDLE handle = CreateFileA(native_path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, flags, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return kNoHandle;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle, &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (!follow && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))) {
+        CloseHandle(handle);
+        return kNoHandle;
+    }
+    return FromHandle(handle);
+}
+
+// Access lists would have to be read to know; a folder where no file can be made fails the
+// creation beside the target instead.
+bool SysFolderWritable(FileHandle) { return true; }
+
+bool SysLink(FileHandle, FileHandle, const char*) { return false; }
 
 }  // namespace
 
 SystemCalls g_system = {
-    SysOpen,  SysRead, SysWrite,         SysClose,         SysLength, SysQuery,  SysQueryHandle,
-    SysFind,  SysSetAttributes, SysMakeDirectory, SysRename, SysRemove,
+    SysOpen,   SysRead,          SysWrite,         SysClose,  SysLength,     SysQuery,
+    SysQueryHandle, SysFind,     SysSetAttributes, SysMakeDirectory, SysRename, SysRemove,
+    SysOpenFolder, SysFolderWritable, SysLink,
 };
 
 bool NativePath(const char* path, char* native, size_t size) {
@@ -198,45 +265,58 @@ bool NativePath(const char* path, char* native, size_t size) {
 
 bool PathExists(const char* path) {
     FileInfo info;
-    return path != nullptr && path[0] != '\0' && g_system.query(path, true, &info);
+    return path != nullptr && path[0] != '\0' && g_system.query(kNoHandle, path, true, &info);
 }
 
 bool PathAttributes(const char* path, uint32_t* attributes) {
     FileInfo info;
-    if (path == nullptr || attributes == nullptr || !g_system.query(path, true, &info)) return false;
+    if (path == nullptr || attributes == nullptr || !g_system.query(kNoHandle, path, true, &info)) return false;
     *attributes = info.attributes;
     return true;
 }
 
-bool PathInfo(const char* path, FileInfo* info) {
-    return path != nullptr && path[0] != '\0' && info != nullptr && g_system.query(path, false, info);
+bool PathInfo(const char* path, FileInfo* info, FileHandle folder) {
+    return path != nullptr && path[0] != '\0' && info != nullptr && g_system.query(folder, path, false, info);
 }
 
 bool SetPathAttributes(const char* path, uint32_t attributes) {
     return path != nullptr && g_system.set_attributes(path, attributes);
 }
 
-bool MakeDirectory(const char* path) { return path != nullptr && g_system.make_directory(path); }
+bool MakeDirectory(const char* path, FileHandle folder) {
+    return path != nullptr && g_system.make_directory(folder, path);
+}
 
 // MoveFileEx will not replace a read-only file: its read-only bit goes first, and comes back
 // should the rename still fail.
-bool RenameReplacing(const char* from, const char* to) {
+bool RenameReplacing(const char* from, const char* to, FileHandle folder) {
     if (from == nullptr || to == nullptr) return false;
-    if (g_system.rename(from, to)) return true;
+    if (g_system.rename(folder, from, to)) return true;
     FileInfo existing;
-    if (!g_system.query(to, false, &existing) || existing.kind != FileKind::Regular ||
+    if (!g_system.query(folder, to, false, &existing) || existing.kind != FileKind::Regular ||
         !(existing.attributes & FILE_ATTRIBUTE_READONLY))
         return false;
     if (!g_system.set_attributes(to, existing.attributes & ~FILE_ATTRIBUTE_READONLY)) return false;
-    if (g_system.rename(from, to)) return true;
+    if (g_system.rename(folder, from, to)) return true;
     g_system.set_attributes(to, existing.attributes);
     return false;
 }
 
-bool RemoveFile(const char* path) { return path != nullptr && g_system.remove(path); }
+bool RemoveFile(const char* path, FileHandle folder) { return path != nullptr && g_system.remove(folder, path); }
 
-bool FindFile(const char* path, FindData* record) {
-    return path != nullptr && record != nullptr && g_system.find(path, record);
+FileHandle OpenFolder(const char* path, bool follow, FileHandle folder) {
+    if (path == nullptr) return kNoHandle;
+    return g_system.open_folder(folder, path[0] == '\0' ? "." : path, follow);
+}
+
+bool FolderWritable(FileHandle folder) { return folder != kNoHandle && g_system.folder_writable(folder); }
+
+bool LinkFile(FileHandle handle, const char* path, FileHandle folder) {
+    return handle != kNoHandle && path != nullptr && g_system.link(handle, folder, path);
+}
+
+bool FindFile(const char* path, FindData* record, FileHandle folder) {
+    return path != nullptr && record != nullptr && g_system.find(folder, path, record);
 }
 
 void SystemTimeAsFileTime(FileTime* time) {
@@ -248,7 +328,7 @@ void SystemTimeAsFileTime(FileTime* time) {
 }
 
 FileHandle OpenFileForInfo(const char* path) {
-    return path == nullptr ? kNoHandle : g_system.open(path, OpenHow::Read, nullptr);
+    return path == nullptr ? kNoHandle : g_system.open(kNoHandle, path, OpenHow::Read, nullptr);
 }
 
 bool HandleDosDateTime(FileHandle handle, uint32_t* date_time) {
@@ -273,8 +353,8 @@ void CloseFileHandle(FileHandle handle) {
 bool SameFile(const char* path_a, const char* path_b) {
     FileInfo a;
     FileInfo b;
-    if (path_a == nullptr || path_b == nullptr || !g_system.query(path_a, true, &a) ||
-        !g_system.query(path_b, true, &b) || (a.volume == 0 && a.index == 0))
+    if (path_a == nullptr || path_b == nullptr || !g_system.query(kNoHandle, path_a, true, &a) ||
+        !g_system.query(kNoHandle, path_b, true, &b) || (a.volume == 0 && a.index == 0))
         return false;
     return a.volume == b.volume && a.index == b.index;
 }

@@ -182,7 +182,7 @@ bool StreamOpen(Stream& stream, const char* path, const char* mode) {
     char native[kNativePathSize];
     if (!NativePath(path, native, sizeof native)) return false;
     const bool writing = mode[0] == 'w';
-    const FileHandle handle = g_system.open(native, writing ? OpenHow::WriteTruncate : OpenHow::Read, nullptr);
+    const FileHandle handle = g_system.open(kNoHandle, native, writing ? OpenHow::WriteTruncate : OpenHow::Read, nullptr);
     if (handle == kNoHandle) return false;
     stream.handle = handle;
     stream.writing = writing;
@@ -190,23 +190,24 @@ bool StreamOpen(Stream& stream, const char* path, const char* mode) {
     return true;
 }
 
-bool FileWritable(const char* path) {
+bool FileWritable(const char* path, FileHandle folder) {
     char native[kNativePathSize];
     if (path == nullptr || !NativePath(path, native, sizeof native)) return false;
-    const FileHandle handle = g_system.open(native, OpenHow::WriteProbe, nullptr);
+    const FileHandle handle = g_system.open(folder, native, OpenHow::WriteProbe, nullptr);
     if (handle == kNoHandle) return false;
     g_system.close(handle);
     return true;
 }
 
-bool StreamCreate(Stream& stream, const char* path, const char* mode, const FileInfo* like) {
+bool StreamCreate(Stream& stream, const char* path, const char* mode, OpenHow how, const FileInfo* like,
+                  FileHandle folder) {
     ResetStream(stream);
     if (path == nullptr || mode == nullptr || mode[0] != 'w' || (mode[1] != 't' && mode[1] != 'b') ||
-        mode[2] != '\0')
+        mode[2] != '\0' || how == OpenHow::Read || how == OpenHow::WriteProbe)
         return false;
     char native[kNativePathSize];
     if (!NativePath(path, native, sizeof native)) return false;
-    const FileHandle handle = g_system.open(native, like != nullptr ? OpenHow::CreateLike : OpenHow::CreateNew, like);
+    const FileHandle handle = g_system.open(folder, native, how, like);
     if (handle == kNoHandle) return false;
     stream.handle = handle;
     stream.writing = true;
@@ -221,6 +222,11 @@ bool StreamClose(Stream& stream) {
     if (!g_system.close(stream.handle)) ok = false;
     ResetStream(stream);
     return ok;
+}
+
+bool StreamFlush(Stream& stream) {
+    if (stream.handle == kNoHandle || !stream.writing || stream.failed) return false;
+    return Flush(stream);
 }
 
 bool StreamIsOpen(const Stream& stream) { return stream.handle != kNoHandle; }

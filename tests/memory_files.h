@@ -35,7 +35,9 @@ public:
     explicit MemoryFiles(std::string allowed) {
         allowed_ = Normal(allowed);
         real_ = g_system;
-        g_system = {Open, Read, Write, Close, Length, Query, QueryHandle, Find, SetAttributes, MakeDirectory, Rename, Remove};
+        g_system = {Open,          Read,   Write,  Close,         Length,         Query,
+                    QueryHandle,   Find,   SetAttributes, MakeDirectory, Rename, Remove,
+                    OpenFolder,    FolderWritable, Link};
         Reset();
     }
     ~MemoryFiles() { g_system = real_; }
@@ -199,7 +201,10 @@ private:
         return Lookup(found->path);
     }
 
-    UUARC_NOT_TRACED static FileHandle Open(const char* native_path, OpenHow how, const FileInfo* like) {
+    // Paths here are always whole, so the folder handles that the module holds are not needed to
+    // find anything: a folder is served as a handle on the directory, and files without a name
+    // are not made (the module then names its files at once).
+    UUARC_NOT_TRACED static FileHandle Open(FileHandle, const char* native_path, OpenHow how, const FileInfo* like) {
         const std::string_view normal = how == OpenHow::Read ? Normal(native_path) : Changing(native_path);
         Node* node = Lookup(normal);
         switch (how) {
@@ -213,6 +218,12 @@ private:
                     return Handing(normal);
                 }
                 break;
+            case OpenHow::Overwrite:
+                if (node == nullptr || node->directory || like == nullptr || node->index != like->index) return kNoHandle;
+                node->permissions = like->permissions;
+                node->bytes.clear();
+                return Handing(normal);
+            case OpenHow::CreateUnnamed: return kNoHandle;
             case OpenHow::CreateNew:
             case OpenHow::CreateLike:
                 if (node != nullptr) return kNoHandle;
@@ -260,7 +271,7 @@ private:
         info->volume = 1;
         info->index = node.index;
     }
-    static bool Query(const char* native_path, bool, FileInfo* info) {
+    static bool Query(FileHandle, const char* native_path, bool, FileInfo* info) {
         const Node* node = Lookup(Normal(native_path));
         if (node == nullptr) return false;
         Describe(*node, info);
@@ -272,7 +283,7 @@ private:
         Describe(*node, info);
         return true;
     }
-    static bool Find(const char* native_path, FindData* record) {
+    static bool Find(FileHandle, const char* native_path, FindData* record) {
         const Node* node = Lookup(Normal(native_path));
         if (node == nullptr) return false;
         FileInfo info;
@@ -290,14 +301,14 @@ private:
         node->permissions = (attributes & kAttrReadOnly) ? node->permissions & ~0200u : node->permissions | 0200u;
         return true;
     }
-    static bool MakeDirectory(const char* native_path) {
+    static bool MakeDirectory(FileHandle, const char* native_path) {
         const std::string_view normal = Changing(native_path);
         if (Lookup(normal) != nullptr || !IsDirectory(Parent(normal))) return false;
         Make(normal, true, 0755);
         return true;
     }
     // Open handles keep their file under its new name, as on POSIX.
-    static bool Rename(const char* native_from, const char* native_to) {
+    static bool Rename(FileHandle, const char* native_from, const char* native_to) {
         const std::string_view from = Changing(native_from, scratch_from_);
         const std::string_view to = Changing(native_to);
         Node* source = Lookup(from);
@@ -319,12 +330,18 @@ private:
         }
         return true;
     }
-    static bool Remove(const char* native_path) {
+    static bool Remove(FileHandle, const char* native_path) {
         Node* node = Lookup(Changing(native_path));
         if (node == nullptr || node->directory) return false;
         Drop(*node);
         return true;
     }
+    static FileHandle OpenFolder(FileHandle, const char* native_path, bool) {
+        const std::string_view normal = Normal(native_path);
+        return IsDirectory(normal) ? Handing(normal) : kNoHandle;
+    }
+    static bool FolderWritable(FileHandle) { return true; }
+    static bool Link(FileHandle, FileHandle, const char*) { return false; }
 
     // 2024-01-01 00:00 UTC in 100 ns ticks since 1601.
     static constexpr uint64_t kLastWrite = 133485408000000000u;

@@ -1,6 +1,10 @@
 // extract_test.cpp - ExtractFileMaskListArc: decoding, the callbacks and their order, progress, the
 // replace question and its records, read-only files, missing directories, keep-paths, hostile
 // stored names, and the files that damaged archives leave behind.
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 #include <cstdio>
 #include <cstring>
 
@@ -286,6 +290,33 @@ TEST_F(UnprivilegedReplacing, ReadOnlyFileWithoutQuestionKeepsAttributesAndFails
     EXPECT_EQ(status, 5);
     EXPECT_EQ(ReadBytes(output_), "the old contents");
 }
+
+#if !defined(_WIN32)
+// Where a rename would make another file of it, the file itself is written again after the yes:
+// a writable file in a folder where the user may make no name, and a read-only file with a second
+// hard link, which the yes makes writable. (Windows folders have no write bit to take away.)
+TEST_F(UnprivilegedReplacing, FileThatARenameWouldSplitIsOverwrittenInPlace) {
+    const std::string folder = NativePath(Path("out"));
+    const std::string file = NativePath(output_);
+    for (const bool read_only_folder : {true, false}) {
+        ASSERT_TRUE(WriteBytes(output_, "the old contents"));
+        if (!read_only_folder) {
+            ASSERT_EQ(link(file.c_str(), (folder + "/other").c_str()), 0);
+            ASSERT_TRUE(MakeReadOnly(output_));
+        }
+        ASSERT_EQ(chmod(folder.c_str(), read_only_folder ? 0555 : 0755), 0);
+        const bool enforced = read_only_folder ? !MakeFolder(Path("out\\probe")) : !OpensForWriting(output_);
+        g_replace_answer = 0;
+        const uint16_t status = Extract({"*.*"});
+        chmod(folder.c_str(), 0755);
+        if (!enforced) GTEST_SKIP() << "this process may write where the modes say no (running as root?)";
+        EXPECT_EQ(status, 0) << read_only_folder;
+        EXPECT_EQ(ReadBytes(output_), PatternBytes(700));
+        EXPECT_FALSE(IsReadOnly(output_));
+        EXPECT_EQ(FolderNames(Path("out")).size(), read_only_folder ? 1u : 2u);
+    }
+}
+#endif
 
 // Nothing is reset without a question: under Windows the new file keeps the old one's hidden bit.
 TEST_F(Replacing, ExistingFileReplacedWithoutQuestionWhenNoProcedure) {

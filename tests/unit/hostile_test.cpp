@@ -70,22 +70,23 @@ private:
             outside_.push_back(native_path);
         }
     }
-    static FileHandle Open(const char* native_path, OpenHow how, const FileInfo* like) {
+    // The module passes the whole path also where it works relative to a held folder.
+    static FileHandle Open(FileHandle folder, const char* native_path, OpenHow how, const FileInfo* like) {
         if (how != OpenHow::Read) Check(native_path);
-        return real_.open(native_path, how, like);
+        return real_.open(folder, native_path, how, like);
     }
-    static bool Rename(const char* native_from, const char* native_to) {
+    static bool Rename(FileHandle folder, const char* native_from, const char* native_to) {
         Check(native_from);
         Check(native_to);
-        return real_.rename(native_from, native_to);
+        return real_.rename(folder, native_from, native_to);
     }
-    static bool Remove(const char* native_path) {
+    static bool Remove(FileHandle folder, const char* native_path) {
         Check(native_path);
-        return real_.remove(native_path);
+        return real_.remove(folder, native_path);
     }
-    static bool MakeDirectory(const char* native_path) {
+    static bool MakeDirectory(FileHandle folder, const char* native_path) {
         Check(native_path);
-        return real_.make_directory(native_path);
+        return real_.make_directory(folder, native_path);
     }
     static bool SetAttributes(const char* native_path, uint32_t attributes) {
         Check(native_path);
@@ -179,8 +180,8 @@ public:
     static int64_t Size() { return static_cast<int64_t>(head_.size() + tail_.size()) + line_length_; }
 
 private:
-    static FileHandle Open(const char* native_path, OpenHow how, const FileInfo* like) {
-        const FileHandle handle = real_.open(native_path, how, like);
+    static FileHandle Open(FileHandle folder, const char* native_path, OpenHow how, const FileInfo* like) {
+        const FileHandle handle = real_.open(folder, native_path, how, like);
         const std::string path = native_path;
         if (handle != kNoHandle && how == OpenHow::Read && path.size() >= suffix_.size() &&
             path.compare(path.size() - suffix_.size(), suffix_.size(), suffix_) == 0) {

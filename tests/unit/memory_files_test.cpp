@@ -68,15 +68,15 @@ TEST_F(Memory, ChangesOutsideTheFolderAreReported) {
         bool reported;
     };
     const Case cases[] = {
-        {"read outside", [] { return g_system.open("/mem/elsewhere.bin", OpenHow::Read, nullptr) != kNoHandle; }, false},
-        {"create inside", [] { return g_system.open("/mem/out/new.bin", OpenHow::CreateNew, nullptr) != kNoHandle; }, false},
-        {"create outside", [] { return g_system.open("/mem/new.bin", OpenHow::CreateNew, nullptr) != kNoHandle; }, true},
-        {"climb out", [] { return g_system.open("/mem/out/../up.bin", OpenHow::WriteTruncate, nullptr) != kNoHandle; }, true},
-        {"the folder itself", [] { return g_system.open("/mem/out/.", OpenHow::WriteTruncate, nullptr) != kNoHandle; }, true},
-        {"a sibling by prefix", [] { return g_system.make_directory("/mem/outer"); }, true},
-        {"directory inside", [] { return g_system.make_directory("/mem/out/d"); }, false},
-        {"rename out", [] { return g_system.rename("/mem/out/in.bin", "/mem/moved.bin"); }, true},
-        {"remove outside", [] { return g_system.remove("/mem/elsewhere.bin"); }, true},
+        {"read outside", [] { return g_system.open(kNoHandle, "/mem/elsewhere.bin", OpenHow::Read, nullptr) != kNoHandle; }, false},
+        {"create inside", [] { return g_system.open(kNoHandle, "/mem/out/new.bin", OpenHow::CreateNew, nullptr) != kNoHandle; }, false},
+        {"create outside", [] { return g_system.open(kNoHandle, "/mem/new.bin", OpenHow::CreateNew, nullptr) != kNoHandle; }, true},
+        {"climb out", [] { return g_system.open(kNoHandle, "/mem/out/../up.bin", OpenHow::WriteTruncate, nullptr) != kNoHandle; }, true},
+        {"the folder itself", [] { return g_system.open(kNoHandle, "/mem/out/.", OpenHow::WriteTruncate, nullptr) != kNoHandle; }, true},
+        {"a sibling by prefix", [] { return g_system.make_directory(kNoHandle, "/mem/outer"); }, true},
+        {"directory inside", [] { return g_system.make_directory(kNoHandle, "/mem/out/d"); }, false},
+        {"rename out", [] { return g_system.rename(kNoHandle, "/mem/out/in.bin", "/mem/moved.bin"); }, true},
+        {"remove outside", [] { return g_system.remove(kNoHandle, "/mem/elsewhere.bin"); }, true},
         {"attributes outside", [] { return g_system.set_attributes("/mem/a", kAttrReadOnly); }, true},
     };
     for (const Case& c : cases) {

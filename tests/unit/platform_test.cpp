@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "module/uuarc.h"
@@ -347,6 +348,25 @@ TEST_F(Platform, WriteOpenRefusesASymbolicLink) {
     EXPECT_EQ(ReadRaw("nowhere"), "<missing>");
     EXPECT_TRUE(StreamOpen(g_stream, "link", "rb"));   // reading through a link is fine
     StreamClose(g_stream);
+}
+
+// ---- Folders --------------------------------------------------------------------------------
+
+// Another file under the name, or a link to the very file: only the file described is cut.
+TEST_F(Platform, OverwriteOpensOnlyTheFileItWasToldOf) {
+    WriteRaw("f", "old");
+    WriteRaw("other", "other");
+    ASSERT_EQ(symlink("f", "link"), 0);
+    FileInfo f;
+    FileInfo other;
+    ASSERT_TRUE(PathInfo("f", &f) && PathInfo("other", &other));
+    for (const auto& [path, like, opens] : {std::tuple{"f", other, false}, {"link", f, false}, {"f", f, true}}) {
+        EXPECT_EQ(StreamCreate(g_stream, path, "wb", OpenHow::Overwrite, &like), opens) << path;
+        StreamClose(g_stream);
+        EXPECT_EQ(ReadRaw("f"), opens ? "" : "old") << path;
+    }
+    ASSERT_EQ(symlink(".", "here"), 0);
+    EXPECT_EQ(OpenFolder("here", false), kNoHandle);
 }
 
 // ---- Paths --------------------------------------------------------------------------------

@@ -1,12 +1,18 @@
 // replace_test.cpp - where something already lies at the output: an existing file is replaced
 // only by a whole new one, links and special files are neither written nor read, no privilege
-// bit survives a replace; and the settings and lengths that must never take an old or a zero value.
+// bit survives a replace, the directory asked about is the one written in, a replacement has no
+// name until it is whole and keeps the old file's owner, a hard-linked file is written in place;
+// and the settings and lengths that must never take an old or a zero value.
+#include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <utility>
 
 #include "../fail_hook.h"
 #include "module/status.h"
@@ -64,9 +70,9 @@ protected:
 const Operation kBoth[] = {Operation::Extract, Operation::Create};
 
 // A replacement for one g_system entry that fails only the opens of the new file beside the old.
-FileHandle (*g_real_open)(const char*, OpenHow, const FileInfo*) = nullptr;
-FileHandle FailCreateLike(const char* path, OpenHow how, const FileInfo* like) {
-    return how == OpenHow::CreateLike ? kNoHandle : g_real_open(path, how, like);
+FileHandle (*g_real_open)(FileHandle, const char*, OpenHow, const FileInfo*) = nullptr;
+FileHandle FailCreateLike(FileHandle folder, const char* path, OpenHow how, const FileInfo* like) {
+    return how == OpenHow::CreateLike || how == OpenHow::CreateUnnamed ? kNoHandle : g_real_open(folder, path, how, like);
 }
 
 TEST_F(Replace, OldFileStaysUntilTheNewOneIsWhole) {
@@ -198,6 +204,142 @@ TEST_F(Replace, NamesThatEndInASeparatorMakeNoDirectory) {
     EXPECT_STATUS(kStatusCannotOpen);
     EXPECT_TRUE(fs::is_empty(Native("out")));
     EXPECT_FALSE(Exists("newdir"));
+}
+
+// ---- The directory asked about, files without a name, owners and hard links ----------------------
+
+// Stand-ins for three g_system entries, set by Hooks: `find` (the replace question's look-up) runs
+// g_on_find once after it, `open` refuses files without a name while g_no_unnamed is set, `write`
+// runs g_on_write first.
+SystemCalls g_real;
+std::function<void()> g_on_find;
+std::function<void(FileHandle)> g_on_write;
+bool g_no_unnamed = false;
+
+struct Hooks {
+    Hooks() {
+        g_real = g_system;
+        g_system.find = [](FileHandle folder, const char* path, FindData* record) {
+            const bool found = g_real.find(folder, path, record);
+            if (g_on_find) std::exchange(g_on_find, nullptr)();
+            return found;
+        };
+        g_system.open = [](FileHandle folder, const char* path, OpenHow how, const FileInfo* like) {
+            return g_no_unnamed && how == OpenHow::CreateUnnamed ? kNoHandle : g_real.open(folder, path, how, like);
+        };
+        g_system.write = [](FileHandle handle, const void* data, size_t count) {
+            if (g_on_write) g_on_write(handle);
+            return g_real.write(handle, data, count);
+        };
+    }
+    ~Hooks() {
+        g_system = g_real;
+        g_on_find = nullptr;
+        g_on_write = nullptr;
+        g_no_unnamed = false;
+    }
+};
+
+TEST_F(Replace, DirectoryAskedAboutIsTheOneWrittenIn) {
+    const struct {
+        Operation operation;
+        const char* swapped;  // becomes a link to elsewhere/: at the question, or before the run
+        bool at_question;
+        const char* lands_in;  // nullptr: refused
+    } cases[] = {
+        {Operation::Extract, "out", true, "moved/f.txt"},  // the host's output folder
+        {Operation::Create, "out", true, "moved/f.txt"},
+        {Operation::Extract, "out/d", true, "out/moved/f.txt"},  // a directory of the stored name
+        {Operation::Extract, "out/d", false, nullptr},
+    };
+    Write("a.uue", ClassicUuencode("d/f.txt", "new contents"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.swapped + std::string(c.at_question ? " at the question" : " before the run"));
+        g_state.keep_paths = std::strcmp(c.swapped, "out/d") == 0;
+        fs::remove_all(Native("moved"));
+        fs::remove_all(Native("out"));
+        fs::create_directories(Native("out/d"));
+        fs::create_directories(Native("elsewhere"));
+        Write("elsewhere/f.txt", "precious");
+        Write(g_state.keep_paths ? "out/d/f.txt" : "out/f.txt", "old");
+        const auto swap = [&] {
+            ASSERT_EQ(rename(Native(c.swapped).c_str(), Native(g_state.keep_paths ? "out/moved" : "moved").c_str()), 0);
+            ASSERT_EQ(symlink(Native("elsewhere").c_str(), Native(c.swapped).c_str()), 0);
+        };
+        Hooks hooks;
+        c.at_question ? void(g_on_find = swap) : swap();
+        Run(c.operation);
+        EXPECT_STATUS(c.lands_in != nullptr ? kStatusOk : kStatusCannotOpen);
+        EXPECT_EQ(Names("elsewhere"), std::vector<std::string>{"f.txt"});
+        EXPECT_EQ(Read("elsewhere/f.txt"), "precious");
+        if (c.lands_in != nullptr) {
+            EXPECT_NE(Read(c.lands_in).find(Written(c.operation)), std::string::npos);
+        }
+    }
+}
+
+// What a run killed while it writes would leave: with O_TMPFILE the old file alone, else one
+// "~uu" file beside it. The new file's bits are never wider than the old one's (under a umask
+// that takes some off at creation too), and as root it has the old owner.
+TEST_F(Replace, ReplacementIsUnnamedUntilWholeNeverWiderAndKeepsTheOwner) {
+    const int probe = open(Native("out").c_str(), O_WRONLY | O_TMPFILE, 0600);
+    if (probe >= 0) close(probe);
+    const struct passwd* nobody = geteuid() == 0 ? getpwnam("nobody") : nullptr;
+    const mode_t mask = umask(077);
+    for (const Operation operation : kBoth) {
+        for (const bool unnamed : {probe >= 0, false}) {
+            for (const mode_t old_mode : {0640, 0604}) {
+                SCOPED_TRACE(testing::Message() << (unnamed ? "O_TMPFILE " : "named ") << std::oct << old_mode);
+                Write("out/f.txt", "old");
+                ASSERT_EQ(chmod(Native("out/f.txt").c_str(), old_mode), 0);
+                if (nobody != nullptr) {
+                    ASSERT_EQ(chown(Native("out/f.txt").c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+                }
+                std::vector<size_t> names_seen;
+                mode_t widest = 0;
+                {
+                    Hooks hooks;
+                    g_no_unnamed = !unnamed;
+                    g_on_write = [&](FileHandle handle) {
+                        names_seen.push_back(Names("out").size());
+                        FileInfo info;
+                        if (g_real.query_handle(handle, &info)) widest |= info.permissions;
+                    };
+                    Run(operation, false);
+                }
+                EXPECT_STATUS(kStatusOk);
+                EXPECT_EQ(names_seen, std::vector<size_t>(names_seen.size(), unnamed ? 1 : 2));
+                EXPECT_EQ(widest & ~old_mode, 0u);
+                EXPECT_EQ(Mode("out/f.txt") & 07777, old_mode);
+                EXPECT_EQ(Names("out"), std::vector<std::string>{"f.txt"});
+                struct stat info = {};
+                lstat(Native("out/f.txt").c_str(), &info);
+                EXPECT_EQ(info.st_uid, nobody != nullptr ? nobody->pw_uid : geteuid());
+            }
+        }
+    }
+    umask(mask);
+}
+
+// A rename would leave the other name with the old bytes: the file itself is written, and a
+// failure part-way leaves it cut short.
+TEST_F(Replace, HardLinkedFileIsOverwrittenInPlace) {
+    for (const Operation operation : kBoth) {
+        for (const bool fail : {false, true}) {
+            fs::remove_all(Native("out"));
+            fs::create_directory(Native("out"));
+            Write("out/f.txt", "the old contents");
+            fs::create_hard_link(Native("out/f.txt"), Native("out/other"));
+            {
+                FailHook<&SystemCalls::write> write(fail ? 1 : 1 << 30, FailMode::FromThenOn);
+                Run(operation);
+            }
+            EXPECT_STATUS(fail ? kStatusWriteFailed : kStatusOk);
+            EXPECT_EQ(fs::hard_link_count(Native("out/f.txt")), 2u);
+            EXPECT_EQ(Read("out/other"), Read("out/f.txt"));
+            EXPECT_TRUE(fail ? Read("out/f.txt").empty() : Read("out/f.txt").find(Written(operation)) != std::string::npos);
+        }
+    }
 }
 
 // /proc files and growing files: the length read at the start is 0 or less than what follows.
