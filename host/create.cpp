@@ -171,6 +171,14 @@ int CreateArchive(const Options& options) {
         Report(request.source_shown, "cannot encode", "a name that ends in a dot cannot be stored", -1);
         return kExitCannotOpen;
     }
+    request.stored_name = plan.stored_name;
+    // A name given with -n is never made a file of when the module would refuse to store it.
+    const std::string why_name = options.has_name ? CreationNameProblem(plan.stored_name) : "";
+    if (!why_name.empty()) {
+        Report(request.source_shown, "cannot store the name '" + Shown(plan.stored_name) + "'", why_name,
+               kStatusCannotOpen);
+        return kExitCannotOpen;
+    }
     int code = PlaceSource(options, request, plan);
     if (code < 0) code = PlaceTarget(options, request, plan);
     if (code < 0) code = Encode(options, request, plan);

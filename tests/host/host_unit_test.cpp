@@ -1,5 +1,5 @@
 // host_unit_test.cpp - the host's own logic without the module: the command-line parser, the
-// escaping of names and the stored-name check behind the refusal messages.
+// escaping of names and the name rules behind the refusal messages.
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -155,7 +155,14 @@ TEST(HostFailure, StoredNameProblemNamesTheRule) {
         {"con.txt", false, "it is a device name"},
         {"dir\\Com1 .log", true, "it is a device name"},
         {"com10.txt", false, ""},
+        {"COM0", false, "it is a device name ('COM0')"},
+        {"lpt0.log", false, "it is a device name ('lpt0.log')"},
+        {"COM\xc2\xb9", false, "it is a device name"},  // COM and a superscript one, in UTF-8
+        {"CONIN$", false, "it is a device name ('CONIN$')"},
+        {"dir\\conout$.txt", true, "it is a device name ('conout$.txt')"},
+        {"CONOUT$$", false, ""},
         {"dir\\", false, "it has no file name"},
+        {"dir/", true, "it ends in a separator"},
     };
     for (const StoredNameCase& c : cases) {
         Request request;
@@ -172,6 +179,33 @@ TEST(HostFailure, StoredNameProblemNamesTheRule) {
     request.stored_name = std::string(200, 'n');
     request.output_folder = std::string(70, 'o');
     EXPECT_EQ(StoredNameProblem(request).rfind("the output path would be longer", 0), 0u);
+    // Cut after the last whole character that fits the module's buffer.
+    request.stored_name = std::string(252, 'n');
+    request.output_folder.clear();
+    EXPECT_EQ(StoredNameProblem(request).rfind("it is longer than the 255 bytes", 0), 0u);
+}
+
+TEST(HostFailure, CreationNameProblemNamesTheRuleAndTheWayOut) {
+    const StoredNameCase cases[] = {
+        {"report\nbegin 644 evil.sh", false, "it holds a control byte ('\\n')"},
+        {"a\rb", false, "it holds a control byte ('\\r')"},
+        {"a\x1a", false, "it holds a control byte ('\\x1A')"},
+        {"\x1b[31m", false, "it holds a control byte ('\\x1B')"},
+        {"tab\t", false, "it holds a control byte"},
+        {" lead", false, "it starts or ends with a blank"},
+        {"trail ", false, "it starts or ends with a blank"},
+        {"in side.txt", false, ""},
+        {"caf\xc3\xa9 \xe2\x82\xac", false, ""},
+    };
+    for (const StoredNameCase& c : cases) {
+        const std::string problem = CreationNameProblem(c.stored);
+        EXPECT_EQ(problem.rfind(c.problem, 0), 0u) << c.stored << ": " << problem;
+        if (*c.problem == '\0') {
+            EXPECT_EQ(problem, "") << c.stored;
+        } else {
+            EXPECT_NE(problem.find("give another with -n"), std::string::npos) << problem;
+        }
+    }
 }
 
 }  // namespace
