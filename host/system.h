@@ -23,10 +23,15 @@ struct PathInfo {
     bool is_link = false;        // the last component is a symbolic link (or reparse point)
     bool is_directory = false;   // what it leads to is a directory
     bool is_regular = false;     // what it leads to is a plain file
+    bool is_device = false;      // what it leads to is a character or block device
     int64_t size = 0;
 };
 
+// Asks about `path` without opening it.
 PathInfo QueryPath(const std::string& path);
+
+// True when `path` leads to the file that this run has as its standard input (/dev/stdin, say).
+bool IsStandardInput(const std::string& path);
 
 // True when both paths lead to one file; false when they do not or either cannot be examined.
 bool SameFile(const std::string& a, const std::string& b);
@@ -44,11 +49,13 @@ void CopyPermissions(const std::string& from, const std::string& to);
 // The system's words for the error of the last failed call.
 std::string SystemErrorText();
 
-// Why `path` cannot be opened for reading, in the system's words; empty when it can.
+// Why `path` cannot be read as a file, in the system's words, or because it is a directory, a
+// FIFO, a device or a socket; empty when it can. It is never opened: a message must not wait for
+// a FIFO's writer or a device.
 std::string WhyUnreadable(const std::string& path);
 
 // Why a new file cannot be made at `path` (missing folders would be made on the way); empty
-// when no reason shows.
+// when no reason shows. Nothing is opened.
 std::string WhyUncreatable(const std::string& path);
 
 // ---- Private scratch space ----------------------------------------------------------------------

@@ -23,9 +23,16 @@ PathInfo QueryPath(const std::string& path) {
     if (stat(path.c_str(), &status) == 0) {
         info.is_directory = S_ISDIR(status.st_mode);
         info.is_regular = S_ISREG(status.st_mode);
+        info.is_device = S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode);
         info.size = static_cast<int64_t>(status.st_size);
     }
     return info;
+}
+
+bool IsStandardInput(const std::string& path) {
+    struct stat named, input;
+    if (stat(path.c_str(), &named) != 0 || fstat(STDIN_FILENO, &input) != 0) return false;
+    return named.st_dev == input.st_dev && named.st_ino == input.st_ino;
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -55,12 +62,13 @@ void CopyPermissions(const std::string& from, const std::string& to) {
 std::string SystemErrorText() { return std::strerror(errno); }
 
 std::string WhyUnreadable(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return SystemErrorText();
     struct stat status;
-    bool directory = fstat(fd, &status) == 0 && S_ISDIR(status.st_mode);
-    close(fd);
-    return directory ? "it is a directory" : "";
+    if (stat(path.c_str(), &status) != 0) return SystemErrorText();
+    if (S_ISDIR(status.st_mode)) return "it is a directory";
+    if (S_ISFIFO(status.st_mode)) return "it is a FIFO, not a regular file";
+    if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)) return "it is a device, not a regular file";
+    if (!S_ISREG(status.st_mode)) return "it is not a regular file";
+    return access(path.c_str(), R_OK) != 0 ? SystemErrorText() : "";
 }
 
 std::string WhyUncreatable(const std::string& path) {

@@ -41,10 +41,14 @@ PathInfo QueryPath(const std::string& path) {
     info.exists = true;
     info.is_link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     info.is_directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    info.is_regular = !info.is_directory && (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) == 0;
+    info.is_device = (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0;
+    info.is_regular = !info.is_directory && !info.is_device;
     info.size = static_cast<int64_t>((uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
     return info;
 }
+
+// Only "-" names standard input here: Windows has no path for it.
+bool IsStandardInput(const std::string&) { return false; }
 
 bool SameFile(const std::string& a, const std::string& b) {
     BY_HANDLE_FILE_INFORMATION info[2];
@@ -76,12 +80,14 @@ void CopyPermissions(const std::string&, const std::string&) {}
 std::string SystemErrorText() { return ErrorText(GetLastError()); }
 
 std::string WhyUnreadable(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return SystemErrorText();
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return "it is a directory";
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) return "it is a device, not a regular file";
+    // A plain file: opening it for reading waits for nothing.
     HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        DWORD code = GetLastError();
-        return code == ERROR_ACCESS_DENIED && QueryPath(path).is_directory ? "it is a directory" : ErrorText(code);
-    }
+    if (handle == INVALID_HANDLE_VALUE) return SystemErrorText();
     CloseHandle(handle);
     return "";
 }

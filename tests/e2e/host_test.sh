@@ -385,6 +385,11 @@ expect_grep "-V" "^uuarc [0-9]" "$out"
 # Not nul.uue and con.uue: on Windows those name devices themselves.
 make_named dev_nul.uue NUL
 make_named dev_con.uue con.txt
+make_named dev_com0.uue COM0
+make_named dev_lpt0.uue lpt0.txt
+make_named dev_conin.uue 'CONIN$'
+make_named dev_conout.uue 'conout$.log'
+make_named ends_in_slash.uue 'folder/'
 mkdir -p msg_out
 printf 'kept\n' > msg_out/size46.bin
 # NAME | ARGS | EXIT | PATTERN
@@ -396,6 +401,13 @@ messages=(
     "escaping name|extract dotdot.uue -d msg --keep-paths|3|^uuarc: dotdot.uue: stored name '../../escape.txt' refused: it leaves the target folder ('..') (status 5)$"
     "device name|extract dev_nul.uue -d msg|3|^uuarc: dev_nul.uue: stored name 'NUL' refused: it is a device name ('NUL') (status 5)$"
     "device with extension|extract dev_con.uue -d msg|3|^uuarc: dev_con.uue: stored name 'con.txt' refused: it is a device name ('con.txt') (status 5)$"
+    "device COM0|extract dev_com0.uue -d msg|3|^uuarc: dev_com0.uue: stored name 'COM0' refused: it is a device name ('COM0') (status 5)$"
+    "device LPT0|extract dev_lpt0.uue -d msg|3|^uuarc: dev_lpt0.uue: stored name 'lpt0.txt' refused: it is a device name ('lpt0.txt') (status 5)$"
+    "device CONIN\$|extract dev_conin.uue -d msg|3|^uuarc: dev_conin.uue: stored name 'CONIN\$' refused: it is a device name ('CONIN\$') (status 5)$"
+    "device CONOUT\$|extract dev_conout.uue -d msg|3|^uuarc: dev_conout.uue: stored name 'conout\$.log' refused: it is a device name ('conout\$.log') (status 5)$"
+    "name ends in a separator|extract ends_in_slash.uue -d msg --keep-paths|3|^uuarc: ends_in_slash.uue: stored name 'folder[/\\\\]' refused: it ends in a separator, so it names a folder, not a file (status 5)$"
+    "name ends in a separator, flat|extract ends_in_slash.uue -d msg|3|^uuarc: ends_in_slash.uue: stored name 'folder[/\\\\]' refused: it has no file name (status 5)$"
+    "-n with an escape|create size1.bin -n esc"$'\033'".bin -o msg_name.uue|3|^uuarc: size1.bin: cannot store the name 'esc\\\\x1B.bin': it holds a control byte ('\\\\x1B'), which a begin line cannot carry; give another with -n NAME (status 5)$"
     "exists on extract|extract size46.bin.uue -d msg_out|4|^uuarc: msg_out[/\\\\]size46.bin: exists: not replaced without --overwrite or --skip-existing, since standard input is not a terminal (status 2926)$"
     "exists on create|create size1.bin -o taken.uue|4|^uuarc: taken.uue: exists: not replaced without --overwrite (status 2926)$"
     "directory source|create srcdir -o srcdir.uue|6|^uuarc: srcdir: cannot encode: it is a directory (status 9908)$"
@@ -409,6 +421,44 @@ for entry in "${messages[@]}"; do
     [ "$(printf '%s\n' "$err" | wc -l)" -eq 1 ] && pass || fail "message, $label: not one line: $err"
 done
 [ "$(cat msg_out/size46.bin)" = kept ] && pass || fail "message, exists on extract: the file changed"
+[ ! -e msg_name.uue ] && pass || fail "message, -n with an escape: msg_name.uue made"
+if [ "$under_wine" -eq 0 ]; then
+    # COM and a superscript one, in UTF-8.
+    make_named dev_com_sup.uue $'COM\xc2\xb9'
+    uuarc extract dev_com_sup.uue -d msg
+    expect_rc "message, device COM¹" 3
+    expect_grep "message, device COM¹" "^uuarc: dev_com_sup.uue: stored name 'COM¹' refused: it is a device name ('COM¹') (status 5)$" "$err"
+    # A name longer than the module's name buffer: 200 OEM bytes are 400 in UTF-8.
+    make_named cut_name.uue "$(head -c 200 /dev/zero | tr '\0' '\202')"
+    uuarc extract cut_name.uue -d msg
+    expect_rc "message, a name cut by its buffer" 3
+    expect_grep "message, a name cut by its buffer" "refused: it is longer than the 255 bytes the module reads of a name, so it was cut (status 5)$" "$err"
+fi
+
+# ---- Messages never wait: nothing on their way is opened that could block -------------------------
+if [ "$under_wine" -eq 0 ]; then
+    mkfifo msg.fifo
+    # NAME | ARGS | PATTERN: each with a time limit, so that a run that hangs fails.
+    blocking=(
+        "a FIFO as the source|create msg.fifo -o fifo.uue|^uuarc: msg.fifo: cannot open the source: it is a FIFO, not a regular file (status 5)$"
+        "a device as the source|create /dev/zero -o zero.uue|^uuarc: /dev/zero: cannot open the source: it is a device, not a regular file (status 5)$"
+        "a device as an archive|list /dev/zero|^uuarc: /dev/zero: cannot open: it is a device, which is read as an archive only as standard input (status 5)$"
+        "a device to extract|extract /dev/zero -d never|^uuarc: /dev/zero: cannot open: it is a device, which is read as an archive only as standard input (status 5)$"
+    )
+    for entry in "${blocking[@]}"; do
+        IFS='|' read -r label args pattern <<< "$entry"
+        rc=0
+        timeout 20 "$host" $args </dev/null >out.txt 2>err.txt || rc=$?
+        err=$(cat err.txt)
+        expect_rc "never waits: $label" 3
+        expect_grep "never waits: $label" "$pattern" "$err"
+    done
+    [ ! -e fifo.uue ] && [ ! -e zero.uue ] && [ ! -e never ] && pass || fail "never waits: a target was made"
+    no_scratch_left "a device as an archive"
+    rc=0
+    timeout 20 "$host" list /dev/stdin < /dev/null > out.txt 2>err.txt || rc=$?
+    expect_rc "a device as standard input is read" 2
+fi
 
 # Bytes that are not printable are escaped, in arguments as in stored names.
 uuarc extract $'bad\033[31m.uue'
