@@ -39,8 +39,8 @@ void KeepReplacement(LeftoverId id);
 // Settles everything that is remembered, newest first.
 void SettleAll();
 
-// Installs the handler of SIGINT, SIGTERM, SIGHUP and SIGPIPE: it ends the progress line, settles
-// everything and exits with 128 + the signal number.
+// Installs the handler of SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXCPU and SIGPIPE: it ends the
+// progress line, settles everything and exits with 128 + the signal number.
 void SettleOnInterrupt();
 
 }  // namespace uuarc_host

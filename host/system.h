@@ -86,9 +86,9 @@ bool RenameNow(const char* from, const char* to);
 void WriteErrorNow(const char* text, size_t length);
 [[noreturn]] void ExitNow(int code);
 
-// Calls `handler` with the signal number on SIGINT, SIGTERM and SIGHUP (on Windows: Ctrl-C,
-// Ctrl-Break and closing the console), and on SIGPIPE where there is one. The handler ends the
-// process.
+// Calls `handler` with the signal number on SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXCPU and SIGPIPE
+// (on Windows: Ctrl-C, Ctrl-Break and closing the console). The handler ends the process.
+// SIGXFSZ is ignored: a write over the file-size limit then fails as a write.
 void InstallInterruptHandler(void (*handler)(int signal));
 
 // Between these two an interrupt waits: the handler never sees a half-made change.

@@ -143,7 +143,10 @@ void ExitNow(int code) { _exit(code); }
 
 namespace {
 
-constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+// Every signal that ends the run by default and can be caught, but for the program's own faults
+// (SIGSEGV and the like, where nothing is safe any more). SIGXFSZ is not among them: it is
+// ignored, so that a write over the file-size limit fails and is reported as one.
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGXCPU};
 int g_hold_depth = 0;
 
 sigset_t InterruptSet() {
@@ -167,6 +170,7 @@ void InstallInterruptHandler(void (*handler)(int signal)) {
         if (sigaction(signal_number, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
         sigaction(signal_number, &action, nullptr);
     }
+    signal(SIGXFSZ, SIG_IGN);
 }
 
 // Holds nest: only the outermost pair blocks and unblocks.
