@@ -70,7 +70,7 @@ int PlaceTarget(const Options& options, Request& request, Plan& plan) {
     const PathInfo info = QueryPath(target);
     request.written = target;
     if (!info.exists) {
-        plan.new_target = Remember(LeftoverKind::kFile, target);
+        plan.new_target = Remember(LeftoverKind::kOwnFile, target);
         if (plan.new_target != kNoLeftover) return -1;
         Report(target, "cannot create", "the path is too long to be cleaned up after", -1);
         return kExitOther;
@@ -93,13 +93,15 @@ int PlaceTarget(const Options& options, Request& request, Plan& plan) {
         Report(target, "creation refused", "the target is the source itself", kStatusCreateRefused);
         return kExitCreateRefused;
     }
-    // The new file is written beside the target and takes its name once it is complete.
+    // The new file is written in a private folder beside the target and takes its name once it
+    // is complete.
     std::string error;
     if (!PrepareWriteBeside(target, plan.replacement, error)) {
         Report(target, "cannot be replaced", error, -1);
-        return kExitOther;
+        return kExitCannotOpen;
     }
     request.written = plan.replacement.stand_in;
+    request.replacing = true;
     return -1;
 }
 
@@ -120,6 +122,8 @@ int Encode(const Options& options, Request& request, Plan& plan) {
         return ReportFailure(request, status, g_operation);
     }
     StartOperation(options, false, request.source_shown, QueryPath(plan.source).size);
+    // The progress reports take the file that the module writes for this run's own.
+    g_operation.new_output = request.replacing ? plan.replacement.stand_in_id : plan.new_target;
     g_api.arOptionsOn(kOptionNoSourcePrefix);
     status = RunOnOneMask(g_api.CompressFileMaskListArc, module_source);
     FinishOperation(status == kStatusOk);
@@ -127,7 +131,8 @@ int Encode(const Options& options, Request& request, Plan& plan) {
         const int code = ReportFailure(request, status, g_operation);
         AbandonReplacement(plan.replacement);
         // A cut encoded file serves nobody. Only a failed write means that the file at the
-        // target is ours: the other failures come before it is made, or (2926) it is not ours.
+        // target may be ours: the other failures come before it is made, or (2926) it is not
+        // ours. It goes only if it was taken for ours during the run.
         if (status == kStatusWriteFailed) {
             Settle(plan.new_target);
         } else {
@@ -141,7 +146,7 @@ int Encode(const Options& options, Request& request, Plan& plan) {
         return CopyToStandardOutput(request.written, code) ? kExitOk : code;
     }
     if (!CompleteReplacement(plan.replacement, error)) {
-        Report(request.target_shown, "cannot be replaced", error, -1);
+        Report(request.target_shown, "not replaced", error + "; the old file is kept as it was", -1);
         return kExitCannotOpen;
     }
     Say(Shown(request.source_shown) + " -> " + Shown(request.target_shown));

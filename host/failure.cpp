@@ -53,9 +53,24 @@ int ReportReplaceRefused(const Request& request, const Operation& op, uint16_t s
         case ReplaceOutcome::kRefusedDirectory: return Say(output, "not replaced", "it is a directory", status);
         case ReplaceOutcome::kRefusedLink:
             return Say(output, "not replaced", "it is a symbolic link, which is never written through", status);
-        case ReplaceOutcome::kMoveFailed: return Say(output, "not replaced", op.replace_error, status);
         default: return Say(output, "not replaced", "", status);
     }
+}
+
+// After a failed replace: whether the output is still the file that was there before the yes.
+// The module keeps the old file when it writes beside it, not when it overwrites it in place.
+bool OldFileKept(const Request& request, const Operation& op) {
+    if (op.replace != ReplaceOutcome::kReplaced) return false;
+    const PathInfo now = QueryPath(OutputPath(request));
+    return now.is_regular && now.size == op.replaced.size && now.modified == op.replaced.modified;
+}
+
+std::string WhatBecameOfTheOutput(const Request& request, const Operation& op) {
+    if (op.replace == ReplaceOutcome::kReplaced) {
+        return OldFileKept(request, op) ? "the old file is kept as it was"
+                                        : "it is incomplete, and the old content is lost";
+    }
+    return op.output_opened ? "it is incomplete" : "";
 }
 
 int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t status) {
@@ -65,8 +80,7 @@ int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t s
         case kStatusBadFormat:
             if (!op.output_opened) return Say(archive, "damaged uuencoded data", "", status);
             return Say(archive, "damaged uuencoded data",
-                       Shown(OutputShown(request)) +
-                           (op.replace == ReplaceOutcome::kReplaced ? " is kept as it was" : " is incomplete"),
+                       Shown(OutputShown(request)) + (OldFileKept(request, op) ? " is kept as it was" : " is incomplete"),
                        status);
         case kStatusCannotOpen: {
             std::string why = WhyUnreadable(request.archive);
@@ -82,7 +96,7 @@ int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t s
         }
         case kStatusReplaceRefused: return ReportReplaceRefused(request, op, status);
         case kStatusWriteFailed:
-            return Say(OutputShown(request), "cannot write the data in full", op.output_opened ? "it is incomplete" : "",
+            return Say(OutputShown(request), "cannot write the data in full", WhatBecameOfTheOutput(request, op),
                        status);
         case kStatusNoMemory: return Say(archive, "out of memory", "", status);
         default: return Say(archive, Other(status), "", status);
@@ -107,7 +121,10 @@ int ReportCreateFailure(const Request& request, uint16_t status) {
             return Say(target, "cannot create", WhyUncreatable(request.written), status);
         }
         case kStatusReplaceRefused: return Say(target, "not replaced", "it appeared during the creation", status);
-        case kStatusWriteFailed: return Say(target, "cannot write the data in full", "", status);
+        // A new file beside the target never took its name: the target is untouched.
+        case kStatusWriteFailed:
+            return Say(target, "cannot write the data in full", request.replacing ? "the old file is kept as it was" : "",
+                       status);
         case kStatusNoMemory: return Say(request.source_shown, "out of memory", "", status);
         default: return Say(target, Other(status), "", status);
     }

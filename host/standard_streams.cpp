@@ -46,7 +46,7 @@ bool MakeScratch(Scratch& scratch, int& code) {
 bool RememberScratchFile(Scratch& scratch, const std::string& path, int& code) {
     for (LeftoverId& id : scratch.file_ids) {
         if (id != kNoLeftover) continue;
-        id = Remember(LeftoverKind::kFile, path);
+        id = Remember(LeftoverKind::kPrivateFile, path);
         if (id != kNoLeftover) return true;
         break;
     }

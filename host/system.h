@@ -25,6 +25,7 @@ struct PathInfo {
     bool is_regular = false;     // what it leads to is a plain file
     bool is_device = false;      // what it leads to is a character or block device
     int64_t size = 0;
+    int64_t modified = 0;        // last write, in the system's own ticks
 };
 
 // Asks about `path` without opening it.
@@ -39,12 +40,27 @@ bool SameFile(const std::string& a, const std::string& b);
 // `path` made absolute against the current directory; unchanged when it already is.
 std::string AbsolutePath(const std::string& path);
 
-// Moves `from` to `to`, replacing what is at `to`. False, with errno or the last error set.
-bool RenameReplacing(const std::string& from, const std::string& to);
+// ---- Files this run made -------------------------------------------------------------------------
+// What tells one file from another: device and inode (volume and file index on Windows). A run
+// removes, renames or changes only a file whose identity it took while it knew the file to be its
+// own.
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t file = 0;
+};
 
-// Gives `to` the permission bits of `from`, never setuid, setgid or sticky (POSIX; nothing on
-// Windows, where the module's attribute rules hold). Failures are ignored.
-void CopyPermissions(const std::string& from, const std::string& to);
+// The identity of the regular file at `path`, looked at without following a link, that this user
+// owns and that has no other name (POSIX). False for anything else. With `must_be_empty`, only
+// an empty file passes: one that was made a moment ago.
+bool IdentifyOwnFile(const std::string& path, bool must_be_empty, FileIdentity& identity);
+
+// Moves the new file `stand_in` over `target`. `stand_in` is opened without following a link and
+// must still be the regular file `identity` names, with no other name; through that descriptor
+// (never through a path) it gets the permission bits of a regular file at `target`, never
+// setuid, setgid or sticky, and, for root, its owner and group. Then it takes the name. False,
+// with `error`, when a check or the rename fails; `target` is then as it was.
+bool InstallOwnFile(const std::string& stand_in, const FileIdentity& identity, const std::string& target,
+                    std::string& error);
 
 // The system's words for the error of the last failed call.
 std::string SystemErrorText();
@@ -62,6 +78,11 @@ std::string WhyUncreatable(const std::string& path);
 // A new folder that only this user can enter (0700 on POSIX), in $TMPDIR (or /tmp) or the
 // Windows temporary folder. False, with the reason in `error`.
 bool MakePrivateFolder(std::string& path, std::string& error);
+
+// The same beside `target`, in its folder, named after it: a new file written there is out of
+// everyone else's reach, whatever its permission bits, and is renamed over `target` within one
+// file system.
+bool MakePrivateFolderBeside(const std::string& target, std::string& path, std::string& error);
 
 // Creates `path`, which must not exist, readable by this user only (0600), open for binary
 // writing; null with errno or the last error set.
@@ -81,8 +102,9 @@ void SetBinaryMode(std::FILE* stream);
 // ---- Interrupts ---------------------------------------------------------------------------------
 // The calls below are safe in the interrupt handler: no allocation, no locks, no stdio.
 void RemoveFileNow(const char* path);
+// Removes `path` only while it is the file `identity` names (looked at without following a link).
+void RemoveOwnFileNow(const char* path, const FileIdentity& identity);
 void RemoveFolderNow(const char* path);
-bool RenameNow(const char* from, const char* to);
 void WriteErrorNow(const char* text, size_t length);
 [[noreturn]] void ExitNow(int code);
 

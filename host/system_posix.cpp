@@ -25,6 +25,7 @@ PathInfo QueryPath(const std::string& path) {
         info.is_regular = S_ISREG(status.st_mode);
         info.is_device = S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode);
         info.size = static_cast<int64_t>(status.st_size);
+        info.modified = static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
     }
     return info;
 }
@@ -48,15 +49,44 @@ std::string AbsolutePath(const std::string& path) {
     return std::string(buffer) + "/" + path;
 }
 
-bool RenameReplacing(const std::string& from, const std::string& to) {
-    return std::rename(from.c_str(), to.c_str()) == 0;
+bool IdentifyOwnFile(const std::string& path, bool must_be_empty, FileIdentity& identity) {
+    struct stat status;
+    if (lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != 1 ||
+        status.st_uid != geteuid() || (must_be_empty && status.st_size != 0)) {
+        return false;
+    }
+    identity.device = static_cast<uint64_t>(status.st_dev);
+    identity.file = static_cast<uint64_t>(status.st_ino);
+    return true;
 }
 
-void CopyPermissions(const std::string& from, const std::string& to) {
-    struct stat status;
-    if (lstat(from.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
-        chmod(to.c_str(), status.st_mode & 0777);
+bool InstallOwnFile(const std::string& stand_in, const FileIdentity& identity, const std::string& target,
+                    std::string& error) {
+    // O_NONBLOCK: should a FIFO have taken the name after all, the open does not wait for it.
+    const int fd = open(stand_in.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        error = "the new file is gone: " + SystemErrorText();
+        return false;
     }
+    struct stat made;
+    if (fstat(fd, &made) != 0 || !S_ISREG(made.st_mode) || made.st_nlink != 1 ||
+        static_cast<uint64_t>(made.st_dev) != identity.device || static_cast<uint64_t>(made.st_ino) != identity.file) {
+        close(fd);
+        error = "the new file is not the one this run wrote";
+        return false;
+    }
+    // The old file's bits, and for root its owner, go to the new one through the descriptor; a
+    // link or anything else found at the target now gives nothing.
+    struct stat old;
+    if (lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        // A change of owner clears the setuid and setgid bits: it goes first.
+        if (geteuid() == 0 && fchown(fd, old.st_uid, old.st_gid) != 0) {}
+        fchmod(fd, old.st_mode & 0777);
+    }
+    const bool renamed = rename(stand_in.c_str(), target.c_str()) == 0;
+    if (!renamed) error = SystemErrorText();
+    close(fd);
+    return renamed;
 }
 
 std::string SystemErrorText() { return std::strerror(errno); }
@@ -104,6 +134,18 @@ bool MakePrivateFolder(std::string& path, std::string& error) {
     return true;
 }
 
+bool MakePrivateFolderBeside(const std::string& target, std::string& path, std::string& error) {
+    const size_t slash = target.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    std::string pattern = folder + "." + target.substr(slash + 1) + ".uuarc-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+        error = SystemErrorText();
+        return false;
+    }
+    path = pattern;
+    return true;
+}
+
 std::FILE* CreatePrivateFile(const std::string& path) {
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return nullptr;
@@ -127,8 +169,17 @@ int TerminalColumns(std::FILE* stream) {
 void SetBinaryMode(std::FILE*) {}
 
 void RemoveFileNow(const char* path) { unlink(path); }
+
+void RemoveOwnFileNow(const char* path, const FileIdentity& identity) {
+    struct stat status;
+    if (lstat(path, &status) != 0 || static_cast<uint64_t>(status.st_dev) != identity.device ||
+        static_cast<uint64_t>(status.st_ino) != identity.file) {
+        return;
+    }
+    unlink(path);
+}
+
 void RemoveFolderNow(const char* path) { rmdir(path); }
-bool RenameNow(const char* from, const char* to) { return rename(from, to) == 0; }
 
 void WriteErrorNow(const char* text, size_t length) {
     while (length > 0) {

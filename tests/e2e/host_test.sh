@@ -499,53 +499,193 @@ if [ "$under_wine" -eq 0 ]; then
     [ "$(stat -c %a perms_out/size46.bin)" = 750 ] && pass || fail "extract over a setuid file: mode $(stat -c %a perms_out/size46.bin)"
 fi
 
-# ---- Interrupts leave nothing behind (POSIX signals) --------------------------------------------
+# ---- Interrupts and replacing: what every ending leaves (POSIX signals, a stopped run) -----------
 if [ "$under_wine" -eq 0 ]; then
     head -c 200000000 /dev/zero > huge.bin
     uuarc create -q huge.bin
-    # interrupt SIGNAL GLOB ARGS... - starts the host, waits until GLOB matches, sends SIGNAL;
-    # sets rc, or rc=-1 when the run ended first. Job control keeps SIGINT from being ignored.
-    interrupt() {
-        local signal=$1 file=$2
-        shift 2
+    # start ARGS... - starts the host in the background; sets pid. Job control keeps SIGINT and
+    # SIGQUIT from being ignored, as they are for a background job otherwise.
+    start() {
         set -m
         "$host" "$@" </dev/null >/dev/null 2>err.txt &
-        local pid=$! tries=0
+        pid=$!
         set +m
-        while ! compgen -G "$file" >/dev/null && [ $tries -lt 2000 ] && kill -0 $pid 2>/dev/null; do
+    }
+    # writing PID FOLDER - the run has a file open in FOLDER (a named one or an unnamed one).
+    writing() {
+        local link
+        for link in /proc/"$1"/fd/*; do
+            case $(readlink "$link" 2>/dev/null) in "$work/$2"/*) return 0 ;; esac
+        done
+        return 1
+    }
+    # wait_writing PID FOLDER - waits until the run writes in FOLDER; false when it ended first.
+    wait_writing() {
+        local tries=0
+        until writing "$1" "$2"; do
+            kill -0 "$1" 2>/dev/null && [ $tries -lt 4000 ] || return 1
             sleep 0.005
             tries=$((tries + 1))
         done
-        sleep 0.05
-        local sent=0
-        kill -"$signal" $pid 2>/dev/null || sent=1
-        rc=0
-        wait $pid || rc=$?
-        # Exit 0: the run was done (and reaped late) before the signal came.
-        [ $sent -eq 0 ] && [ $rc -ne 0 ] || rc=-1
+    }
+    # finish PID - waits for the run; sets rc.
+    finish() { rc=0; wait "$1" || rc=$?; }
+    # interrupt SIGNAL FOLDER ARGS... - starts the host, sends SIGNAL once it writes in FOLDER;
+    # sets rc, or rc=-1 when the run ended first.
+    interrupt() {
+        local signal=$1 folder=$2
+        shift 2
+        start "$@"
+        if wait_writing $pid "$folder" && kill -"$signal" $pid 2>/dev/null; then finish $pid; else finish $pid; rc=-1; fi
     }
     check_interrupt() {  # NAME EXPECTED_RC
         if [ "$rc" -eq -1 ]; then echo "skipped: $1 (the run ended before the signal)"; return; fi
         expect_rc "$1" "$2"
     }
-    mkdir int_new int_old
-    interrupt INT int_new/huge.bin extract huge.bin.uue -d int_new
-    check_interrupt "SIGINT during an extraction" 130
-    [ -z "$(ls -A int_new)" ] && pass || fail "SIGINT: unfinished output left: $(ls -A int_new)"
+    # left_in FOLDER - what is in FOLDER but the module's one hidden temporary beside a target,
+    # which a module that cannot write an unnamed file leaves when it is killed.
+    left_in() { ls -A "$1" | grep -v '^~uu[0-9a-f]\{5\}$' | tr '\n' ' '; }
+
+    # Each signal that ends a run, during a decode into a new file: nothing is left.
+    for entry in INT:130 TERM:143 HUP:129 QUIT:131 XCPU:152; do
+        signal=${entry%%:*}
+        rm -rf int_new && mkdir int_new
+        interrupt "$signal" int_new extract huge.bin.uue -d int_new
+        check_interrupt "SIG$signal during an extraction" "${entry#*:}"
+        [ -z "$(left_in int_new)" ] && pass || fail "SIG$signal: unfinished output left: $(ls -A int_new)"
+    done
+    mkdir int_old
     printf 'old contents\n' > int_old/huge.bin
-    interrupt TERM int_old/.huge.bin.uuarc-old-0 extract huge.bin.uue -d int_old --overwrite
+    interrupt TERM int_old extract huge.bin.uue -d int_old --overwrite
     check_interrupt "SIGTERM while replacing" 143
     expect_same "SIGTERM: the replaced file intact" old.bin int_old/huge.bin
-    [ "$(ls -A int_old)" = huge.bin ] && pass || fail "SIGTERM: left beside: $(ls -A int_old)"
-    cp old.bin int_target.uue
-    interrupt HUP .int_target.uue.uuarc-new-0 create huge.bin -o int_target.uue --overwrite
+    [ "$(left_in int_old)" = "huge.bin " ] && pass || fail "SIGTERM: left beside: $(ls -A int_old)"
+    mkdir int_create
+    cp old.bin int_create/target.uue
+    interrupt HUP int_create create huge.bin -o int_create/target.uue --overwrite
     check_interrupt "SIGHUP while creating over a file" 129
-    expect_same "SIGHUP: the target intact" old.bin int_target.uue
-    [ ! -e .int_target.uue.uuarc-new-0 ] && pass || fail "SIGHUP: the new file left beside the target"
-    interrupt INT 'scratch/uuarc.*/huge.bin' extract -c huge.bin.uue
+    expect_same "SIGHUP: the target intact" old.bin int_create/target.uue
+    [ "$(ls -A int_create)" = target.uue ] && pass || fail "SIGHUP: left beside the target: $(ls -A int_create)"
+    interrupt INT scratch extract -c huge.bin.uue
     check_interrupt "SIGINT during extract -c" 130
+    set -m
+    "$host" list - < huge.bin.uue >/dev/null 2>&1 &
+    pid=$!
+    set +m
+    if wait_writing $pid scratch && kill -QUIT $pid 2>/dev/null; then
+        finish $pid
+        expect_rc "SIGQUIT during list -" 131
+    else
+        finish $pid
+    fi
     no_scratch_left "interrupts"
-    rm -f huge.bin huge.bin.uue
+
+    # Over the file-size limit a write fails, and is reported as one (SIGXFSZ is ignored).
+    mkdir -p limit/old
+    printf 'old contents\n' > limit/old/big.bin
+    # NAME | FOLDER | PATTERN
+    limits=(
+        "a new file|limit/new|: cannot write the data in full: it is incomplete (status 101)$"
+        "a replaced file|limit/old|: cannot write the data in full: the old file is kept as it was (status 101)$"
+    )
+    for entry in "${limits[@]}"; do
+        IFS='|' read -r label folder pattern <<< "$entry"
+        rc=0
+        (ulimit -f 100; exec "$host" extract big.bin.uue -d "$folder" --overwrite) </dev/null >/dev/null 2>err.txt || rc=$?
+        err=$(cat err.txt)
+        expect_rc "file-size limit, $label" 5
+        expect_grep "file-size limit, $label" "^uuarc: $folder/big.bin$pattern" "$err"
+    done
+    expect_same "file-size limit: the old file kept" old.bin limit/old/big.bin
+    rc=0
+    (ulimit -f 100; exec "$host" create big.bin -o limit/old/big.bin --overwrite) </dev/null >/dev/null 2>err.txt || rc=$?
+    expect_rc "file-size limit, create over a file" 5
+    expect_grep "file-size limit, create over a file" "the old file is kept as it was (status 101)$" "$(cat err.txt)"
+    expect_same "file-size limit: create kept the old file" old.bin limit/old/big.bin
+    [ "$(ls -A limit/old)" = big.bin ] && pass || fail "file-size limit: left beside: $(ls -A limit/old)"
+
+    # stopped NAME FOLDER ARGS... - starts the host and stops it once it writes in FOLDER; sets
+    # pid, or returns false (after a note) when the run ended first.
+    stopped() {
+        local label=$1 folder=$2
+        shift 2
+        start "$@"
+        if wait_writing $pid "$folder" && kill -STOP $pid 2>/dev/null; then return 0; fi
+        finish $pid
+        echo "skipped: $label (the run ended before it was stopped)"
+        return 1
+    }
+    # A 0600 file being replaced: nothing in its folder is readable by others at any moment, and
+    # the new file has its bits.
+    # NAME | FOLDER | TARGET | ARGS
+    replaces=(
+        "extract --overwrite|private_x|private_x/huge.bin|extract huge.bin.uue -d private_x --overwrite"
+        "create --overwrite|private_c|private_c/t.uue|create huge.bin -o private_c/t.uue --overwrite"
+    )
+    for entry in "${replaces[@]}"; do
+        IFS='|' read -r label folder target args <<< "$entry"
+        mkdir "$folder"
+        printf 'old contents\n' > "$target"
+        chmod 600 "$target"
+        stopped "private bits, $label" "$folder" $args || continue
+        exposed=$(find "$folder" -mindepth 1 -maxdepth 1 \( -type f -perm /077 -o -type d ! -perm 700 -o -type l \) -printf '%m %p ')
+        kill -CONT $pid
+        finish $pid
+        expect_rc "private bits, $label" 0
+        [ -z "$exposed" ] && pass || fail "private bits, $label: readable by others during the run: $exposed"
+        [ "$(stat -c %a "$target")" = 600 ] && pass || fail "private bits, $label: mode $(stat -c %a "$target")"
+        ! cmp -s old.bin "$target" && pass || fail "private bits, $label: not replaced"
+    done
+
+    # A link put in place of the file while it is being replaced: nothing is done through it.
+    printf 'secret\n' > secret.txt
+    chmod 600 secret.txt
+    cp secret.txt secret_before.txt
+    # NAME | FOLDER | NAME IN FOLDER | ARGS
+    swaps=(
+        "extract --overwrite|swap_x|huge.bin|extract huge.bin.uue -d swap_x --overwrite"
+        "create --overwrite|swap_c|t.uue|create huge.bin -o swap_c/t.uue --overwrite"
+    )
+    for entry in "${swaps[@]}"; do
+        IFS='|' read -r label folder name args <<< "$entry"
+        mkdir "$folder"
+        printf 'old contents\n' > "$folder/$name"
+        stopped "a link swapped in, $label" "$folder" $args || continue
+        mv "$folder/$name" "$folder/away"
+        ln -s ../secret.txt "$folder/$name"
+        kill -CONT $pid
+        finish $pid
+        [ "$(stat -c %a secret.txt)" = 600 ] && pass || fail "a link swapped in, $label: its file's mode is $(stat -c %a secret.txt)"
+        expect_same "a link swapped in, $label: its file" secret_before.txt secret.txt
+        expect_same "a link swapped in, $label: the old file" old.bin "$folder/away"
+    done
+
+    # Two runs replace one file; the first is stopped by SIGTERM while the second writes: the
+    # second's file stays, and the first puts nothing back.
+    mkdir concurrent
+    printf 'old contents\n' > concurrent/huge.bin
+    start extract huge.bin.uue -d concurrent --overwrite
+    first=$pid
+    if wait_writing $first concurrent; then
+        start extract huge.bin.uue -d concurrent --overwrite
+        second=$pid
+        if wait_writing $second concurrent && kill -TERM $first 2>/dev/null; then
+            finish $first
+            expect_rc "two runs: the first stopped" 143
+            finish $second
+            expect_rc "two runs: the second" 0
+            expect_same "two runs: the second's file stays" huge.bin concurrent/huge.bin
+            [ "$(left_in concurrent)" = "huge.bin " ] && pass || fail "two runs: left: $(ls -A concurrent)"
+        else
+            finish $first
+            finish $second
+            echo "skipped: two runs (one ended too soon)"
+        fi
+    else
+        finish $first
+        echo "skipped: two runs (the first ended too soon)"
+    fi
+    rm -rf huge.bin huge.bin.uue int_* private_* swap_* concurrent
 fi
 
 # ---- The progress bar, on a terminal (util-linux script gives one) ------------------------------

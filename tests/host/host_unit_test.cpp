@@ -1,14 +1,21 @@
 // host_unit_test.cpp - the host's own logic without the module: the command-line parser, the
-// escaping of names and the name rules behind the refusal messages.
+// escaping of names, the name rules behind the refusal messages, and what a run removes and
+// renames as its own.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "host/cleanup.h"
 #include "host/console.h"
 #include "host/failure.h"
 #include "host/options.h"
+#include "host/system.h"
 
 namespace uuarc_host {
 namespace {
@@ -204,6 +211,93 @@ TEST(HostFailure, CreationNameProblemNamesTheRuleAndTheWayOut) {
             EXPECT_EQ(problem, "") << c.stored;
         } else {
             EXPECT_NE(problem.find("give another with -n"), std::string::npos) << problem;
+        }
+    }
+}
+
+// A folder of the test's own, removed with what is in it.
+class HostFiles : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(MakePrivateFolder(folder_, error)) << error;
+    }
+    void TearDown() override { std::filesystem::remove_all(folder_); }
+    std::string Path(const std::string& name) const { return folder_ + "/" + name; }
+    static void Write(const std::string& path, const std::string& bytes) { std::ofstream(path) << bytes; }
+    static bool Exists(const std::string& path) { return std::filesystem::exists(std::filesystem::symlink_status(path)); }
+    std::string folder_;
+};
+
+TEST_F(HostFiles, OwnFileGoesOnlyWhileItIsTheFileIdentified) {
+    const std::string out = Path("out");
+    // Never identified: whatever is there is left alone.
+    LeftoverId id = Remember(LeftoverKind::kOwnFile, out);
+    Write(out, "someone's");
+    EXPECT_FALSE(IdentifyLeftover(id, true));  // not empty: not one made a moment ago
+    Settle(id);
+    EXPECT_TRUE(Exists(out));
+    // Identified, then another file takes the name: that one stays.
+    std::filesystem::remove(out);
+    id = Remember(LeftoverKind::kOwnFile, out);
+    Write(out, "");
+    ASSERT_TRUE(IdentifyLeftover(id, true));
+    std::filesystem::rename(out, Path("moved"));
+    Write(out, "another run's");
+    Settle(id);
+    EXPECT_TRUE(Exists(out));
+    // Identified and still there: removed.
+    std::filesystem::remove(out);
+    id = Remember(LeftoverKind::kOwnFile, out);
+    Write(out, "");
+    ASSERT_TRUE(IdentifyLeftover(id, true));
+    Settle(id);
+    EXPECT_FALSE(Exists(out));
+    EXPECT_TRUE(Exists(Path("moved")));
+}
+
+TEST_F(HostFiles, InstallOwnFileTakesTheOldBitsThroughItsDescriptorOnly) {
+    const std::string stand_in = Path("new");
+    const std::string target = Path("target");
+    const std::string elsewhere = Path("elsewhere");
+    FileIdentity identity;
+    // A stand-in that is not the file identified is never installed.
+    Write(stand_in, "new");
+    ASSERT_TRUE(IdentifyOwnFile(stand_in, false, identity));
+    std::filesystem::rename(stand_in, Path("identified"));  // kept, so that its inode is not reused
+    Write(stand_in, "planted");
+    Write(target, "old");
+    std::string error;
+    EXPECT_FALSE(InstallOwnFile(stand_in, identity, target, error));
+    std::ifstream kept(target);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "old");
+    // A plain target gives its bits, without setuid; a link gives nothing and its file is untouched.
+    const struct {
+        bool link;
+        mode_t target_mode;
+        mode_t expected;
+    } cases[] = {{false, 04640, 0640}, {false, 0600, 0600}, {true, 0600, 0644}};
+    for (const auto& c : cases) {
+        std::filesystem::remove(stand_in);
+        std::filesystem::remove(target);
+        Write(stand_in, "new");
+        chmod(stand_in.c_str(), 0644);
+        ASSERT_TRUE(IdentifyOwnFile(stand_in, false, identity));
+        Write(elsewhere, "elsewhere");
+        chmod(elsewhere.c_str(), c.target_mode);
+        if (c.link) {
+            std::filesystem::create_symlink(elsewhere, target);
+        } else {
+            std::filesystem::rename(elsewhere, target);
+        }
+        ASSERT_TRUE(InstallOwnFile(stand_in, identity, target, error)) << error;
+        struct stat status;
+        ASSERT_EQ(lstat(target.c_str(), &status), 0);
+        EXPECT_TRUE(S_ISREG(status.st_mode));
+        EXPECT_EQ(status.st_mode & 07777, c.expected) << c.link;
+        if (c.link) {
+            ASSERT_EQ(stat(elsewhere.c_str(), &status), 0);
+            EXPECT_EQ(status.st_mode & 07777, c.target_mode);
         }
     }
 }
