@@ -40,10 +40,11 @@ failed=0
 pass() { passed=$((passed + 1)); }
 fail() { failed=$((failed + 1)); echo "FAIL: $*" >&2; }
 
-# uuarc ARGS... - runs the host with stdin from /dev/null; sets rc, out, err.
+# uuarc ARGS... - runs the host with stdin from /dev/null; sets rc, out, err. A run that hangs
+# fails (exit 124) instead of stopping the suite.
 uuarc() {
     rc=0
-    ${runner[@]+"${runner[@]}"} "$host" "$@" </dev/null >out.txt 2>err.txt || rc=$?
+    timeout 120 ${runner[@]+"${runner[@]}"} "$host" "$@" </dev/null >out.txt 2>err.txt || rc=$?
     out=$(tr -d '\r\0' < out.txt)
     err=$(tr -d '\r' < err.txt)
 }
@@ -413,6 +414,20 @@ messages=(
     "directory source|create srcdir -o srcdir.uue|6|^uuarc: srcdir: cannot encode: it is a directory (status 9908)$"
     "source is target|create size1.bin -o size1.bin --overwrite|6|^uuarc: size1.bin: creation refused: the target is the source itself (status 9901)$"
 )
+if [ "$under_wine" -eq 0 ]; then
+    make_named dev_com_sup.uue $'COM\xc2\xb9'
+    # 200 OEM bytes are 400 in UTF-8: more than the module's name buffer holds.
+    make_named cut_name.uue "$(head -c 200 /dev/zero | tr '\0' '\202')"
+    mkfifo msg.fifo
+    # A message that opened the FIFO or the device to find its reason would wait, or copy, for ever.
+    messages+=(
+        "device COM¹|extract dev_com_sup.uue -d msg|3|^uuarc: dev_com_sup.uue: stored name 'COM¹' refused: it is a device name ('COM¹') (status 5)$"
+        "a name cut by its buffer|extract cut_name.uue -d msg|3|refused: it is longer than the 255 bytes the module reads of a name, so it was cut (status 5)$"
+        "a FIFO as the source|create msg.fifo -o fifo.uue|3|^uuarc: msg.fifo: cannot open the source: it is a FIFO, not a regular file (status 5)$"
+        "a device as the source|create /dev/zero -o zero.uue|3|^uuarc: /dev/zero: cannot open the source: it is a device, not a regular file (status 5)$"
+        "a device as an archive|list /dev/zero|3|^uuarc: /dev/zero: cannot open: it is a device, which is read as an archive only as standard input (status 5)$"
+    )
+fi
 for entry in "${messages[@]}"; do
     IFS='|' read -r label args code pattern <<< "$entry"
     uuarc $args
@@ -423,37 +438,7 @@ done
 [ "$(cat msg_out/size46.bin)" = kept ] && pass || fail "message, exists on extract: the file changed"
 [ ! -e msg_name.uue ] && pass || fail "message, -n with an escape: msg_name.uue made"
 if [ "$under_wine" -eq 0 ]; then
-    # COM and a superscript one, in UTF-8.
-    make_named dev_com_sup.uue $'COM\xc2\xb9'
-    uuarc extract dev_com_sup.uue -d msg
-    expect_rc "message, device COM¹" 3
-    expect_grep "message, device COM¹" "^uuarc: dev_com_sup.uue: stored name 'COM¹' refused: it is a device name ('COM¹') (status 5)$" "$err"
-    # A name longer than the module's name buffer: 200 OEM bytes are 400 in UTF-8.
-    make_named cut_name.uue "$(head -c 200 /dev/zero | tr '\0' '\202')"
-    uuarc extract cut_name.uue -d msg
-    expect_rc "message, a name cut by its buffer" 3
-    expect_grep "message, a name cut by its buffer" "refused: it is longer than the 255 bytes the module reads of a name, so it was cut (status 5)$" "$err"
-fi
-
-# ---- Messages never wait: nothing on their way is opened that could block -------------------------
-if [ "$under_wine" -eq 0 ]; then
-    mkfifo msg.fifo
-    # NAME | ARGS | PATTERN: each with a time limit, so that a run that hangs fails.
-    blocking=(
-        "a FIFO as the source|create msg.fifo -o fifo.uue|^uuarc: msg.fifo: cannot open the source: it is a FIFO, not a regular file (status 5)$"
-        "a device as the source|create /dev/zero -o zero.uue|^uuarc: /dev/zero: cannot open the source: it is a device, not a regular file (status 5)$"
-        "a device as an archive|list /dev/zero|^uuarc: /dev/zero: cannot open: it is a device, which is read as an archive only as standard input (status 5)$"
-        "a device to extract|extract /dev/zero -d never|^uuarc: /dev/zero: cannot open: it is a device, which is read as an archive only as standard input (status 5)$"
-    )
-    for entry in "${blocking[@]}"; do
-        IFS='|' read -r label args pattern <<< "$entry"
-        rc=0
-        timeout 20 "$host" $args </dev/null >out.txt 2>err.txt || rc=$?
-        err=$(cat err.txt)
-        expect_rc "never waits: $label" 3
-        expect_grep "never waits: $label" "$pattern" "$err"
-    done
-    [ ! -e fifo.uue ] && [ ! -e zero.uue ] && [ ! -e never ] && pass || fail "never waits: a target was made"
+    [ ! -e fifo.uue ] && [ ! -e zero.uue ] && pass || fail "message, a FIFO or a device as the source: a target was made"
     no_scratch_left "a device as an archive"
     rc=0
     timeout 20 "$host" list /dev/stdin < /dev/null > out.txt 2>err.txt || rc=$?
@@ -503,189 +488,130 @@ fi
 if [ "$under_wine" -eq 0 ]; then
     head -c 200000000 /dev/zero > huge.bin
     uuarc create -q huge.bin
-    # start ARGS... - starts the host in the background; sets pid. Job control keeps SIGINT and
-    # SIGQUIT from being ignored, as they are for a background job otherwise.
-    start() {
-        set -m
-        "$host" "$@" </dev/null >/dev/null 2>err.txt &
-        pid=$!
-        set +m
-    }
-    # writing PID FOLDER - the run has a file open in FOLDER (a named one or an unnamed one).
-    writing() {
-        local link
-        for link in /proc/"$1"/fd/*; do
-            case $(readlink "$link" 2>/dev/null) in "$work/$2"/*) return 0 ;; esac
-        done
-        return 1
-    }
-    # wait_writing PID FOLDER - waits until the run writes in FOLDER; false when it ended first.
+    # start ARGS... - the host in the background (standard input from $input), its pid in pid.
+    # Job control keeps SIGINT and SIGQUIT from being ignored, as a background job has them.
+    start() { set -m; "$host" "$@" <"${input:-/dev/null}" >/dev/null 2>err.txt & pid=$!; set +m; }
+    # wait_writing PID FOLDER - waits until the run has a file (named or not) open in FOLDER;
+    # false when it ended first.
     wait_writing() {
         local tries=0
-        until writing "$1" "$2"; do
+        until ls -l /proc/"$1"/fd 2>/dev/null | grep -q " -> $work/$2/"; do
             kill -0 "$1" 2>/dev/null && [ $tries -lt 4000 ] || return 1
             sleep 0.005
             tries=$((tries + 1))
         done
     }
-    # finish PID - waits for the run; sets rc.
     finish() { rc=0; wait "$1" || rc=$?; }
-    # interrupt SIGNAL FOLDER ARGS... - starts the host, sends SIGNAL once it writes in FOLDER;
-    # sets rc, or rc=-1 when the run ended first.
-    interrupt() {
-        local signal=$1 folder=$2
-        shift 2
+    # signal_when SIGNAL FOLDER NAME ARGS... - starts the host and sends SIGNAL once it writes in
+    # FOLDER; false, after a note, when the run ended first.
+    signal_when() {
+        local signal=$1 folder=$2 label=$3
+        shift 3
         start "$@"
-        if wait_writing $pid "$folder" && kill -"$signal" $pid 2>/dev/null; then finish $pid; else finish $pid; rc=-1; fi
-    }
-    check_interrupt() {  # NAME EXPECTED_RC
-        if [ "$rc" -eq -1 ]; then echo "skipped: $1 (the run ended before the signal)"; return; fi
-        expect_rc "$1" "$2"
+        wait_writing $pid "$folder" && kill -"$signal" $pid 2>/dev/null && return 0
+        finish $pid
+        echo "skipped: $label (the run ended first)"
+        return 1
     }
     # left_in FOLDER - what is in FOLDER but the module's one hidden temporary beside a target,
     # which a module that cannot write an unnamed file leaves when it is killed.
     left_in() { ls -A "$1" | grep -v '^~uu[0-9a-f]\{5\}$' | tr '\n' ' '; }
 
-    # Each signal that ends a run, during a decode into a new file: nothing is left.
-    for entry in INT:130 TERM:143 HUP:129 QUIT:131 XCPU:152; do
-        signal=${entry%%:*}
-        rm -rf int_new && mkdir int_new
-        interrupt "$signal" int_new extract huge.bin.uue -d int_new
-        check_interrupt "SIG$signal during an extraction" "${entry#*:}"
-        [ -z "$(left_in int_new)" ] && pass || fail "SIG$signal: unfinished output left: $(ls -A int_new)"
+    # SIGNAL:EXIT | FOLDER | WHAT IS LEFT IN IT | ARGS
+    interrupts=(
+        "INT:130|int_new||extract huge.bin.uue -d int_new"
+        "QUIT:131|int_new||extract huge.bin.uue -d int_new"
+        "XCPU:152|int_new||extract huge.bin.uue -d int_new"
+        "TERM:143|int_old|huge.bin |extract huge.bin.uue -d int_old --overwrite"
+        "HUP:129|int_create|target.uue |create huge.bin -o int_create/target.uue --overwrite"
+        "INT:130|scratch||extract -c huge.bin.uue"
+    )
+    for entry in "${interrupts[@]}"; do
+        IFS='|' read -r signal folder left args <<< "$entry"
+        rm -rf int_new int_old int_create && mkdir int_new int_old int_create
+        cp old.bin int_old/huge.bin && cp old.bin int_create/target.uue
+        signal_when "${signal%:*}" "$folder" "SIG$signal $args" $args || continue
+        finish $pid
+        expect_rc "SIG$signal: $args" "${signal#*:}"
+        [ "$(left_in "$folder")" = "$left" ] && pass || fail "SIG$signal: $args: left: $(ls -A "$folder")"
+        [ -z "$left" ] || expect_same "SIG$signal: $args: the old file" old.bin "$folder/${left% }"
     done
-    mkdir int_old
-    printf 'old contents\n' > int_old/huge.bin
-    interrupt TERM int_old extract huge.bin.uue -d int_old --overwrite
-    check_interrupt "SIGTERM while replacing" 143
-    expect_same "SIGTERM: the replaced file intact" old.bin int_old/huge.bin
-    [ "$(left_in int_old)" = "huge.bin " ] && pass || fail "SIGTERM: left beside: $(ls -A int_old)"
-    mkdir int_create
-    cp old.bin int_create/target.uue
-    interrupt HUP int_create create huge.bin -o int_create/target.uue --overwrite
-    check_interrupt "SIGHUP while creating over a file" 129
-    expect_same "SIGHUP: the target intact" old.bin int_create/target.uue
-    [ "$(ls -A int_create)" = target.uue ] && pass || fail "SIGHUP: left beside the target: $(ls -A int_create)"
-    interrupt INT scratch extract -c huge.bin.uue
-    check_interrupt "SIGINT during extract -c" 130
-    set -m
-    "$host" list - < huge.bin.uue >/dev/null 2>&1 &
-    pid=$!
-    set +m
-    if wait_writing $pid scratch && kill -QUIT $pid 2>/dev/null; then
-        finish $pid
-        expect_rc "SIGQUIT during list -" 131
-    else
-        finish $pid
-    fi
+    input=huge.bin.uue start list -
+    if wait_writing $pid scratch && kill -QUIT $pid; then finish $pid; expect_rc "SIGQUIT during list -" 131; fi
+    finish $pid
     no_scratch_left "interrupts"
 
     # Over the file-size limit a write fails, and is reported as one (SIGXFSZ is ignored).
     mkdir -p limit/old
-    printf 'old contents\n' > limit/old/big.bin
-    # NAME | FOLDER | PATTERN
+    # ARGS | PATTERN
     limits=(
-        "a new file|limit/new|: cannot write the data in full: it is incomplete (status 101)$"
-        "a replaced file|limit/old|: cannot write the data in full: the old file is kept as it was (status 101)$"
+        "extract big.bin.uue -d limit/new|^uuarc: limit/new/big.bin: cannot write the data in full: it is incomplete (status 101)$"
+        "extract big.bin.uue -d limit/old --overwrite|^uuarc: limit/old/big.bin: cannot write the data in full: the old file is kept as it was (status 101)$"
+        "create big.bin -o limit/old/big.bin --overwrite|^uuarc: limit/old/big.bin: cannot write the data in full: the old file is kept as it was (status 101)$"
     )
     for entry in "${limits[@]}"; do
-        IFS='|' read -r label folder pattern <<< "$entry"
+        IFS='|' read -r args pattern <<< "$entry"
+        cp old.bin limit/old/big.bin
         rc=0
-        (ulimit -f 100; exec "$host" extract big.bin.uue -d "$folder" --overwrite) </dev/null >/dev/null 2>err.txt || rc=$?
-        err=$(cat err.txt)
-        expect_rc "file-size limit, $label" 5
-        expect_grep "file-size limit, $label" "^uuarc: $folder/big.bin$pattern" "$err"
-    done
-    expect_same "file-size limit: the old file kept" old.bin limit/old/big.bin
-    rc=0
-    (ulimit -f 100; exec "$host" create big.bin -o limit/old/big.bin --overwrite) </dev/null >/dev/null 2>err.txt || rc=$?
-    expect_rc "file-size limit, create over a file" 5
-    expect_grep "file-size limit, create over a file" "the old file is kept as it was (status 101)$" "$(cat err.txt)"
-    expect_same "file-size limit: create kept the old file" old.bin limit/old/big.bin
-    [ "$(ls -A limit/old)" = big.bin ] && pass || fail "file-size limit: left beside: $(ls -A limit/old)"
-
-    # stopped NAME FOLDER ARGS... - starts the host and stops it once it writes in FOLDER; sets
-    # pid, or returns false (after a note) when the run ended first.
-    stopped() {
-        local label=$1 folder=$2
-        shift 2
-        start "$@"
-        if wait_writing $pid "$folder" && kill -STOP $pid 2>/dev/null; then return 0; fi
-        finish $pid
-        echo "skipped: $label (the run ended before it was stopped)"
-        return 1
-    }
-    # A 0600 file being replaced: nothing in its folder is readable by others at any moment, and
-    # the new file has its bits.
-    # NAME | FOLDER | TARGET | ARGS
-    replaces=(
-        "extract --overwrite|private_x|private_x/huge.bin|extract huge.bin.uue -d private_x --overwrite"
-        "create --overwrite|private_c|private_c/t.uue|create huge.bin -o private_c/t.uue --overwrite"
-    )
-    for entry in "${replaces[@]}"; do
-        IFS='|' read -r label folder target args <<< "$entry"
-        mkdir "$folder"
-        printf 'old contents\n' > "$target"
-        chmod 600 "$target"
-        stopped "private bits, $label" "$folder" $args || continue
-        exposed=$(find "$folder" -mindepth 1 -maxdepth 1 \( -type f -perm /077 -o -type d ! -perm 700 -o -type l \) -printf '%m %p ')
-        kill -CONT $pid
-        finish $pid
-        expect_rc "private bits, $label" 0
-        [ -z "$exposed" ] && pass || fail "private bits, $label: readable by others during the run: $exposed"
-        [ "$(stat -c %a "$target")" = 600 ] && pass || fail "private bits, $label: mode $(stat -c %a "$target")"
-        ! cmp -s old.bin "$target" && pass || fail "private bits, $label: not replaced"
+        (ulimit -f 100; exec "$host" $args) </dev/null >/dev/null 2>err.txt || rc=$?
+        expect_rc "file-size limit: $args" 5
+        expect_grep "file-size limit: $args" "$pattern" "$(cat err.txt)"
+        expect_same "file-size limit: $args: the old file" old.bin limit/old/big.bin
     done
 
-    # A link put in place of the file while it is being replaced: nothing is done through it.
+    # A 0600 file being replaced, the run stopped mid-write: nothing in its folder is readable by
+    # others. Then a 0666 one, with a link to a 0600 secret put in its place: nothing is done
+    # through the link.
     printf 'secret\n' > secret.txt
     chmod 600 secret.txt
     cp secret.txt secret_before.txt
-    # NAME | FOLDER | NAME IN FOLDER | ARGS
-    swaps=(
-        "extract --overwrite|swap_x|huge.bin|extract huge.bin.uue -d swap_x --overwrite"
-        "create --overwrite|swap_c|t.uue|create huge.bin -o swap_c/t.uue --overwrite"
+    # FOLDER | NAME IN FOLDER | ARGS
+    replaces=(
+        "private_x|huge.bin|extract huge.bin.uue -d private_x --overwrite"
+        "private_c|t.uue|create huge.bin -o private_c/t.uue --overwrite"
     )
-    for entry in "${swaps[@]}"; do
-        IFS='|' read -r label folder name args <<< "$entry"
-        mkdir "$folder"
-        printf 'old contents\n' > "$folder/$name"
-        stopped "a link swapped in, $label" "$folder" $args || continue
-        mv "$folder/$name" "$folder/away"
-        ln -s ../secret.txt "$folder/$name"
-        kill -CONT $pid
-        finish $pid
-        [ "$(stat -c %a secret.txt)" = 600 ] && pass || fail "a link swapped in, $label: its file's mode is $(stat -c %a secret.txt)"
-        expect_same "a link swapped in, $label: its file" secret_before.txt secret.txt
-        expect_same "a link swapped in, $label: the old file" old.bin "$folder/away"
+    for swap in 0 1; do
+        for entry in "${replaces[@]}"; do
+            IFS='|' read -r folder name args <<< "$entry"
+            rm -rf "$folder" && mkdir "$folder" && cp old.bin "$folder/$name"
+            chmod $((swap ? 666 : 600)) "$folder/$name"
+            signal_when STOP "$folder" "stopped: $args" $args || continue
+            exposed=$(find "$folder" -mindepth 1 -maxdepth 1 \
+                      \( -type f -perm /077 -o -type d ! -perm 700 -o -type l \) -printf '%m %p ')
+            [ "$swap" -eq 0 ] || { exposed= && mv "$folder/$name" "$folder/away" && ln -s ../secret.txt "$folder/$name"; }
+            kill -CONT $pid
+            finish $pid
+            expect_rc "stopped (swap $swap): $args" 0
+            [ -z "$exposed" ] && pass || fail "stopped: $args: readable by others: $exposed"
+            if [ "$swap" -eq 0 ]; then
+                [ "$(stat -c %a "$folder/$name")" = 600 ] && pass || fail "stopped: $args: mode $(stat -c %a "$folder/$name")"
+            else
+                [ "$(stat -c %a secret.txt)" = 600 ] && pass || fail "a link swapped in: $args: its file's mode changed"
+                expect_same "a link swapped in: $args: its file" secret_before.txt secret.txt
+            fi
+        done
     done
 
-    # Two runs replace one file; the first is stopped by SIGTERM while the second writes: the
-    # second's file stays, and the first puts nothing back.
+    # Two runs replace one file; the first ends by SIGTERM while the second writes: the second's
+    # file stays, and the first puts nothing back.
     mkdir concurrent
-    printf 'old contents\n' > concurrent/huge.bin
+    cp old.bin concurrent/huge.bin
     start extract huge.bin.uue -d concurrent --overwrite
     first=$pid
-    if wait_writing $first concurrent; then
-        start extract huge.bin.uue -d concurrent --overwrite
-        second=$pid
-        if wait_writing $second concurrent && kill -TERM $first 2>/dev/null; then
-            finish $first
-            expect_rc "two runs: the first stopped" 143
-            finish $second
-            expect_rc "two runs: the second" 0
-            expect_same "two runs: the second's file stays" huge.bin concurrent/huge.bin
-            [ "$(left_in concurrent)" = "huge.bin " ] && pass || fail "two runs: left: $(ls -A concurrent)"
-        else
-            finish $first
-            finish $second
-            echo "skipped: two runs (one ended too soon)"
-        fi
+    start extract huge.bin.uue -d concurrent --overwrite
+    if wait_writing $first concurrent && wait_writing $pid concurrent && kill -TERM $first; then
+        finish $first
+        expect_rc "two runs: the first" 143
+        finish $pid
+        expect_rc "two runs: the second" 0
+        expect_same "two runs: the second's file stays" huge.bin concurrent/huge.bin
+        [ "$(left_in concurrent)" = "huge.bin " ] && pass || fail "two runs: left: $(ls -A concurrent)"
     else
         finish $first
-        echo "skipped: two runs (the first ended too soon)"
+        finish $pid
+        echo "skipped: two runs (one ended first)"
     fi
-    rm -rf huge.bin huge.bin.uue int_* private_* swap_* concurrent
+    rm -rf huge.bin huge.bin.uue int_* private_* concurrent
 fi
 
 # ---- The progress bar, on a terminal (util-linux script gives one) ------------------------------

@@ -1,9 +1,7 @@
 // host_unit_test.cpp - the host's own logic without the module: the command-line parser, the
-// escaping of names, the name rules behind the refusal messages, and what a run removes and
-// renames as its own.
+// escaping of names, the name rules behind the refusal messages, and what a run removes as its
+// own.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -162,10 +160,6 @@ TEST(HostFailure, StoredNameProblemNamesTheRule) {
         {"con.txt", false, "it is a device name"},
         {"dir\\Com1 .log", true, "it is a device name"},
         {"com10.txt", false, ""},
-        {"COM0", false, "it is a device name ('COM0')"},
-        {"lpt0.log", false, "it is a device name ('lpt0.log')"},
-        {"COM\xc2\xb9", false, "it is a device name"},  // COM and a superscript one, in UTF-8
-        {"CONIN$", false, "it is a device name ('CONIN$')"},
         {"dir\\conout$.txt", true, "it is a device name ('conout$.txt')"},
         {"CONOUT$$", false, ""},
         {"dir\\", false, "it has no file name"},
@@ -186,23 +180,14 @@ TEST(HostFailure, StoredNameProblemNamesTheRule) {
     request.stored_name = std::string(200, 'n');
     request.output_folder = std::string(70, 'o');
     EXPECT_EQ(StoredNameProblem(request).rfind("the output path would be longer", 0), 0u);
-    // Cut after the last whole character that fits the module's buffer.
-    request.stored_name = std::string(252, 'n');
-    request.output_folder.clear();
-    EXPECT_EQ(StoredNameProblem(request).rfind("it is longer than the 255 bytes", 0), 0u);
 }
 
 TEST(HostFailure, CreationNameProblemNamesTheRuleAndTheWayOut) {
     const StoredNameCase cases[] = {
         {"report\nbegin 644 evil.sh", false, "it holds a control byte ('\\n')"},
-        {"a\rb", false, "it holds a control byte ('\\r')"},
         {"a\x1a", false, "it holds a control byte ('\\x1A')"},
-        {"\x1b[31m", false, "it holds a control byte ('\\x1B')"},
-        {"tab\t", false, "it holds a control byte"},
-        {" lead", false, "it starts or ends with a blank"},
         {"trail ", false, "it starts or ends with a blank"},
-        {"in side.txt", false, ""},
-        {"caf\xc3\xa9 \xe2\x82\xac", false, ""},
+        {"in side \xe2\x82\xac.txt", false, ""},
     };
     for (const StoredNameCase& c : cases) {
         const std::string problem = CreationNameProblem(c.stored);
@@ -215,91 +200,30 @@ TEST(HostFailure, CreationNameProblemNamesTheRuleAndTheWayOut) {
     }
 }
 
-// A folder of the test's own, removed with what is in it.
-class HostFiles : public testing::Test {
-protected:
-    void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(MakePrivateFolder(folder_, error)) << error;
-    }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
-    std::string Path(const std::string& name) const { return folder_ + "/" + name; }
-    static void Write(const std::string& path, const std::string& bytes) { std::ofstream(path) << bytes; }
-    static bool Exists(const std::string& path) { return std::filesystem::exists(std::filesystem::symlink_status(path)); }
-    std::string folder_;
-};
-
-TEST_F(HostFiles, OwnFileGoesOnlyWhileItIsTheFileIdentified) {
-    const std::string out = Path("out");
-    // Never identified: whatever is there is left alone.
+// A new file in a shared folder goes only while it is the file whose identity the run took.
+TEST(HostCleanup, OwnFileGoesOnlyWhileItIsTheFileIdentified) {
+    std::string folder, error;
+    ASSERT_TRUE(MakePrivateFolder(folder, error)) << error;
+    const std::string out = folder + "/out";
+    const auto exists = [&out] { return std::filesystem::exists(out); };
     LeftoverId id = Remember(LeftoverKind::kOwnFile, out);
-    Write(out, "someone's");
+    std::ofstream(out) << "someone's";
     EXPECT_FALSE(IdentifyLeftover(id, true));  // not empty: not one made a moment ago
     Settle(id);
-    EXPECT_TRUE(Exists(out));
-    // Identified, then another file takes the name: that one stays.
-    std::filesystem::remove(out);
-    id = Remember(LeftoverKind::kOwnFile, out);
-    Write(out, "");
-    ASSERT_TRUE(IdentifyLeftover(id, true));
-    std::filesystem::rename(out, Path("moved"));
-    Write(out, "another run's");
-    Settle(id);
-    EXPECT_TRUE(Exists(out));
-    // Identified and still there: removed.
-    std::filesystem::remove(out);
-    id = Remember(LeftoverKind::kOwnFile, out);
-    Write(out, "");
-    ASSERT_TRUE(IdentifyLeftover(id, true));
-    Settle(id);
-    EXPECT_FALSE(Exists(out));
-    EXPECT_TRUE(Exists(Path("moved")));
-}
-
-TEST_F(HostFiles, InstallOwnFileTakesTheOldBitsThroughItsDescriptorOnly) {
-    const std::string stand_in = Path("new");
-    const std::string target = Path("target");
-    const std::string elsewhere = Path("elsewhere");
-    FileIdentity identity;
-    // A stand-in that is not the file identified is never installed.
-    Write(stand_in, "new");
-    ASSERT_TRUE(IdentifyOwnFile(stand_in, false, identity));
-    std::filesystem::rename(stand_in, Path("identified"));  // kept, so that its inode is not reused
-    Write(stand_in, "planted");
-    Write(target, "old");
-    std::string error;
-    EXPECT_FALSE(InstallOwnFile(stand_in, identity, target, error));
-    std::ifstream kept(target);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "old");
-    // A plain target gives its bits, without setuid; a link gives nothing and its file is untouched.
-    const struct {
-        bool link;
-        mode_t target_mode;
-        mode_t expected;
-    } cases[] = {{false, 04640, 0640}, {false, 0600, 0600}, {true, 0600, 0644}};
-    for (const auto& c : cases) {
-        std::filesystem::remove(stand_in);
-        std::filesystem::remove(target);
-        Write(stand_in, "new");
-        chmod(stand_in.c_str(), 0644);
-        ASSERT_TRUE(IdentifyOwnFile(stand_in, false, identity));
-        Write(elsewhere, "elsewhere");
-        chmod(elsewhere.c_str(), c.target_mode);
-        if (c.link) {
-            std::filesystem::create_symlink(elsewhere, target);
-        } else {
-            std::filesystem::rename(elsewhere, target);
+    EXPECT_TRUE(exists());
+    for (const bool replaced : {true, false}) {
+        std::filesystem::remove(out);
+        id = Remember(LeftoverKind::kOwnFile, out);
+        std::ofstream(out).close();
+        ASSERT_TRUE(IdentifyLeftover(id, true));
+        if (replaced) {
+            std::filesystem::rename(out, folder + "/moved");  // kept, so that its inode is not reused
+            std::ofstream(out) << "another run's";
         }
-        ASSERT_TRUE(InstallOwnFile(stand_in, identity, target, error)) << error;
-        struct stat status;
-        ASSERT_EQ(lstat(target.c_str(), &status), 0);
-        EXPECT_TRUE(S_ISREG(status.st_mode));
-        EXPECT_EQ(status.st_mode & 07777, c.expected) << c.link;
-        if (c.link) {
-            ASSERT_EQ(stat(elsewhere.c_str(), &status), 0);
-            EXPECT_EQ(status.st_mode & 07777, c.target_mode);
-        }
+        Settle(id);
+        EXPECT_EQ(exists(), replaced);
     }
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace
