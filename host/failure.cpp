@@ -61,7 +61,7 @@ int ReportReplaceRefused(const Request& request, const Operation& op, uint16_t s
 // The module keeps the old file when it writes beside it, not when it overwrites it in place.
 bool OldFileKept(const Request& request, const Operation& op) {
     if (op.replace != ReplaceOutcome::kReplaced) return false;
-    const PathInfo now = QueryPath(OutputPath(request));
+    const PathInfo now = QueryPath(op.target.empty() ? OutputPath(request) : op.target);
     return now.is_regular && now.size == op.replaced.size && now.modified == op.replaced.modified;
 }
 
