@@ -20,9 +20,8 @@ bool PrepareWriteBeside(const std::string& target, Replacement& replacement, std
         return false;
     }
     replacement.folder = folder;
-    // The new file keeps the target's name, so that a leftover says what it was for.
-    const size_t slash = target.find_last_of(kPathSeparator == '\\' ? "\\/" : "/");
-    replacement.stand_in = folder + kPathSeparator + target.substr(slash == std::string::npos ? 0 : slash + 1);
+    // A short name, so that the module takes the path wherever it takes the target's.
+    replacement.stand_in = folder + kPathSeparator + "new.uue";
     replacement.stand_in_id = Remember(LeftoverKind::kPrivateFile, replacement.stand_in);
     if (replacement.stand_in_id == kNoLeftover) {
         AbandonReplacement(replacement);

@@ -79,9 +79,9 @@ std::string WhyUncreatable(const std::string& path);
 // Windows temporary folder. False, with the reason in `error`.
 bool MakePrivateFolder(std::string& path, std::string& error);
 
-// The same beside `target`, in its folder, named after it: a new file written there is out of
-// everyone else's reach, whatever its permission bits, and is renamed over `target` within one
-// file system.
+// The same beside `target`, in its folder (".uuarc-" and a unique tail): a new file written there
+// is out of everyone else's reach, whatever its permission bits, and is renamed over `target`
+// within one file system.
 bool MakePrivateFolderBeside(const std::string& target, std::string& path, std::string& error);
 
 // Creates `path`, which must not exist, readable by this user only (0600), open for binary

@@ -137,7 +137,8 @@ bool MakePrivateFolder(std::string& path, std::string& error) {
 bool MakePrivateFolderBeside(const std::string& target, std::string& path, std::string& error) {
     const size_t slash = target.find_last_of('/');
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    std::string pattern = folder + "." + target.substr(slash + 1) + ".uuarc-XXXXXX";
+    // A short name of its own: the target's name may leave no room for more.
+    std::string pattern = folder + ".uuarc-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) {
         error = SystemErrorText();
         return false;

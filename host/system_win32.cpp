@@ -183,10 +183,9 @@ bool MakePrivateFolder(std::string& path, std::string& error) {
 bool MakePrivateFolderBeside(const std::string& target, std::string& path, std::string& error) {
     const size_t slash = target.find_last_of("\\/");
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string name = target.substr(slash == std::string::npos ? 0 : slash + 1);
     for (unsigned attempt = 0; attempt < 1000; ++attempt) {
-        std::string candidate = folder + "." + name + ".uuarc-" + std::to_string(GetCurrentProcessId()) + "." +
-                                std::to_string(attempt);
+        std::string candidate =
+            folder + ".uuarc-" + std::to_string(GetCurrentProcessId()) + "." + std::to_string(attempt);
         if (CreateDirectoryA(candidate.c_str(), nullptr)) {
             path = candidate;
             return true;
