@@ -93,15 +93,30 @@ int PlaceTarget(const Options& options, Request& request, Plan& plan) {
         Report(target, "creation refused", "the target is the source itself", kStatusCreateRefused);
         return kExitCreateRefused;
     }
-    // The new file is written in a private folder beside the target and takes its name once it
-    // is complete.
+    request.replacing = true;
+    FileIdentity identity;
+    bool in_place = false;
+    if (!IdentifyReplaced(target, identity, in_place)) {
+        Report(target, "not replaced", "it is not a regular file", kStatusReplaceRefused);
+        return kExitKept;
+    }
+    // A rename would split the target's links, or cannot be done in its folder: the new file is
+    // written in the scratch folder and copied over the target in place once it is whole.
+    if (in_place) {
+        if (!MakeScratch(plan.scratch, code)) return code;
+        request.written = plan.scratch.folder + kPathSeparator + "new.uue";
+        if (!RememberScratchFile(plan.scratch, request.written, code)) return code;
+        PrepareOverwriteInPlace(target, identity, request.written, plan.replacement);
+        return -1;
+    }
+    // Otherwise the new file is written in a private folder beside the target and takes its name
+    // once it is complete.
     std::string error;
     if (!PrepareWriteBeside(target, plan.replacement, error)) {
         Report(target, "cannot be replaced", error, -1);
         return kExitCannotOpen;
     }
     request.written = plan.replacement.stand_in;
-    request.replacing = true;
     return -1;
 }
 
@@ -145,9 +160,15 @@ int Encode(const Options& options, Request& request, Plan& plan) {
         int code = kExitOk;
         return CopyToStandardOutput(request.written, code) ? kExitOk : code;
     }
-    if (!CompleteReplacement(plan.replacement, error)) {
-        Report(request.target_shown, "not replaced", error + "; the old file is kept as it was", -1);
-        return kExitCannotOpen;
+    switch (CompleteReplacement(plan.replacement, error)) {
+        case ReplaceResult::kDone: break;
+        case ReplaceResult::kKept:
+            Report(request.target_shown, "not replaced", error + "; the old file is kept as it was", -1);
+            return kExitCannotOpen;
+        case ReplaceResult::kLost:
+            Report(request.target_shown, "cannot write the data in full",
+                   error + "; it is incomplete, and the old content is lost", kStatusWriteFailed);
+            return kExitWriteFailed;
     }
     Say(Shown(request.source_shown) + " -> " + Shown(request.target_shown));
     return kExitOk;

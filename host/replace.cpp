@@ -33,8 +33,27 @@ bool PrepareWriteBeside(const std::string& target, Replacement& replacement, std
 
 void IdentifyStandIn(const Replacement& replacement) { IdentifyLeftover(replacement.stand_in_id, false); }
 
-bool CompleteReplacement(Replacement& replacement, std::string& error) {
-    if (replacement.stand_in_id == kNoLeftover) return true;
+void PrepareOverwriteInPlace(const std::string& target, const FileIdentity& identity, const std::string& stand_in,
+                             Replacement& replacement) {
+    replacement = Replacement{};
+    replacement.target = target;
+    replacement.stand_in = stand_in;
+    replacement.in_place = true;
+    replacement.target_identity = identity;
+}
+
+ReplaceResult CompleteReplacement(Replacement& replacement, std::string& error) {
+    if (replacement.in_place) {
+        FileIdentity identity;
+        bool lost = false;
+        const bool ok = IdentifyOwnFile(replacement.stand_in, false, identity) &&
+                        OverwriteInPlace(replacement.stand_in, identity, replacement.target,
+                                         replacement.target_identity, lost, error);
+        if (!ok && error.empty()) error = "the new file is not the one this run wrote";
+        replacement = Replacement{};
+        return ok ? ReplaceResult::kDone : lost ? ReplaceResult::kLost : ReplaceResult::kKept;
+    }
+    if (replacement.stand_in_id == kNoLeftover) return ReplaceResult::kDone;
     // Interrupts wait: the handler finds the new file either in the private folder or in place.
     HoldInterrupts();
     FileIdentity identity;
@@ -47,7 +66,7 @@ bool CompleteReplacement(Replacement& replacement, std::string& error) {
     if (ok) Forget(replacement.stand_in_id);
     AbandonReplacement(replacement);
     ReleaseInterrupts();
-    return ok;
+    return ok ? ReplaceResult::kDone : ReplaceResult::kKept;
 }
 
 void AbandonReplacement(Replacement& replacement) {

@@ -1,7 +1,8 @@
 // replace.h - creation over an existing file. The module creates only files that do not exist
 // yet, so the new file is written in a private folder (0700) made beside the target, out of
 // everyone else's reach whatever its own bits, and renamed over the target once it is whole and
-// checked to be the file this run wrote. Extraction needs none of this: the module replaces an
+// checked to be the file this run wrote. Where a rename would lose the target's identity, the
+// new file is copied over it in place, which cannot keep the old content if it fails part-way. Extraction needs none of this: the module replaces an
 // existing output itself, through a new file beside it that has the old one's bits from the
 // start.
 #pragma once
@@ -18,19 +19,32 @@ struct Replacement {
     std::string stand_in;        // the new file, in that folder, that the module writes
     LeftoverId folder_id = kNoLeftover;
     LeftoverId stand_in_id = kNoLeftover;
+    // A target that a rename would lose (another name, a folder that cannot be written in) is
+    // overwritten in place instead, from a new file in the run's scratch folder.
+    bool in_place = false;
+    FileIdentity target_identity;
 };
+
+enum class ReplaceResult { kDone, kKept, kLost };
 
 // Makes the private folder beside `target` and names the new file in it, both remembered for
 // removal. False, with `error`, when the folder cannot be made.
 bool PrepareWriteBeside(const std::string& target, Replacement& replacement, std::string& error);
 
+// The target is overwritten in place once `stand_in`, a new file in a private scratch folder
+// that its owner settles, is whole. `identity` is the target's, checked again before the write.
+void PrepareOverwriteInPlace(const std::string& target, const FileIdentity& identity, const std::string& stand_in,
+                             Replacement& replacement);
+
 // Notes the identity of the new file, as soon as the module has made it; later calls do nothing.
 void IdentifyStandIn(const Replacement& replacement);
 
 // The new file is complete: once checked, it takes the target's permission bits through its
-// descriptor, then the target's name. False, with `error`, when a check or the rename fails; the
-// target is then as it was. The private folder goes either way.
-bool CompleteReplacement(Replacement& replacement, std::string& error);
+// descriptor, then the target's name; or, in place, its bytes go into the target checked again.
+// kKept, with `error`, when a check or the rename fails and the target is as it was; kLost when
+// the overwrite in place failed part-way and the target is cut short. The private folder goes
+// either way.
+ReplaceResult CompleteReplacement(Replacement& replacement, std::string& error);
 
 // The new file failed: it is removed with its folder and the target is as it was. Nothing
 // happens when no replacement is under way.

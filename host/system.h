@@ -62,6 +62,18 @@ bool IdentifyOwnFile(const std::string& path, bool must_be_empty, FileIdentity& 
 bool InstallOwnFile(const std::string& stand_in, const FileIdentity& identity, const std::string& target,
                     std::string& error);
 
+// The identity of the regular file at `path` (looked at without following a link), and whether
+// a rename over it would lose it: it has another name (a hard link), or its folder cannot be
+// written in. False when no regular file is there.
+bool IdentifyReplaced(const std::string& path, FileIdentity& identity, bool& keep_in_place);
+
+// Overwrites `target` in place with the bytes of `from`. Both are opened without following a link
+// and must still be the regular files their identities name; `target` keeps its name, its other
+// names, its owner and its bits. False, with `error`, when a check fails (nothing is changed) or
+// a read or write fails, which sets `lost`: `target` is then cut short.
+bool OverwriteInPlace(const std::string& from, const FileIdentity& from_identity, const std::string& target,
+                      const FileIdentity& target_identity, bool& lost, std::string& error);
+
 // The system's words for the error of the last failed call.
 std::string SystemErrorText();
 

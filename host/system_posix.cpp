@@ -89,6 +89,66 @@ bool InstallOwnFile(const std::string& stand_in, const FileIdentity& identity, c
     return renamed;
 }
 
+namespace {
+
+bool IsFile(int fd, const FileIdentity& identity) {
+    struct stat status;
+    return fd >= 0 && fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+           static_cast<uint64_t>(status.st_dev) == identity.device && static_cast<uint64_t>(status.st_ino) == identity.file;
+}
+
+}  // namespace
+
+bool IdentifyReplaced(const std::string& path, FileIdentity& identity, bool& keep_in_place) {
+    struct stat status;
+    if (lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+    identity.device = static_cast<uint64_t>(status.st_dev);
+    identity.file = static_cast<uint64_t>(status.st_ino);
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    keep_in_place = status.st_nlink > 1 || access(folder.c_str(), W_OK | X_OK) != 0;
+    return true;
+}
+
+bool OverwriteInPlace(const std::string& from, const FileIdentity& from_identity, const std::string& target,
+                      const FileIdentity& target_identity, bool& lost, std::string& error) {
+    lost = false;
+    const int in = open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int out = open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    bool ok = IsFile(in, from_identity) && IsFile(out, target_identity);
+    if (!ok) error = "it is not the file it was, or the new file is not the one this run wrote";
+    if (ok && ftruncate(out, 0) != 0) {
+        ok = false;
+        error = SystemErrorText();
+    }
+    // From the truncation on, the old content is gone whatever happens.
+    char block[64 * 1024];
+    while (ok) {
+        const ssize_t got = read(in, block, sizeof block);
+        if (got < 0 && errno == EINTR) continue;
+        if (got == 0) break;
+        ssize_t done = 0;
+        while (got > 0 && done < got) {
+            const ssize_t wrote = write(out, block + done, static_cast<size_t>(got - done));
+            if (wrote < 0 && errno == EINTR) continue;
+            if (wrote <= 0) break;
+            done += wrote;
+        }
+        if (got < 0 || done < got) {
+            ok = false;
+            lost = true;
+            error = SystemErrorText();
+        }
+    }
+    if (in >= 0) close(in);
+    if (out >= 0 && close(out) != 0 && ok) {
+        ok = false;
+        lost = true;
+        error = SystemErrorText();
+    }
+    return ok;
+}
+
 std::string SystemErrorText() { return std::strerror(errno); }
 
 std::string WhyUnreadable(const std::string& path) {

@@ -122,6 +122,57 @@ bool InstallOwnFile(const std::string& stand_in, const FileIdentity& identity, c
     return false;
 }
 
+bool IdentifyReplaced(const std::string& path, FileIdentity& identity, bool& keep_in_place) {
+    HANDLE handle = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool plain = GetFileInformationByHandle(handle, &info) &&
+                       (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+    CloseHandle(handle);
+    identity.device = info.dwVolumeSerialNumber;
+    identity.file = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    keep_in_place = info.nNumberOfLinks > 1;
+    return plain;
+}
+
+bool OverwriteInPlace(const std::string& from, const FileIdentity& from_identity, const std::string& target,
+                      const FileIdentity& target_identity, bool& lost, std::string& error) {
+    lost = false;
+    HANDLE in = CreateFileA(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE out = CreateFileA(target.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const auto is_file = [](HANDLE handle, const FileIdentity& identity) {
+        BY_HANDLE_FILE_INFORMATION info{};
+        return handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &info) &&
+               (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+               info.dwVolumeSerialNumber == identity.device &&
+               ((uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow) == identity.file;
+    };
+    bool ok = is_file(in, from_identity) && is_file(out, target_identity);
+    if (!ok) error = "it is not the file it was, or the new file is not the one this run wrote";
+    if (ok && !SetEndOfFile(out)) {
+        ok = false;
+        error = SystemErrorText();
+    }
+    // From the truncation on, the old content is gone whatever happens.
+    char block[64 * 1024];
+    while (ok) {
+        DWORD got = 0, wrote = 0;
+        if (!ReadFile(in, block, sizeof block, &got, nullptr) || (got > 0 && !WriteFile(out, block, got, &wrote, nullptr)) ||
+            wrote != got) {
+            ok = false;
+            lost = true;
+            error = SystemErrorText();
+        }
+        if (got == 0) break;
+    }
+    if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
+    if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+    return ok;
+}
+
 std::string SystemErrorText() { return ErrorText(GetLastError()); }
 
 std::string WhyUnreadable(const std::string& path) {

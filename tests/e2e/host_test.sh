@@ -478,6 +478,14 @@ if [ "$under_wine" -eq 0 ]; then
     uuarc create size46.bin -o perms.uue --overwrite -q
     expect_rc "create over a setuid file" 0
     [ "$(stat -c %a perms.uue)" = 750 ] && pass || fail "create over a setuid file: mode $(stat -c %a perms.uue)"
+    # A rename would split a file with two names: it is overwritten in place, both names kept.
+    cp old.bin linked.uue && ln linked.uue linked_too.uue && chmod 640 linked.uue
+    uuarc create -q size46.bin -o linked.uue --overwrite
+    expect_rc "create over a file with two names" 0
+    [ linked.uue -ef linked_too.uue ] && [ "$(stat -c %a linked.uue)" = 640 ] && pass ||
+        fail "create over a file with two names: the names split, or the bits changed"
+    uuarc extract -qc linked_too.uue
+    expect_same "create over a file with two names: the other name" size46.bin out.txt
     mkdir -p perms_out && cp size1.bin perms_out/size46.bin && chmod 6750 perms_out/size46.bin
     uuarc extract size46.bin.uue -d perms_out --overwrite -q
     expect_same "extract over a setuid file" size46.bin perms_out/size46.bin

@@ -226,5 +226,30 @@ TEST(HostCleanup, OwnFileGoesOnlyWhileItIsTheFileIdentified) {
     std::filesystem::remove_all(folder);
 }
 
+TEST(HostReplace, OverwriteInPlaceWritesOnlyIntoTheFileIdentified) {
+    std::string folder, error;
+    ASSERT_TRUE(MakePrivateFolder(folder, error)) << error;
+    const std::string from = folder + "/new", target = folder + "/target", moved = folder + "/moved";
+    const auto read = [](const std::string& path) {
+        std::ifstream file(path);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    std::ofstream(from) << "new";
+    std::ofstream(target) << "old";
+    FileIdentity from_identity, target_identity;
+    bool in_place = false, lost = false;
+    ASSERT_TRUE(IdentifyOwnFile(from, false, from_identity));
+    ASSERT_TRUE(IdentifyReplaced(target, target_identity, in_place));
+    std::filesystem::rename(target, moved);
+    std::ofstream(target) << "planted";
+    EXPECT_FALSE(OverwriteInPlace(from, from_identity, target, target_identity, lost, error));
+    EXPECT_FALSE(lost);
+    EXPECT_EQ(read(target), "planted");
+    std::filesystem::rename(moved, target);
+    EXPECT_TRUE(OverwriteInPlace(from, from_identity, target, target_identity, lost, error)) << error;
+    EXPECT_EQ(read(target), "new");
+    std::filesystem::remove_all(folder);
+}
+
 }  // namespace
 }  // namespace uuarc_host
