@@ -31,8 +31,6 @@ bool PrepareWriteBeside(const std::string& target, Replacement& replacement, std
     return true;
 }
 
-void IdentifyStandIn(const Replacement& replacement) { IdentifyLeftover(replacement.stand_in_id, false); }
-
 void PrepareOverwriteInPlace(const std::string& target, const FileIdentity& identity, const std::string& stand_in,
                              Replacement& replacement) {
     replacement = Replacement{};

@@ -36,9 +36,6 @@ bool PrepareWriteBeside(const std::string& target, Replacement& replacement, std
 void PrepareOverwriteInPlace(const std::string& target, const FileIdentity& identity, const std::string& stand_in,
                              Replacement& replacement);
 
-// Notes the identity of the new file, as soon as the module has made it; later calls do nothing.
-void IdentifyStandIn(const Replacement& replacement);
-
 // The new file is complete: once checked, it takes the target's permission bits through its
 // descriptor, then the target's name; or, in place, its bytes go into the target checked again.
 // kKept, with `error`, when a check or the rename fails and the target is as it was; kLost when
