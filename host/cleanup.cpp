@@ -18,8 +18,9 @@ constexpr size_t kSlotPathSize = 4096;
 
 struct Slot {
     volatile std::sig_atomic_t kind = 0;   // a LeftoverKind
+    volatile std::sig_atomic_t identified = 0;
+    FileIdentity identity;
     char path[kSlotPathSize] = {};
-    char original[kSlotPathSize] = {};
 };
 
 Slot g_slots[kSlotCount];
@@ -27,11 +28,10 @@ Slot g_slots[kSlotCount];
 // Safe in the interrupt handler: system calls only.
 void SettleSlot(Slot& slot) {
     switch (static_cast<LeftoverKind>(slot.kind)) {
-        case LeftoverKind::kFile: RemoveFileNow(slot.path); break;
+        case LeftoverKind::kPrivateFile: RemoveFileNow(slot.path); break;
         case LeftoverKind::kFolder: RemoveFolderNow(slot.path); break;
-        case LeftoverKind::kMovedAside:
-            RemoveFileNow(slot.original);
-            RenameNow(slot.path, slot.original);
+        case LeftoverKind::kOwnFile:
+            if (slot.identified) RemoveOwnFileNow(slot.path, slot.identity);
             break;
         case LeftoverKind::kNone: break;
     }
@@ -52,8 +52,8 @@ bool Valid(LeftoverId id) { return id >= 0 && id < kSlotCount; }
 
 }  // namespace
 
-LeftoverId Remember(LeftoverKind kind, const std::string& path, const std::string& original) {
-    if (path.size() >= kSlotPathSize || original.size() >= kSlotPathSize) return kNoLeftover;
+LeftoverId Remember(LeftoverKind kind, const std::string& path) {
+    if (path.size() >= kSlotPathSize) return kNoLeftover;
     HoldInterrupts();
     LeftoverId id = kNoLeftover;
     // The first free slot above every used one: settling newest first then goes by the index.
@@ -61,11 +61,30 @@ LeftoverId Remember(LeftoverKind kind, const std::string& path, const std::strin
     if (id != kNoLeftover) {
         Slot& slot = g_slots[id];
         std::memcpy(slot.path, path.c_str(), path.size() + 1);
-        std::memcpy(slot.original, original.c_str(), original.size() + 1);
+        slot.identified = 0;
         slot.kind = static_cast<std::sig_atomic_t>(kind);
     }
     ReleaseInterrupts();
     return id;
+}
+
+bool IdentifyLeftover(LeftoverId id, bool must_be_empty) {
+    if (!Valid(id) || g_slots[id].kind == 0) return false;
+    Slot& slot = g_slots[id];
+    if (slot.identified) return true;
+    FileIdentity identity;
+    if (!IdentifyOwnFile(slot.path, must_be_empty, identity)) return false;
+    HoldInterrupts();
+    slot.identity = identity;
+    slot.identified = 1;
+    ReleaseInterrupts();
+    return true;
+}
+
+bool LeftoverIdentity(LeftoverId id, FileIdentity& identity) {
+    if (!Valid(id) || !g_slots[id].identified) return false;
+    identity = g_slots[id].identity;
+    return true;
 }
 
 void Forget(LeftoverId& id) {
@@ -82,15 +101,6 @@ void Settle(LeftoverId& id) {
     SettleSlot(g_slots[id]);
     ReleaseInterrupts();
     id = kNoLeftover;
-}
-
-void KeepReplacement(LeftoverId id) {
-    if (!Valid(id)) return;
-    HoldInterrupts();
-    if (g_slots[id].kind == static_cast<std::sig_atomic_t>(LeftoverKind::kMovedAside)) {
-        g_slots[id].kind = static_cast<std::sig_atomic_t>(LeftoverKind::kFile);
-    }
-    ReleaseInterrupts();
 }
 
 void SettleAll() {

@@ -70,7 +70,7 @@ int PlaceTarget(const Options& options, Request& request, Plan& plan) {
     const PathInfo info = QueryPath(target);
     request.written = target;
     if (!info.exists) {
-        plan.new_target = Remember(LeftoverKind::kFile, target);
+        plan.new_target = Remember(LeftoverKind::kOwnFile, target);
         if (plan.new_target != kNoLeftover) return -1;
         Report(target, "cannot create", "the path is too long to be cleaned up after", -1);
         return kExitOther;
@@ -93,11 +93,28 @@ int PlaceTarget(const Options& options, Request& request, Plan& plan) {
         Report(target, "creation refused", "the target is the source itself", kStatusCreateRefused);
         return kExitCreateRefused;
     }
-    // The new file is written beside the target and takes its name once it is complete.
+    request.replacing = true;
+    FileIdentity identity;
+    bool in_place = false;
+    if (!IdentifyReplaced(target, identity, in_place)) {
+        Report(target, "not replaced", "it is not a regular file", kStatusReplaceRefused);
+        return kExitKept;
+    }
+    // A rename would split the target's links, or cannot be done in its folder: the new file is
+    // written in the scratch folder and copied over the target in place once it is whole.
+    if (in_place) {
+        if (!MakeScratch(plan.scratch, code)) return code;
+        request.written = plan.scratch.folder + kPathSeparator + "new.uue";
+        if (!RememberScratchFile(plan.scratch, request.written, code)) return code;
+        PrepareOverwriteInPlace(target, identity, request.written, plan.replacement);
+        return -1;
+    }
+    // Otherwise the new file is written in a private folder beside the target and takes its name
+    // once it is complete.
     std::string error;
     if (!PrepareWriteBeside(target, plan.replacement, error)) {
         Report(target, "cannot be replaced", error, -1);
-        return kExitOther;
+        return kExitCannotOpen;
     }
     request.written = plan.replacement.stand_in;
     return -1;
@@ -120,6 +137,8 @@ int Encode(const Options& options, Request& request, Plan& plan) {
         return ReportFailure(request, status, g_operation);
     }
     StartOperation(options, false, request.source_shown, QueryPath(plan.source).size);
+    // The progress reports take the file that the module writes for this run's own.
+    g_operation.new_output = request.replacing ? plan.replacement.stand_in_id : plan.new_target;
     g_api.arOptionsOn(kOptionNoSourcePrefix);
     status = RunOnOneMask(g_api.CompressFileMaskListArc, module_source);
     FinishOperation(status == kStatusOk);
@@ -127,7 +146,8 @@ int Encode(const Options& options, Request& request, Plan& plan) {
         const int code = ReportFailure(request, status, g_operation);
         AbandonReplacement(plan.replacement);
         // A cut encoded file serves nobody. Only a failed write means that the file at the
-        // target is ours: the other failures come before it is made, or (2926) it is not ours.
+        // target may be ours: the other failures come before it is made, or (2926) it is not
+        // ours. It goes only if it was taken for ours during the run.
         if (status == kStatusWriteFailed) {
             Settle(plan.new_target);
         } else {
@@ -140,9 +160,15 @@ int Encode(const Options& options, Request& request, Plan& plan) {
         int code = kExitOk;
         return CopyToStandardOutput(request.written, code) ? kExitOk : code;
     }
-    if (!CompleteReplacement(plan.replacement, error)) {
-        Report(request.target_shown, "cannot be replaced", error, -1);
-        return kExitCannotOpen;
+    switch (CompleteReplacement(plan.replacement, error)) {
+        case ReplaceResult::kDone: break;
+        case ReplaceResult::kKept:
+            Report(request.target_shown, "not replaced", error + "; the old file is kept as it was", -1);
+            return kExitCannotOpen;
+        case ReplaceResult::kLost:
+            Report(request.target_shown, "cannot write the data in full",
+                   error + "; it is incomplete, and the old content is lost", kStatusWriteFailed);
+            return kExitWriteFailed;
     }
     Say(Shown(request.source_shown) + " -> " + Shown(request.target_shown));
     return kExitOk;
@@ -169,6 +195,14 @@ int CreateArchive(const Options& options) {
     // The module splits the name at its last dot and drops an empty extension with it.
     if (plan.stored_name.back() == '.') {
         Report(request.source_shown, "cannot encode", "a name that ends in a dot cannot be stored", -1);
+        return kExitCannotOpen;
+    }
+    request.stored_name = plan.stored_name;
+    // A name given with -n is never made a file of when the module would refuse to store it.
+    const std::string why_name = options.has_name ? CreationNameProblem(plan.stored_name) : "";
+    if (!why_name.empty()) {
+        Report(request.source_shown, "cannot store the name '" + Shown(plan.stored_name) + "'", why_name,
+               kStatusCannotOpen);
         return kExitCannotOpen;
     }
     int code = PlaceSource(options, request, plan);

@@ -43,6 +43,7 @@ int ExtractPrepared(const Options& options, Request& request) {
     StartOperation(options, true, request.archive_shown, QueryPath(request.archive).size);
     Operation& op = g_operation;
     op.archive = request.archive;
+    op.output_private = request.to_stdout;
     DecompExtraFeatures features{};
     features.keep_paths = request.keep_paths ? 1 : 0;
     g_api.SetDecompExtraFeatures(&features);

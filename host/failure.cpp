@@ -1,27 +1,17 @@
 // failure.cpp - ReportFailure and the stored-name check of failure.h.
 #include "host/failure.h"
 
-#include <cctype>
-
 #include "host/console.h"
 #include "host/exit_codes.h"
 #include "host/module_api.h"
 #include "host/module_names.h"
 #include "host/system.h"
+#include "format/format.h"
+#include "names/stored_names.h"
 
 namespace uuarc_host {
 
 namespace {
-
-bool IsDeviceName(const std::string& component) {
-    // As Windows reads it: what comes before the first dot, trailing spaces dropped.
-    std::string base = component.substr(0, component.find('.'));
-    while (!base.empty() && base.back() == ' ') base.pop_back();
-    for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
-    return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '1' &&
-           base[3] <= '9';
-}
 
 // The part of the stored name that goes below the output path, in module terms.
 std::string RelativeOutputName(const Request& request) {
@@ -63,9 +53,24 @@ int ReportReplaceRefused(const Request& request, const Operation& op, uint16_t s
         case ReplaceOutcome::kRefusedDirectory: return Say(output, "not replaced", "it is a directory", status);
         case ReplaceOutcome::kRefusedLink:
             return Say(output, "not replaced", "it is a symbolic link, which is never written through", status);
-        case ReplaceOutcome::kMoveFailed: return Say(output, "not replaced", op.replace_error, status);
         default: return Say(output, "not replaced", "", status);
     }
+}
+
+// After a failed replace: whether the output is still the file that was there before the yes.
+// The module keeps the old file when it writes beside it, not when it overwrites it in place.
+bool OldFileKept(const Request& request, const Operation& op) {
+    if (op.replace != ReplaceOutcome::kReplaced) return false;
+    const PathInfo now = QueryPath(op.target.empty() ? OutputPath(request) : op.target);
+    return now.is_regular && now.size == op.replaced.size && now.modified == op.replaced.modified;
+}
+
+std::string WhatBecameOfTheOutput(const Request& request, const Operation& op) {
+    if (op.replace == ReplaceOutcome::kReplaced) {
+        return OldFileKept(request, op) ? "the old file is kept as it was"
+                                        : "it is incomplete, and the old content is lost";
+    }
+    return op.output_opened ? "it is incomplete" : "";
 }
 
 int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t status) {
@@ -75,8 +80,7 @@ int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t s
         case kStatusBadFormat:
             if (!op.output_opened) return Say(archive, "damaged uuencoded data", "", status);
             return Say(archive, "damaged uuencoded data",
-                       Shown(OutputShown(request)) +
-                           (op.replace == ReplaceOutcome::kReplaced ? " is kept as it was" : " is incomplete"),
+                       Shown(OutputShown(request)) + (OldFileKept(request, op) ? " is kept as it was" : " is incomplete"),
                        status);
         case kStatusCannotOpen: {
             std::string why = WhyUnreadable(request.archive);
@@ -92,7 +96,7 @@ int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t s
         }
         case kStatusReplaceRefused: return ReportReplaceRefused(request, op, status);
         case kStatusWriteFailed:
-            return Say(OutputShown(request), "cannot write the data in full", op.output_opened ? "it is incomplete" : "",
+            return Say(OutputShown(request), "cannot write the data in full", WhatBecameOfTheOutput(request, op),
                        status);
         case kStatusNoMemory: return Say(archive, "out of memory", "", status);
         default: return Say(archive, Other(status), "", status);
@@ -110,12 +114,17 @@ int ReportCreateFailure(const Request& request, uint16_t status) {
         case kStatusTooManyMasks: return Say(request.source_shown, "creation refused", "more than one source", status);
         case kStatusSourceIsDirectory: return Say(request.source_shown, "cannot encode", "it is a directory", status);
         case kStatusCannotOpen: {
+            const std::string why_name = CreationNameProblem(request.stored_name);
+            if (!why_name.empty()) return Say(request.source_shown, "cannot store its name", why_name, status);
             std::string why = WhyUnreadable(request.source);
             if (!why.empty()) return Say(request.source_shown, "cannot open the source", why, status);
             return Say(target, "cannot create", WhyUncreatable(request.written), status);
         }
         case kStatusReplaceRefused: return Say(target, "not replaced", "it appeared during the creation", status);
-        case kStatusWriteFailed: return Say(target, "cannot write the data in full", "", status);
+        // A new file beside the target never took its name: the target is untouched.
+        case kStatusWriteFailed:
+            return Say(target, "cannot write the data in full", request.replacing ? "the old file is kept as it was" : "",
+                       status);
         case kStatusNoMemory: return Say(request.source_shown, "out of memory", "", status);
         default: return Say(target, Other(status), "", status);
     }
@@ -123,20 +132,34 @@ int ReportCreateFailure(const Request& request, uint16_t status) {
 
 }  // namespace
 
+std::string NameRuleText(uuarc::NameRule rule, const std::string& name, const uuarc::NameFault& fault) {
+    using uuarc::NameRule;
+    const std::string part = Shown(ToNativePath(name.substr(fault.start, fault.length)));
+    switch (rule) {
+        case NameRule::kNone: return "";
+        case NameRule::kEmpty: return "it has no file name";
+        case NameRule::kRooted: return "it is an absolute path";
+        case NameRule::kColon: return "it names a drive or a stream (':')";
+        case NameRule::kDotComponent: return "it leaves the target folder ('" + part + "')";
+        case NameRule::kDeviceName: return "it is a device name ('" + part + "')";
+        case NameRule::kEndsInSeparator: return "it ends in a separator, so it names a folder, not a file";
+        case NameRule::kControlByte: return "it holds a control byte ('" + part + "'), which a begin line cannot carry";
+        case NameRule::kEndBlank: return "it starts or ends with a blank, which readers drop";
+    }
+    return "";
+}
+
 std::string StoredNameProblem(const Request& request) {
     const std::string relative = RelativeOutputName(request);
-    if (relative.empty()) return "it has no file name";
-    if (relative[0] == '\\') return "it is an absolute path";
-    if (relative.find(':') != std::string::npos) return "it names a drive or a stream (':')";
-    for (size_t start = 0; start <= relative.size();) {
-        size_t end = relative.find('\\', start);
-        if (end == std::string::npos) end = relative.size();
-        const std::string component = relative.substr(start, end - start);
-        if (!component.empty() && component.find_first_not_of(". ") == std::string::npos) {
-            return "it leaves the target folder ('" + Shown(component) + "')";
-        }
-        if (IsDeviceName(component)) return "it is a device name ('" + Shown(ToNativePath(component)) + "')";
-        start = end + 1;
+    uuarc::NameFault fault;
+    const uuarc::NameRule rule = uuarc::RelativeNameRule(relative.c_str(), &fault);
+    if (rule != uuarc::NameRule::kNone) return NameRuleText(rule, relative, fault);
+    // The module reads a stored name into a buffer of its own, cut after the last whole
+    // character that fits (up to four bytes in UTF-8); one that fills it was cut, and would make
+    // another file than the one stored.
+    if (request.stored_name.size() + 4 >= uuarc::kNameBufferSize) {
+        return "it is longer than the " + std::to_string(uuarc::kNameBufferSize - 1) +
+               " bytes the module reads of a name, so it was cut";
     }
     std::string folder = request.output_folder;
     if (!folder.empty() && folder.back() != '\\') folder += '\\';
@@ -144,6 +167,13 @@ std::string StoredNameProblem(const Request& request) {
         return "the output path would be longer than " + std::to_string(kMaxOutputPath) + " bytes";
     }
     return "";
+}
+
+std::string CreationNameProblem(const std::string& name) {
+    uuarc::NameFault fault;
+    const uuarc::NameRule rule = uuarc::CreationNameRule(name.c_str(), &fault);
+    if (rule == uuarc::NameRule::kNone) return "";
+    return NameRuleText(rule, name, fault) + "; give another with -n NAME";
 }
 
 int ReportFailure(const Request& request, uint16_t status, const Operation& operation) {

@@ -8,6 +8,7 @@
 
 #include "host/operation.h"
 #include "host/options.h"
+#include "names/stored_names.h"
 
 namespace uuarc_host {
 
@@ -17,7 +18,8 @@ struct Request {
     // list, extract
     std::string archive_shown;    // as the user named it; "standard input" for "-"
     std::string archive;          // the native path handed to the module
-    std::string stored_name;      // extract: the stored name (module terms), when it was listed
+    std::string stored_name;      // the stored name (module terms): extract, when it was listed;
+                                  // create, the name to store
     std::string output_folder;    // extract: the output path (module terms), "" for the current one
     bool keep_paths = false;
     bool to_stdout = false;       // extract -c, create -o -
@@ -26,11 +28,19 @@ struct Request {
     std::string source_shown;     // as the user named it; "standard input" for "-"
     std::string target_shown;     // the target as named, "standard output" for -o -
     std::string written;          // the native path that the module was asked to write
+    bool replacing = false;       // --overwrite of an existing target: `written` is beside it
 };
+
+// The words for a broken name rule; `fault` says where in `name` (module terms) it is broken.
+std::string NameRuleText(uuarc::NameRule rule, const std::string& name, const uuarc::NameFault& fault);
 
 // Why extraction would refuse the request's stored name ("it leaves the target folder", ...);
 // empty when it would not.
 std::string StoredNameProblem(const Request& request);
+
+// Why creation would refuse to store `name` (a control byte, blanks at an end), with the hint to
+// give another; empty when it would not.
+std::string CreationNameProblem(const std::string& name);
 
 // Says on standard error why `request` ended with `status`, in one line, and returns the exit
 // code. `operation` holds what the callbacks learnt during the run.

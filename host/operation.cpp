@@ -33,8 +33,8 @@ int64_t SizeOf(const FindData& data) {
     return static_cast<int64_t>((uint64_t{data.size_high} << 32) | data.size_low);
 }
 
-// Extraction names its output before it opens it: a name that is free now is a file that this
-// run makes, to be removed if the run is interrupted.
+// Extraction names its output before it opens it: a name that is free now may become a file
+// that this run makes, to be removed if the run is interrupted once it is known to be that file.
 int32_t UUARC_CALL OnFileName(UserData, const char*, const char* target) noexcept {
     Operation& op = g_operation;
     if (!op.extracting) return 0;
@@ -42,18 +42,23 @@ int32_t UUARC_CALL OnFileName(UserData, const char*, const char* target) noexcep
     if (native != op.target) {
         op.target = native;
         Forget(op.new_output);
-        op.new_output = QueryPath(native).exists ? kNoLeftover : Remember(LeftoverKind::kFile, native);
+        const LeftoverKind kind = op.output_private ? LeftoverKind::kPrivateFile : LeftoverKind::kOwnFile;
+        op.new_output = QueryPath(native).exists ? kNoLeftover : Remember(kind, native);
     }
     return 0;
 }
 
 int32_t UUARC_CALL OnProgress(UserData, int32_t, int32_t bytes) noexcept {
+    if (!g_operation.extracting) IdentifyLeftover(g_operation.new_output, false);
     ProgressAdd(bytes);
     return 0;
 }
 
+// The output is open and nothing is written yet: an empty file there is the one the module has
+// just made. (A module that links its new file in only at the end leaves nothing to take.)
 int32_t UUARC_CALL OnSignal(UserData, int64_t, int32_t) noexcept {
     g_operation.output_opened = true;
+    IdentifyLeftover(g_operation.new_output, true);
     return 0;
 }
 
@@ -83,17 +88,15 @@ ReplaceOutcome DecideReplace(const std::string& target, const FindData& existing
     return AskToReplace(Shown(target), existing, incoming) ? ReplaceOutcome::kReplaced : ReplaceOutcome::kSkipped;
 }
 
-// The module's question before it replaces a file: 0 lets it go ahead. The existing file is
-// moved aside first, so that it comes back if the new one fails or the run is interrupted.
+// The module's question before it replaces a file: 0 lets it go ahead. The module writes the new
+// file beside the old one and renames it over it only when it is whole, so the old file is kept
+// by a failure or an interrupt without the host's help. What it was is noted for the message.
 int32_t UUARC_CALL OnOkToReplace(UserData, FindData* existing, FindData* incoming) noexcept {
     Operation& op = g_operation;
     const std::string target = ToNativePath(incoming->file_name);
     op.replace = DecideReplace(target, *existing, *incoming);
     if (op.replace != ReplaceOutcome::kReplaced) return 1;
-    if (!MoveAside(target, op.replacement, op.replace_error)) {
-        op.replace = ReplaceOutcome::kMoveFailed;
-        return 1;
-    }
+    op.replaced = QueryPath(target);
     return 0;
 }
 
@@ -122,14 +125,10 @@ uint16_t RunOnOneMask(void(UUARC_CALL* operation)(FileMaskList*), const std::str
 }
 
 void FinishOperation(bool success) {
-    Operation& op = g_operation;
     if (success) {
         ProgressDone();
-        std::string ignored;
-        CompleteReplacement(op.replacement, ignored);
     } else {
         ProgressAbandon();
-        AbandonReplacement(op.replacement);
     }
 }
 

@@ -10,7 +10,7 @@
 #include "host/cleanup.h"
 #include "host/module_loader.h"
 #include "host/options.h"
-#include "host/replace.h"
+#include "host/system.h"
 
 namespace uuarc_host {
 
@@ -23,7 +23,6 @@ enum class ReplaceOutcome {
     kRefusedDirectory,
     kRefusedLink,         // never replaced, as it is never written through
     kRefusedExisting,     // creation: a file appeared at the target during the run
-    kMoveFailed,          // the existing file could not be moved aside
 };
 
 struct Operation {
@@ -33,9 +32,13 @@ struct Operation {
     std::string target;                  // extraction: the output the module named last (native)
     bool output_opened = false;          // extraction: SetSignalProc came, the output exists
     ReplaceOutcome replace = ReplaceOutcome::kNotAsked;
-    std::string replace_error;           // kMoveFailed: why
-    Replacement replacement;             // extraction: the existing output moved aside
-    LeftoverId new_output = kNoLeftover; // extraction: an output file that did not exist before
+    PathInfo replaced;                   // kReplaced: the existing output as it was before the yes
+    // The file the module writes that did not exist before, taken for this run's own once the
+    // module has made it: extraction when the output is open (SetSignalProc), creation at the
+    // first progress report.
+    LeftoverId new_output = kNoLeftover;
+    bool output_private = false;         // extraction into a private folder (-c): what the module
+                                         // makes there is this run's own from the start
 };
 
 extern Operation g_operation;
@@ -49,8 +52,8 @@ void StartOperation(const Options& options, bool extracting, const std::string& 
 // the archive status.
 uint16_t RunOnOneMask(void(UUARC_CALL* operation)(FileMaskList*), const std::string& mask);
 
-// After the run: on success the progress bar ends at 100% and a file moved aside goes; on failure
-// the bar is cleared and a file moved aside is put back. A new output file is left to the caller.
+// After the run: on success the progress bar ends at 100%; on failure it is cleared. A new output
+// file is left to the caller.
 void FinishOperation(bool success);
 
 }  // namespace uuarc_host

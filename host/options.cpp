@@ -70,7 +70,7 @@ constexpr const char kHelp[] =
     "  6  creation refused: the target is already encoded or is the source, or the source\n"
     "     is a directory (status 9901, 9907, 9908)\n"
     "  7  any other failure: out of memory, the module cannot be loaded\n"
-    "  128+N  ended by signal N (interrupt, hang-up, termination); nothing temporary is left\n"
+    "  128+N  ended by signal N (interrupt, hang-up, quit, termination, CPU limit)\n"
     "With several archives, uuarc goes on after a failure and exits with the first failure's\n"
     "code.\n";
 

@@ -1,78 +1,75 @@
-// replace.cpp - the replacements of replace.h.
+// replace.cpp - the replacement of replace.h.
 #include "host/replace.h"
 
 #include "host/system.h"
 
 namespace uuarc_host {
 
-namespace {
-
-// "DIR/.NAME.uuarc-N" beside `target` for the first N that is free.
-std::string FreeNameBeside(const std::string& target, const char* purpose) {
-    size_t slash = target.find_last_of(kPathSeparator == '\\' ? "\\/" : "/");
-    std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    for (int n = 0;; ++n) {
-        std::string candidate = folder + "." + name + "." + purpose + "-" + std::to_string(n);
-        if (!QueryPath(candidate).exists) return candidate;
-    }
-}
-
-}  // namespace
-
 bool PrepareWriteBeside(const std::string& target, Replacement& replacement, std::string& error) {
     replacement = Replacement{};
     replacement.target = target;
-    replacement.stand_in = FreeNameBeside(target, "uuarc-new");
-    replacement.leftover = Remember(LeftoverKind::kFile, replacement.stand_in);
-    if (replacement.leftover == kNoLeftover) {
+    std::string folder;
+    if (!MakePrivateFolderBeside(target, folder, error)) {
+        error = "cannot make a private folder beside it: " + error;
+        return false;
+    }
+    replacement.folder_id = Remember(LeftoverKind::kFolder, folder);
+    if (replacement.folder_id == kNoLeftover) {
+        RemoveFolderNow(folder.c_str());
+        error = "the path is too long to be cleaned up after";
+        return false;
+    }
+    replacement.folder = folder;
+    // A short name, so that the module takes the path wherever it takes the target's.
+    replacement.stand_in = folder + kPathSeparator + "new.uue";
+    replacement.stand_in_id = Remember(LeftoverKind::kPrivateFile, replacement.stand_in);
+    if (replacement.stand_in_id == kNoLeftover) {
+        AbandonReplacement(replacement);
         error = "the path is too long to be cleaned up after";
         return false;
     }
     return true;
 }
 
-bool MoveAside(const std::string& target, Replacement& replacement, std::string& error) {
+void PrepareOverwriteInPlace(const std::string& target, const FileIdentity& identity, const std::string& stand_in,
+                             Replacement& replacement) {
     replacement = Replacement{};
     replacement.target = target;
-    replacement.stand_in = FreeNameBeside(target, "uuarc-old");
-    // Remembered first, with interrupts held until the rename is done: the handler either sees
-    // nothing moved or puts the file back.
-    HoldInterrupts();
-    replacement.leftover = Remember(LeftoverKind::kMovedAside, replacement.stand_in, target);
-    bool moved = replacement.leftover != kNoLeftover && RenameReplacing(target, replacement.stand_in);
-    if (!moved) {
-        error = replacement.leftover == kNoLeftover ? "the path is too long to be cleaned up after"
-                                                    : "cannot move it aside: " + SystemErrorText();
-        Forget(replacement.leftover);
-    }
-    replacement.moved_aside = moved;
-    ReleaseInterrupts();
-    return moved;
+    replacement.stand_in = stand_in;
+    replacement.in_place = true;
+    replacement.target_identity = identity;
 }
 
-bool CompleteReplacement(Replacement& replacement, std::string& error) {
-    if (replacement.leftover == kNoLeftover) return true;
-    bool ok = true;
-    // The new file takes the old one's permission bits, as the module gives a file it replaces.
-    if (replacement.moved_aside) {
-        CopyPermissions(replacement.stand_in, replacement.target);
-        KeepReplacement(replacement.leftover);
-        Settle(replacement.leftover);
-    } else {
-        HoldInterrupts();
-        CopyPermissions(replacement.target, replacement.stand_in);
-        ok = RenameReplacing(replacement.stand_in, replacement.target);
-        if (!ok) error = SystemErrorText();
-        Settle(replacement.leftover);
-        ReleaseInterrupts();
+ReplaceResult CompleteReplacement(Replacement& replacement, std::string& error) {
+    if (replacement.in_place) {
+        FileIdentity identity;
+        bool lost = false;
+        const bool ok = IdentifyOwnFile(replacement.stand_in, false, identity) &&
+                        OverwriteInPlace(replacement.stand_in, identity, replacement.target,
+                                         replacement.target_identity, lost, error);
+        if (!ok && error.empty()) error = "the new file is not the one this run wrote";
+        replacement = Replacement{};
+        return ok ? ReplaceResult::kDone : lost ? ReplaceResult::kLost : ReplaceResult::kKept;
     }
-    replacement = Replacement{};
-    return ok;
+    if (replacement.stand_in_id == kNoLeftover) return ReplaceResult::kDone;
+    // Interrupts wait: the handler finds the new file either in the private folder or in place.
+    HoldInterrupts();
+    FileIdentity identity;
+    bool ok = IdentifyLeftover(replacement.stand_in_id, false) && LeftoverIdentity(replacement.stand_in_id, identity);
+    if (!ok) {
+        error = "the new file is not the one this run wrote";
+    } else {
+        ok = InstallOwnFile(replacement.stand_in, identity, replacement.target, error);
+    }
+    if (ok) Forget(replacement.stand_in_id);
+    AbandonReplacement(replacement);
+    ReleaseInterrupts();
+    return ok ? ReplaceResult::kDone : ReplaceResult::kKept;
 }
 
 void AbandonReplacement(Replacement& replacement) {
-    Settle(replacement.leftover);
+    Settle(replacement.stand_in_id);
+    Settle(replacement.folder_id);
     replacement = Replacement{};
 }
 

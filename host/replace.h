@@ -1,9 +1,10 @@
-// replace.h - replacing an existing file so that a failed or interrupted run leaves it as it was.
-// Creation writes the new file beside the target and renames it over the target once complete
-// (the module creates only files that do not exist yet); extraction moves the existing file
-// aside, lets the module write a new one and drops the old one once the new one is complete. The
-// module would keep the old file by itself too, but only the host knows the names to clean up
-// when an interrupt ends the run.
+// replace.h - creation over an existing file. The module creates only files that do not exist
+// yet, so the new file is written in a private folder (0700) made beside the target, out of
+// everyone else's reach whatever its own bits, and renamed over the target once it is whole and
+// checked to be the file this run wrote. Where a rename would lose the target's identity, the
+// new file is copied over it in place, which cannot keep the old content if it fails part-way. Extraction needs none of this: the module replaces an
+// existing output itself, through a new file beside it that has the old one's bits from the
+// start.
 #pragma once
 
 #include <string>
@@ -14,23 +15,36 @@ namespace uuarc_host {
 
 struct Replacement {
     std::string target;          // the file being replaced
-    std::string stand_in;        // the new file being written beside it, or the old one moved aside
-    LeftoverId leftover = kNoLeftover;
-    bool moved_aside = false;
+    std::string folder;          // the private folder beside it
+    std::string stand_in;        // the new file, in that folder, that the module writes
+    LeftoverId folder_id = kNoLeftover;
+    LeftoverId stand_in_id = kNoLeftover;
+    // A target that a rename would lose (another name, a folder that cannot be written in) is
+    // overwritten in place instead, from a new file in the run's scratch folder.
+    bool in_place = false;
+    FileIdentity target_identity;
 };
 
-// Creation: picks a free name beside `target` for the module to write, remembered for removal.
+enum class ReplaceResult { kDone, kKept, kLost };
+
+// Makes the private folder beside `target` and names the new file in it, both remembered for
+// removal. False, with `error`, when the folder cannot be made.
 bool PrepareWriteBeside(const std::string& target, Replacement& replacement, std::string& error);
 
-// Extraction: moves the existing `target` aside, remembered to be put back.
-bool MoveAside(const std::string& target, Replacement& replacement, std::string& error);
+// The target is overwritten in place once `stand_in`, a new file in a private scratch folder
+// that its owner settles, is whole. `identity` is the target's, checked again before the write.
+void PrepareOverwriteInPlace(const std::string& target, const FileIdentity& identity, const std::string& stand_in,
+                             Replacement& replacement);
 
-// The new file is complete: it takes the target's name, or the old one is removed. False, with
-// `error`, when the rename fails; the target is then as it was.
-bool CompleteReplacement(Replacement& replacement, std::string& error);
+// The new file is complete: once checked, it takes the target's permission bits through its
+// descriptor, then the target's name; or, in place, its bytes go into the target checked again.
+// kKept, with `error`, when a check or the rename fails and the target is as it was; kLost when
+// the overwrite in place failed part-way and the target is cut short. The private folder goes
+// either way.
+ReplaceResult CompleteReplacement(Replacement& replacement, std::string& error);
 
-// The new file failed: it is removed and the target is as it was. Nothing happens when no
-// replacement is under way.
+// The new file failed: it is removed with its folder and the target is as it was. Nothing
+// happens when no replacement is under way.
 void AbandonReplacement(Replacement& replacement);
 
 }  // namespace uuarc_host

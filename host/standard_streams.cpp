@@ -7,6 +7,7 @@
 
 #include "host/console.h"
 #include "host/exit_codes.h"
+#include "host/module_api.h"
 #include "host/options.h"
 #include "host/system.h"
 
@@ -45,7 +46,7 @@ bool MakeScratch(Scratch& scratch, int& code) {
 bool RememberScratchFile(Scratch& scratch, const std::string& path, int& code) {
     for (LeftoverId& id : scratch.file_ids) {
         if (id != kNoLeftover) continue;
-        id = Remember(LeftoverKind::kFile, path);
+        id = Remember(LeftoverKind::kPrivateFile, path);
         if (id != kNoLeftover) return true;
         break;
     }
@@ -110,7 +111,15 @@ bool PrepareArchive(const std::string& operand, ArchiveInput& input, int& code) 
     }
     const PathInfo info = QueryPath(operand);
     if (!info.exists || info.is_regular || info.is_directory) return true;
-    // A pipe, a FIFO or a device: the module would read it more than once.
+    // A device is read only as the run's own standard input: /dev/zero would be copied until
+    // the disk is full.
+    if (info.is_device && !IsStandardInput(operand)) {
+        Report(input.shown, "cannot open", "it is a device, which is read as an archive only as standard input",
+               kStatusCannotOpen);
+        code = kExitCannotOpen;
+        return false;
+    }
+    // A pipe, a FIFO or standard input: the module would read it more than once.
     std::FILE* from = std::fopen(operand.c_str(), "rb");
     if (from == nullptr) return true;  // the module's own attempt gives the message
     bool ok = CopyIntoScratch(from, input.shown, input.scratch, "archive.uue", input.path, code);

@@ -1,8 +1,8 @@
 // standard_streams.h - pipes and the scratch space they need. The module reads an archive more than
-// once and always writes to a file, so standard input (and any archive that is not a plain file,
-// such as /dev/stdin or a FIFO) is copied once into a private temporary folder, and output meant
-// for standard output is written there and copied out. Everything lives in a folder of its own,
-// mode 0700, remembered as a leftover with its files.
+// once and always writes to a file, so standard input (and an archive that is a pipe or a FIFO,
+// or /dev/stdin) is copied once into a private temporary folder, and output meant for standard
+// output is written there and copied out. Everything lives in a folder of its own, mode 0700,
+// remembered as a leftover with its files.
 #pragma once
 
 #include <cstdio>
@@ -45,7 +45,8 @@ struct ArchiveInput {
     Scratch scratch;             // holds the copy, if one was made
 };
 
-// False after a message; `code` is then the exit code.
+// A device other than standard input is refused (5, exit 3). False after a message; `code` is
+// then the exit code.
 bool PrepareArchive(const std::string& operand, ArchiveInput& input, int& code);
 
 // Copies the file at `path` to standard output. False after a message (exit code 5 in `code`)

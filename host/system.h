@@ -23,10 +23,16 @@ struct PathInfo {
     bool is_link = false;        // the last component is a symbolic link (or reparse point)
     bool is_directory = false;   // what it leads to is a directory
     bool is_regular = false;     // what it leads to is a plain file
+    bool is_device = false;      // what it leads to is a character or block device
     int64_t size = 0;
+    int64_t modified = 0;        // last write, in the system's own ticks
 };
 
+// Asks about `path` without opening it.
 PathInfo QueryPath(const std::string& path);
+
+// True when `path` leads to the file that this run has as its standard input (/dev/stdin, say).
+bool IsStandardInput(const std::string& path);
 
 // True when both paths lead to one file; false when they do not or either cannot be examined.
 bool SameFile(const std::string& a, const std::string& b);
@@ -34,27 +40,61 @@ bool SameFile(const std::string& a, const std::string& b);
 // `path` made absolute against the current directory; unchanged when it already is.
 std::string AbsolutePath(const std::string& path);
 
-// Moves `from` to `to`, replacing what is at `to`. False, with errno or the last error set.
-bool RenameReplacing(const std::string& from, const std::string& to);
+// ---- Files this run made -------------------------------------------------------------------------
+// What tells one file from another: device and inode (volume and file index on Windows). A run
+// removes, renames or changes only a file whose identity it took while it knew the file to be its
+// own.
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t file = 0;
+};
 
-// Gives `to` the permission bits of `from`, never setuid, setgid or sticky (POSIX; nothing on
-// Windows, where the module's attribute rules hold). Failures are ignored.
-void CopyPermissions(const std::string& from, const std::string& to);
+// The identity of the regular file at `path`, looked at without following a link, that this user
+// owns and that has no other name (POSIX). False for anything else. With `must_be_empty`, only
+// an empty file passes: one that was made a moment ago.
+bool IdentifyOwnFile(const std::string& path, bool must_be_empty, FileIdentity& identity);
+
+// Moves the new file `stand_in` over `target`. `stand_in` is opened without following a link and
+// must still be the regular file `identity` names, with no other name; through that descriptor
+// (never through a path) it gets the permission bits of a regular file at `target`, never
+// setuid, setgid or sticky, and, for root, its owner and group. Then it takes the name. False,
+// with `error`, when a check or the rename fails; `target` is then as it was.
+bool InstallOwnFile(const std::string& stand_in, const FileIdentity& identity, const std::string& target,
+                    std::string& error);
+
+// The identity of the regular file at `path` (looked at without following a link), and whether
+// a rename over it would lose it: it has another name (a hard link), or its folder cannot be
+// written in. False when no regular file is there.
+bool IdentifyReplaced(const std::string& path, FileIdentity& identity, bool& keep_in_place);
+
+// Overwrites `target` in place with the bytes of `from`. Both are opened without following a link
+// and must still be the regular files their identities name; `target` keeps its name, its other
+// names, its owner and its bits. False, with `error`, when a check fails (nothing is changed) or
+// a read or write fails, which sets `lost`: `target` is then cut short.
+bool OverwriteInPlace(const std::string& from, const FileIdentity& from_identity, const std::string& target,
+                      const FileIdentity& target_identity, bool& lost, std::string& error);
 
 // The system's words for the error of the last failed call.
 std::string SystemErrorText();
 
-// Why `path` cannot be opened for reading, in the system's words; empty when it can.
+// Why `path` cannot be read as a file, in the system's words, or because it is a directory, a
+// FIFO, a device or a socket; empty when it can. It is never opened: a message must not wait for
+// a FIFO's writer or a device.
 std::string WhyUnreadable(const std::string& path);
 
 // Why a new file cannot be made at `path` (missing folders would be made on the way); empty
-// when no reason shows.
+// when no reason shows. Nothing is opened.
 std::string WhyUncreatable(const std::string& path);
 
 // ---- Private scratch space ----------------------------------------------------------------------
 // A new folder that only this user can enter (0700 on POSIX), in $TMPDIR (or /tmp) or the
 // Windows temporary folder. False, with the reason in `error`.
 bool MakePrivateFolder(std::string& path, std::string& error);
+
+// The same beside `target`, in its folder (".uuarc-" and a unique tail): a new file written there
+// is out of everyone else's reach, whatever its permission bits, and is renamed over `target`
+// within one file system.
+bool MakePrivateFolderBeside(const std::string& target, std::string& path, std::string& error);
 
 // Creates `path`, which must not exist, readable by this user only (0600), open for binary
 // writing; null with errno or the last error set.
@@ -74,14 +114,15 @@ void SetBinaryMode(std::FILE* stream);
 // ---- Interrupts ---------------------------------------------------------------------------------
 // The calls below are safe in the interrupt handler: no allocation, no locks, no stdio.
 void RemoveFileNow(const char* path);
+// Removes `path` only while it is the file `identity` names (looked at without following a link).
+void RemoveOwnFileNow(const char* path, const FileIdentity& identity);
 void RemoveFolderNow(const char* path);
-bool RenameNow(const char* from, const char* to);
 void WriteErrorNow(const char* text, size_t length);
 [[noreturn]] void ExitNow(int code);
 
-// Calls `handler` with the signal number on SIGINT, SIGTERM and SIGHUP (on Windows: Ctrl-C,
-// Ctrl-Break and closing the console), and on SIGPIPE where there is one. The handler ends the
-// process.
+// Calls `handler` with the signal number on SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXCPU and SIGPIPE
+// (on Windows: Ctrl-C, Ctrl-Break and closing the console). The handler ends the process.
+// SIGXFSZ is ignored: a write over the file-size limit then fails as a write.
 void InstallInterruptHandler(void (*handler)(int signal));
 
 // Between these two an interrupt waits: the handler never sees a half-made change.

@@ -23,9 +23,17 @@ PathInfo QueryPath(const std::string& path) {
     if (stat(path.c_str(), &status) == 0) {
         info.is_directory = S_ISDIR(status.st_mode);
         info.is_regular = S_ISREG(status.st_mode);
+        info.is_device = S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode);
         info.size = static_cast<int64_t>(status.st_size);
+        info.modified = static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
     }
     return info;
+}
+
+bool IsStandardInput(const std::string& path) {
+    struct stat named, input;
+    if (stat(path.c_str(), &named) != 0 || fstat(STDIN_FILENO, &input) != 0) return false;
+    return named.st_dev == input.st_dev && named.st_ino == input.st_ino;
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -41,26 +49,116 @@ std::string AbsolutePath(const std::string& path) {
     return std::string(buffer) + "/" + path;
 }
 
-bool RenameReplacing(const std::string& from, const std::string& to) {
-    return std::rename(from.c_str(), to.c_str()) == 0;
+bool IdentifyOwnFile(const std::string& path, bool must_be_empty, FileIdentity& identity) {
+    struct stat status;
+    if (lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != 1 ||
+        status.st_uid != geteuid() || (must_be_empty && status.st_size != 0)) {
+        return false;
+    }
+    identity.device = static_cast<uint64_t>(status.st_dev);
+    identity.file = static_cast<uint64_t>(status.st_ino);
+    return true;
 }
 
-void CopyPermissions(const std::string& from, const std::string& to) {
-    struct stat status;
-    if (lstat(from.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
-        chmod(to.c_str(), status.st_mode & 0777);
+bool InstallOwnFile(const std::string& stand_in, const FileIdentity& identity, const std::string& target,
+                    std::string& error) {
+    // O_NONBLOCK: should a FIFO have taken the name after all, the open does not wait for it.
+    const int fd = open(stand_in.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        error = "the new file is gone: " + SystemErrorText();
+        return false;
     }
+    struct stat made;
+    if (fstat(fd, &made) != 0 || !S_ISREG(made.st_mode) || made.st_nlink != 1 ||
+        static_cast<uint64_t>(made.st_dev) != identity.device || static_cast<uint64_t>(made.st_ino) != identity.file) {
+        close(fd);
+        error = "the new file is not the one this run wrote";
+        return false;
+    }
+    // The old file's bits, and for root its owner, go to the new one through the descriptor; a
+    // link or anything else found at the target now gives nothing.
+    struct stat old;
+    if (lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        // A change of owner clears the setuid and setgid bits: it goes first.
+        if (geteuid() == 0 && fchown(fd, old.st_uid, old.st_gid) != 0) {}
+        fchmod(fd, old.st_mode & 0777);
+    }
+    const bool renamed = rename(stand_in.c_str(), target.c_str()) == 0;
+    if (!renamed) error = SystemErrorText();
+    close(fd);
+    return renamed;
+}
+
+namespace {
+
+bool IsFile(int fd, const FileIdentity& identity) {
+    struct stat status;
+    return fd >= 0 && fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+           static_cast<uint64_t>(status.st_dev) == identity.device && static_cast<uint64_t>(status.st_ino) == identity.file;
+}
+
+}  // namespace
+
+bool IdentifyReplaced(const std::string& path, FileIdentity& identity, bool& keep_in_place) {
+    struct stat status;
+    if (lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+    identity.device = static_cast<uint64_t>(status.st_dev);
+    identity.file = static_cast<uint64_t>(status.st_ino);
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    keep_in_place = status.st_nlink > 1 || access(folder.c_str(), W_OK | X_OK) != 0;
+    return true;
+}
+
+bool OverwriteInPlace(const std::string& from, const FileIdentity& from_identity, const std::string& target,
+                      const FileIdentity& target_identity, bool& lost, std::string& error) {
+    lost = false;
+    const int in = open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int out = open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    bool ok = IsFile(in, from_identity) && IsFile(out, target_identity);
+    if (!ok) error = "it is not the file it was, or the new file is not the one this run wrote";
+    if (ok && ftruncate(out, 0) != 0) {
+        ok = false;
+        error = SystemErrorText();
+    }
+    // From the truncation on, the old content is gone whatever happens.
+    char block[64 * 1024];
+    while (ok) {
+        const ssize_t got = read(in, block, sizeof block);
+        if (got < 0 && errno == EINTR) continue;
+        if (got == 0) break;
+        ssize_t done = 0;
+        while (got > 0 && done < got) {
+            const ssize_t wrote = write(out, block + done, static_cast<size_t>(got - done));
+            if (wrote < 0 && errno == EINTR) continue;
+            if (wrote <= 0) break;
+            done += wrote;
+        }
+        if (got < 0 || done < got) {
+            ok = false;
+            lost = true;
+            error = SystemErrorText();
+        }
+    }
+    if (in >= 0) close(in);
+    if (out >= 0 && close(out) != 0 && ok) {
+        ok = false;
+        lost = true;
+        error = SystemErrorText();
+    }
+    return ok;
 }
 
 std::string SystemErrorText() { return std::strerror(errno); }
 
 std::string WhyUnreadable(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return SystemErrorText();
     struct stat status;
-    bool directory = fstat(fd, &status) == 0 && S_ISDIR(status.st_mode);
-    close(fd);
-    return directory ? "it is a directory" : "";
+    if (stat(path.c_str(), &status) != 0) return SystemErrorText();
+    if (S_ISDIR(status.st_mode)) return "it is a directory";
+    if (S_ISFIFO(status.st_mode)) return "it is a FIFO, not a regular file";
+    if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)) return "it is a device, not a regular file";
+    if (!S_ISREG(status.st_mode)) return "it is not a regular file";
+    return access(path.c_str(), R_OK) != 0 ? SystemErrorText() : "";
 }
 
 std::string WhyUncreatable(const std::string& path) {
@@ -96,6 +194,19 @@ bool MakePrivateFolder(std::string& path, std::string& error) {
     return true;
 }
 
+bool MakePrivateFolderBeside(const std::string& target, std::string& path, std::string& error) {
+    const size_t slash = target.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    // A short name of its own: the target's name may leave no room for more.
+    std::string pattern = folder + ".uuarc-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+        error = SystemErrorText();
+        return false;
+    }
+    path = pattern;
+    return true;
+}
+
 std::FILE* CreatePrivateFile(const std::string& path) {
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return nullptr;
@@ -119,8 +230,17 @@ int TerminalColumns(std::FILE* stream) {
 void SetBinaryMode(std::FILE*) {}
 
 void RemoveFileNow(const char* path) { unlink(path); }
+
+void RemoveOwnFileNow(const char* path, const FileIdentity& identity) {
+    struct stat status;
+    if (lstat(path, &status) != 0 || static_cast<uint64_t>(status.st_dev) != identity.device ||
+        static_cast<uint64_t>(status.st_ino) != identity.file) {
+        return;
+    }
+    unlink(path);
+}
+
 void RemoveFolderNow(const char* path) { rmdir(path); }
-bool RenameNow(const char* from, const char* to) { return rename(from, to) == 0; }
 
 void WriteErrorNow(const char* text, size_t length) {
     while (length > 0) {
@@ -135,7 +255,10 @@ void ExitNow(int code) { _exit(code); }
 
 namespace {
 
-constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+// Every signal that ends the run by default and can be caught, but for the program's own faults
+// (SIGSEGV and the like, where nothing is safe any more). SIGXFSZ is not among them: it is
+// ignored, so that a write over the file-size limit fails and is reported as one.
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGXCPU};
 int g_hold_depth = 0;
 
 sigset_t InterruptSet() {
@@ -159,6 +282,7 @@ void InstallInterruptHandler(void (*handler)(int signal)) {
         if (sigaction(signal_number, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
         sigaction(signal_number, &action, nullptr);
     }
+    signal(SIGXFSZ, SIG_IGN);
 }
 
 // Holds nest: only the outermost pair blocks and unblocks.

@@ -41,10 +41,16 @@ PathInfo QueryPath(const std::string& path) {
     info.exists = true;
     info.is_link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     info.is_directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    info.is_regular = !info.is_directory && (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) == 0;
+    info.is_device = (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0;
+    info.is_regular = !info.is_directory && !info.is_device;
     info.size = static_cast<int64_t>((uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
+    info.modified = static_cast<int64_t>((uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
+                                         data.ftLastWriteTime.dwLowDateTime);
     return info;
 }
+
+// Only "-" names standard input here: Windows has no path for it.
+bool IsStandardInput(const std::string&) { return false; }
 
 bool SameFile(const std::string& a, const std::string& b) {
     BY_HANDLE_FILE_INFORMATION info[2];
@@ -67,21 +73,117 @@ std::string AbsolutePath(const std::string& path) {
     return length == 0 || length > MAX_PATH ? path : std::string(buffer, length);
 }
 
-bool RenameReplacing(const std::string& from, const std::string& to) {
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+namespace {
+
+// Opens `path` itself, a link or junction included, with `access`; the handle's file must be a
+// plain file with `identity` (or, with `identity` null, its identity is returned in `found`).
+HANDLE OpenOwnFile(const char* path, DWORD access, const FileIdentity* identity, FileIdentity* found) {
+    HANDLE handle = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return handle;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool plain = GetFileInformationByHandle(handle, &info) &&
+                       (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+                       info.nNumberOfLinks == 1;
+    FileIdentity seen;
+    seen.device = info.dwVolumeSerialNumber;
+    seen.file = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    if (!plain || (identity != nullptr && (seen.device != identity->device || seen.file != identity->file))) {
+        CloseHandle(handle);
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (found != nullptr) *found = seen;
+    return handle;
 }
 
-void CopyPermissions(const std::string&, const std::string&) {}
+}  // namespace
+
+bool IdentifyOwnFile(const std::string& path, bool must_be_empty, FileIdentity& identity) {
+    HANDLE handle = OpenOwnFile(path.c_str(), FILE_READ_ATTRIBUTES, nullptr, &identity);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size{};
+    const bool empty = GetFileSizeEx(handle, &size) && size.QuadPart == 0;
+    CloseHandle(handle);
+    return !must_be_empty || empty;
+}
+
+// Windows keeps no permission bits to carry over: the module's attribute rules hold.
+bool InstallOwnFile(const std::string& stand_in, const FileIdentity& identity, const std::string& target,
+                    std::string& error) {
+    HANDLE handle = OpenOwnFile(stand_in.c_str(), FILE_READ_ATTRIBUTES, &identity, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = "the new file is not the one this run wrote";
+        return false;
+    }
+    CloseHandle(handle);
+    if (MoveFileExA(stand_in.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    error = SystemErrorText();
+    return false;
+}
+
+bool IdentifyReplaced(const std::string& path, FileIdentity& identity, bool& keep_in_place) {
+    HANDLE handle = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool plain = GetFileInformationByHandle(handle, &info) &&
+                       (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+    CloseHandle(handle);
+    identity.device = info.dwVolumeSerialNumber;
+    identity.file = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    keep_in_place = info.nNumberOfLinks > 1;
+    return plain;
+}
+
+bool OverwriteInPlace(const std::string& from, const FileIdentity& from_identity, const std::string& target,
+                      const FileIdentity& target_identity, bool& lost, std::string& error) {
+    lost = false;
+    HANDLE in = CreateFileA(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE out = CreateFileA(target.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const auto is_file = [](HANDLE handle, const FileIdentity& identity) {
+        BY_HANDLE_FILE_INFORMATION info{};
+        return handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &info) &&
+               (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+               info.dwVolumeSerialNumber == identity.device &&
+               ((uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow) == identity.file;
+    };
+    bool ok = is_file(in, from_identity) && is_file(out, target_identity);
+    if (!ok) error = "it is not the file it was, or the new file is not the one this run wrote";
+    if (ok && !SetEndOfFile(out)) {
+        ok = false;
+        error = SystemErrorText();
+    }
+    // From the truncation on, the old content is gone whatever happens.
+    char block[64 * 1024];
+    while (ok) {
+        DWORD got = 0, wrote = 0;
+        if (!ReadFile(in, block, sizeof block, &got, nullptr) || (got > 0 && !WriteFile(out, block, got, &wrote, nullptr)) ||
+            wrote != got) {
+            ok = false;
+            lost = true;
+            error = SystemErrorText();
+        }
+        if (got == 0) break;
+    }
+    if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
+    if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+    return ok;
+}
 
 std::string SystemErrorText() { return ErrorText(GetLastError()); }
 
 std::string WhyUnreadable(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return SystemErrorText();
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return "it is a directory";
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) return "it is a device, not a regular file";
+    // A plain file: opening it for reading waits for nothing.
     HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        DWORD code = GetLastError();
-        return code == ERROR_ACCESS_DENIED && QueryPath(path).is_directory ? "it is a directory" : ErrorText(code);
-    }
+    if (handle == INVALID_HANDLE_VALUE) return SystemErrorText();
     CloseHandle(handle);
     return "";
 }
@@ -129,6 +231,22 @@ bool MakePrivateFolder(std::string& path, std::string& error) {
     return false;
 }
 
+bool MakePrivateFolderBeside(const std::string& target, std::string& path, std::string& error) {
+    const size_t slash = target.find_last_of("\\/");
+    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    for (unsigned attempt = 0; attempt < 1000; ++attempt) {
+        std::string candidate =
+            folder + ".uuarc-" + std::to_string(GetCurrentProcessId()) + "." + std::to_string(attempt);
+        if (CreateDirectoryA(candidate.c_str(), nullptr)) {
+            path = candidate;
+            return true;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    error = SystemErrorText();
+    return false;
+}
+
 std::FILE* CreatePrivateFile(const std::string& path) {
     HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_TEMPORARY, nullptr);
@@ -165,8 +283,18 @@ int TerminalColumns(std::FILE* stream) {
 void SetBinaryMode(std::FILE* stream) { _setmode(_fileno(stream), _O_BINARY); }
 
 void RemoveFileNow(const char* path) { DeleteFileA(path); }
+
+// Deleted through the handle whose identity was checked: no other file can take its place.
+void RemoveOwnFileNow(const char* path, const FileIdentity& identity) {
+    HANDLE handle = OpenOwnFile(path, DELETE | FILE_READ_ATTRIBUTES, &identity, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return;
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition);
+    CloseHandle(handle);
+}
+
 void RemoveFolderNow(const char* path) { RemoveDirectoryA(path); }
-bool RenameNow(const char* from, const char* to) { return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0; }
 
 void WriteErrorNow(const char* text, size_t length) {
     DWORD wrote = 0;

@@ -305,10 +305,13 @@ UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list);           
    CompressFileMaskListArc(list) encodes the one source that the list's single mask names (the
    source prefix in front unless UUARC_OPTION_NO_SOURCE_PREFIX is on) into the archive named by
    CreateArcFile. Status 0 and nothing for an empty list; 9901 without a new archive or when the
-   target holds a begin line or is the source; 9907 for two masks or more. Then SetFileNameProc
-   (source path, "\" + entry name); 9908 for a directory; 5 when the source cannot be read or is
-   no regular file; SetFileNameProc (source path, target path); 5 when the target is no regular
-   file; OkToReplaceProc when the target exists (2926 keeps it); SetProgressProc after data lines.
+   target holds a begin line or is the source; 9907 for two masks or more; 5, before anything is
+   made, when the name to store (the source's last component) holds a control byte (0x01 to
+   0x1F, 0x7F) or starts or ends with a blank, which a begin line would not give back. Then
+   SetFileNameProc (source path, "\" + entry name); 9908 for a directory; 5 when the source
+   cannot be read or is no regular file; SetFileNameProc (source path, target path); 5 when the
+   target is no regular file; OkToReplaceProc when the target exists (2926 keeps it);
+   SetProgressProc after data lines.
    101 when a line cannot be written: a new target keeps what was written, a replaced one stays
    as it was. A null list gives 5 before anything else. */
 UUARC_API void UUARC_CALL CompressFileMaskListArc(FileMaskList* list);             /*  5 */

@@ -12,6 +12,7 @@
 #include "format/line_codec.h"
 #include "module/module_state.h"
 #include "module/status.h"
+#include "names/stored_names.h"
 #include "names/strings.h"
 #include "operations/output_file.h"
 
@@ -203,6 +204,17 @@ void RunCreation(const FileMaskList* list) {
     }
     // Paths that the platform cannot take are refused before anything is opened or made.
     if (!fits || std::strlen(source_path) > kMaxOutputPath || std::strlen(g_state.archive_path) > kMaxOutputPath) {
+        SetStatus(kStatusCannotOpen);
+        return;
+    }
+    // Only a name that comes back is stored: a begin line cannot carry a line end or another
+    // control byte, and readers drop blanks at its ends. Refused before anything is made.
+    char name[256];
+    char extension[256];
+    SplitPathParts(source_path, nullptr, nullptr, name, extension);
+    char component[sizeof name + sizeof extension];
+    std::snprintf(component, sizeof component, "%s%s", name, extension);
+    if (CreationNameRule(component) != NameRule::kNone) {
         SetStatus(kStatusCannotOpen);
         return;
     }

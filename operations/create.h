@@ -10,7 +10,8 @@
 namespace uuarc {
 
 // The work of CompressFileMaskListArc: the request checks (new archive, one mask), the source
-// path from the prefix and the mask's parts, the host's first name call, the directory test and
+// path from the prefix and the mask's parts, the name to store (CreationNameRule: 5 when it
+// breaks one), the host's first name call, the directory test and
 // CreateEncodedArchive.
 void RunCreation(const FileMaskList* list);
 

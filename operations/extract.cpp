@@ -12,6 +12,7 @@
 #include "module/module_state.h"
 #include "module/status.h"
 #include "names/masks.h"
+#include "names/stored_names.h"
 #include "names/strings.h"
 #include "operations/output_file.h"
 
@@ -27,51 +28,7 @@ void MakeNotificationName(const char* name, char* out, size_t size) {
     out[1 + length] = '\0';
 }
 
-bool IsSuperscriptDigit(uint8_t byte) { return byte == 0xB9 || byte == 0xB2 || byte == 0xB3; }
-
-// CON, PRN, AUX, NUL, CONIN$, CONOUT$, and COM or LPT with a digit 0 to 9 or a superscript one,
-// two or three (in code page 1252 a single byte, in UTF-8 the same after 0xC2): Windows opens the
-// device under each of them, with any extension.
-bool IsReservedDeviceName(const char* component, size_t length) {
-    // The device is named by what comes before the first dot, trailing spaces dropped.
-    size_t base = 0;
-    while (base < length && component[base] != '.') ++base;
-    while (base > 0 && component[base - 1] == ' ') --base;
-    if (base < 3 || base > 7) return false;
-    uint8_t upper[7] = {};
-    for (size_t i = 0; i < base; ++i) upper[i] = UpCaseChar(static_cast<uint8_t>(component[i]));
-    const std::string_view stem(reinterpret_cast<const char*>(upper), base);
-    for (const std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
-        if (stem == device) return true;
-    }
-    if (!stem.starts_with("COM") && !stem.starts_with("LPT")) return false;
-    if (base == 4) return (upper[3] >= '0' && upper[3] <= '9') || IsSuperscriptDigit(upper[3]);
-    return base == 5 && upper[3] == 0xC2 && IsSuperscriptDigit(upper[4]);
-}
-
-// Windows drops trailing dots and spaces from a component, so "..." and ". ." are ".." and "."
-// in disguise: a component of dots and spaces alone is refused.
-bool IsDotComponent(const char* component, size_t length) {
-    for (size_t i = 0; i < length; ++i) {
-        if (component[i] != '.' && component[i] != ' ') return false;
-    }
-    return true;
-}
-
 }  // namespace
-
-bool IsSafeRelativeName(const char* name) {
-    if (name[0] == '\0' || name[0] == '\\' || name[0] == '/') return false;
-    if (std::strchr(name, ':') != nullptr) return false;
-    const char* component = name;
-    for (;;) {
-        const size_t length = std::strcspn(component, "\\/");
-        if (length > 0 && (IsDotComponent(component, length) || IsReservedDeviceName(component, length))) return false;
-        // A name that ends in a separator names a directory, not a file.
-        if (component[length] == '\0') return length > 0;
-        component += length + 1;
-    }
-}
 
 bool MakeOutputName(const char* stored_name, char* output_name) {
     output_name[0] = '\0';

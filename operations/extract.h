@@ -14,9 +14,6 @@ namespace uuarc {
 // or ".." component, a device name) or the whole would not fit an output path.
 bool MakeOutputName(const char* stored_name, char* output_name);
 
-// Whether a name taken from an archive may be put under the output path as it is.
-bool IsSafeRelativeName(const char* name);
-
 // The work of ExtractFileMaskListArc: status 0 first; nothing for an empty list or a name the
 // masks do not select; else the header scan (9964 reported as 9974), the output name, the
 // host's first name call and DecodeToFile.

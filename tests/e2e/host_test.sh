@@ -40,10 +40,11 @@ failed=0
 pass() { passed=$((passed + 1)); }
 fail() { failed=$((failed + 1)); echo "FAIL: $*" >&2; }
 
-# uuarc ARGS... - runs the host with stdin from /dev/null; sets rc, out, err.
+# uuarc ARGS... - runs the host with stdin from /dev/null; sets rc, out, err. A run that hangs
+# fails (exit 124) instead of stopping the suite.
 uuarc() {
     rc=0
-    ${runner[@]+"${runner[@]}"} "$host" "$@" </dev/null >out.txt 2>err.txt || rc=$?
+    timeout 120 ${runner[@]+"${runner[@]}"} "$host" "$@" </dev/null >out.txt 2>err.txt || rc=$?
     out=$(tr -d '\r\0' < out.txt)
     err=$(tr -d '\r' < err.txt)
 }
@@ -385,6 +386,11 @@ expect_grep "-V" "^uuarc [0-9]" "$out"
 # Not nul.uue and con.uue: on Windows those name devices themselves.
 make_named dev_nul.uue NUL
 make_named dev_con.uue con.txt
+make_named dev_com0.uue COM0
+make_named dev_lpt0.uue lpt0.txt
+make_named dev_conin.uue 'CONIN$'
+make_named dev_conout.uue 'conout$.log'
+make_named ends_in_slash.uue 'folder/'
 mkdir -p msg_out
 printf 'kept\n' > msg_out/size46.bin
 # NAME | ARGS | EXIT | PATTERN
@@ -396,11 +402,32 @@ messages=(
     "escaping name|extract dotdot.uue -d msg --keep-paths|3|^uuarc: dotdot.uue: stored name '../../escape.txt' refused: it leaves the target folder ('..') (status 5)$"
     "device name|extract dev_nul.uue -d msg|3|^uuarc: dev_nul.uue: stored name 'NUL' refused: it is a device name ('NUL') (status 5)$"
     "device with extension|extract dev_con.uue -d msg|3|^uuarc: dev_con.uue: stored name 'con.txt' refused: it is a device name ('con.txt') (status 5)$"
+    "device COM0|extract dev_com0.uue -d msg|3|^uuarc: dev_com0.uue: stored name 'COM0' refused: it is a device name ('COM0') (status 5)$"
+    "device LPT0|extract dev_lpt0.uue -d msg|3|^uuarc: dev_lpt0.uue: stored name 'lpt0.txt' refused: it is a device name ('lpt0.txt') (status 5)$"
+    "device CONIN\$|extract dev_conin.uue -d msg|3|^uuarc: dev_conin.uue: stored name 'CONIN\$' refused: it is a device name ('CONIN\$') (status 5)$"
+    "device CONOUT\$|extract dev_conout.uue -d msg|3|^uuarc: dev_conout.uue: stored name 'conout\$.log' refused: it is a device name ('conout\$.log') (status 5)$"
+    "name ends in a separator|extract ends_in_slash.uue -d msg --keep-paths|3|^uuarc: ends_in_slash.uue: stored name 'folder[/\\\\]' refused: it ends in a separator, so it names a folder, not a file (status 5)$"
+    "name ends in a separator, flat|extract ends_in_slash.uue -d msg|3|^uuarc: ends_in_slash.uue: stored name 'folder[/\\\\]' refused: it has no file name (status 5)$"
+    "-n with an escape|create size1.bin -n esc"$'\033'".bin -o msg_name.uue|3|^uuarc: size1.bin: cannot store the name 'esc\\\\x1B.bin': it holds a control byte ('\\\\x1B'), which a begin line cannot carry; give another with -n NAME (status 5)$"
     "exists on extract|extract size46.bin.uue -d msg_out|4|^uuarc: msg_out[/\\\\]size46.bin: exists: not replaced without --overwrite or --skip-existing, since standard input is not a terminal (status 2926)$"
     "exists on create|create size1.bin -o taken.uue|4|^uuarc: taken.uue: exists: not replaced without --overwrite (status 2926)$"
     "directory source|create srcdir -o srcdir.uue|6|^uuarc: srcdir: cannot encode: it is a directory (status 9908)$"
     "source is target|create size1.bin -o size1.bin --overwrite|6|^uuarc: size1.bin: creation refused: the target is the source itself (status 9901)$"
 )
+if [ "$under_wine" -eq 0 ]; then
+    make_named dev_com_sup.uue $'COM\xc2\xb9'
+    # 200 OEM bytes are 400 in UTF-8: more than the module's name buffer holds.
+    make_named cut_name.uue "$(head -c 200 /dev/zero | tr '\0' '\202')"
+    mkfifo msg.fifo
+    # A message that opened the FIFO or the device to find its reason would wait, or copy, for ever.
+    messages+=(
+        "device COM¹|extract dev_com_sup.uue -d msg|3|^uuarc: dev_com_sup.uue: stored name 'COM¹' refused: it is a device name ('COM¹') (status 5)$"
+        "a name cut by its buffer|extract cut_name.uue -d msg|3|refused: it is longer than the 255 bytes the module reads of a name, so it was cut (status 5)$"
+        "a FIFO as the source|create msg.fifo -o fifo.uue|3|^uuarc: msg.fifo: cannot open the source: it is a FIFO, not a regular file (status 5)$"
+        "a device as the source|create /dev/zero -o zero.uue|3|^uuarc: /dev/zero: cannot open the source: it is a device, not a regular file (status 5)$"
+        "a device as an archive|list /dev/zero|3|^uuarc: /dev/zero: cannot open: it is a device, which is read as an archive only as standard input (status 5)$"
+    )
+fi
 for entry in "${messages[@]}"; do
     IFS='|' read -r label args code pattern <<< "$entry"
     uuarc $args
@@ -409,6 +436,14 @@ for entry in "${messages[@]}"; do
     [ "$(printf '%s\n' "$err" | wc -l)" -eq 1 ] && pass || fail "message, $label: not one line: $err"
 done
 [ "$(cat msg_out/size46.bin)" = kept ] && pass || fail "message, exists on extract: the file changed"
+[ ! -e msg_name.uue ] && pass || fail "message, -n with an escape: msg_name.uue made"
+if [ "$under_wine" -eq 0 ]; then
+    [ ! -e fifo.uue ] && [ ! -e zero.uue ] && pass || fail "message, a FIFO or a device as the source: a target was made"
+    no_scratch_left "a device as an archive"
+    rc=0
+    timeout 20 "$host" list /dev/stdin < /dev/null > out.txt 2>err.txt || rc=$?
+    expect_rc "a device as standard input is read" 2
+fi
 
 # Bytes that are not printable are escaped, in arguments as in stored names.
 uuarc extract $'bad\033[31m.uue'
@@ -443,59 +478,148 @@ if [ "$under_wine" -eq 0 ]; then
     uuarc create size46.bin -o perms.uue --overwrite -q
     expect_rc "create over a setuid file" 0
     [ "$(stat -c %a perms.uue)" = 750 ] && pass || fail "create over a setuid file: mode $(stat -c %a perms.uue)"
+    # A rename would split a file with two names: it is overwritten in place, both names kept.
+    cp old.bin linked.uue && ln linked.uue linked_too.uue && chmod 640 linked.uue
+    uuarc create -q size46.bin -o linked.uue --overwrite
+    expect_rc "create over a file with two names" 0
+    [ linked.uue -ef linked_too.uue ] && [ "$(stat -c %a linked.uue)" = 640 ] && pass ||
+        fail "create over a file with two names: the names split, or the bits changed"
+    uuarc extract -qc linked_too.uue
+    expect_same "create over a file with two names: the other name" size46.bin out.txt
     mkdir -p perms_out && cp size1.bin perms_out/size46.bin && chmod 6750 perms_out/size46.bin
     uuarc extract size46.bin.uue -d perms_out --overwrite -q
     expect_same "extract over a setuid file" size46.bin perms_out/size46.bin
     [ "$(stat -c %a perms_out/size46.bin)" = 750 ] && pass || fail "extract over a setuid file: mode $(stat -c %a perms_out/size46.bin)"
 fi
 
-# ---- Interrupts leave nothing behind (POSIX signals) --------------------------------------------
+# ---- Interrupts and replacing: what every ending leaves (POSIX signals, a stopped run) -----------
 if [ "$under_wine" -eq 0 ]; then
     head -c 200000000 /dev/zero > huge.bin
     uuarc create -q huge.bin
-    # interrupt SIGNAL GLOB ARGS... - starts the host, waits until GLOB matches, sends SIGNAL;
-    # sets rc, or rc=-1 when the run ended first. Job control keeps SIGINT from being ignored.
-    interrupt() {
-        local signal=$1 file=$2
-        shift 2
-        set -m
-        "$host" "$@" </dev/null >/dev/null 2>err.txt &
-        local pid=$! tries=0
-        set +m
-        while ! compgen -G "$file" >/dev/null && [ $tries -lt 2000 ] && kill -0 $pid 2>/dev/null; do
+    # start ARGS... - the host in the background (standard input from $input), its pid in pid.
+    # Job control keeps SIGINT and SIGQUIT from being ignored, as a background job has them.
+    start() { set -m; "$host" "$@" <"${input:-/dev/null}" >/dev/null 2>err.txt & pid=$!; set +m; }
+    # wait_writing PID FOLDER - waits until the run has a file (named or not) open in FOLDER;
+    # false when it ended first.
+    wait_writing() {
+        local tries=0
+        until ls -l /proc/"$1"/fd 2>/dev/null | grep -q " -> $work/$2/"; do
+            kill -0 "$1" 2>/dev/null && [ $tries -lt 4000 ] || return 1
             sleep 0.005
             tries=$((tries + 1))
         done
-        sleep 0.05
-        local sent=0
-        kill -"$signal" $pid 2>/dev/null || sent=1
-        rc=0
-        wait $pid || rc=$?
-        # Exit 0: the run was done (and reaped late) before the signal came.
-        [ $sent -eq 0 ] && [ $rc -ne 0 ] || rc=-1
     }
-    check_interrupt() {  # NAME EXPECTED_RC
-        if [ "$rc" -eq -1 ]; then echo "skipped: $1 (the run ended before the signal)"; return; fi
-        expect_rc "$1" "$2"
+    finish() { rc=0; wait "$1" || rc=$?; }
+    # signal_when SIGNAL FOLDER NAME ARGS... - starts the host and sends SIGNAL once it writes in
+    # FOLDER; false, after a note, when the run ended first.
+    signal_when() {
+        local signal=$1 folder=$2 label=$3
+        shift 3
+        start "$@"
+        wait_writing $pid "$folder" && kill -"$signal" $pid 2>/dev/null && return 0
+        finish $pid
+        echo "skipped: $label (the run ended first)"
+        return 1
     }
-    mkdir int_new int_old
-    interrupt INT int_new/huge.bin extract huge.bin.uue -d int_new
-    check_interrupt "SIGINT during an extraction" 130
-    [ -z "$(ls -A int_new)" ] && pass || fail "SIGINT: unfinished output left: $(ls -A int_new)"
-    printf 'old contents\n' > int_old/huge.bin
-    interrupt TERM int_old/.huge.bin.uuarc-old-0 extract huge.bin.uue -d int_old --overwrite
-    check_interrupt "SIGTERM while replacing" 143
-    expect_same "SIGTERM: the replaced file intact" old.bin int_old/huge.bin
-    [ "$(ls -A int_old)" = huge.bin ] && pass || fail "SIGTERM: left beside: $(ls -A int_old)"
-    cp old.bin int_target.uue
-    interrupt HUP .int_target.uue.uuarc-new-0 create huge.bin -o int_target.uue --overwrite
-    check_interrupt "SIGHUP while creating over a file" 129
-    expect_same "SIGHUP: the target intact" old.bin int_target.uue
-    [ ! -e .int_target.uue.uuarc-new-0 ] && pass || fail "SIGHUP: the new file left beside the target"
-    interrupt INT 'scratch/uuarc.*/huge.bin' extract -c huge.bin.uue
-    check_interrupt "SIGINT during extract -c" 130
+    # left_in FOLDER - what is in FOLDER but the module's one hidden temporary beside a target,
+    # which a module that cannot write an unnamed file leaves when it is killed.
+    left_in() { ls -A "$1" | grep -v '^~uu[0-9a-f]\{5\}$' | tr '\n' ' '; }
+
+    # SIGNAL:EXIT | FOLDER | WHAT IS LEFT IN IT | ARGS
+    interrupts=(
+        "INT:130|int_new||extract huge.bin.uue -d int_new"
+        "QUIT:131|int_new||extract huge.bin.uue -d int_new"
+        "XCPU:152|int_new||extract huge.bin.uue -d int_new"
+        "TERM:143|int_old|huge.bin |extract huge.bin.uue -d int_old --overwrite"
+        "HUP:129|int_create|target.uue |create huge.bin -o int_create/target.uue --overwrite"
+        "INT:130|scratch||extract -c huge.bin.uue"
+    )
+    for entry in "${interrupts[@]}"; do
+        IFS='|' read -r signal folder left args <<< "$entry"
+        rm -rf int_new int_old int_create && mkdir int_new int_old int_create
+        cp old.bin int_old/huge.bin && cp old.bin int_create/target.uue
+        signal_when "${signal%:*}" "$folder" "SIG$signal $args" $args || continue
+        finish $pid
+        expect_rc "SIG$signal: $args" "${signal#*:}"
+        [ "$(left_in "$folder")" = "$left" ] && pass || fail "SIG$signal: $args: left: $(ls -A "$folder")"
+        [ -z "$left" ] || expect_same "SIG$signal: $args: the old file" old.bin "$folder/${left% }"
+    done
+    input=huge.bin.uue start list -
+    if wait_writing $pid scratch && kill -QUIT $pid; then finish $pid; expect_rc "SIGQUIT during list -" 131; fi
+    finish $pid
     no_scratch_left "interrupts"
-    rm -f huge.bin huge.bin.uue
+
+    # Over the file-size limit a write fails, and is reported as one (SIGXFSZ is ignored).
+    mkdir -p limit/old
+    # ARGS | PATTERN
+    limits=(
+        "extract big.bin.uue -d limit/new|^uuarc: limit/new/big.bin: cannot write the data in full: it is incomplete (status 101)$"
+        "extract big.bin.uue -d limit/old --overwrite|^uuarc: limit/old/big.bin: cannot write the data in full: the old file is kept as it was (status 101)$"
+        "create big.bin -o limit/old/big.bin --overwrite|^uuarc: limit/old/big.bin: cannot write the data in full: the old file is kept as it was (status 101)$"
+    )
+    for entry in "${limits[@]}"; do
+        IFS='|' read -r args pattern <<< "$entry"
+        cp old.bin limit/old/big.bin
+        rc=0
+        (ulimit -f 100; exec "$host" $args) </dev/null >/dev/null 2>err.txt || rc=$?
+        expect_rc "file-size limit: $args" 5
+        expect_grep "file-size limit: $args" "$pattern" "$(cat err.txt)"
+        expect_same "file-size limit: $args: the old file" old.bin limit/old/big.bin
+    done
+
+    # A 0600 file being replaced, the run stopped mid-write: nothing in its folder is readable by
+    # others. Then a 0666 one, with a link to a 0600 secret put in its place: nothing is done
+    # through the link.
+    printf 'secret\n' > secret.txt
+    chmod 600 secret.txt
+    cp secret.txt secret_before.txt
+    # FOLDER | NAME IN FOLDER | ARGS
+    replaces=(
+        "private_x|huge.bin|extract huge.bin.uue -d private_x --overwrite"
+        "private_c|t.uue|create huge.bin -o private_c/t.uue --overwrite"
+    )
+    for swap in 0 1; do
+        for entry in "${replaces[@]}"; do
+            IFS='|' read -r folder name args <<< "$entry"
+            rm -rf "$folder" && mkdir "$folder" && cp old.bin "$folder/$name"
+            chmod $((swap ? 666 : 600)) "$folder/$name"
+            signal_when STOP "$folder" "stopped: $args" $args || continue
+            exposed=$(find "$folder" -mindepth 1 -maxdepth 1 \
+                      \( -type f -perm /077 -o -type d ! -perm 700 -o -type l \) -printf '%m %p ')
+            [ "$swap" -eq 0 ] || { exposed= && mv "$folder/$name" "$folder/away" && ln -s ../secret.txt "$folder/$name"; }
+            kill -CONT $pid
+            finish $pid
+            expect_rc "stopped (swap $swap): $args" 0
+            [ -z "$exposed" ] && pass || fail "stopped: $args: readable by others: $exposed"
+            if [ "$swap" -eq 0 ]; then
+                [ "$(stat -c %a "$folder/$name")" = 600 ] && pass || fail "stopped: $args: mode $(stat -c %a "$folder/$name")"
+            else
+                [ "$(stat -c %a secret.txt)" = 600 ] && pass || fail "a link swapped in: $args: its file's mode changed"
+                expect_same "a link swapped in: $args: its file" secret_before.txt secret.txt
+            fi
+        done
+    done
+
+    # Two runs replace one file; the first ends by SIGTERM while the second writes: the second's
+    # file stays, and the first puts nothing back.
+    mkdir concurrent
+    cp old.bin concurrent/huge.bin
+    start extract huge.bin.uue -d concurrent --overwrite
+    first=$pid
+    start extract huge.bin.uue -d concurrent --overwrite
+    if wait_writing $first concurrent && wait_writing $pid concurrent && kill -TERM $first; then
+        finish $first
+        expect_rc "two runs: the first" 143
+        finish $pid
+        expect_rc "two runs: the second" 0
+        expect_same "two runs: the second's file stays" huge.bin concurrent/huge.bin
+        [ "$(left_in concurrent)" = "huge.bin " ] && pass || fail "two runs: left: $(ls -A concurrent)"
+    else
+        finish $first
+        finish $pid
+        echo "skipped: two runs (one ended first)"
+    fi
+    rm -rf huge.bin huge.bin.uue int_* private_* concurrent
 fi
 
 # ---- The progress bar, on a terminal (util-linux script gives one) ------------------------------

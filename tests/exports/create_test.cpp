@@ -251,6 +251,14 @@ TEST_F(Creation, RequestsThatNeverStart) {
         {"two masks", {"s.bin", "s.bin"}, 9907, 0},
         {"source is a directory", {"srcdir"}, 9908, 1},
         {"source missing", {"none.bin"}, 5, 1},
+        // Names that a begin line would not give back are refused before anything is made.
+        {"a line end in the name", {"report\nbegin 644 evil.sh"}, 5, 0},
+        {"a carriage return", {"a\rb.bin"}, 5, 0},
+        {"end of file byte", {"a\x1a.bin"}, 5, 0},
+        {"escape", {"\x1b[31mred.bin"}, 5, 0},
+        {"delete", {"a\x7f.bin"}, 5, 0},
+        {"a leading blank", {" s.bin"}, 5, 0},
+        {"a trailing blank", {"s.bin "}, 5, 0},
     };
     for (const auto& c : cases) {
         ClearCalls();

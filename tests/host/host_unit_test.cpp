@@ -1,14 +1,19 @@
 // host_unit_test.cpp - the host's own logic without the module: the command-line parser, the
-// escaping of names and the stored-name check behind the refusal messages.
+// escaping of names, the name rules behind the refusal messages, and what a run removes as its
+// own.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "host/cleanup.h"
 #include "host/console.h"
 #include "host/failure.h"
 #include "host/options.h"
+#include "host/system.h"
 
 namespace uuarc_host {
 namespace {
@@ -155,7 +160,10 @@ TEST(HostFailure, StoredNameProblemNamesTheRule) {
         {"con.txt", false, "it is a device name"},
         {"dir\\Com1 .log", true, "it is a device name"},
         {"com10.txt", false, ""},
+        {"dir\\conout$.txt", true, "it is a device name ('conout$.txt')"},
+        {"CONOUT$$", false, ""},
         {"dir\\", false, "it has no file name"},
+        {"dir/", true, "it ends in a separator"},
     };
     for (const StoredNameCase& c : cases) {
         Request request;
@@ -172,6 +180,75 @@ TEST(HostFailure, StoredNameProblemNamesTheRule) {
     request.stored_name = std::string(200, 'n');
     request.output_folder = std::string(70, 'o');
     EXPECT_EQ(StoredNameProblem(request).rfind("the output path would be longer", 0), 0u);
+}
+
+TEST(HostFailure, CreationNameProblemNamesTheRuleAndTheWayOut) {
+    const StoredNameCase cases[] = {
+        {"report\nbegin 644 evil.sh", false, "it holds a control byte ('\\n')"},
+        {"a\x1a", false, "it holds a control byte ('\\x1A')"},
+        {"trail ", false, "it starts or ends with a blank"},
+        {"in side \xe2\x82\xac.txt", false, ""},
+    };
+    for (const StoredNameCase& c : cases) {
+        const std::string problem = CreationNameProblem(c.stored);
+        EXPECT_EQ(problem.rfind(c.problem, 0), 0u) << c.stored << ": " << problem;
+        if (*c.problem == '\0') {
+            EXPECT_EQ(problem, "") << c.stored;
+        } else {
+            EXPECT_NE(problem.find("give another with -n"), std::string::npos) << problem;
+        }
+    }
+}
+
+// A new file in a shared folder goes only while it is the file whose identity the run took.
+TEST(HostCleanup, OwnFileGoesOnlyWhileItIsTheFileIdentified) {
+    std::string folder, error;
+    ASSERT_TRUE(MakePrivateFolder(folder, error)) << error;
+    const std::string out = folder + "/out";
+    const auto exists = [&out] { return std::filesystem::exists(out); };
+    LeftoverId id = Remember(LeftoverKind::kOwnFile, out);
+    std::ofstream(out) << "someone's";
+    EXPECT_FALSE(IdentifyLeftover(id, true));  // not empty: not one made a moment ago
+    Settle(id);
+    EXPECT_TRUE(exists());
+    for (const bool replaced : {true, false}) {
+        std::filesystem::remove(out);
+        id = Remember(LeftoverKind::kOwnFile, out);
+        std::ofstream(out).close();
+        ASSERT_TRUE(IdentifyLeftover(id, true));
+        if (replaced) {
+            std::filesystem::rename(out, folder + "/moved");  // kept, so that its inode is not reused
+            std::ofstream(out) << "another run's";
+        }
+        Settle(id);
+        EXPECT_EQ(exists(), replaced);
+    }
+    std::filesystem::remove_all(folder);
+}
+
+TEST(HostReplace, OverwriteInPlaceWritesOnlyIntoTheFileIdentified) {
+    std::string folder, error;
+    ASSERT_TRUE(MakePrivateFolder(folder, error)) << error;
+    const std::string from = folder + "/new", target = folder + "/target", moved = folder + "/moved";
+    const auto read = [](const std::string& path) {
+        std::ifstream file(path);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    std::ofstream(from) << "new";
+    std::ofstream(target) << "old";
+    FileIdentity from_identity, target_identity;
+    bool in_place = false, lost = false;
+    ASSERT_TRUE(IdentifyOwnFile(from, false, from_identity));
+    ASSERT_TRUE(IdentifyReplaced(target, target_identity, in_place));
+    std::filesystem::rename(target, moved);
+    std::ofstream(target) << "planted";
+    EXPECT_FALSE(OverwriteInPlace(from, from_identity, target, target_identity, lost, error));
+    EXPECT_FALSE(lost);
+    EXPECT_EQ(read(target), "planted");
+    std::filesystem::rename(moved, target);
+    EXPECT_TRUE(OverwriteInPlace(from, from_identity, target, target_identity, lost, error)) << error;
+    EXPECT_EQ(read(target), "new");
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -1,0 +1,43 @@
+// stored_names.h - the rules a stored name must keep: where extraction may put a name taken from
+// an archive, and which names creation may store so that they come back as they went in. Both the
+// module and the command-line host compile this unit, so that a refusal and the message that
+// explains it follow one set of rules. No state, no system calls.
+#pragma once
+
+#include <cstddef>
+
+namespace uuarc {
+
+// The rule a name breaks; kNone for a name that keeps them all.
+enum class NameRule {
+    kNone = 0,
+    kEmpty,            // no name at all
+    kRooted,           // starts with a separator: an absolute path
+    kColon,            // a ':' names a drive or an alternate stream
+    kDotComponent,     // a component of dots and spaces alone: "..", or ". ." which Windows reads so
+    kDeviceName,       // CON, NUL, COM1, CONIN$, ... with any extension
+    kEndsInSeparator,  // names a directory, not a file
+    kControlByte,      // creation: a byte 0x01 to 0x1F or 0x7F, which a begin line cannot carry
+    kEndBlank,         // creation: a space or tab at either end, which readers drop
+};
+
+// Where in the name the rule is broken: the component at fault (kDotComponent, kDeviceName) or
+// the offending byte (kControlByte, kEndBlank); the whole name otherwise.
+struct NameFault {
+    size_t start = 0;
+    size_t length = 0;
+};
+
+// The first rule that `name`, the part of a stored name to be put below the output path ("\" and
+// "/" both separate), breaks. `fault`, when given, says where.
+NameRule RelativeNameRule(const char* name, NameFault* fault = nullptr);
+
+// Whether a name taken from an archive may be put under the output path as it is.
+inline bool IsSafeRelativeName(const char* name) { return RelativeNameRule(name) == NameRule::kNone; }
+
+// The first rule that `name`, the last component of a source as creation would store it, breaks:
+// control bytes anywhere, blanks at either end. An empty name passes here (creation refuses it
+// on its own terms). `fault`, when given, says where.
+NameRule CreationNameRule(const char* name, NameFault* fault = nullptr);
+
+}  // namespace uuarc
