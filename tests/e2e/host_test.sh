@@ -638,6 +638,19 @@ if [ "$under_wine" -eq 0 ] && have script && script -qec true /dev/null >/dev/nu
     ! grep -q '%' bar.txt && pass || fail "progress drawn with -q"
 fi
 
+# ---- A write that fails, then damage: the failure is what is reported -------------------------
+# Over the file-size limit (SIGXFSZ ignored, as a subshell passes it on) the output stops at 100
+# KiB; the archive is damaged further on. The write failure (exit 5, status 101) must win over the
+# damage (exit 2), for the DLL under Wine too.
+mkdir -p limited
+awk 'NR == 40000 { print "M" "~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~" "\r"; next } { print }' \
+    big.bin.uue > damaged_late.uue
+rc=0
+(trap '' XFSZ; ulimit -f 100; exec ${runner[@]+"${runner[@]}"} "$host" extract -q damaged_late.uue -d limited) \
+    </dev/null >/dev/null 2>err.txt || rc=$?
+expect_rc "a failed write outranks later damage" 5
+expect_grep "a failed write outranks later damage: message" "status 101" "$(tr -d '\r' < err.txt)"
+
 # ---- An installed tree, run from elsewhere ------------------------------------------------------
 module=$(dirname "$host")/libuuarc.so
 [ "$under_wine" -eq 1 ] && module=$(dirname "$host")/uuarc.dll
