@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,11 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // of each input, so that an input frees all it took.
     static uuarc::test::MemoryFiles* const files = new uuarc::test::MemoryFiles(kOut);
     files->AddFile(kArchive, std::string_view(reinterpret_cast<const char*>(data), size));
-    // The state as after load, each field as its initializer says; only the two streams' 64 KiB
-    // buffers, which no stream reads before it has filled them, are left as they were rather
-    // than cleared for every input.
-    uuarc::g_state.~ModuleState();
-    new (&uuarc::g_state) uuarc::ModuleState;
+    // The module as after load for every input; each operation gets a fresh job record from it.
+    uuarc::ResetModuleState();
     SetSetFileNameProc(0, CheckFileName);
     SetSetProgressProc(0, CheckProgress);
 

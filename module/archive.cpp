@@ -32,13 +32,13 @@ int32_t CompressionRatio(int64_t first_total, int64_t second_total) {
 }
 
 void ForgetArchive(uint32_t new_archive) {
-    std::memset(g_state.archive_path, 0, sizeof g_state.archive_path);
-    g_state.new_archive = new_archive;
+    std::memset(g_state.settings.archive_path, 0, sizeof g_state.settings.archive_path);
+    g_state.settings.new_archive = new_archive;
 }
 
 void RememberArchive(const char* path, uint32_t new_archive) {
     ForgetArchive(new_archive);
-    std::memcpy(g_state.archive_path, path, std::strlen(path));
+    std::memcpy(g_state.settings.archive_path, path, std::strlen(path));
 }
 
 }  // namespace
@@ -118,11 +118,11 @@ UUARC_API void UUARC_CALL BuildArcFileList(ArcFileList* list) {
     }
     char name[kNameBufferSize];
     int64_t size = 0;
-    if (SetStatus(ScanArchiveHeader(g_state.alphabet, g_state.input, g_state.archive_path, name, &size)) != kStatusOk) {
+    if (SetStatus(ScanArchiveHeader(g_state.alphabet, g_state.input, g_state.settings.archive_path, name, &size)) != kStatusOk) {
         return;
     }
 
-    const FileHandle file = OpenFileForInfo(g_state.archive_path);
+    const FileHandle file = OpenFileForInfo(g_state.settings.archive_path);
     if (file == kNoHandle) {
         SetStatus(kStatusCannotOpen);
         return;
@@ -131,7 +131,7 @@ UUARC_API void UUARC_CALL BuildArcFileList(ArcFileList* list) {
     uint32_t attributes = 0;
     if (!FileDosDateTime(file, &date_time)) date_time = 0;
     CloseFileHandle(file);
-    if (!FileAttributes(g_state.archive_path, &attributes)) attributes = 0;
+    if (!FileAttributes(g_state.settings.archive_path, &attributes)) attributes = 0;
 
     void* block = nullptr;
     if (!AllocBlock(&block, sizeof(ArcFileEntry))) {

@@ -17,19 +17,19 @@ UUARC_API uint16_t UUARC_CALL SetArchiveStatus(uint32_t value) { return SetStatu
 
 UUARC_API uint16_t UUARC_CALL arOptionsOn(uint32_t mask) {
     const uint16_t applied = static_cast<uint16_t>(mask & ~g_state.locked_options);
-    g_state.options |= applied;
+    g_state.settings.options |= applied;
     return applied;
 }
 
 UUARC_API uint16_t UUARC_CALL arOptionsOff(uint32_t mask) {
     const uint16_t kept = static_cast<uint16_t>(~(mask & ~g_state.locked_options));
-    g_state.options &= kept;
+    g_state.settings.options &= kept;
     return kept;
 }
 
 UUARC_API int32_t UUARC_CALL arOptionsAreOn(uint32_t mask) {
     const uint16_t bits = static_cast<uint16_t>(mask);
-    return (g_state.options & bits) == bits ? 1 : 0;
+    return (g_state.settings.options & bits) == bits ? 1 : 0;
 }
 
 // ---- Callback registration ------------------------------------------------------------------

@@ -1,8 +1,27 @@
-// module_state.cpp - the module-wide state, with its initial values from module_state.h.
+// module_state.cpp - the module-wide state, with its initial values from module_state.h, and the
+// job record that an export hands down.
 #include "module/module_state.h"
+
+#include <new>
 
 namespace uuarc {
 
 ModuleState g_state;
+
+Job MakeJob() {
+    Job job;
+    job.settings = &g_state.settings;
+    job.callbacks = &g_state.callbacks;
+    job.input = &g_state.input;
+    job.output = &g_state.output;
+    job.alphabet = &g_state.alphabet;
+    job.status = &g_state.status;
+    return job;
+}
+
+void ResetModuleState() {
+    g_state.~ModuleState();
+    new (&g_state) ModuleState;
+}
 
 }  // namespace uuarc

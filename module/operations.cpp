@@ -1,5 +1,5 @@
 // operations.cpp - the exports that run an operation on a mask list, and those that build and
-// release the list: thin shims over operations/ and names/.
+// release the list: thin shims over operations/ and names/, each operation handed its job record.
 #include "module/module_state.h"
 #include "module/status.h"
 #include "names/masks.h"
@@ -25,7 +25,8 @@ UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list) {
         SetStatus(kStatusCannotOpen);
         return;
     }
-    RunExtraction(list);
+    Job job = MakeJob();
+    RunExtraction(job, list);
 }
 
 UUARC_API void UUARC_CALL CompressFileMaskListArc(FileMaskList* list) {
@@ -33,5 +34,6 @@ UUARC_API void UUARC_CALL CompressFileMaskListArc(FileMaskList* list) {
         SetStatus(kStatusCannotOpen);
         return;
     }
-    RunCreation(list);
+    Job job = MakeJob();
+    RunCreation(job, list);
 }

@@ -26,21 +26,21 @@ void CopyHostString(char* field, const char* text, size_t length) {
 void TakeBasePath(const char* text, size_t field_size) {
     const size_t length = HostStringLength(text, field_size);
     if (length == 0) return;
-    g_state.base_path_refused = length > kMaxHostPath;
-    if (!g_state.base_path_refused) CopyHostString(g_state.base_path, text, length);
+    g_state.settings.base_path_refused = length > kMaxHostPath;
+    if (!g_state.settings.base_path_refused) CopyHostString(g_state.settings.base_path, text, length);
 }
 
 }  // namespace
 
 UUARC_API void UUARC_CALL SetOutputPath(const char* path) {
     if (path == nullptr) return;
-    g_state.output_path_refused = HostStringLength(path, kMaxHostPath + 1) > kMaxHostPath;
-    if (!g_state.output_path_refused) AddTrailingBackslash(path, g_state.output_path);
+    g_state.settings.output_path_refused = HostStringLength(path, kMaxHostPath + 1) > kMaxHostPath;
+    if (!g_state.settings.output_path_refused) AddTrailingBackslash(path, g_state.settings.output_path);
 }
 
 UUARC_API void UUARC_CALL SetDecompExtraFeatures(const DecompExtraFeatures* record) {
     if (record == nullptr) return;
-    g_state.keep_paths = record->keep_paths;
+    g_state.settings.keep_paths = record->keep_paths;
     if (record->output_path[0] != '\0') SetOutputPath(record->output_path);
     TakeBasePath(record->base_path, sizeof record->base_path);
 }
@@ -50,10 +50,10 @@ UUARC_API void UUARC_CALL SetCompExtraFeatures(const CompExtraFeatures* record) 
     TakeBasePath(record->base_path, sizeof record->base_path);
     const size_t prefix_length = HostStringLength(record->source_prefix, sizeof record->source_prefix);
     if (prefix_length == 0) return;
-    g_state.source_prefix_refused = prefix_length > kMaxHostPath;
-    if (g_state.source_prefix_refused) return;
-    CopyHostString(g_state.source_prefix, record->source_prefix, prefix_length);
+    g_state.settings.source_prefix_refused = prefix_length > kMaxHostPath;
+    if (g_state.settings.source_prefix_refused) return;
+    CopyHostString(g_state.settings.source_prefix, record->source_prefix, prefix_length);
     // A drive root (C:\) or a bare drive (C:) stays as it is; a longer prefix gets a separator
     // whatever it ends in.
-    if (prefix_length > 3) std::strcat(g_state.source_prefix, "\\");
+    if (prefix_length > 3) std::strcat(g_state.settings.source_prefix, "\\");
 }

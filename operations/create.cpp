@@ -10,10 +10,10 @@
 #include "format/format.h"
 #include "format/header.h"
 #include "format/line_codec.h"
-#include "module/module_state.h"
 #include "module/status.h"
 #include "names/stored_names.h"
 #include "names/strings.h"
+#include "operations/notify.h"
 #include "operations/output_file.h"
 
 namespace uuarc {
@@ -38,12 +38,6 @@ bool WriteText(Stream& target, const char* text) {
     return StreamWrite(target, text, length) == length;
 }
 
-void ReportProgress(int64_t percent_base, int64_t size, int64_t since_last) {
-    const Callbacks& callbacks = g_state.callbacks;
-    if (callbacks.progress == nullptr) return;
-    callbacks.progress(callbacks.progress_user, ProgressPercent(percent_base, size), static_cast<int32_t>(since_last));
-}
-
 }  // namespace
 
 bool IsDirectory(const char* path) {
@@ -51,16 +45,13 @@ bool IsDirectory(const char* path) {
     return PathAttributes(path, &attributes) && (attributes & kAttrDirectory) != 0;
 }
 
-void EncodeFileBody(Stream& source, Stream& target, const char* header_name, int64_t progress_step) {
+void EncodeFileBody(Job& job, Stream& source, Stream& target, const char* header_name) {
     const int64_t size = StreamLength(source);
     char begin_line[kStoredNameSize + 16];
     std::snprintf(begin_line, sizeof begin_line, "begin %s %s\n", kBeginMode, header_name);
     WriteText(target, begin_line);
 
-    EncoderProgress& progress = g_state.encoder;
-    progress.running_total = 0;
-    progress.threshold = progress_step;
-    int64_t since_last = 0;
+    ProgressPacer progress = StartProgress(size, size / 100);
 
     uint8_t block[kBytesPerLine];
     for (;;) {
@@ -75,56 +66,44 @@ void EncodeFileBody(Stream& source, Stream& target, const char* header_name, int
             bytes = std::span<const uint8_t>(block, count);
         }
         char* line = reinterpret_cast<char*>(StreamSpace(target, kMaxEncodedLine));
-        const int length = EncodeLine(g_state.alphabet, bytes.data(), line, static_cast<int>(count));
+        const int length = EncodeLine(*job.alphabet, bytes.data(), line, static_cast<int>(count));
         if (!StreamCommit(target, static_cast<size_t>(length))) {
-            SetStatus(kStatusWriteFailed);
+            SetStatus(job, kStatusWriteFailed);
             return;
         }
-        progress.running_total += static_cast<int64_t>(count);
-        since_last += static_cast<int64_t>(count);
-        if (progress.running_total > progress.threshold) {
-            ReportProgress(progress.running_total, size, since_last);
-            progress.threshold += progress_step;
-            since_last = 0;
-        }
+        AdvanceProgress(job, progress, static_cast<int64_t>(count));
     }
-    const char end[] = {ActiveAlphabet(g_state.alphabet)[0], '\n', 'e', 'n', 'd', '\n', '\0'};
+    const char end[] = {ActiveAlphabet(*job.alphabet)[0], '\n', 'e', 'n', 'd', '\n', '\0'};
     WriteText(target, end);
 }
 
-int WriteEncodedFile(const char* source_path, const char* target_path) {
-    Stream& source = g_state.input;
-    Stream& target = g_state.output;
-    const Callbacks& callbacks = g_state.callbacks;
+namespace {
 
-    if (!StreamOpen(source, source_path, "rb")) {
-        SetStatus(kStatusCannotOpen);
-        return -1;
-    }
-    const int64_t size = StreamLength(source);
-    const int64_t estimate = EstimateEncodedSize(size);
-    const int64_t progress_step = size / 100;
-
-    if (callbacks.file_name != nullptr) callbacks.file_name(callbacks.file_name_user, source_path, target_path);
+// Names the files to the host, makes sure the target may be written and asks about replacing it,
+// and opens it. False (the status says why) when no target is open.
+bool OpenTarget(Job& job, const char* source_path, const char* target_path, int64_t estimate) {
+    NotifyFileName(job, source_path, target_path);
     // A directory, a link or a device at the target is never written, nor a name that ends in a
     // separator.
-    if (!OutputPathWritable(target_path, std::strlen(target_path))) {
-        SetStatus(kStatusCannotOpen);
-        StreamClose(source);
-        return -1;
+    if (!OutputPathWritable(job, target_path, std::strlen(target_path))) {
+        SetStatus(job, kStatusCannotOpen);
+        return false;
     }
-    if (ConfirmReplace(target_path, estimate) != 0) {
-        SetStatus(kStatusReplaceRefused);
-        StreamClose(source);
-        return -1;
+    if (ConfirmReplace(job, target_path, estimate) != 0) {
+        SetStatus(job, kStatusReplaceRefused);
+        return false;
     }
-    OpenOutputFile(target_path, "wt");
-    if (!StreamIsOpen(target)) {
-        SetStatus(kStatusCannotOpen);
-        StreamClose(source);
-        return -1;
+    OpenOutputFile(job, target_path, "wt");
+    if (!StreamIsOpen(*job.output)) {
+        SetStatus(job, kStatusCannotOpen);
+        return false;
     }
+    return true;
+}
 
+// The header, the begin line, the data lines, the end and the closing cut line.
+void WriteEncodedText(Job& job, const char* source_path, int64_t size, int64_t estimate) {
+    Stream& target = *job.output;
     // The name in the header and the begin line: the source's last component, split off in the
     // ANSI code page and stored in OEM, or in UTF-8 where OEM has no exact form for it.
     char name[256];
@@ -143,55 +122,73 @@ int WriteEncodedFile(const char* source_path, const char* target_path) {
                   header_name, size, " ", estimate, header_name, 1, 1, kBanner);
     WriteText(target, header);
     WriteText(target, kBeginCut);
-    EncodeFileBody(source, target, header_name, progress_step);
+    EncodeFileBody(job, *job.input, target, header_name);
     WriteText(target, kEndCut);
-
-    // A header or trailer that never reached the disk is a failed write as much as a data line.
-    // A file that replaces another takes its name only when it is whole.
-    if (!FinishOutputFile(g_state.status == kStatusOk) && g_state.status == kStatusOk) SetStatus(kStatusWriteFailed);
-    StreamClose(source);
-    return 0;
 }
 
-void CreateEncodedArchive(const char* source_path, const char* target_path) {
-    SetStatus(kStatusOk);
-    ResetDefaultAlphabet(g_state.alphabet);
-    if (ProbeArchiveHeader(g_state.alphabet, g_state.input, target_path) == kStatusOk) {
-        SetStatus(kStatusCreateRefused);
+}  // namespace
+
+int WriteEncodedFile(Job& job, const char* source_path, const char* target_path) {
+    if (!StreamOpen(*job.input, source_path, "rb")) {
+        SetStatus(job, kStatusCannotOpen);
+        return -1;
+    }
+    const int64_t size = StreamLength(*job.input);
+    const int64_t estimate = EstimateEncodedSize(size);
+    const bool opened = OpenTarget(job, source_path, target_path, estimate);
+    if (opened) {
+        WriteEncodedText(job, source_path, size, estimate);
+        // A header or trailer that never reached the disk is a failed write as much as a data
+        // line. A file that replaces another takes its name only when it is whole.
+        const bool written = *job.status == kStatusOk;
+        if (!FinishOutputFile(job, written) && written) SetStatus(job, kStatusWriteFailed);
+    } else {
+        ReleaseOutputFolder(job);
+    }
+    StreamClose(*job.input);
+    return opened ? 0 : -1;
+}
+
+void CreateEncodedArchive(Job& job, const char* source_path, const char* target_path) {
+    SetStatus(job, kStatusOk);
+    ResetDefaultAlphabet(*job.alphabet);
+    if (ProbeArchiveHeader(*job.alphabet, *job.input, target_path) == kStatusOk) {
+        SetStatus(job, kStatusCreateRefused);
         return;
     }
     // A table block that the probe met in the target must not change what is written.
-    ResetDefaultAlphabet(g_state.alphabet);
+    ResetDefaultAlphabet(*job.alphabet);
     if (SameFile(source_path, target_path)) {
-        SetStatus(kStatusCreateRefused);
+        SetStatus(job, kStatusCreateRefused);
         return;
     }
-    WriteEncodedFile(source_path, target_path);
+    WriteEncodedFile(job, source_path, target_path);
 }
 
-void RunCreation(const FileMaskList* list) {
-    SetStatus(kStatusOk);
-    if (g_state.new_archive == 0) {
-        SetStatus(kStatusCreateRefused);
+void RunCreation(Job& job, const FileMaskList* list) {
+    SetStatus(job, kStatusOk);
+    const HostSettings& settings = *job.settings;
+    if (settings.new_archive == 0) {
+        SetStatus(job, kStatusCreateRefused);
         return;
     }
     if (list == nullptr || list->head == nullptr) return;
     if (list->head->next != nullptr) {
-        SetStatus(kStatusTooManyMasks);
+        SetStatus(job, kStatusTooManyMasks);
         return;
     }
     const FileMask& mask = *list->head;
-    const bool prefixed = (g_state.options & kOptionNoSourcePrefix) == 0;
+    const bool prefixed = (settings.options & UUARC_OPTION_NO_SOURCE_PREFIX) == 0;
     // A prefix that the host gave too long is not replaced by an older one.
-    if (prefixed && g_state.source_prefix_refused) {
-        SetStatus(kStatusCannotOpen);
+    if (prefixed && settings.source_prefix_refused) {
+        SetStatus(job, kStatusCannotOpen);
         return;
     }
 
     char source_path[kBuiltPathSize] = {};
     char relative[kBuiltPathSize] = {};
-    if (g_state.source_prefix[0] != '\0' && prefixed) {
-        Append(source_path, sizeof source_path, g_state.source_prefix);
+    if (settings.source_prefix[0] != '\0' && prefixed) {
+        Append(source_path, sizeof source_path, settings.source_prefix);
     }
     bool fits = true;
     for (char* built : {source_path, relative}) {
@@ -203,8 +200,8 @@ void RunCreation(const FileMaskList* list) {
         }
     }
     // Paths that the platform cannot take are refused before anything is opened or made.
-    if (!fits || std::strlen(source_path) > kMaxOutputPath || std::strlen(g_state.archive_path) > kMaxOutputPath) {
-        SetStatus(kStatusCannotOpen);
+    if (!fits || std::strlen(source_path) > kMaxOutputPath || std::strlen(settings.archive_path) > kMaxOutputPath) {
+        SetStatus(job, kStatusCannotOpen);
         return;
     }
     // Only a name that comes back is stored: a begin line cannot carry a line end or another
@@ -215,21 +212,18 @@ void RunCreation(const FileMaskList* list) {
     char component[sizeof name + sizeof extension];
     std::snprintf(component, sizeof component, "%s%s", name, extension);
     if (CreationNameRule(component) != NameRule::kNone) {
-        SetStatus(kStatusCannotOpen);
+        SetStatus(job, kStatusCannotOpen);
         return;
     }
 
-    const Callbacks& callbacks = g_state.callbacks;
-    if (callbacks.file_name != nullptr) {
-        char entry_name[kBuiltPathSize + 1] = "\\";
-        Append(entry_name, sizeof entry_name, relative);
-        callbacks.file_name(callbacks.file_name_user, source_path, entry_name);
-    }
+    char entry_name[kBuiltPathSize + 1] = "\\";
+    Append(entry_name, sizeof entry_name, relative);
+    NotifyFileName(job, source_path, entry_name);
     if (IsDirectory(source_path)) {
-        SetStatus(kStatusSourceIsDirectory);
+        SetStatus(job, kStatusSourceIsDirectory);
         return;
     }
-    CreateEncodedArchive(source_path, g_state.archive_path);
+    CreateEncodedArchive(job, source_path, settings.archive_path);
 }
 
 }  // namespace uuarc

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "module/uuarc.h"
+#include "operations/job.h"
 #include "platform/platform.h"
 
 namespace uuarc {
@@ -13,20 +14,21 @@ namespace uuarc {
 // path from the prefix and the mask's parts, the name to store (CreationNameRule: 5 when it
 // breaks one), the host's first name call, the directory test and
 // CreateEncodedArchive.
-void RunCreation(const FileMaskList* list);
+void RunCreation(Job& job, const FileMaskList* list);
 
 // True when the path names a directory.
 bool IsDirectory(const char* path);
 
 // Refuses a target that already holds a begin line (or is the source itself), then writes.
-void CreateEncodedArchive(const char* source_path, const char* target_path);
+void CreateEncodedArchive(Job& job, const char* source_path, const char* target_path);
 
 // Opens both files, asks about replacing the target, writes the header, the body and the closing
 // cut line. -1 when it stopped before writing anything (the status says why), 0 once written.
-int WriteEncodedFile(const char* source_path, const char* target_path);
+// Whatever it opened is closed when it returns.
+int WriteEncodedFile(Job& job, const char* source_path, const char* target_path);
 
-// Writes the begin line, the data lines and the end, reporting progress every `progress_step`
-// source bytes at most once a line. A line not written in full leaves status 101 and ends it.
-void EncodeFileBody(Stream& source, Stream& target, const char* header_name, int64_t progress_step);
+// Writes the begin line, the data lines and the end, reporting progress after each hundredth of
+// the source at most once a line. A line not written in full leaves status 101 and ends it.
+void EncodeFileBody(Job& job, Stream& source, Stream& target, const char* header_name);
 
 }  // namespace uuarc

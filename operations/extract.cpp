@@ -9,11 +9,12 @@
 
 #include "format/header.h"
 #include "format/line_codec.h"
-#include "module/module_state.h"
+#include "format/format.h"
 #include "module/status.h"
 #include "names/masks.h"
 #include "names/stored_names.h"
 #include "names/strings.h"
+#include "operations/notify.h"
 #include "operations/output_file.h"
 
 namespace uuarc {
@@ -30,7 +31,7 @@ void MakeNotificationName(const char* name, char* out, size_t size) {
 
 }  // namespace
 
-bool MakeOutputName(const char* stored_name, char* output_name) {
+bool MakeOutputName(const HostSettings& settings, const char* stored_name, char* output_name) {
     output_name[0] = '\0';
     char name[kOutputNameSize];
     const size_t stored_length = strnlen(stored_name, sizeof name - 1);
@@ -44,7 +45,7 @@ bool MakeOutputName(const char* stored_name, char* output_name) {
     char file_name[256];
     char extension[256];
     char joined[kOutputNameSize * 2];
-    if (g_state.keep_paths == 0) {
+    if (settings.keep_paths == 0) {
         SplitPathParts(name, nullptr, nullptr, file_name, extension);
         std::strcpy(joined, file_name);
         std::strcat(joined, extension);
@@ -55,149 +56,144 @@ bool MakeOutputName(const char* stored_name, char* output_name) {
 
     // Only the lengths count: a name longer than the base path loses as many leading bytes as
     // the base path and its separator have, whatever they are.
-    const size_t base_length = std::strlen(g_state.base_path);
+    const size_t base_length = std::strlen(settings.base_path);
     if (base_length > 0 && std::strlen(relative) > base_length) relative += base_length + 1;
 
     if (!IsSafeRelativeName(relative)) return false;
-    const size_t output_length = std::strlen(g_state.output_path);
+    const size_t output_length = std::strlen(settings.output_path);
     const size_t relative_length = std::strlen(relative);
     if (output_length + relative_length > kMaxOutputPath) return false;
-    std::memcpy(output_name, g_state.output_path, output_length);
+    std::memcpy(output_name, settings.output_path, output_length);
     std::memcpy(output_name + output_length, relative, relative_length + 1);
     return true;
 }
 
-int DecodeToFile(const char* archive_path, const char* output_name) {
-    Stream& input = g_state.input;
-    Stream& output = g_state.output;
-    const Callbacks& callbacks = g_state.callbacks;
+namespace {
 
-    if (!StreamOpen(input, archive_path, "rt")) {
-        SetStatus(kStatusCannotOpen);
-        return -1;
-    }
+// From the begin line on: names the entry again, makes sure the output may be written and asks
+// about replacing it, opens it and announces it. False (the status says why) when no output is
+// open; `size` is the archive's length.
+bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_name, int64_t* size) {
+    Stream& input = *job.input;
     char name[kNameBufferSize + 8];
-    if (FindBeginLine(g_state.alphabet, name, input) != 0) {
-        SetStatus(kStatusBadFormat);
-        StreamClose(input);
-        return -1;
+    if (FindBeginLine(*job.alphabet, name, input) != 0) {
+        SetStatus(job, kStatusBadFormat);
+        return false;
     }
-
-    const int64_t size = StreamLength(input);
-    const int64_t estimate = EstimateDecodedSize(size);
-    const int64_t step = size / 100;
-    int64_t position = 0;
-    int64_t consumed = 0;
-    int64_t threshold = 0;
-    int64_t since_last = 0;
-
-    if (callbacks.file_name != nullptr) {
-        char notification[kNameBufferSize + 8];
-        MakeNotificationName(name, notification, sizeof notification);
-        callbacks.file_name(callbacks.file_name_user, notification, output_name);
-    }
+    *size = StreamLength(input);
+    char notification[kNameBufferSize + 8];
+    MakeNotificationName(name, notification, sizeof notification);
+    NotifyFileName(job, notification, output_name);
     // Decoding a file onto itself would truncate it before a line is read; a directory, a link
-    // or a device there is never written. The directories below the host's output path come
-    // from the stored name.
-    if (SameFile(archive_path, output_name) || !OutputPathWritable(output_name, std::strlen(g_state.output_path))) {
-        SetStatus(kStatusCannotOpen);
-        StreamClose(input);
-        return -1;
+    // or a device there is never written.
+    if (SameFile(archive_path, output_name) ||
+        !OutputPathWritable(job, output_name, std::strlen(job.settings->output_path))) {
+        SetStatus(job, kStatusCannotOpen);
+        return false;
     }
-    if (ConfirmReplace(output_name, estimate) != 0) {
-        SetStatus(kStatusReplaceRefused);
-        StreamClose(input);
-        return -1;
+    if (ConfirmReplace(job, output_name, EstimateDecodedSize(*size)) != 0) {
+        SetStatus(job, kStatusReplaceRefused);
+        return false;
     }
-    OpenOutputFile(output_name, "wb");
-    if (!StreamIsOpen(output)) {
-        SetStatus(kStatusCannotOpen);
-        StreamClose(input);
-        return -1;
+    OpenOutputFile(job, output_name, "wb");
+    if (!StreamIsOpen(*job.output)) {
+        SetStatus(job, kStatusCannotOpen);
+        return false;
     }
-    if (callbacks.signal != nullptr) callbacks.signal(callbacks.signal_user, size, 2);
+    NotifyOutputOpen(job, *size);
+    return true;
+}
 
+// The data lines, from the first to the one that begins with "end", into the open output.
+void DecodeLines(Job& job, int64_t size) {
+    Stream& input = *job.input;
+    Stream& output = *job.output;
     char line_buffer[kLineBufferSize];
     std::string_view line;
-    if (ReadFirstDataLine(g_state.alphabet, input, line_buffer, line) != 0) {
-        SetStatus(kStatusBadFormat);
-        StreamClose(input);
-        if (!FinishOutputFile(true)) SetStatus(kStatusWriteFailed);
-        return -1;
+    if (ReadFirstDataLine(*job.alphabet, input, line_buffer, line) != 0) {
+        SetStatus(job, kStatusBadFormat);
+        return;
     }
+    ProgressPacer progress = StartProgress(size, 0);
+    int64_t position = 0;
     for (;;) {
         // The bytes are decoded straight into the output's buffer (open for writing, so there
         // is room). Making that room may flush the buffer: a write that failed there ends the
         // decoding at once, so that damage in this line cannot report 9964 in its place.
         uint8_t* space = StreamSpace(output, kDecodeBufferSize);
-        const int count = StreamFailed(output) ? 0 : DecodeLine(g_state.alphabet, line, space);
+        const int count = StreamFailed(output) ? 0 : DecodeLine(*job.alphabet, line, space);
         if (count < 0) {
-            SetStatus(kStatusBadFormat);
-            break;
+            SetStatus(job, kStatusBadFormat);
+            return;
         }
         if (!StreamCommit(output, static_cast<size_t>(count))) {  // false once the stream failed
-            SetStatus(kStatusWriteFailed);
-            break;
+            SetStatus(job, kStatusWriteFailed);
+            return;
         }
         const int64_t now = StreamPosition(input);
-        consumed += now - position;
-        since_last += now - position;
+        AdvanceProgress(job, progress, now - position);
         position = now;
-        if (consumed > threshold) {
-            if (callbacks.progress != nullptr) {
-                callbacks.progress(callbacks.progress_user, ProgressPercent(consumed, size),
-                                   static_cast<int32_t>(since_last));
-            }
-            threshold += step;
-            since_last = 0;
-        }
         const int next = ReadNextDataLine(input, line_buffer, line);
-        if (next == 1) break;
+        if (next == 1) return;
         if (next < 0) {
-            SetStatus(kStatusBadFormat);
-            break;
+            SetStatus(job, kStatusBadFormat);
+            return;
         }
     }
-    StreamClose(input);
+}
+
+}  // namespace
+
+int DecodeToFile(Job& job, const char* archive_path, const char* output_name) {
+    if (!StreamOpen(*job.input, archive_path, "rt")) {
+        SetStatus(job, kStatusCannotOpen);
+        return -1;
+    }
+    int64_t size = 0;
+    const bool opened = OpenDecodedOutput(job, archive_path, output_name, &size);
+    if (opened) DecodeLines(job, size);
+    StreamClose(*job.input);
+    if (!opened) {
+        ReleaseOutputFolder(job);
+        return -1;
+    }
     // Bytes still in the buffer reach the disk only now; losing them is a failed write too, and
     // it outranks damage found after them (9964). A file that replaces another takes its name
     // unless the writing failed.
-    if (!FinishOutputFile(g_state.status != kStatusWriteFailed)) SetStatus(kStatusWriteFailed);
+    if (!FinishOutputFile(job, *job.status != kStatusWriteFailed)) SetStatus(job, kStatusWriteFailed);
     return 0;
 }
 
-void RunExtraction(const FileMaskList* list) {
-    SetStatus(kStatusOk);
+void RunExtraction(Job& job, const FileMaskList* list) {
+    SetStatus(job, kStatusOk);
     if (list == nullptr || list->head == nullptr) return;
+    const HostSettings& settings = *job.settings;
     // A setting that the host gave too long is not replaced by an older one.
-    if (g_state.output_path_refused || g_state.base_path_refused) {
-        SetStatus(kStatusCannotOpen);
+    if (settings.output_path_refused || settings.base_path_refused) {
+        SetStatus(job, kStatusCannotOpen);
         return;
     }
     char stored_name[kNameBufferSize];
     int64_t estimate = 0;
     bool name_cut = false;
     const uint16_t scanned =
-        ScanArchiveHeader(g_state.alphabet, g_state.input, g_state.archive_path, stored_name, &estimate, &name_cut);
+        ScanArchiveHeader(*job.alphabet, *job.input, settings.archive_path, stored_name, &estimate, &name_cut);
     if (scanned != kStatusOk) {
-        SetStatus(scanned == kStatusBadFormat ? uint16_t{kStatusNotEncoded} : scanned);
+        SetStatus(job, scanned == kStatusBadFormat ? uint16_t{kStatusNotEncoded} : scanned);
         return;
     }
     if (!MatchFileMaskList(stored_name, list)) return;
     // A name that did not fit whole in the ANSI code page would make another file than the one
     // stored: it is listed cut, never extracted.
     char output_name[kOutputNameSize];
-    if (name_cut || !MakeOutputName(stored_name, output_name)) {
-        SetStatus(kStatusCannotOpen);
+    if (name_cut || !MakeOutputName(settings, stored_name, output_name)) {
+        SetStatus(job, kStatusCannotOpen);
         return;
     }
-    const Callbacks& callbacks = g_state.callbacks;
-    if (callbacks.file_name != nullptr) {
-        char notification[kNameBufferSize + 8];
-        MakeNotificationName(stored_name, notification, sizeof notification);
-        callbacks.file_name(callbacks.file_name_user, notification, output_name);
-    }
-    DecodeToFile(g_state.archive_path, output_name);
+    char notification[kNameBufferSize + 8];
+    MakeNotificationName(stored_name, notification, sizeof notification);
+    NotifyFileName(job, notification, output_name);
+    DecodeToFile(job, settings.archive_path, output_name);
 }
 
 }  // namespace uuarc

@@ -4,23 +4,24 @@
 #include <cstddef>
 
 #include "module/uuarc.h"
+#include "operations/job.h"
 #include "operations/output_file.h"
 
 namespace uuarc {
 
-// Derives the full output path from the stored name, the keep-paths flag, the base path and the
+// Derives the full output path from the stored name and the host's keep-paths flag, base path and
 // output path into `output_name` (kOutputNameSize bytes). False, with `output_name` empty, when
 // the part taken from the archive is unsafe (empty, rooted, with a drive or stream colon, a "."
 // or ".." component, a device name) or the whole would not fit an output path.
-bool MakeOutputName(const char* stored_name, char* output_name);
+bool MakeOutputName(const HostSettings& settings, const char* stored_name, char* output_name);
 
 // The work of ExtractFileMaskListArc: status 0 first; nothing for an empty list or a name the
 // masks do not select; else the header scan (9964 reported as 9974), the output name, the
 // host's first name call and DecodeToFile.
-void RunExtraction(const FileMaskList* list);
+void RunExtraction(Job& job, const FileMaskList* list);
 
-// Decodes the archive into `output_name`. -1 when decoding does not start (the status says why),
-// 0 once the decoding loop has run, whatever the status then says.
-int DecodeToFile(const char* archive_path, const char* output_name);
+// Decodes the archive into `output_name`. -1 when no output was opened (the status says why), 0
+// once it was, whatever the status then says. Whatever it opened is closed when it returns.
+int DecodeToFile(Job& job, const char* archive_path, const char* output_name);
 
 }  // namespace uuarc

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "module/module_state.h"
 #include "module/status.h"
 #include "names/strings.h"
+#include "operations/notify.h"
 
 namespace uuarc {
 
@@ -98,8 +98,8 @@ Walk WalkToFolder(const char* path, size_t trusted, bool make, FileHandle* folde
     return Walk::Opened;
 }
 
-void ReleaseFolder() {
-    PendingOutput& pending = g_state.pending;
+void ReleaseFolder(Job& job) {
+    PendingOutput& pending = job.pending;
     CloseFileHandle(pending.folder);
     pending.folder = kNoHandle;
 }
@@ -107,9 +107,9 @@ void ReleaseFolder() {
 // The bytes for an existing file go to a new one, made with its permissions (or with those that
 // the reset to "archive" gives after the host's yes) and its owner, or to the file itself where
 // a rename would make another file of it (see output_file.h).
-void CreateReplacement(const char* path, const char* mode, const FileInfo& existing) {
-    PendingOutput& pending = g_state.pending;
-    Stream& output = g_state.output;
+void CreateReplacement(Job& job, const char* path, const char* mode, const FileInfo& existing) {
+    PendingOutput& pending = job.pending;
+    Stream& output = *job.output;
     // Without a yes the file is replaced only when it could be written as it is.
     if (!pending.agreed && !FileWritable(path, pending.folder)) return;
     FileInfo like = existing;
@@ -137,34 +137,34 @@ void CreateReplacement(const char* path, const char* mode, const FileInfo& exist
 
 // Names the unnamed output file `temporary` beside the target, trying as many names as the
 // creation of a named one would. False when none could be taken.
-bool LinkBeside() {
-    PendingOutput& pending = g_state.pending;
+bool LinkBeside(Job& job) {
+    PendingOutput& pending = job.pending;
     for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
         if (!MakeTemporaryName(pending.target, attempt, pending.temporary, sizeof pending.temporary)) return false;
-        if (LinkFile(g_state.output.handle, pending.temporary, pending.folder)) return true;
+        if (LinkFile(job.output->handle, pending.temporary, pending.folder)) return true;
     }
     return false;
 }
 
 }  // namespace
 
-bool OutputPathWritable(const char* path, size_t trusted) {
-    ReleaseFolder();
-    g_state.pending.trusted = trusted;
+bool OutputPathWritable(Job& job, const char* path, size_t trusted) {
+    ReleaseFolder(job);
+    job.pending.trusted = trusted;
     const size_t length = std::strlen(path);
     if (length == 0 || IsSeparator(path[length - 1])) return false;
     FileHandle folder = kNoHandle;
     const Walk walk = WalkToFolder(path, trusted, false, &folder);
     if (walk != Walk::Opened) return walk == Walk::Missing;
-    g_state.pending.folder = folder;
+    job.pending.folder = folder;
     FileInfo info;
     if (!PathInfo(path, &info, folder) || info.kind == FileKind::Regular) return true;
-    ReleaseFolder();
+    ReleaseFolder(job);
     return false;
 }
 
-int32_t ConfirmReplace(const char* path, int64_t size_estimate) {
-    PendingOutput& pending = g_state.pending;
+int32_t ConfirmReplace(Job& job, const char* path, int64_t size_estimate) {
+    PendingOutput& pending = job.pending;
     pending.agreed = false;
     pending.seen = false;
     FileInfo seen;
@@ -176,8 +176,7 @@ int32_t ConfirmReplace(const char* path, int64_t size_estimate) {
     pending.seen = true;
     pending.seen_volume = seen.volume;
     pending.seen_index = seen.index;
-    const Callbacks& callbacks = g_state.callbacks;
-    if (callbacks.ok_to_replace == nullptr) return 0;
+    if (!CanAskToReplace(job)) return 0;
 
     FindData incoming;
     std::memset(&incoming, 0, sizeof incoming);
@@ -194,16 +193,16 @@ int32_t ConfirmReplace(const char* path, int64_t size_estimate) {
     std::memcpy(incoming.file_name, path, length);
     incoming.file_name[length] = '\0';
 
-    const int32_t answer = callbacks.ok_to_replace(callbacks.ok_to_replace_user, &existing, &incoming);
+    const int32_t answer = AskToReplace(job, &existing, &incoming);
     pending.agreed = answer == 0;
-    if (answer != 0) ReleaseFolder();
+    if (answer != 0) ReleaseFolder(job);
     return answer;
 }
 
-void OpenOutputFile(const char* path, const char* mode) {
-    PendingOutput& pending = g_state.pending;
+void OpenOutputFile(Job& job, const char* path, const char* mode) {
+    PendingOutput& pending = job.pending;
     pending.way = OutputWay::None;
-    SetStatus(kStatusCannotOpen);
+    SetStatus(job, kStatusCannotOpen);
     // Where the question found no directory, it is made now (and a file in it that the question
     // did not see is not written).
     if (pending.folder == kNoHandle && WalkToFolder(path, pending.trusted, true, &pending.folder) != Walk::Opened) {
@@ -212,27 +211,27 @@ void OpenOutputFile(const char* path, const char* mode) {
     if (pending.folder != kNoHandle) {
         FileInfo existing;
         if (!PathInfo(path, &existing, pending.folder)) {
-            if (StreamCreate(g_state.output, path, mode, OpenHow::CreateNew, nullptr, pending.folder)) {
+            if (StreamCreate(*job.output, path, mode, OpenHow::CreateNew, nullptr, pending.folder)) {
                 pending.way = OutputWay::New;
             }
         } else if (pending.seen && existing.kind == FileKind::Regular && existing.volume == pending.seen_volume &&
                    existing.index == pending.seen_index) {
-            CreateReplacement(path, mode, existing);
+            CreateReplacement(job, path, mode, existing);
         }
         // Anything else is not what the question was about.
     }
     pending.agreed = false;
     if (pending.way == OutputWay::None) {
-        ReleaseFolder();
+        ReleaseFolder(job);
         return;
     }
     std::snprintf(pending.target, sizeof pending.target, "%s", path);
-    SetStatus(kStatusOk);
+    SetStatus(job, kStatusOk);
 }
 
-bool FinishOutputFile(bool keep) {
-    PendingOutput& pending = g_state.pending;
-    Stream& output = g_state.output;
+bool FinishOutputFile(Job& job, bool keep) {
+    PendingOutput& pending = job.pending;
+    Stream& output = *job.output;
     bool whole = true;
     switch (pending.way) {
         case OutputWay::None:
@@ -244,7 +243,7 @@ bool FinishOutputFile(bool keep) {
             // Linked in beside the target only once every byte is written; a rename can then
             // replace the target, which a link cannot.
             const bool flushed = StreamFlush(output);
-            const bool linked = keep && flushed && LinkBeside();
+            const bool linked = keep && flushed && LinkBeside(job);
             whole = StreamClose(output) && flushed;
             if (!(keep && linked && whole && RenameReplacing(pending.temporary, pending.target, pending.folder))) {
                 if (linked) RemoveFile(pending.temporary, pending.folder);
@@ -261,14 +260,10 @@ bool FinishOutputFile(bool keep) {
             break;
     }
     pending.way = OutputWay::None;
-    ReleaseFolder();
+    ReleaseFolder(job);
     return whole;
 }
 
-int32_t ProgressPercent(int64_t done, int64_t size) {
-    if (size <= 0 || done >= size) return 100;
-    if (done <= 0) return 0;
-    return static_cast<int32_t>(done * 100 / size);
-}
+void ReleaseOutputFolder(Job& job) { ReleaseFolder(job); }
 
 }  // namespace uuarc

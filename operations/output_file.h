@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "module/uuarc.h"
+#include "operations/job.h"
 
 namespace uuarc {
 
@@ -47,31 +48,30 @@ constexpr size_t kOutputNameSize = 264;
 // whose last component is empty (it ends in a separator), and a path whose directories below its
 // first `trusted` bytes pass through a link or something else than a directory. Opens the
 // directory of the path, where it exists, for the calls that follow; changes nothing on disk.
-bool OutputPathWritable(const char* path, size_t trusted);
+bool OutputPathWritable(Job& job, const char* path, size_t trusted);
 
 // Asks OkToReplaceProc, when it is registered and a file exists under `path` in the directory that
 // OutputPathWritable opened, whether that file may be replaced by one of about `size_estimate`
 // bytes. 0: go ahead; any other value is the host's refusal, passed back as it came, and the
 // directory is let go (nothing is written). After a yes the new file takes the attributes that a
 // reset to "archive" gives (writable); the old file is not touched until the new one replaces it.
-int32_t ConfirmReplace(const char* path, int64_t size_estimate);
+int32_t ConfirmReplace(Job& job, const char* path, int64_t size_estimate);
 
-// Opens `path` with `mode` ("wb" or "wt") into g_state.output, the way the header above says.
+// Opens `path` with `mode` ("wb" or "wt") into the job's output stream, the way the header above says.
 // Missing directories are made one component at a time. A file that was not there when the
 // question was asked, or another one than it was about, is not written (a refusal). Without the
 // host's yes a file that cannot be written as it is (read-only) is not replaced. Status 0 with the
 // stream open, or 5 with no stream and nothing left behind but the directories made.
-void OpenOutputFile(const char* path, const char* mode);
+void OpenOutputFile(Job& job, const char* path, const char* mode);
 
-// Closes g_state.output and lets the directory go. With `keep`, a file that replaces another by
+// Closes the job's output stream and lets the directory go. With `keep`, a file that replaces another by
 // rename takes its name now; without, it is dropped and the old file stays as it was. A new file
 // (nothing replaced) and a file overwritten in place stay either way, with what was written.
 // False when not everything written reached the disk or the file could not take its name; an
 // old file replaced by rename then stays too.
-bool FinishOutputFile(bool keep);
+bool FinishOutputFile(Job& job, bool keep);
 
-// A progress percentage for `done` of `size` bytes, between 0 and 100, also when the size was
-// unknown (0) or smaller than what was read.
-int32_t ProgressPercent(int64_t done, int64_t size);
+// Lets the directory go where an operation ends before FinishOutputFile; nothing when none is held.
+void ReleaseOutputFolder(Job& job);
 
 }  // namespace uuarc

@@ -77,12 +77,13 @@ TEST_F(Extract, OutputNameFromStoredNameAndSettings) {
         {1, "", "COM\xB4", "COM\xB4"},         // an acute accent is no digit
         {1, "", "CONIN", "CONIN"},
     };
-    SetOutputPath("C:\\out");
+    HostSettings settings;
+    std::strcpy(settings.output_path, "C:\\out\\");
     for (const Case& c : cases) {
-        g_state.keep_paths = c.keep;
-        std::strcpy(g_state.base_path, c.base);
+        settings.keep_paths = c.keep;
+        std::strcpy(settings.base_path, c.base);
         char output[kOutputNameSize];
-        const bool made = MakeOutputName(c.stored, output);
+        const bool made = MakeOutputName(settings, c.stored, output);
         if (c.output == nullptr) {
             EXPECT_FALSE(made) << c.stored << " gave " << output;
         } else {
@@ -93,10 +94,11 @@ TEST_F(Extract, OutputNameFromStoredNameAndSettings) {
 }
 
 TEST_F(Extract, OutputNameThatWouldNotFitIsRefused) {
-    SetOutputPath(std::string(250, 'o').c_str());
+    HostSettings settings;
+    std::strcpy(settings.output_path, (std::string(250, 'o') + "\\").c_str());
     char output[kOutputNameSize];
-    EXPECT_TRUE(MakeOutputName("12345678", output));  // 251 + 8 = 259 bytes
-    EXPECT_FALSE(MakeOutputName("123456789", output));
+    EXPECT_TRUE(MakeOutputName(settings, "12345678", output));  // 251 + 8 = 259 bytes
+    EXPECT_FALSE(MakeOutputName(settings, "123456789", output));
     EXPECT_STREQ(output, "");
 }
 
@@ -105,7 +107,7 @@ TEST_F(Extract, OutputNameThatWouldNotFitIsRefused) {
 TEST_F(Extract, CyrillicFoldersAndUtf8NamesPassUnchanged) {
     std::filesystem::create_directory(Native("Документы"));
     Write("Документы/mail.uu", ClassicUuencode("Папка/отчёт за май.txt", "письмо"));
-    g_state.keep_paths = 1;
+    KeepPaths(true);
     SetOutputPath(Win("Загрузки").c_str());
     Run("Документы/mail.uu");
     EXPECT_STATUS(0);

@@ -567,8 +567,7 @@ TEST_F(Damage, DamagedGoodFilesNeverCrashOrEscape) {
         fs::remove_all(Native("out"));
         fs::create_directory(Native("out"));
         Write("damaged.uue", bytes);
-        g_state.~ModuleState();
-        new (&g_state) ModuleState();
+        ResetModuleState();
         SetSetProgressProc(0, CheckProgress);
         bad_progress = 0;
         const std::string listed = ListedName("damaged.uue");

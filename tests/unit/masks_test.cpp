@@ -18,12 +18,12 @@ protected:
     void SetUp() override {
         list_.head = nullptr;
         list_.tail = nullptr;
-        g_state.status = kStatusOk;
+        SetArchiveStatus(kStatusOk);
     }
     void TearDown() override { DoneFileMaskList(&list_); }
 
     void Append(const char* mask) {
-        ASSERT_EQ(AppendFileMask(mask, &list_), 1) << mask << ", status " << g_state.status;
+        ASSERT_EQ(AppendFileMask(mask, &list_), 1) << mask << ", status " << GetArchiveStatus();
     }
 
     FileMaskList list_;
@@ -131,10 +131,10 @@ TEST_F(MaskMatch, NameLongerThan255BytesIsNotSelected) {
 
 TEST_F(MaskMatch, LeavesStatusAndStoredCaseAlone) {
     Append("c:\\data\\*.txt");
-    g_state.status = kStatusBadFormat;
+    SetArchiveStatus(kStatusBadFormat);
     EXPECT_TRUE(MatchFileMaskList("C:\\DATA\\X.TXT", &list_));
     EXPECT_FALSE(MatchFileMaskList("C:\\DATA\\X.DOC", &list_));
-    EXPECT_EQ(g_state.status, kStatusBadFormat);
+    EXPECT_EQ(GetArchiveStatus(), kStatusBadFormat);
     EXPECT_STREQ(list_.head->directory, "c:\\data\\");
     EXPECT_STREQ(list_.head->extension, "txt");
 }

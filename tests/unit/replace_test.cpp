@@ -41,14 +41,13 @@ protected:
             InitArcFile(Win("a.uue").c_str());
         } else {
             CreateArcFile(Win("new.uue").c_str());
-            std::strcpy(g_state.archive_path, Win("out/f.txt").c_str());
         }
         RegisterAll();
         if (!ask) SetOkToReplaceProc(0, nullptr);
         if (operation == Operation::Extract) {
             WithMasks(ExtractFileMaskListArc, {"*.*"});
         } else {
-            WithMasks(CompressFileMaskListArc, {Win("src.txt")});
+            CreateOnto(Win("out/f.txt"), {Win("src.txt")});
         }
     }
     // What out/f.txt holds after a run that wrote it whole.
@@ -195,7 +194,7 @@ TEST_F(Replace, SpecialFilesAreNeverReadAsArchiveOrSource) {
 
 TEST_F(Replace, NamesThatEndInASeparatorMakeNoDirectory) {
     Write("d.uue", ClassicUuencode("a/b/", "x"));
-    g_state.keep_paths = 1;
+    KeepPaths(true);
     InitArcFile(Win("d.uue").c_str());
     WithMasks(ExtractFileMaskListArc, {"*.*"});
     EXPECT_STATUS(kStatusCannotOpen);
@@ -255,15 +254,16 @@ TEST_F(Replace, DirectoryAskedAboutIsTheOneWrittenIn) {
     Write("a.uue", ClassicUuencode("d/f.txt", "new contents"));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.swapped + std::string(c.at_question ? " at the question" : " before the run"));
-        g_state.keep_paths = std::strcmp(c.swapped, "out/d") == 0;
+        const bool keep_paths = std::strcmp(c.swapped, "out/d") == 0;
+        KeepPaths(keep_paths);
         fs::remove_all(Native("moved"));
         fs::remove_all(Native("out"));
         fs::create_directories(Native("out/d"));
         fs::create_directories(Native("elsewhere"));
         Write("elsewhere/f.txt", "precious");
-        Write(g_state.keep_paths ? "out/d/f.txt" : "out/f.txt", "old");
+        Write(keep_paths ? "out/d/f.txt" : "out/f.txt", "old");
         const auto swap = [&] {
-            ASSERT_EQ(rename(Native(c.swapped).c_str(), Native(g_state.keep_paths ? "out/moved" : "moved").c_str()), 0);
+            ASSERT_EQ(rename(Native(c.swapped).c_str(), Native(keep_paths ? "out/moved" : "moved").c_str()), 0);
             ASSERT_EQ(symlink(Native("elsewhere").c_str(), Native(c.swapped).c_str()), 0);
         };
         Hooks hooks;
@@ -411,7 +411,7 @@ TEST_F(Replace, UserWordsClearedAlsoForPathsThatAreRefused) {
         SetSetProgressProc(7, RecordProgress);
         open(too_long.c_str());
         EXPECT_STATUS(kStatusCannotOpen);
-        EXPECT_EQ(g_state.callbacks.progress_user, 0u);
+        EXPECT_EQ(MakeJob().callbacks->progress_user, 0u);
     }
 }
 

@@ -11,12 +11,13 @@
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
-#include <new>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "module/module_state.h"
 #include "module/uuarc.h"
+#include "operations/create.h"
 #include "tests/support.h"
 
 namespace uuarc::test {
@@ -32,8 +33,7 @@ class ModuleTest : public ::testing::Test {
 protected:
     void SetUp() override {
         // The module's state as right after load.
-        g_state.~ModuleState();
-        new (&g_state) ModuleState();
+        ResetModuleState();
         ClearCalls();
         char pattern[] = "/tmp/uuarc-test-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -66,6 +66,28 @@ protected:
         for (const std::string& mask : masks) AppendFileMask(mask.c_str(), &list);
         operation(&list);
         DoneFileMaskList(&list);
+    }
+
+    // Creation onto `target`, which CreateArcFile would refuse since it exists: the job record of
+    // the module's state with the target as the archive to create.
+    static void CreateOnto(const std::string& target, std::initializer_list<std::string> masks) {
+        Job job = MakeJob();
+        HostSettings settings = *job.settings;
+        std::snprintf(settings.archive_path, sizeof settings.archive_path, "%s", target.c_str());
+        settings.new_archive = 1;
+        job.settings = &settings;
+        FileMaskList list;
+        InitFileMaskList(&list);
+        for (const std::string& mask : masks) AppendFileMask(mask.c_str(), &list);
+        RunCreation(job, &list);
+        DoneFileMaskList(&list);
+    }
+
+    // The keep-paths flag, as the host sets it (nothing else of the record is taken when empty).
+    static void KeepPaths(bool keep) {
+        DecompExtraFeatures features = {};
+        features.keep_paths = keep ? 1 : 0;
+        SetDecompExtraFeatures(&features);
     }
 
     static void RegisterAll() {

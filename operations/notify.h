@@ -1,0 +1,47 @@
+// notify.h - every call an operation makes to the host: the names being worked on, the signal
+// that the output is open, the replace question and the paced progress reports. A callback that
+// the host has not registered is skipped; only the replace question's answer is read.
+#pragma once
+
+#include <cstdint>
+
+#include "operations/job.h"
+
+namespace uuarc {
+
+// SetFileNameProc: the file being read and the one being written (or the entry's name).
+void NotifyFileName(const Job& job, const char* source, const char* target);
+
+// SetSignalProc: the output is open; `length` is the archive's length (code 2).
+void NotifyOutputOpen(const Job& job, int64_t length);
+
+// Whether the host asks to be asked before a file is replaced (OkToReplaceProc is registered).
+bool CanAskToReplace(const Job& job);
+
+// OkToReplaceProc: 0 lets the module replace the existing file, as does a host without the
+// callback; any other value is the host's refusal, passed back as it came.
+int32_t AskToReplace(const Job& job, FindData* existing, FindData* incoming);
+
+// Progress for both directions: the bytes of a file of `size` bytes (the archive while
+// extracting, the source while creating) are counted as they are taken in, and a report goes out
+// each time the count passes the next hundredth of the size, with the percentage and the bytes
+// since the report before.
+struct ProgressPacer {
+    int64_t size = 0;
+    int64_t step = 0;       // a hundredth of the size
+    int64_t done = 0;
+    int64_t threshold = 0;  // the count that the next report waits for
+    int64_t since_last = 0;
+};
+
+// A pacer for `size` bytes whose first report comes once the count passes `first_after`.
+ProgressPacer StartProgress(int64_t size, int64_t first_after);
+
+// Counts `bytes` more and reports when the count has passed the threshold.
+void AdvanceProgress(const Job& job, ProgressPacer& pacer, int64_t bytes);
+
+// A progress percentage for `done` of `size` bytes, between 0 and 100, also when the size was
+// unknown (0) or smaller than what was read.
+int32_t ProgressPercent(int64_t done, int64_t size);
+
+}  // namespace uuarc
