@@ -14,6 +14,7 @@
 #include "module/uuarc.h"
 #include "platform/backend.h"
 #include "platform/codepage_tables.h"
+#include "platform/file_time.h"
 #include "platform/platform.h"
 #include "platform/utf8.h"
 
@@ -232,8 +233,8 @@ bool SysLink(FileHandle handle, FileHandle folder, const char* native_path) {
 
 // The find-data time of a stat time: 100 ns ticks since 1601, UTC.
 FileTime ToFileTime(const struct timespec& when) {
-    constexpr int64_t kUnixEpochAsFileTime = 116444736000000000;
-    int64_t ticks = static_cast<int64_t>(when.tv_sec) * 10000000 + when.tv_nsec / 100 + kUnixEpochAsFileTime;
+    int64_t ticks = static_cast<int64_t>(when.tv_sec) * kFileTimeTicksPerSecond + when.tv_nsec / 100 +
+                    kUnixEpochAsFileTime;
     if (ticks < 0) ticks = 0;
     FileTime time;
     time.low = static_cast<uint32_t>(static_cast<uint64_t>(ticks));
@@ -314,9 +315,9 @@ void SystemTimeAsFileTime(FileTime* time) {
 }
 
 bool LocalDosDateTime(uint64_t file_time, uint32_t* date_time) {
-    constexpr uint64_t kUnixEpochAsFileTime = 116444736000000000;
-    if (file_time < kUnixEpochAsFileTime) return false;
-    const time_t when = static_cast<time_t>((file_time - kUnixEpochAsFileTime) / 10000000);
+    const uint64_t epoch = static_cast<uint64_t>(kUnixEpochAsFileTime);
+    if (file_time < epoch) return false;
+    const time_t when = static_cast<time_t>((file_time - epoch) / kFileTimeTicksPerSecond);
     struct tm local;
     if (::localtime_r(&when, &local) == nullptr) return false;
     // The DOS date keeps the year in seven bits from 1980, as FileTimeToDosDateTime does.
