@@ -298,8 +298,8 @@ struct SystemCalls {
 
 extern SystemCalls g_system;
 
-// For stream.cpp, files.cpp and the back ends: the host's path in the form that g_system takes (POSIX:
-// "\" to "/"; Win32: unchanged). False when it does not fit into `size` bytes with its NUL.
+// For stream.cpp, files.cpp and the back ends: the host's path in the form that g_system takes
+// (POSIX: "\" to "/"; Win32: unchanged). False when it does not fit into `size` bytes with its NUL.
 constexpr size_t kNativePathSize = 4096;
 bool NativePath(const char* path, char* native, size_t size);
 
