@@ -1,7 +1,9 @@
 // platform.h - everything the module needs of the operating system: buffered file streams with
 // their own text mode, the file services, code-page conversion and the failure hook for tests.
 // One back end implements it per build: platform_win32.cpp or platform_posix.cpp (see
-// CMakeLists.txt); stream.cpp holds the stream logic that both share.
+// CMakeLists.txt), each with the system calls behind g_system, path conversion, times and code
+// pages. stream.cpp (the streams) and files.cpp (the file services) are written once, over the
+// table, for both.
 //
 // Paths handed in here are in Windows syntax and the ANSI code page, as the host speaks them. The
 // POSIX back end, whose ANSI code page is UTF-8, maps "\" to "/" at the file-system boundary and
@@ -108,6 +110,10 @@ int64_t StreamLength(Stream& stream);
 int64_t StreamPosition(const Stream& stream);
 
 // ---- File services ---------------------------------------------------------------------------
+// Each checks what it is handed and reaches the system through g_system alone, alike on both
+// systems. A null or empty path names no file: every call below refuses it (false, or kNoHandle),
+// but OpenFolder, for which "" is the current folder.
+//
 // Win32 attribute bits. The POSIX back end reports a directory as kAttrDirectory, a file without
 // write permission as kAttrReadOnly, any other file as kAttrArchive (or'ed with read-only).
 constexpr uint32_t kAttrReadOnly = UUARC_ATTR_READ_ONLY;
@@ -135,7 +141,6 @@ struct FileInfo {
 };
 
 // True when a file or directory exists under the path (a link is followed); no access test.
-// False for "".
 bool PathExists(const char* path);
 
 // The attribute word (GetFileAttributesA); false when the path cannot be queried.
@@ -166,8 +171,9 @@ bool FileWritable(const char* path, FileHandle folder = kNoHandle);
 bool RemoveFile(const char* path, FileHandle folder = kNoHandle);
 
 // The find-data record of an existing file, as FindFirstFileA gives it (then FindClose); false
-// when no file is found. On POSIX the record is synthesized from lstat: times as FILETIME, the
-// file's own name (its last path component, as the host spelt it) and an empty short name.
+// when no file is found, and for a path that ends in "\" or "/". On POSIX the record is
+// synthesized from lstat: times as FILETIME, the file's own name (its last path component, as
+// the host spelt it) and an empty short name.
 bool FindFile(const char* path, FindData* record, FileHandle folder = kNoHandle);
 
 // ---- Folders ---------------------------------------------------------------------------------
@@ -202,7 +208,8 @@ bool HandleDosDateTime(FileHandle handle, uint32_t* date_time);
 void CloseFileHandle(FileHandle handle);
 
 // True when both paths exist and name the same file (device and inode, or volume serial and
-// file index), however they are spelt.
+// file index), however they are spelt. An identity of 0 and 0 is one the system did not give:
+// two such files are never the same.
 bool SameFile(const char* path_a, const char* path_b);
 
 // ---- Code pages ------------------------------------------------------------------------------
@@ -277,10 +284,12 @@ struct SystemCalls {
     // nothing is there.
     bool (*query)(FileHandle folder, const char* native_path, bool follow, FileInfo* info);
     bool (*query_handle)(FileHandle handle, FileInfo* info);
+    // The whole record, the name included; POSIX: the path's last component as it was handed in.
     bool (*find)(FileHandle folder, const char* native_path, FindData* record);
     bool (*set_attributes)(const char* native_path, uint32_t attributes);  // never through a link
     bool (*make_directory)(FileHandle folder, const char* native_path);
-    bool (*rename)(FileHandle folder, const char* native_from, const char* native_to);  // replaces `to`
+    // Replaces a regular file at `to`, a read-only one too (Win32: its read-only bit goes first).
+    bool (*rename)(FileHandle folder, const char* native_from, const char* native_to);
     bool (*remove)(FileHandle folder, const char* native_path);
     FileHandle (*open_folder)(FileHandle folder, const char* native_path, bool follow);
     bool (*folder_writable)(FileHandle folder);
@@ -289,8 +298,8 @@ struct SystemCalls {
 
 extern SystemCalls g_system;
 
-// For stream.cpp and the back ends: the host's path in the form that g_system takes (POSIX:
-// "\" to "/"; Win32: unchanged). False when it does not fit into `size` bytes with its NUL.
+// For stream.cpp, files.cpp and the back ends: the host's path in the form that g_system takes
+// (POSIX: "\" to "/"; Win32: unchanged). False when it does not fit into `size` bytes with its NUL.
 constexpr size_t kNativePathSize = 4096;
 bool NativePath(const char* path, char* native, size_t size);
 

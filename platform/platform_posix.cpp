@@ -1,6 +1,6 @@
 // platform_posix.cpp - the POSIX back end of platform.h: descriptors behind g_system, host paths
-// (Windows syntax, UTF-8 as the ANSI code page) with "/" for "\", Win32-shaped answers
-// synthesized from stat, and OEM code page 437 to and from UTF-8.
+// (Windows syntax, UTF-8 as the ANSI code page) with "/" for "\", Win32-shaped answers and times
+// synthesized from stat and the C library, and OEM code page 437 to and from UTF-8.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -12,7 +12,9 @@
 #include <ctime>
 
 #include "module/uuarc.h"
+#include "platform/backend.h"
 #include "platform/codepage_tables.h"
+#include "platform/file_time.h"
 #include "platform/platform.h"
 #include "platform/utf8.h"
 
@@ -231,8 +233,8 @@ bool SysLink(FileHandle handle, FileHandle folder, const char* native_path) {
 
 // The find-data time of a stat time: 100 ns ticks since 1601, UTC.
 FileTime ToFileTime(const struct timespec& when) {
-    constexpr int64_t kUnixEpochAsFileTime = 116444736000000000;
-    int64_t ticks = static_cast<int64_t>(when.tv_sec) * 10000000 + when.tv_nsec / 100 + kUnixEpochAsFileTime;
+    int64_t ticks = static_cast<int64_t>(when.tv_sec) * kFileTimeTicksPerSecond + when.tv_nsec / 100 +
+                    kUnixEpochAsFileTime;
     if (ticks < 0) ticks = 0;
     FileTime time;
     time.low = static_cast<uint32_t>(static_cast<uint64_t>(ticks));
@@ -263,10 +265,17 @@ void FillInfo(const struct stat& info, FileInfo* out) {
     out->group = static_cast<uint32_t>(info.st_gid);
 }
 
+// Synthesized from lstat. The name is the path's last component as it was handed in (only "\"
+// became "/"), so it stays in the host's code page; the short name stays empty.
 bool SysFind(FileHandle folder, const char* native_path, FindData* record) {
+    const char* slash = std::strrchr(native_path, '/');
+    const char* name = slash != nullptr ? slash + 1 : native_path;
+    const size_t name_length = std::strlen(name);
+    if (name_length == 0 || name_length >= sizeof record->file_name) return false;
     struct stat info;
     if (::fstatat(AtFolder(folder), AtName(folder, native_path), &info, AT_SYMLINK_NOFOLLOW) != 0) return false;
     std::memset(record, 0, sizeof *record);
+    std::memcpy(record->file_name, name, name_length + 1);
     record->attributes = AttributesOf(info);
     // POSIX keeps no creation time; the status-change time is the nearest it has.
     record->creation_time = ToFileTime(info.st_ctim);
@@ -278,13 +287,6 @@ bool SysFind(FileHandle folder, const char* native_path, FindData* record) {
         record->size_low = static_cast<uint32_t>(size);
     }
     return true;
-}
-
-// The host's path as the table takes it, then the query.
-bool Query(const char* path, bool follow, FileInfo* info, FileHandle folder = kNoHandle) {
-    char native[kNativePathSize];
-    return path != nullptr && path[0] != '\0' && NativePath(path, native, sizeof native) &&
-           g_system.query(folder, native, follow, info);
 }
 
 }  // namespace
@@ -303,76 +305,7 @@ bool NativePath(const char* path, char* native, size_t size) {
     return true;
 }
 
-// ---- File services --------------------------------------------------------------------------
-
-bool PathExists(const char* path) {
-    FileInfo info;
-    return Query(path, true, &info);
-}
-
-bool PathAttributes(const char* path, uint32_t* attributes) {
-    FileInfo info;
-    if (attributes == nullptr || !Query(path, true, &info)) return false;
-    *attributes = info.attributes;
-    return true;
-}
-
-bool PathInfo(const char* path, FileInfo* info, FileHandle folder) {
-    return info != nullptr && Query(path, false, info, folder);
-}
-
-bool SetPathAttributes(const char* path, uint32_t attributes) {
-    char native[kNativePathSize];
-    return path != nullptr && NativePath(path, native, sizeof native) &&
-           g_system.set_attributes(native, attributes);
-}
-
-bool MakeDirectory(const char* path, FileHandle folder) {
-    char native[kNativePathSize];
-    return path != nullptr && NativePath(path, native, sizeof native) && g_system.make_directory(folder, native);
-}
-
-bool RenameReplacing(const char* from, const char* to, FileHandle folder) {
-    char native_from[kNativePathSize];
-    char native_to[kNativePathSize];
-    return from != nullptr && to != nullptr && NativePath(from, native_from, sizeof native_from) &&
-           NativePath(to, native_to, sizeof native_to) && g_system.rename(folder, native_from, native_to);
-}
-
-bool RemoveFile(const char* path, FileHandle folder) {
-    char native[kNativePathSize];
-    return path != nullptr && NativePath(path, native, sizeof native) && g_system.remove(folder, native);
-}
-
-FileHandle OpenFolder(const char* path, bool follow, FileHandle folder) {
-    char native[kNativePathSize];
-    if (path == nullptr || !NativePath(path, native, sizeof native)) return kNoHandle;
-    return g_system.open_folder(folder, native[0] == '\0' ? "." : native, follow);
-}
-
-bool FolderWritable(FileHandle folder) { return folder != kNoHandle && g_system.folder_writable(folder); }
-
-bool LinkFile(FileHandle handle, const char* path, FileHandle folder) {
-    char native[kNativePathSize];
-    return handle != kNoHandle && path != nullptr && NativePath(path, native, sizeof native) &&
-           g_system.link(handle, folder, native);
-}
-
-bool FindFile(const char* path, FindData* record, FileHandle folder) {
-    if (path == nullptr || record == nullptr) return false;
-    // The name is the last component as the host spelt it, so it stays in its code page.
-    const char* name = path;
-    for (const char* p = path; *p != '\0'; ++p) {
-        if (*p == '\\' || *p == '/') name = p + 1;
-    }
-    const size_t name_length = std::strlen(name);
-    if (name_length == 0 || name_length >= sizeof record->file_name) return false;
-
-    char native[kNativePathSize];
-    if (!NativePath(path, native, sizeof native) || !g_system.find(folder, native, record)) return false;
-    std::memcpy(record->file_name, name, name_length + 1);
-    return true;
-}
+// ---- Times ----------------------------------------------------------------------------------
 
 void SystemTimeAsFileTime(FileTime* time) {
     if (time == nullptr) return;
@@ -381,18 +314,10 @@ void SystemTimeAsFileTime(FileTime* time) {
     *time = ToFileTime(now);
 }
 
-FileHandle OpenFileForInfo(const char* path) {
-    char native[kNativePathSize];
-    if (path == nullptr || !NativePath(path, native, sizeof native)) return kNoHandle;
-    return g_system.open(kNoHandle, native, OpenHow::Read, nullptr);
-}
-
-bool HandleDosDateTime(FileHandle handle, uint32_t* date_time) {
-    FileInfo info;
-    if (handle == kNoHandle || date_time == nullptr || !g_system.query_handle(handle, &info)) return false;
-    constexpr uint64_t kUnixEpochAsFileTime = 116444736000000000;
-    if (info.last_write < kUnixEpochAsFileTime) return false;
-    const time_t when = static_cast<time_t>((info.last_write - kUnixEpochAsFileTime) / 10000000);
+bool LocalDosDateTime(uint64_t file_time, uint32_t* date_time) {
+    const uint64_t epoch = static_cast<uint64_t>(kUnixEpochAsFileTime);
+    if (file_time < epoch) return false;
+    const time_t when = static_cast<time_t>((file_time - epoch) / kFileTimeTicksPerSecond);
     struct tm local;
     if (::localtime_r(&when, &local) == nullptr) return false;
     // The DOS date keeps the year in seven bits from 1980, as FileTimeToDosDateTime does.
@@ -402,17 +327,6 @@ bool HandleDosDateTime(FileHandle handle, uint32_t* date_time) {
     const uint32_t time = static_cast<uint32_t>(local.tm_hour << 11 | local.tm_min << 5 | local.tm_sec / 2);
     *date_time = date << 16 | time;
     return true;
-}
-
-void CloseFileHandle(FileHandle handle) {
-    if (handle != kNoHandle) g_system.close(handle);
-}
-
-bool SameFile(const char* path_a, const char* path_b) {
-    FileInfo a;
-    FileInfo b;
-    if (!Query(path_a, true, &a) || !Query(path_b, true, &b)) return false;
-    return a.volume == b.volume && a.index == b.index;
 }
 
 // ---- Code pages -----------------------------------------------------------------------------

@@ -1,5 +1,5 @@
-// platform_win32.cpp - the Win32 back end of platform.h: the *A file APIs behind g_system, and
-// the file services and code-page calls passed straight to Windows. Paths are used as given.
+// platform_win32.cpp - the Win32 back end of platform.h: the *A file APIs behind g_system, the
+// system's times, and the code-page calls passed straight to Windows. Paths are used as given.
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #ifndef _WIN32_WINNT
@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "module/uuarc.h"
+#include "platform/backend.h"
 #include "platform/platform.h"
 
 static_assert(sizeof(WIN32_FIND_DATAA) == sizeof(FindData), "FindData must mirror WIN32_FIND_DATAA");
@@ -211,8 +212,18 @@ bool SysSetAttributes(const char* native_path, uint32_t attributes) {
 
 bool SysMakeDirectory(FileHandle, const char* native_path) { return CreateDirectoryA(native_path, nullptr) != 0; }
 
+// MoveFileEx will not replace a read-only file: its read-only bit goes first, and comes back
+// should the rename still fail. A directory or a reparse point there is left to fail.
 bool SysRename(FileHandle, const char* native_from, const char* native_to) {
-    return MoveFileExA(native_from, native_to, MOVEFILE_REPLACE_EXISTING) != 0;
+    if (MoveFileExA(native_from, native_to, MOVEFILE_REPLACE_EXISTING)) return true;
+    const DWORD existing = GetFileAttributesA(native_to);
+    if (existing == INVALID_FILE_ATTRIBUTES || !(existing & FILE_ATTRIBUTE_READONLY) ||
+        (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+        !SysSetAttributes(native_to, existing & ~FILE_ATTRIBUTE_READONLY))
+        return false;
+    if (MoveFileExA(native_from, native_to, MOVEFILE_REPLACE_EXISTING)) return true;
+    SysSetAttributes(native_to, existing);
+    return false;
 }
 
 bool SysRemove(FileHandle, const char* native_path) { return DeleteFileA(native_path) != 0; }
@@ -261,63 +272,7 @@ bool NativePath(const char* path, char* native, size_t size) {
     return true;
 }
 
-// ---- File services --------------------------------------------------------------------------
-
-bool PathExists(const char* path) {
-    FileInfo info;
-    return path != nullptr && path[0] != '\0' && g_system.query(kNoHandle, path, true, &info);
-}
-
-bool PathAttributes(const char* path, uint32_t* attributes) {
-    FileInfo info;
-    if (path == nullptr || attributes == nullptr || !g_system.query(kNoHandle, path, true, &info)) return false;
-    *attributes = info.attributes;
-    return true;
-}
-
-bool PathInfo(const char* path, FileInfo* info, FileHandle folder) {
-    return path != nullptr && path[0] != '\0' && info != nullptr && g_system.query(folder, path, false, info);
-}
-
-bool SetPathAttributes(const char* path, uint32_t attributes) {
-    return path != nullptr && g_system.set_attributes(path, attributes);
-}
-
-bool MakeDirectory(const char* path, FileHandle folder) {
-    return path != nullptr && g_system.make_directory(folder, path);
-}
-
-// MoveFileEx will not replace a read-only file: its read-only bit goes first, and comes back
-// should the rename still fail.
-bool RenameReplacing(const char* from, const char* to, FileHandle folder) {
-    if (from == nullptr || to == nullptr) return false;
-    if (g_system.rename(folder, from, to)) return true;
-    FileInfo existing;
-    if (!g_system.query(folder, to, false, &existing) || existing.kind != FileKind::Regular ||
-        !(existing.attributes & FILE_ATTRIBUTE_READONLY))
-        return false;
-    if (!g_system.set_attributes(to, existing.attributes & ~FILE_ATTRIBUTE_READONLY)) return false;
-    if (g_system.rename(folder, from, to)) return true;
-    g_system.set_attributes(to, existing.attributes);
-    return false;
-}
-
-bool RemoveFile(const char* path, FileHandle folder) { return path != nullptr && g_system.remove(folder, path); }
-
-FileHandle OpenFolder(const char* path, bool follow, FileHandle folder) {
-    if (path == nullptr) return kNoHandle;
-    return g_system.open_folder(folder, path[0] == '\0' ? "." : path, follow);
-}
-
-bool FolderWritable(FileHandle folder) { return folder != kNoHandle && g_system.folder_writable(folder); }
-
-bool LinkFile(FileHandle handle, const char* path, FileHandle folder) {
-    return handle != kNoHandle && path != nullptr && g_system.link(handle, folder, path);
-}
-
-bool FindFile(const char* path, FindData* record, FileHandle folder) {
-    return path != nullptr && record != nullptr && g_system.find(folder, path, record);
-}
+// ---- Times ----------------------------------------------------------------------------------
 
 void SystemTimeAsFileTime(FileTime* time) {
     if (time == nullptr) return;
@@ -327,36 +282,16 @@ void SystemTimeAsFileTime(FileTime* time) {
     time->high = now.dwHighDateTime;
 }
 
-FileHandle OpenFileForInfo(const char* path) {
-    return path == nullptr ? kNoHandle : g_system.open(kNoHandle, path, OpenHow::Read, nullptr);
-}
-
-bool HandleDosDateTime(FileHandle handle, uint32_t* date_time) {
-    FileInfo info;
-    if (handle == kNoHandle || date_time == nullptr || !g_system.query_handle(handle, &info)) return false;
+bool LocalDosDateTime(uint64_t file_time, uint32_t* date_time) {
     FILETIME written;
-    written.dwLowDateTime = static_cast<DWORD>(info.last_write);
-    written.dwHighDateTime = static_cast<DWORD>(info.last_write >> 32);
+    written.dwLowDateTime = static_cast<DWORD>(file_time);
+    written.dwHighDateTime = static_cast<DWORD>(file_time >> 32);
     FILETIME local;
     WORD date = 0;
     WORD time = 0;
     if (!FileTimeToLocalFileTime(&written, &local) || !FileTimeToDosDateTime(&local, &date, &time)) return false;
     *date_time = static_cast<uint32_t>(date) << 16 | time;
     return true;
-}
-
-void CloseFileHandle(FileHandle handle) {
-    if (handle != kNoHandle) g_system.close(handle);
-}
-
-// Volume serial and file index of existing files or directories; no access to their data needed.
-bool SameFile(const char* path_a, const char* path_b) {
-    FileInfo a;
-    FileInfo b;
-    if (path_a == nullptr || path_b == nullptr || !g_system.query(kNoHandle, path_a, true, &a) ||
-        !g_system.query(kNoHandle, path_b, true, &b) || (a.volume == 0 && a.index == 0))
-        return false;
-    return a.volume == b.volume && a.index == b.index;
 }
 
 // ---- Code pages -----------------------------------------------------------------------------

@@ -190,15 +190,6 @@ bool StreamOpen(Stream& stream, const char* path, const char* mode) {
     return true;
 }
 
-bool FileWritable(const char* path, FileHandle folder) {
-    char native[kNativePathSize];
-    if (path == nullptr || !NativePath(path, native, sizeof native)) return false;
-    const FileHandle handle = g_system.open(folder, native, OpenHow::WriteProbe, nullptr);
-    if (handle == kNoHandle) return false;
-    g_system.close(handle);
-    return true;
-}
-
 bool StreamCreate(Stream& stream, const char* path, const char* mode, OpenHow how, const FileInfo* like,
                   FileHandle folder) {
     ResetStream(stream);

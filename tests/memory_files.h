@@ -283,12 +283,17 @@ private:
         Describe(*node, info);
         return true;
     }
+    // The name is the path's last component as it was handed in, as the POSIX back end gives it.
     static bool Find(FileHandle, const char* native_path, FindData* record) {
+        const char* slash = std::strrchr(native_path, '/');
+        const char* name = slash != nullptr ? slash + 1 : native_path;
+        const size_t name_length = std::strlen(name);
         const Node* node = Lookup(Normal(native_path));
-        if (node == nullptr) return false;
+        if (node == nullptr || name_length == 0 || name_length >= sizeof record->file_name) return false;
         FileInfo info;
         Describe(*node, &info);
         std::memset(record, 0, sizeof *record);
+        std::memcpy(record->file_name, name, name_length + 1);
         record->attributes = info.attributes;
         const FileTime time = {static_cast<uint32_t>(kLastWrite), static_cast<uint32_t>(kLastWrite >> 32)};
         record->creation_time = record->last_access_time = record->last_write_time = time;

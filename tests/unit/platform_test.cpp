@@ -505,6 +505,73 @@ TEST_F(Platform, SameFileSeesThroughSpellingsAndHardLinks) {
     EXPECT_FALSE(SameFile("missing", "missing"));
 }
 
+// Two files the system gives no identity for (volume and index 0) are not known to be one.
+TEST_F(Platform, SameFileNeverMatchesTwoFilesWithoutIdentity) {
+    WriteRaw("f", "x");
+    WriteRaw("g", "x");
+    bool (*real)(FileHandle, const char*, bool, FileInfo*) = g_system.query;
+    g_system.query = [](FileHandle, const char*, bool, FileInfo* info) {
+        *info = FileInfo{};
+        info->kind = FileKind::Regular;
+        return true;
+    };
+    const bool unknown_same = SameFile("f", "g");
+    const bool unknown_self = SameFile("f", "f");
+    g_system.query = real;
+    EXPECT_FALSE(unknown_same);
+    EXPECT_FALSE(unknown_self);
+    EXPECT_TRUE(SameFile("f", "f"));
+}
+
+// A null or empty path names no file: every service refuses it without asking the system, but
+// OpenFolder, which takes "" for the current folder.
+TEST_F(Platform, FileServicesRefuseAnEmptyPathBeforeTheSystem) {
+    WriteRaw("f", "x");
+    const FileHandle file = OpenFileForInfo("f");
+    ASSERT_NE(file, kNoHandle);
+    SystemCalls real = g_system;
+    static int calls;
+    calls = 0;
+    g_system.open = [](FileHandle, const char*, OpenHow, const FileInfo*) -> FileHandle { ++calls; return kNoHandle; };
+    g_system.query = [](FileHandle, const char*, bool, FileInfo*) { ++calls; return false; };
+    g_system.find = [](FileHandle, const char*, FindData*) { ++calls; return false; };
+    g_system.set_attributes = [](const char*, uint32_t) { ++calls; return false; };
+    g_system.make_directory = [](FileHandle, const char*) { ++calls; return false; };
+    g_system.rename = [](FileHandle, const char*, const char*) { ++calls; return false; };
+    g_system.remove = [](FileHandle, const char*) { ++calls; return false; };
+    g_system.link = [](FileHandle, FileHandle, const char*) { ++calls; return false; };
+    uint32_t attributes = 0;
+    FileInfo info;
+    FindData record;
+    for (const char* path : {static_cast<const char*>(nullptr), ""}) {
+        const std::string label = path == nullptr ? "null" : "empty";
+        EXPECT_FALSE(PathExists(path)) << label;
+        EXPECT_FALSE(PathAttributes(path, &attributes)) << label;
+        EXPECT_FALSE(PathInfo(path, &info)) << label;
+        EXPECT_FALSE(SetPathAttributes(path, kAttrArchive)) << label;
+        EXPECT_FALSE(MakeDirectory(path)) << label;
+        EXPECT_FALSE(RenameReplacing(path, "f")) << label;
+        EXPECT_FALSE(RenameReplacing("f", path)) << label;
+        EXPECT_FALSE(FileWritable(path)) << label;
+        EXPECT_FALSE(RemoveFile(path)) << label;
+        EXPECT_FALSE(FindFile(path, &record)) << label;
+        EXPECT_FALSE(LinkFile(file, path, kNoHandle)) << label;
+        EXPECT_EQ(OpenFileForInfo(path), kNoHandle) << label;
+        EXPECT_FALSE(SameFile(path, "f")) << label;
+        EXPECT_FALSE(SameFile("f", path)) << label;
+    }
+    EXPECT_EQ(OpenFolder(nullptr, true), kNoHandle);
+    const int asked = calls;
+    g_system = real;
+    EXPECT_EQ(asked, 2);   // SameFile("f", ...) asks about "f" before it looks at the other path
+    CloseFileHandle(file);
+
+    const FileHandle here = OpenFolder("", false);
+    ASSERT_NE(here, kNoHandle);
+    EXPECT_TRUE(FolderWritable(here));
+    CloseFileHandle(here);
+}
+
 // ---- Code pages ---------------------------------------------------------------------------
 // The ANSI code page is UTF-8 here: OEM code page 437 goes through its table, UTF-8 as it is.
 
