@@ -1,6 +1,8 @@
 // memory_files.h - a file system in memory behind every entry of g_system, for the fuzz targets and
 // the suites: files served from memory, files and directories made in memory, nothing on disk.
-// Every call that would create or change something outside the one folder it allows is recorded.
+// Every call that would create or change something outside the one folder it allows is recorded
+// in OutsideWrites, the one record of such changes, which OutsideWriteGuard also fills for runs on
+// the real file system.
 //
 //   MemoryFiles files("/mem/out");            // while it lives, the module sees only memory
 //   files.AddFile("/mem/a.uue", bytes);        // the parents of a file are made with it
@@ -11,6 +13,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -28,6 +31,31 @@
 #endif
 
 namespace uuarc::test {
+
+// The paths changed (or, for an open, meant to be) outside the one folder a run may change. The
+// folder itself counts as outside too.
+class OutsideWrites {
+public:
+    // `folder` is normal: "/" separators, no "." or ".." components; a trailing slash is dropped.
+    static void Allow(std::string_view folder) {
+        folder_.assign(folder);
+        while (folder_.size() > 1 && folder_.back() == '/') folder_.pop_back();
+        seen_.clear();
+    }
+    // `normal` is `native_path` in normal form.
+    UUARC_NOT_TRACED static void Check(std::string_view normal, const char* native_path) {
+        if (normal.size() <= folder_.size() + 1 || normal.compare(0, folder_.size(), folder_) != 0 ||
+            normal[folder_.size()] != '/') {
+            seen_.push_back(native_path);
+        }
+    }
+    // What was recorded since the last call.
+    static std::vector<std::string> Take() { return std::exchange(seen_, {}); }
+
+private:
+    static inline std::string folder_;
+    static inline std::vector<std::string> seen_;
+};
 
 class MemoryFiles {
 public:
@@ -60,7 +88,7 @@ public:
             }
         }
         live_handles_ = 0;
-        outside_.clear();
+        OutsideWrites::Allow(allowed_);
         AddDirectories(allowed_);
     }
 
@@ -88,7 +116,7 @@ public:
     }
 
     // The paths changed (or, for an open, meant to be) outside the allowed folder since the last call.
-    static std::vector<std::string> TakeOutside() { return std::exchange(outside_, {}); }
+    static std::vector<std::string> TakeOutside() { return OutsideWrites::Take(); }
 
 private:
     // The tree is a short list: the fuzz targets hold a few files and folders, a few hundred at
@@ -174,10 +202,7 @@ private:
     // Records a change outside the allowed folder; the folder itself counts as outside too.
     UUARC_NOT_TRACED static std::string_view Changing(const char* native_path, PathBuffer& out = scratch_) {
         const std::string_view normal = Normal(native_path, out);
-        if (normal.size() <= allowed_.size() + 1 || normal.compare(0, allowed_.size(), allowed_) != 0 ||
-            normal[allowed_.size()] != '/') {
-            outside_.push_back(native_path);
-        }
+        OutsideWrites::Check(normal, native_path);
         return normal;
     }
     UUARC_NOT_TRACED static FileHandle Handing(std::string_view normal) {
@@ -359,9 +384,56 @@ private:
     static inline size_t live_handles_ = 0;
     static inline PathBuffer scratch_;
     static inline PathBuffer scratch_from_;
-    static inline std::vector<std::string> outside_;
     static inline uint64_t next_index_ = 1;
     static inline FileHandle next_handle_ = 1000;
+};
+
+// While it lives, records in OutsideWrites every path outside `allowed` (a folder) that
+// the module opens for writing, makes as a directory or changes the attributes of. Seen at the
+// system-call table, so a write anywhere on the machine is caught, not only in the test's folder.
+class OutsideWriteGuard {
+public:
+    explicit OutsideWriteGuard(const std::string& allowed) {
+        OutsideWrites::Allow(std::filesystem::path(allowed).lexically_normal().string());
+        real_ = g_system;
+        g_system.open = Open;
+        g_system.make_directory = MakeDirectory;
+        g_system.set_attributes = SetAttributes;
+        g_system.rename = Rename;
+        g_system.remove = Remove;
+    }
+    ~OutsideWriteGuard() { g_system = real_; }
+    OutsideWriteGuard(const OutsideWriteGuard&) = delete;
+    OutsideWriteGuard& operator=(const OutsideWriteGuard&) = delete;
+
+private:
+    static void Check(const char* native_path) {
+        OutsideWrites::Check(std::filesystem::path(native_path).lexically_normal().string(), native_path);
+    }
+    // The module passes the whole path also where it works relative to a held folder.
+    static FileHandle Open(FileHandle folder, const char* native_path, OpenHow how, const FileInfo* like) {
+        if (how != OpenHow::Read) Check(native_path);
+        return real_.open(folder, native_path, how, like);
+    }
+    static bool Rename(FileHandle folder, const char* native_from, const char* native_to) {
+        Check(native_from);
+        Check(native_to);
+        return real_.rename(folder, native_from, native_to);
+    }
+    static bool Remove(FileHandle folder, const char* native_path) {
+        Check(native_path);
+        return real_.remove(folder, native_path);
+    }
+    static bool MakeDirectory(FileHandle folder, const char* native_path) {
+        Check(native_path);
+        return real_.make_directory(folder, native_path);
+    }
+    static bool SetAttributes(const char* native_path, uint32_t attributes) {
+        Check(native_path);
+        return real_.set_attributes(native_path, attributes);
+    }
+
+    static inline SystemCalls real_;
 };
 
 }  // namespace uuarc::test

@@ -18,6 +18,7 @@
 #include "names/masks.h"
 #include "platform/platform.h"
 #include "test_support.h"
+#include "tests/memory_files.h"
 
 namespace uuarc::test {
 namespace {
@@ -41,62 +42,6 @@ long PeakRssKib() {
     return usage.ru_maxrss;
 }
 
-// While it lives, records every path outside `allowed` (a folder, with its trailing slash) that
-// the module opens for writing, makes as a directory or changes the attributes of. Seen at the
-// system-call table, so a write anywhere on the machine is caught, not only in the test's folder.
-class OutsideWriteGuard {
-public:
-    explicit OutsideWriteGuard(std::string allowed) {
-        allowed_ = std::move(allowed);
-        outside_.clear();
-        real_ = g_system;
-        g_system.open = Open;
-        g_system.make_directory = MakeDirectory;
-        g_system.set_attributes = SetAttributes;
-        g_system.rename = Rename;
-        g_system.remove = Remove;
-    }
-    ~OutsideWriteGuard() { g_system = real_; }
-    OutsideWriteGuard(const OutsideWriteGuard&) = delete;
-    OutsideWriteGuard& operator=(const OutsideWriteGuard&) = delete;
-
-    // The paths seen since the last call.
-    static std::vector<std::string> Take() { return std::exchange(outside_, {}); }
-
-private:
-    static void Check(const char* native_path) {
-        const std::string normal = fs::path(native_path).lexically_normal().string();
-        if (normal.size() <= allowed_.size() || normal.compare(0, allowed_.size(), allowed_) != 0) {
-            outside_.push_back(native_path);
-        }
-    }
-    // The module passes the whole path also where it works relative to a held folder.
-    static FileHandle Open(FileHandle folder, const char* native_path, OpenHow how, const FileInfo* like) {
-        if (how != OpenHow::Read) Check(native_path);
-        return real_.open(folder, native_path, how, like);
-    }
-    static bool Rename(FileHandle folder, const char* native_from, const char* native_to) {
-        Check(native_from);
-        Check(native_to);
-        return real_.rename(folder, native_from, native_to);
-    }
-    static bool Remove(FileHandle folder, const char* native_path) {
-        Check(native_path);
-        return real_.remove(folder, native_path);
-    }
-    static bool MakeDirectory(FileHandle folder, const char* native_path) {
-        Check(native_path);
-        return real_.make_directory(folder, native_path);
-    }
-    static bool SetAttributes(const char* native_path, uint32_t attributes) {
-        Check(native_path);
-        return real_.set_attributes(native_path, attributes);
-    }
-
-    static inline std::string allowed_;
-    static inline std::vector<std::string> outside_;
-    static inline SystemCalls real_;
-};
 
 class Hostile : public ModuleTest {
 protected:
@@ -484,7 +429,7 @@ TEST_F(Hostile, DeepDirectoryNames) {
     EXPECT_EQ(Extract("climb.uue", 1), kStatusCannotOpen);
     EXPECT_EQ(OutFiles().size(), 3u);
     EXPECT_TRUE(Strays({"deep240.uue", "deep.uue", "back.uue", "climb.uue"}).empty());
-    EXPECT_EQ(OutsideWriteGuard::Take(), std::vector<std::string>{});
+    EXPECT_EQ(OutsideWrites::Take(), std::vector<std::string>{});
 }
 
 // ---- Damaged good files -------------------------------------------------------------------------
@@ -581,7 +526,7 @@ TEST_F(Damage, DamagedGoodFilesNeverCrashOrEscape) {
             fault = "progress out of range";
         } else if (!Strays({"damaged.uue"}).empty()) {
             fault = "wrote " + Strays({"damaged.uue"}).front();
-        } else if (const std::vector<std::string> outside = OutsideWriteGuard::Take(); !outside.empty()) {
+        } else if (const std::vector<std::string> outside = OutsideWrites::Take(); !outside.empty()) {
             fault = "wrote outside out: " + outside.front();
         } else if (listed.size() > 255) {
             fault = "listed name of " + std::to_string(listed.size()) + " bytes";
