@@ -21,7 +21,7 @@ namespace {
 int OpenForExtraction(Request& request) {
     const Operation none;
     ArcFileList list;
-    uint16_t status = kStatusOk;
+    uint16_t status = UUARC_STATUS_OK;
     const int code = OpenAndListArchive(request, list, status);
     if (code >= 0) return code;
     if (list.first != nullptr) {
@@ -29,7 +29,7 @@ int OpenForExtraction(Request& request) {
         request.stored_name.assign(entry.name, std::find(entry.name, std::end(entry.name), '\0'));
     }
     g_api.DoneArcFileList(&list);
-    if (status != kStatusOk) {
+    if (status != UUARC_STATUS_OK) {
         g_api.DoneArcFile();
         return ReportFailure(request, status, none);
     }
@@ -51,8 +51,8 @@ int ExtractPrepared(const Options& options, Request& request) {
     // "*.*" with no directory selects every stored name, whatever its directories.
     const uint16_t status = RunOnOneMask(g_api.ExtractFileMaskListArc, "*.*");
 
-    if (status != kStatusOk) {
-        const bool skipped = status == kStatusReplaceRefused && op.replace == ReplaceOutcome::kSkipped;
+    if (status != UUARC_STATUS_OK) {
+        const bool skipped = status == UUARC_STATUS_REPLACE_REFUSED && op.replace == ReplaceOutcome::kSkipped;
         code = skipped ? kExitOk : ReportFailure(request, status, op);
         FinishOperation(false);
         if (skipped) Say(Shown(request.archive_shown) + ": " + Shown(op.target) + " exists, skipped");

@@ -6,9 +6,9 @@
 #include <ctime>
 
 #include "host/console.h"
-#include "host/module_api.h"
 #include "host/module_names.h"
 #include "host/system.h"
+#include "module/uuarc.h"
 
 namespace uuarc_host {
 
@@ -76,7 +76,7 @@ ReplaceOutcome DecideReplace(const std::string& target, const FindData& existing
     const Operation& op = g_operation;
     // Creation writes only to names that were free a moment ago; one that appeared since is kept.
     if (!op.extracting) return ReplaceOutcome::kRefusedExisting;
-    if (existing.attributes & kAttrDirectory) return ReplaceOutcome::kRefusedDirectory;
+    if (existing.attributes & UUARC_ATTR_DIRECTORY) return ReplaceOutcome::kRefusedDirectory;
     if (SameFile(target, op.archive)) return ReplaceOutcome::kRefusedSelf;
     if (QueryPath(target).is_link) return ReplaceOutcome::kRefusedLink;
     switch (op.options->replace) {
