@@ -9,6 +9,7 @@
 #include "host/module_names.h"
 #include "host/system.h"
 #include "module/uuarc.h"
+#include "platform/file_time.h"
 
 namespace uuarc_host {
 
@@ -19,9 +20,9 @@ namespace {
 
 // A FILETIME (UTC, 100 ns since 1601) as local date and time.
 std::string FormatFileTime(const FileTime& file_time) {
-    constexpr int64_t kUnixEpochIn100ns = 116444736000000000;
-    int64_t ticks = static_cast<int64_t>((uint64_t{file_time.high} << 32) | file_time.low);
-    std::time_t seconds = static_cast<std::time_t>((ticks - kUnixEpochIn100ns) / 10000000);
+    const int64_t ticks = static_cast<int64_t>((uint64_t{file_time.high} << 32) | file_time.low);
+    std::time_t seconds =
+        static_cast<std::time_t>((ticks - uuarc::kUnixEpochAsFileTime) / uuarc::kFileTimeTicksPerSecond);
     const std::tm* local = std::localtime(&seconds);
     if (local == nullptr) return "unknown time";
     char text[32];
