@@ -141,6 +141,7 @@ int Encode(const Options& options, Request& request, Plan& plan) {
     g_operation.new_output = request.replacing ? plan.replacement.stand_in_id : plan.new_target;
     g_api.arOptionsOn(UUARC_OPTION_NO_SOURCE_PREFIX);
     status = RunOnOneMask(g_api.CompressFileMaskListArc, module_source);
+    g_api.DoneArcFile();
     FinishOperation(status == UUARC_STATUS_OK);
     if (status != UUARC_STATUS_OK) {
         const int code = ReportFailure(request, status, g_operation);

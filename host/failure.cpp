@@ -21,15 +21,9 @@ std::string RelativeOutputName(const Request& request) {
     return !name.empty() && name[0] == '\\' ? name.substr(1) : name;
 }
 
-// The output file that extraction makes of the request, as the system spells it.
-std::string OutputPath(const Request& request) {
-    std::string folder = request.output_folder;
-    if (!folder.empty() && folder.back() != '\\') folder += '\\';
-    return ToNativePath(folder + RelativeOutputName(request));
-}
-
-std::string OutputShown(const Request& request) {
-    return request.to_stdout ? std::string("standard output") : OutputPath(request);
+// The output that the module named, or standard output (-c) that it goes to.
+std::string OutputShown(const Request& request, const Operation& op) {
+    return request.to_stdout ? std::string("standard output") : op.target;
 }
 
 int Say(const std::string& file, const std::string& what, const std::string& reason, uint16_t status) {
@@ -42,8 +36,8 @@ std::string Other(uint16_t status) {
     return *text != '\0' ? text : "unexpected status";
 }
 
-int ReportReplaceRefused(const Request& request, const Operation& op, uint16_t status) {
-    const std::string output = OutputPath(request);
+int ReportReplaceRefused(const Operation& op, uint16_t status) {
+    const std::string& output = op.target;
     switch (op.replace) {
         case ReplaceOutcome::kRefusedNoTerminal:
             return Say(output, "exists",
@@ -59,16 +53,15 @@ int ReportReplaceRefused(const Request& request, const Operation& op, uint16_t s
 
 // After a failed replace: whether the output is still the file that was there before the yes.
 // The module keeps the old file when it writes beside it, not when it overwrites it in place.
-bool OldFileKept(const Request& request, const Operation& op) {
-    if (op.replace != ReplaceOutcome::kReplaced) return false;
-    const PathInfo now = QueryPath(op.target.empty() ? OutputPath(request) : op.target);
+bool OldFileKept(const Operation& op) {
+    if (op.replace != ReplaceOutcome::kReplaced || op.target.empty()) return false;
+    const PathInfo now = QueryPath(op.target);
     return now.is_regular && now.size == op.replaced.size && now.modified == op.replaced.modified;
 }
 
-std::string WhatBecameOfTheOutput(const Request& request, const Operation& op) {
+std::string WhatBecameOfTheOutput(const Operation& op) {
     if (op.replace == ReplaceOutcome::kReplaced) {
-        return OldFileKept(request, op) ? "the old file is kept as it was"
-                                        : "it is incomplete, and the old content is lost";
+        return OldFileKept(op) ? "the old file is kept as it was" : "it is incomplete, and the old content is lost";
     }
     return op.output_opened ? "it is incomplete" : "";
 }
@@ -80,24 +73,26 @@ int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t s
         case UUARC_STATUS_BAD_FORMAT:
             if (!op.output_opened) return Say(archive, "damaged uuencoded data", "", status);
             return Say(archive, "damaged uuencoded data",
-                       Shown(OutputShown(request)) + (OldFileKept(request, op) ? " is kept as it was" : " is incomplete"),
+                       Shown(OutputShown(request, op)) + (OldFileKept(op) ? " is kept as it was" : " is incomplete"),
                        status);
         case UUARC_STATUS_CANNOT_OPEN: {
             std::string why = WhyUnreadable(request.archive);
             if (!why.empty() || request.command == Command::kList) return Say(archive, "cannot open", why, status);
-            why = StoredNameProblem(request);
-            if (!why.empty()) {
+            // The module names its output before it opens it, and refuses an unsafe stored name
+            // before it names one: then the listed name is what the message explains.
+            if (op.target.empty()) {
+                why = request.stored_name.empty() ? "" : StoredNameProblem(request);
+                if (why.empty()) return Say(archive, Other(status), "", status);
                 return Say(archive, "stored name '" + Shown(ToNativePath(request.stored_name)) + "' refused", why,
                            status);
             }
-            const std::string output = OutputPath(request);
+            const std::string& output = op.target;
             if (SameFile(output, request.archive)) return Say(output, "cannot create", "it is the archive itself", status);
             return Say(output, "cannot create", WhyUncreatable(output), status);
         }
-        case UUARC_STATUS_REPLACE_REFUSED: return ReportReplaceRefused(request, op, status);
+        case UUARC_STATUS_REPLACE_REFUSED: return ReportReplaceRefused(op, status);
         case UUARC_STATUS_WRITE_FAILED:
-            return Say(OutputShown(request), "cannot write the data in full", WhatBecameOfTheOutput(request, op),
-                       status);
+            return Say(OutputShown(request, op), "cannot write the data in full", WhatBecameOfTheOutput(op), status);
         case UUARC_STATUS_NO_MEMORY: return Say(archive, "out of memory", "", status);
         default: return Say(archive, Other(status), "", status);
     }

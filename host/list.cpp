@@ -39,10 +39,12 @@ std::string FormatAttributes(uint32_t attributes) {
 
 int ListPrepared(const Request& request, bool first) {
     const Operation none;
-    ArcFileList list;
-    uint16_t status = UUARC_STATUS_OK;
-    const int code = OpenAndListArchive(request, list, status);
+    const int code = OpenArchive(request);
     if (code >= 0) return code;
+    ArcFileList list;
+    g_api.InitArcFileList(&list);
+    g_api.BuildArcFileList(&list);
+    const uint16_t status = g_api.GetArchiveStatus();
     ArcExtraInfo info;
     g_api.GetExtraInfoArc(&info);
     if (status == UUARC_STATUS_OK) {
@@ -67,7 +69,7 @@ int ListPrepared(const Request& request, bool first) {
 
 }  // namespace
 
-int OpenAndListArchive(const Request& request, ArcFileList& list, uint16_t& status) {
+int OpenArchive(const Request& request) {
     const Operation none;
     // InitArcFile takes a missing path for a new archive; it is reported before that.
     if (!QueryPath(request.archive).exists) return ReportFailure(request, UUARC_STATUS_CANNOT_OPEN, none);
@@ -77,11 +79,8 @@ int OpenAndListArchive(const Request& request, ArcFileList& list, uint16_t& stat
         return kExitCannotOpen;
     }
     g_api.InitArcFile(module_path.c_str());
-    status = g_api.GetArchiveStatus();
+    const uint16_t status = g_api.GetArchiveStatus();
     if (status != UUARC_STATUS_OK) return ReportFailure(request, status, none);
-    g_api.InitArcFileList(&list);
-    g_api.BuildArcFileList(&list);
-    status = g_api.GetArchiveStatus();
     return -1;
 }
 

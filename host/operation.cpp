@@ -121,7 +121,6 @@ uint16_t RunOnOneMask(void(UUARC_CALL* operation)(FileMaskList*), const std::str
     if (g_api.AppendFileMask(mask.c_str(), &masks) != 0) operation(&masks);
     const uint16_t status = g_api.GetArchiveStatus();
     g_api.DoneFileMaskList(&masks);
-    g_api.DoneArcFile();
     return status;
 }
 
