@@ -17,10 +17,10 @@ int ListArchive(const std::string& operand, bool first);
 // to standard output with -c.
 int ExtractArchive(const Options& options, const std::string& operand, const std::string& module_directory);
 
-// Opens the archive that the request names and lists its entry into `list`, which the caller
-// gives back with DoneArcFileList. -1 when it is open, with the listing's status in `status`;
-// otherwise the exit code, the failure reported. Shared by list and extract.
-int OpenAndListArchive(const Request& request, ArcFileList& list, uint16_t& status);
+// Opens the archive that the request names (InitArcFile, which reads it up to its begin line).
+// -1 when it is open, for the caller to close with DoneArcFile; otherwise the exit code, the
+// failure reported. Shared by list and extract.
+int OpenArchive(const Request& request);
 
 // Encodes the one source of `options` into a new file, or to standard output with -o -.
 int CreateArchive(const Options& options);

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "platform/utf8.h"
+
 namespace uuarc_host {
 
 ConsoleSettings g_console;
@@ -25,24 +27,6 @@ void AppendEscapedByte(std::string& out, uint8_t byte) {
 }
 
 #if !defined(_WIN32)
-// The length of the well-formed UTF-8 sequence at text[i] and its code point; 0 when malformed.
-size_t DecodeUtf8(const std::string& text, size_t i, char32_t& code_point) {
-    const uint8_t lead = static_cast<uint8_t>(text[i]);
-    size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
-    if (length == 0 || i + length > text.size()) return 0;
-    code_point = length == 1 ? lead : lead & (0x7F >> length);
-    for (size_t k = 1; k < length; ++k) {
-        const uint8_t next = static_cast<uint8_t>(text[i + k]);
-        if ((next & 0xC0) != 0x80) return 0;
-        code_point = (code_point << 6) | (next & 0x3F);
-    }
-    constexpr char32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code_point < kSmallest[length] || code_point > 0x10FFFF || (code_point >= 0xD800 && code_point <= 0xDFFF)) {
-        return 0;
-    }
-    return length;
-}
-
 // Characters that show nothing or turn the text around: a name must not hide behind them.
 bool IsInvisible(char32_t c) {
     return (c >= 0x80 && c < 0xA0) || c == 0xAD || (c >= 0x200B && c <= 0x200F) || (c >= 0x2028 && c <= 0x202E) ||
@@ -70,8 +54,10 @@ std::string Shown(const std::string& text) {
         }
         ++i;
 #else
+        // Linux names are UTF-8: a byte that starts no well-formed character is escaped alone.
         char32_t code_point = 0;
-        const size_t length = DecodeUtf8(text, i, code_point);
+        const size_t length =
+            uuarc::DecodeUtf8(reinterpret_cast<const uint8_t*>(text.data()) + i, text.size() - i, &code_point);
         if (length == 0) {
             AppendEscapedByte(out, byte);
             ++i;

@@ -46,7 +46,7 @@ int PlaceSource(const Options& options, Request& request, Plan& plan) {
     }
     plan.source = operand;
     if (!options.has_name || plan.stored_name == BaseName(operand)) return -1;
-    if (!QueryPath(operand).exists) return ReportFailure(request, kStatusCannotOpen, g_operation);
+    if (!QueryPath(operand).exists) return ReportFailure(request, UUARC_STATUS_CANNOT_OPEN, g_operation);
     if (!MakeScratch(plan.scratch, code)) return code;
     plan.source = plan.scratch.folder + kPathSeparator + plan.stored_name;
     if (!RememberScratchFile(plan.scratch, plan.source, code)) return code;
@@ -76,28 +76,28 @@ int PlaceTarget(const Options& options, Request& request, Plan& plan) {
         return kExitOther;
     }
     if (!options.overwrite_given) {
-        Report(target, "exists", "not replaced without --overwrite", kStatusReplaceRefused);
+        Report(target, "exists", "not replaced without --overwrite", UUARC_STATUS_REPLACE_REFUSED);
         return kExitKept;
     }
     if (info.is_directory) {
-        Report(target, "not replaced", "it is a directory", kStatusReplaceRefused);
+        Report(target, "not replaced", "it is a directory", UUARC_STATUS_REPLACE_REFUSED);
         return kExitKept;
     }
     // A link, a FIFO or a device stays what it is: only a regular file is replaced.
     if (info.is_link || !info.is_regular) {
         Report(target, "not replaced", info.is_link ? "it is a symbolic link" : "it is not a regular file",
-               kStatusReplaceRefused);
+               UUARC_STATUS_REPLACE_REFUSED);
         return kExitKept;
     }
     if (SameFile(request.source, target)) {
-        Report(target, "creation refused", "the target is the source itself", kStatusCreateRefused);
+        Report(target, "creation refused", "the target is the source itself", UUARC_STATUS_CREATE_REFUSED);
         return kExitCreateRefused;
     }
     request.replacing = true;
     FileIdentity identity;
     bool in_place = false;
     if (!IdentifyReplaced(target, identity, in_place)) {
-        Report(target, "not replaced", "it is not a regular file", kStatusReplaceRefused);
+        Report(target, "not replaced", "it is not a regular file", UUARC_STATUS_REPLACE_REFUSED);
         return kExitKept;
     }
     // A rename would split the target's links, or cannot be done in its folder: the new file is
@@ -132,23 +132,24 @@ int Encode(const Options& options, Request& request, Plan& plan) {
     }
     g_api.CreateArcFile(module_written.c_str());
     uint16_t status = g_api.GetArchiveStatus();
-    if (status != kStatusOk) {
+    if (status != UUARC_STATUS_OK) {
         g_api.DoneArcFile();
         return ReportFailure(request, status, g_operation);
     }
     StartOperation(options, false, request.source_shown, QueryPath(plan.source).size);
     // The progress reports take the file that the module writes for this run's own.
     g_operation.new_output = request.replacing ? plan.replacement.stand_in_id : plan.new_target;
-    g_api.arOptionsOn(kOptionNoSourcePrefix);
+    g_api.arOptionsOn(UUARC_OPTION_NO_SOURCE_PREFIX);
     status = RunOnOneMask(g_api.CompressFileMaskListArc, module_source);
-    FinishOperation(status == kStatusOk);
-    if (status != kStatusOk) {
+    g_api.DoneArcFile();
+    FinishOperation(status == UUARC_STATUS_OK);
+    if (status != UUARC_STATUS_OK) {
         const int code = ReportFailure(request, status, g_operation);
         AbandonReplacement(plan.replacement);
         // A cut encoded file serves nobody. Only a failed write means that the file at the
         // target may be ours: the other failures come before it is made, or (2926) it is not
         // ours. It goes only if it was taken for ours during the run.
-        if (status == kStatusWriteFailed) {
+        if (status == UUARC_STATUS_WRITE_FAILED) {
             Settle(plan.new_target);
         } else {
             Forget(plan.new_target);
@@ -167,7 +168,7 @@ int Encode(const Options& options, Request& request, Plan& plan) {
             return kExitCannotOpen;
         case ReplaceResult::kLost:
             Report(request.target_shown, "cannot write the data in full",
-                   error + "; it is incomplete, and the old content is lost", kStatusWriteFailed);
+                   error + "; it is incomplete, and the old content is lost", UUARC_STATUS_WRITE_FAILED);
             return kExitWriteFailed;
     }
     Say(Shown(request.source_shown) + " -> " + Shown(request.target_shown));
@@ -202,7 +203,7 @@ int CreateArchive(const Options& options) {
     const std::string why_name = options.has_name ? CreationNameProblem(plan.stored_name) : "";
     if (!why_name.empty()) {
         Report(request.source_shown, "cannot store the name '" + Shown(plan.stored_name) + "'", why_name,
-               kStatusCannotOpen);
+               UUARC_STATUS_CANNOT_OPEN);
         return kExitCannotOpen;
     }
     int code = PlaceSource(options, request, plan);

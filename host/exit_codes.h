@@ -1,10 +1,8 @@
-// exit_codes.h - the host's exit codes, one per kind of outcome, and the code for an archive
-// status. The README, the manual page and --help give the same table.
+// exit_codes.h - the host's exit codes, one per kind of outcome, and for each archive status its
+// exit code and its words. The README, the manual page and --help give the same table.
 #pragma once
 
 #include <cstdint>
-
-#include "host/module_api.h"
 
 namespace uuarc_host {
 
@@ -20,19 +18,11 @@ enum ExitCode : int {
     kExitSignalBase = 128,    // + the number of the signal that ended the run
 };
 
-inline int ExitCodeForStatus(uint16_t status) {
-    switch (status) {
-        case kStatusOk: return kExitOk;
-        case kStatusBadFormat:
-        case kStatusNotEncoded: return kExitNotEncoded;
-        case kStatusCannotOpen: return kExitCannotOpen;
-        case kStatusReplaceRefused: return kExitKept;
-        case kStatusWriteFailed: return kExitWriteFailed;
-        case kStatusCreateRefused:
-        case kStatusTooManyMasks:
-        case kStatusSourceIsDirectory: return kExitCreateRefused;
-        default: return kExitOther;
-    }
-}
+// The exit code for an archive status (a UUARC_STATUS_ value of module/uuarc.h); kExitOther for
+// one the module never sets.
+int ExitCodeForStatus(uint16_t status);
+
+// A short English text for a status ("" for a value the module never sets).
+const char* StatusMessage(uint16_t status);
 
 }  // namespace uuarc_host

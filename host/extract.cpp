@@ -16,28 +16,23 @@ namespace uuarc_host {
 
 namespace {
 
-// Opens the archive and reads its stored name into the request, for the messages: the module
-// refuses an unsafe name before it says which output it would make of it. -1 when it is open.
-int OpenForExtraction(Request& request) {
-    const Operation none;
+// The stored name of the open archive as the module lists it (module terms); "" when the listing
+// fails.
+std::string ListStoredName() {
     ArcFileList list;
-    uint16_t status = kStatusOk;
-    const int code = OpenAndListArchive(request, list, status);
-    if (code >= 0) return code;
-    if (list.first != nullptr) {
+    g_api.InitArcFileList(&list);
+    g_api.BuildArcFileList(&list);
+    std::string name;
+    if (g_api.GetArchiveStatus() == UUARC_STATUS_OK && list.first != nullptr) {
         const ArcFileEntry& entry = *list.first;
-        request.stored_name.assign(entry.name, std::find(entry.name, std::end(entry.name), '\0'));
+        name.assign(entry.name, std::find(entry.name, std::end(entry.name), '\0'));
     }
     g_api.DoneArcFileList(&list);
-    if (status != kStatusOk) {
-        g_api.DoneArcFile();
-        return ReportFailure(request, status, none);
-    }
-    return -1;
+    return name;
 }
 
 int ExtractPrepared(const Options& options, Request& request) {
-    int code = OpenForExtraction(request);
+    int code = OpenArchive(request);
     if (code >= 0) return code;
 
     StartOperation(options, true, request.archive_shown, QueryPath(request.archive).size);
@@ -50,9 +45,14 @@ int ExtractPrepared(const Options& options, Request& request) {
     g_api.SetOutputPath(request.output_folder.c_str());
     // "*.*" with no directory selects every stored name, whatever its directories.
     const uint16_t status = RunOnOneMask(g_api.ExtractFileMaskListArc, "*.*");
+    // The module names the output through SetFileNameProc, which the messages take it from. It
+    // refuses an unsafe stored name before that: only then is the archive listed, for the name
+    // that the message explains.
+    if (status == UUARC_STATUS_CANNOT_OPEN && op.target.empty()) request.stored_name = ListStoredName();
+    g_api.DoneArcFile();
 
-    if (status != kStatusOk) {
-        const bool skipped = status == kStatusReplaceRefused && op.replace == ReplaceOutcome::kSkipped;
+    if (status != UUARC_STATUS_OK) {
+        const bool skipped = status == UUARC_STATUS_REPLACE_REFUSED && op.replace == ReplaceOutcome::kSkipped;
         code = skipped ? kExitOk : ReportFailure(request, status, op);
         FinishOperation(false);
         if (skipped) Say(Shown(request.archive_shown) + ": " + Shown(op.target) + " exists, skipped");

@@ -3,10 +3,10 @@
 
 #include "host/console.h"
 #include "host/exit_codes.h"
-#include "host/module_api.h"
 #include "host/module_names.h"
 #include "host/system.h"
 #include "format/format.h"
+#include "module/uuarc.h"
 #include "names/stored_names.h"
 
 namespace uuarc_host {
@@ -21,15 +21,9 @@ std::string RelativeOutputName(const Request& request) {
     return !name.empty() && name[0] == '\\' ? name.substr(1) : name;
 }
 
-// The output file that extraction makes of the request, as the system spells it.
-std::string OutputPath(const Request& request) {
-    std::string folder = request.output_folder;
-    if (!folder.empty() && folder.back() != '\\') folder += '\\';
-    return ToNativePath(folder + RelativeOutputName(request));
-}
-
-std::string OutputShown(const Request& request) {
-    return request.to_stdout ? std::string("standard output") : OutputPath(request);
+// The output that the module named, or standard output (-c) that it goes to.
+std::string OutputShown(const Request& request, const Operation& op) {
+    return request.to_stdout ? std::string("standard output") : op.target;
 }
 
 int Say(const std::string& file, const std::string& what, const std::string& reason, uint16_t status) {
@@ -42,8 +36,8 @@ std::string Other(uint16_t status) {
     return *text != '\0' ? text : "unexpected status";
 }
 
-int ReportReplaceRefused(const Request& request, const Operation& op, uint16_t status) {
-    const std::string output = OutputPath(request);
+int ReportReplaceRefused(const Operation& op, uint16_t status) {
+    const std::string& output = op.target;
     switch (op.replace) {
         case ReplaceOutcome::kRefusedNoTerminal:
             return Say(output, "exists",
@@ -59,16 +53,15 @@ int ReportReplaceRefused(const Request& request, const Operation& op, uint16_t s
 
 // After a failed replace: whether the output is still the file that was there before the yes.
 // The module keeps the old file when it writes beside it, not when it overwrites it in place.
-bool OldFileKept(const Request& request, const Operation& op) {
-    if (op.replace != ReplaceOutcome::kReplaced) return false;
-    const PathInfo now = QueryPath(op.target.empty() ? OutputPath(request) : op.target);
+bool OldFileKept(const Operation& op) {
+    if (op.replace != ReplaceOutcome::kReplaced || op.target.empty()) return false;
+    const PathInfo now = QueryPath(op.target);
     return now.is_regular && now.size == op.replaced.size && now.modified == op.replaced.modified;
 }
 
-std::string WhatBecameOfTheOutput(const Request& request, const Operation& op) {
+std::string WhatBecameOfTheOutput(const Operation& op) {
     if (op.replace == ReplaceOutcome::kReplaced) {
-        return OldFileKept(request, op) ? "the old file is kept as it was"
-                                        : "it is incomplete, and the old content is lost";
+        return OldFileKept(op) ? "the old file is kept as it was" : "it is incomplete, and the old content is lost";
     }
     return op.output_opened ? "it is incomplete" : "";
 }
@@ -76,29 +69,31 @@ std::string WhatBecameOfTheOutput(const Request& request, const Operation& op) {
 int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t status) {
     const std::string& archive = request.archive_shown;
     switch (status) {
-        case kStatusNotEncoded: return Say(archive, "not a uuencoded file", "no begin line", status);
-        case kStatusBadFormat:
+        case UUARC_STATUS_NOT_ENCODED: return Say(archive, "not a uuencoded file", "no begin line", status);
+        case UUARC_STATUS_BAD_FORMAT:
             if (!op.output_opened) return Say(archive, "damaged uuencoded data", "", status);
             return Say(archive, "damaged uuencoded data",
-                       Shown(OutputShown(request)) + (OldFileKept(request, op) ? " is kept as it was" : " is incomplete"),
+                       Shown(OutputShown(request, op)) + (OldFileKept(op) ? " is kept as it was" : " is incomplete"),
                        status);
-        case kStatusCannotOpen: {
+        case UUARC_STATUS_CANNOT_OPEN: {
             std::string why = WhyUnreadable(request.archive);
             if (!why.empty() || request.command == Command::kList) return Say(archive, "cannot open", why, status);
-            why = StoredNameProblem(request);
-            if (!why.empty()) {
+            // The module names its output before it opens it, and refuses an unsafe stored name
+            // before it names one: then the listed name is what the message explains.
+            if (op.target.empty()) {
+                why = request.stored_name.empty() ? "" : StoredNameProblem(request);
+                if (why.empty()) return Say(archive, Other(status), "", status);
                 return Say(archive, "stored name '" + Shown(ToNativePath(request.stored_name)) + "' refused", why,
                            status);
             }
-            const std::string output = OutputPath(request);
+            const std::string& output = op.target;
             if (SameFile(output, request.archive)) return Say(output, "cannot create", "it is the archive itself", status);
             return Say(output, "cannot create", WhyUncreatable(output), status);
         }
-        case kStatusReplaceRefused: return ReportReplaceRefused(request, op, status);
-        case kStatusWriteFailed:
-            return Say(OutputShown(request), "cannot write the data in full", WhatBecameOfTheOutput(request, op),
-                       status);
-        case kStatusNoMemory: return Say(archive, "out of memory", "", status);
+        case UUARC_STATUS_REPLACE_REFUSED: return ReportReplaceRefused(op, status);
+        case UUARC_STATUS_WRITE_FAILED:
+            return Say(OutputShown(request, op), "cannot write the data in full", WhatBecameOfTheOutput(op), status);
+        case UUARC_STATUS_NO_MEMORY: return Say(archive, "out of memory", "", status);
         default: return Say(archive, Other(status), "", status);
     }
 }
@@ -106,26 +101,29 @@ int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t s
 int ReportCreateFailure(const Request& request, uint16_t status) {
     const std::string& target = request.target_shown;
     switch (status) {
-        case kStatusCreateRefused:
+        case UUARC_STATUS_CREATE_REFUSED:
             if (SameFile(request.source, request.written)) {
                 return Say(target, "creation refused", "the target is the source itself", status);
             }
             return Say(target, "creation refused", "it is a uuencoded file already", status);
-        case kStatusTooManyMasks: return Say(request.source_shown, "creation refused", "more than one source", status);
-        case kStatusSourceIsDirectory: return Say(request.source_shown, "cannot encode", "it is a directory", status);
-        case kStatusCannotOpen: {
+        case UUARC_STATUS_TOO_MANY_MASKS:
+            return Say(request.source_shown, "creation refused", "more than one source", status);
+        case UUARC_STATUS_SOURCE_IS_DIRECTORY:
+            return Say(request.source_shown, "cannot encode", "it is a directory", status);
+        case UUARC_STATUS_CANNOT_OPEN: {
             const std::string why_name = CreationNameProblem(request.stored_name);
             if (!why_name.empty()) return Say(request.source_shown, "cannot store its name", why_name, status);
             std::string why = WhyUnreadable(request.source);
             if (!why.empty()) return Say(request.source_shown, "cannot open the source", why, status);
             return Say(target, "cannot create", WhyUncreatable(request.written), status);
         }
-        case kStatusReplaceRefused: return Say(target, "not replaced", "it appeared during the creation", status);
+        case UUARC_STATUS_REPLACE_REFUSED:
+            return Say(target, "not replaced", "it appeared during the creation", status);
         // A new file beside the target never took its name: the target is untouched.
-        case kStatusWriteFailed:
+        case UUARC_STATUS_WRITE_FAILED:
             return Say(target, "cannot write the data in full", request.replacing ? "the old file is kept as it was" : "",
                        status);
-        case kStatusNoMemory: return Say(request.source_shown, "out of memory", "", status);
+        case UUARC_STATUS_NO_MEMORY: return Say(request.source_shown, "out of memory", "", status);
         default: return Say(target, Other(status), "", status);
     }
 }
@@ -163,8 +161,8 @@ std::string StoredNameProblem(const Request& request) {
     }
     std::string folder = request.output_folder;
     if (!folder.empty() && folder.back() != '\\') folder += '\\';
-    if (folder.size() + relative.size() > kMaxOutputPath) {
-        return "the output path would be longer than " + std::to_string(kMaxOutputPath) + " bytes";
+    if (folder.size() + relative.size() > UUARC_MAX_OUTPUT_PATH) {
+        return "the output path would be longer than " + std::to_string(UUARC_MAX_OUTPUT_PATH) + " bytes";
     }
     return "";
 }

@@ -1,6 +1,7 @@
 // failure.h - the one routine that turns a failed operation into its message and exit code, from
-// the archive status and what the host asked for; where the status leaves the cause open (status
-// 5: which file, and why), it looks at the files the request names.
+// the archive status, what the host asked for and what the module told it during the run (the
+// output it named); where the status leaves the cause open (status 5: which file, and why), it
+// looks at the files the request names.
 #pragma once
 
 #include <cstdint>
@@ -18,8 +19,8 @@ struct Request {
     // list, extract
     std::string archive_shown;    // as the user named it; "standard input" for "-"
     std::string archive;          // the native path handed to the module
-    std::string stored_name;      // the stored name (module terms): extract, when it was listed;
-                                  // create, the name to store
+    std::string stored_name;      // the stored name (module terms): extract, listed only when the
+                                  // module refused it; create, the name to store
     std::string output_folder;    // extract: the output path (module terms), "" for the current one
     bool keep_paths = false;
     bool to_stdout = false;       // extract -c, create -o -
@@ -34,8 +35,8 @@ struct Request {
 // The words for a broken name rule; `fault` says where in `name` (module terms) it is broken.
 std::string NameRuleText(uuarc::NameRule rule, const std::string& name, const uuarc::NameFault& fault);
 
-// Why extraction would refuse the request's stored name ("it leaves the target folder", ...);
-// empty when it would not.
+// Why extraction would refuse the request's stored name ("it leaves the target folder", ...),
+// put below the request's output folder; empty when it would not.
 std::string StoredNameProblem(const Request& request);
 
 // Why creation would refuse to store `name` (a control byte, blanks at an end), with the hint to

@@ -29,23 +29,25 @@ std::string FormatDosDateTime(uint32_t dos) {
 
 std::string FormatAttributes(uint32_t attributes) {
     std::string text = "-----";
-    if (attributes & kAttrReadOnly) text[0] = 'r';
-    if (attributes & kAttrHidden) text[1] = 'h';
-    if (attributes & kAttrSystem) text[2] = 's';
-    if (attributes & kAttrDirectory) text[3] = 'd';
-    if (attributes & kAttrArchive) text[4] = 'a';
+    if (attributes & UUARC_ATTR_READ_ONLY) text[0] = 'r';
+    if (attributes & UUARC_ATTR_HIDDEN) text[1] = 'h';
+    if (attributes & UUARC_ATTR_SYSTEM) text[2] = 's';
+    if (attributes & UUARC_ATTR_DIRECTORY) text[3] = 'd';
+    if (attributes & UUARC_ATTR_ARCHIVE) text[4] = 'a';
     return text;
 }
 
 int ListPrepared(const Request& request, bool first) {
     const Operation none;
-    ArcFileList list;
-    uint16_t status = kStatusOk;
-    const int code = OpenAndListArchive(request, list, status);
+    const int code = OpenArchive(request);
     if (code >= 0) return code;
+    ArcFileList list;
+    g_api.InitArcFileList(&list);
+    g_api.BuildArcFileList(&list);
+    const uint16_t status = g_api.GetArchiveStatus();
     ArcExtraInfo info;
     g_api.GetExtraInfoArc(&info);
-    if (status == kStatusOk) {
+    if (status == UUARC_STATUS_OK) {
         if (!first) std::printf("\n");
         std::printf("Archive:  %s\n", Shown(request.archive_shown).c_str());
         std::printf("  Est. size  Date       Time   Attr   Name\n");
@@ -61,27 +63,24 @@ int ListPrepared(const Request& request, bool first) {
     }
     g_api.DoneArcFileList(&list);
     g_api.DoneArcFile();
-    if (status != kStatusOk) return ReportFailure(request, status, none);
+    if (status != UUARC_STATUS_OK) return ReportFailure(request, status, none);
     return FlushStandardOutput() ? kExitOk : kExitWriteFailed;
 }
 
 }  // namespace
 
-int OpenAndListArchive(const Request& request, ArcFileList& list, uint16_t& status) {
+int OpenArchive(const Request& request) {
     const Operation none;
     // InitArcFile takes a missing path for a new archive; it is reported before that.
-    if (!QueryPath(request.archive).exists) return ReportFailure(request, kStatusCannotOpen, none);
+    if (!QueryPath(request.archive).exists) return ReportFailure(request, UUARC_STATUS_CANNOT_OPEN, none);
     std::string module_path, error;
     if (!ToModulePath(request.archive, module_path, error)) {
         Report(request.archive_shown, "cannot pass the name to the module", error, -1);
         return kExitCannotOpen;
     }
     g_api.InitArcFile(module_path.c_str());
-    status = g_api.GetArchiveStatus();
-    if (status != kStatusOk) return ReportFailure(request, status, none);
-    g_api.InitArcFileList(&list);
-    g_api.BuildArcFileList(&list);
-    status = g_api.GetArchiveStatus();
+    const uint16_t status = g_api.GetArchiveStatus();
+    if (status != UUARC_STATUS_OK) return ReportFailure(request, status, none);
     return -1;
 }
 

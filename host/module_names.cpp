@@ -1,7 +1,7 @@
 // module_names.cpp - the separators of module_names.h; every other byte passes as it is.
 #include "host/module_names.h"
 
-#include "host/module_api.h"
+#include "module/uuarc.h"
 
 namespace uuarc_host {
 
@@ -16,8 +16,8 @@ bool ToModulePath(const std::string& native, std::string& module, std::string& e
 #endif
         module += c == '/' ? '\\' : c;
     }
-    if (module.size() > kMaxHostPath) {
-        error = "the path is longer than " + std::to_string(kMaxHostPath) + " bytes";
+    if (module.size() > UUARC_MAX_HOST_PATH) {
+        error = "the path is longer than " + std::to_string(UUARC_MAX_HOST_PATH) + " bytes";
         return false;
     }
     return true;

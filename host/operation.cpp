@@ -6,9 +6,10 @@
 #include <ctime>
 
 #include "host/console.h"
-#include "host/module_api.h"
 #include "host/module_names.h"
 #include "host/system.h"
+#include "module/uuarc.h"
+#include "platform/file_time.h"
 
 namespace uuarc_host {
 
@@ -19,9 +20,9 @@ namespace {
 
 // A FILETIME (UTC, 100 ns since 1601) as local date and time.
 std::string FormatFileTime(const FileTime& file_time) {
-    constexpr int64_t kUnixEpochIn100ns = 116444736000000000;
-    int64_t ticks = static_cast<int64_t>((uint64_t{file_time.high} << 32) | file_time.low);
-    std::time_t seconds = static_cast<std::time_t>((ticks - kUnixEpochIn100ns) / 10000000);
+    const int64_t ticks = static_cast<int64_t>((uint64_t{file_time.high} << 32) | file_time.low);
+    std::time_t seconds =
+        static_cast<std::time_t>((ticks - uuarc::kUnixEpochAsFileTime) / uuarc::kFileTimeTicksPerSecond);
     const std::tm* local = std::localtime(&seconds);
     if (local == nullptr) return "unknown time";
     char text[32];
@@ -76,7 +77,7 @@ ReplaceOutcome DecideReplace(const std::string& target, const FindData& existing
     const Operation& op = g_operation;
     // Creation writes only to names that were free a moment ago; one that appeared since is kept.
     if (!op.extracting) return ReplaceOutcome::kRefusedExisting;
-    if (existing.attributes & kAttrDirectory) return ReplaceOutcome::kRefusedDirectory;
+    if (existing.attributes & UUARC_ATTR_DIRECTORY) return ReplaceOutcome::kRefusedDirectory;
     if (SameFile(target, op.archive)) return ReplaceOutcome::kRefusedSelf;
     if (QueryPath(target).is_link) return ReplaceOutcome::kRefusedLink;
     switch (op.options->replace) {
@@ -120,7 +121,6 @@ uint16_t RunOnOneMask(void(UUARC_CALL* operation)(FileMaskList*), const std::str
     if (g_api.AppendFileMask(mask.c_str(), &masks) != 0) operation(&masks);
     const uint16_t status = g_api.GetArchiveStatus();
     g_api.DoneFileMaskList(&masks);
-    g_api.DoneArcFile();
     return status;
 }
 

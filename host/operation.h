@@ -48,8 +48,8 @@ extern Operation g_operation;
 void StartOperation(const Options& options, bool extracting, const std::string& progress_name,
                     int64_t progress_total);
 
-// Runs `operation` on a list of the one `mask` (module terms), then closes the archive; returns
-// the archive status.
+// Runs `operation` on a list of the one `mask` (module terms); returns the archive status. The
+// archive stays open for the caller to close with DoneArcFile.
 uint16_t RunOnOneMask(void(UUARC_CALL* operation)(FileMaskList*), const std::string& mask);
 
 // After the run: on success the progress bar ends at 100%; on failure it is cleared. A new output

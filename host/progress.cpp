@@ -8,6 +8,7 @@
 
 #include "host/console.h"
 #include "host/system.h"
+#include "platform/utf8.h"
 
 namespace uuarc_host {
 
@@ -37,7 +38,7 @@ volatile std::sig_atomic_t g_line_showing = 0;
 // Columns that `text` takes, one per UTF-8 character (escaped names hold nothing wider).
 int Columns(const std::string& text) {
     int columns = 0;
-    for (char c : text) columns += (static_cast<uint8_t>(c) & 0xC0) != 0x80;
+    for (char c : text) columns += !uuarc::IsUtf8Continuation(static_cast<uint8_t>(c));
     return columns;
 }
 
@@ -49,7 +50,7 @@ std::string FitName(const std::string& name, int columns) {
     int kept = 0;
     while (start > 0 && kept < columns - 3) {
         --start;
-        if ((static_cast<uint8_t>(name[start]) & 0xC0) != 0x80) ++kept;
+        if (!uuarc::IsUtf8Continuation(static_cast<uint8_t>(name[start]))) ++kept;
     }
     return "..." + name.substr(start);
 }

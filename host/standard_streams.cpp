@@ -7,9 +7,9 @@
 
 #include "host/console.h"
 #include "host/exit_codes.h"
-#include "host/module_api.h"
 #include "host/options.h"
 #include "host/system.h"
+#include "module/uuarc.h"
 
 namespace uuarc_host {
 
@@ -115,7 +115,7 @@ bool PrepareArchive(const std::string& operand, ArchiveInput& input, int& code) 
     // the disk is full.
     if (info.is_device && !IsStandardInput(operand)) {
         Report(input.shown, "cannot open", "it is a device, which is read as an archive only as standard input",
-               kStatusCannotOpen);
+               UUARC_STATUS_CANNOT_OPEN);
         code = kExitCannotOpen;
         return false;
     }
