@@ -501,9 +501,12 @@ if [ "$under_wine" -eq 0 ]; then
     start() { set -m; "$host" "$@" <"${input:-/dev/null}" >/dev/null 2>err.txt & pid=$!; set +m; }
     # wait_writing PID FOLDER - waits until the run has a file (named or not) open in FOLDER;
     # false when it ended first.
+    # wait_writing PID FOLDER - waits until the run has written bytes to a file in FOLDER: the
+    # output is then open and announced (the host has taken it as its own), not merely created.
     wait_writing() {
-        local tries=0
-        until ls -l /proc/"$1"/fd 2>/dev/null | grep -q " -> $work/$2/"; do
+        local tries=0 fd
+        until fd=$(ls -l /proc/"$1"/fd 2>/dev/null | grep " -> $work/$2/" | awk '{ print $9; exit }') &&
+              [ -n "$fd" ] && [ "$(stat -L -c %s /proc/"$1"/fd/"$fd" 2>/dev/null || echo 0)" -gt 0 ]; do
             kill -0 "$1" 2>/dev/null && [ $tries -lt 4000 ] || return 1
             sleep 0.005
             tries=$((tries + 1))
