@@ -30,8 +30,8 @@ constexpr size_t kStreamBufferSize = 64 * 1024;
 
 // ---- Buffered streams ------------------------------------------------------------------------
 // Modes: "rt" and "wt" (text), "rb" and "wb" (binary). Text reads turn CR LF into LF (also when
-// the pair straddles a buffer refill), keep a lone CR, and stop at the byte 0x1A as at the end of
-// the file. Text writes store each LF as CR LF. Write modes never follow a symbolic link (or other
+// the pair straddles a buffer refill) and a lone CR (the line end of old Mac files) into LF, and
+// stop at the byte 0x1A as at the end of the file. Text writes store each LF as CR LF. Write modes never follow a symbolic link (or other
 // reparse point) at the last component of the path: a link there fails the open. Lengths and positions are 64-bit byte offsets of the file on disk.
 //
 // Errors are sticky: once a read or write has failed, StreamFailed() answers true until the

@@ -102,7 +102,8 @@ size_t FirstSpecial(const uint8_t* p, size_t count, bool text, bool stop_at_lf) 
 
 // Copies up to `room` characters into out, applying the text mode, and stops after a LF when
 // stop_at_lf. A CR LF pair is one character, so it fits when only one place is left; the byte
-// after a CR is looked at even across a refill before the CR is decided on.
+// after a CR is looked at even across a refill before the CR is decided on. A CR without a LF
+// after it (the line end of old Mac files) reads as a LF too.
 size_t CopyOut(Stream& stream, uint8_t* out, size_t room, bool stop_at_lf) {
     size_t stored = 0;
     while (stored < room) {
@@ -129,14 +130,10 @@ size_t CopyOut(Stream& stream, uint8_t* out, size_t room, bool stop_at_lf) {
         }
         // A CR: it needs the next byte, which may still be in the file.
         if (stream.start + 1 == stream.end) Refill(stream);
-        if (stream.start + 1 < stream.end && stream.buffer[stream.start + 1] == kLf) {
-            out[stored++] = kLf;
-            stream.start += 2;
-            if (stop_at_lf) break;
-        } else {
-            out[stored++] = kCr;
-            ++stream.start;
-        }
+        const bool pair = stream.start + 1 < stream.end && stream.buffer[stream.start + 1] == kLf;
+        out[stored++] = kLf;
+        stream.start += pair ? 2 : 1;
+        if (stop_at_lf) break;
     }
     return stored;
 }
@@ -242,14 +239,13 @@ std::string_view StreamNextLine(Stream& stream, char* buffer, size_t size) {
         }
         if (!stream.text) continue;
         if (p[i] == kTextEnd || i + 1 == buffered) return CopyLine(stream, buffer, size);
-        if (p[i] == kCr && p[i + 1] == kLf) {
-            // CR LF reads as one LF (even in the last place of the room): the LF is put where the
-            // CR was, among bytes that are consumed with it and never read again.
+        if (p[i] == kCr) {
+            // CR LF, and a CR alone, read as one LF (even in the last place of the room): the LF
+            // is put where the CR was, among bytes that are consumed with it and never read again.
             p[i] = kLf;
-            stream.start += i + 2;
+            stream.start += i + (p[i + 1] == kLf ? 2 : 1);
             return {reinterpret_cast<const char*>(p), i + 1};
         }
-        // A lone CR, the next byte at hand, is a character of the line.
     }
     if (window == size - 1) {  // no LF within the room: its first size - 1 characters, as fgets
         stream.start += window;

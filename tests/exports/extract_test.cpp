@@ -52,6 +52,7 @@ TEST_F(Extraction, ClassicEncodingsDecodeByteIdentical) {
         {"backquote, LF", '`', "\n", "", ""},
         {"space for zero, LF", ' ', "\n", "", ""},
         {"backquote, CR LF", '`', "\r\n", "", ""},
+        {"space for zero, CR alone (old Mac files)", ' ', "\r", "Subject: x\r\r", "bye\r"},
         {"mail around it", '`', "\r\n", "From: someone\r\nSubject: x\r\n\r\n", "-- \r\nbye\r\n"},
     };
     for (const auto& v : variants) {
