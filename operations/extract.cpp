@@ -110,13 +110,10 @@ void DecodeLines(Job& job, int64_t size) {
     Stream& output = *job.output;
     char line_buffer[kLineBufferSize];
     std::string_view line;
-    if (ReadFirstDataLine(*job.alphabet, input, line_buffer, line) != 0) {
-        SetStatus(job, kStatusBadFormat);
-        return;
-    }
+    int next = ReadFirstDataLine(*job.alphabet, input, line_buffer, line);
     ProgressPacer progress = StartProgress(size, 0);
     int64_t position = 0;
-    for (;;) {
+    while (next == 0) {
         // The bytes are decoded straight into the output's buffer (open for writing, so there
         // is room). Making that room may flush the buffer: a write that failed there ends the
         // decoding at once, so that damage in this line cannot report 9964 in its place.
@@ -133,13 +130,10 @@ void DecodeLines(Job& job, int64_t size) {
         const int64_t now = StreamPosition(input);
         AdvanceProgress(job, progress, now - position);
         position = now;
-        const int next = ReadNextDataLine(input, line_buffer, line);
-        if (next == 1) return;
-        if (next < 0) {
-            SetStatus(job, kStatusBadFormat);
-            return;
-        }
+        next = ReadNextDataLine(input, line_buffer, line);
     }
+    // The end line, or the end of the file (or no first data line) before it.
+    if (next < 0) SetStatus(job, kStatusBadFormat);
 }
 
 }  // namespace

@@ -39,9 +39,10 @@ protected:
         char buffer[kLineBufferSize];
         std::string_view line;
         uint8_t data[kDecodeBufferSize];
-        if (ReadFirstDataLine(g_alphabet, input, buffer, line) != 0) {
+        const int first = ReadFirstDataLine(g_alphabet, input, buffer, line);
+        if (first < 0) {
             status_ = kStatusBadFormat;
-        } else {
+        } else if (first == 0) {
             for (;;) {
                 const int count = DecodeLine(g_alphabet, line, data);
                 if (count < 0) {
@@ -308,12 +309,13 @@ TEST_F(Format, LongBeginLineNeverOverrunsName) {
 // ---- Reading rules ------------------------------------------------------------------------------
 
 TEST_F(Format, ReadingRulesOfWholeFiles) {
+    using namespace std::string_literals;
     const std::string payload = RandomBytes(4000, 3);
     const std::string crlf = ClassicUuencode("file.bin", payload);
     const std::string lf = ClassicUuencode("file.bin", payload, '`', "\n");
     struct Case {
         std::string text;
-        std::string expected;
+        std::string expected;  // all the bytes of a good file, the first bytes of a failed one
         uint16_t status;
     };
     const Case cases[] = {
@@ -322,32 +324,53 @@ TEST_F(Format, ReadingRulesOfWholeFiles) {
         {crlf + "\x1A" + "ignored", payload, kStatusOk},
         {"begin 644 x\r\n#86)C\r\nend of data, and more\r\n", "abc", kStatusOk},
         {"begin 644 x\r\n#86)C\r\n`\r\n#86)C\r\nend\r\n", "abcabc", kStatusOk},  // zero-length line
-        {"begin 644 x\r\n#86)C\r\n\r\n#86)C\r\nend\r\n", "abc", kStatusBadFormat},  // blank line
+        {"begin 644 x\r\n#86)C\r\n\r\n#86)C\r\nend\r\n", "abcabc", kStatusOk},   // empty line
+        {"begin 644 x\r\n\r\n\r\n#86)C\r\n\r\n\r\nend\r\n", "abc", kStatusOk},  // empty lines all over
+        {"begin 644 x\r\n#86)C\r\r\n\r\r\nend\r\r\n", "abc", kStatusOk},      // and with a CR left
+        {"begin 644 x\r\n#86)C\r\n\r\n", "abc", kStatusBadFormat},               // still no end
+        {"begin 644 x\nM\n \nend\n", std::string(45, '\0'), kStatusOk},          // blanks for 0 stripped
+        {"begin 644 x\n&86)C\n#86)C   \n`\nend\n", "abc\0\0\0abc"s, kStatusOk},
+        {"begin 644 x\r\n#86)C\r\n&8a\r\nend\r\n", "abc", kStatusBadFormat},     // a stripped line still fails
         {"begin 644 x\r\n#86)C\r\n", "abc", kStatusBadFormat},                     // no end
         {"begin 644 x\r\n#86)C\r\nEND-------\r\n", "abc", kStatusBadFormat},        // END is data
         {"begin 644 x\r\n~abc\r\nend\r\n", "", kStatusBadFormat},                  // in no alphabet
         {"begin 644 x\r\nend\r\n", "", kStatusBadFormat},                          // end read as XX data
+        {"begin 644 x\r\n\r\nend\r\n", "", kStatusOk},       // an empty file whose zero-length line was stripped
         {"begin 644 x\r\n" + crlf.substr(crlf.find('\n') + 1, 200) + "\x1A" + "end\r\n", "", kStatusBadFormat},
     };
     for (const Case& c : cases) {
         Write("r.uue", c.text);
         const std::string got = Decode("r.uue");
         EXPECT_EQ(status_, c.status) << c.text.substr(0, 40);
-        if (c.status == kStatusOk || c.expected == "abc") {
-            EXPECT_EQ(got, c.expected) << c.text.substr(0, 40);
-        }
+        EXPECT_EQ(c.status == kStatusOk ? got : got.substr(0, c.expected.size()), c.expected) << c.text.substr(0, 40);
     }
 }
 
-TEST_F(Format, XxFilesAreRecognisedByFirstLine) {
-    // 45 bytes: "h" is XX only. 3 bytes: "1" is also a classic length, so the line stays classic.
-    Write("x45.uue", "begin 644 x\nh" + std::string(60, '0') + "\n+\nend\n");
-    const std::string zeros45 = Decode("x45.uue");
-    EXPECT_STATUS(kStatusOk);
-    EXPECT_EQ(zeros45.size(), 45u);
-    Write("x3.uue", "begin 644 x\n1MK7X\nend\n");
-    const std::string three = Decode("x3.uue");
-    EXPECT_NE(three, "abc");
+// The first data line settles the alphabet before anything reads as missing: the active one when
+// the line reads whole in it, XX when only that reads it whole, else its length character's.
+TEST_F(Format, FirstDataLineSettlesTheAlphabet) {
+    std::string sixteen;
+    while (sixteen.size() < 16) sixteen += "\x86\x18\x61";  // the group "AAAA", classic
+    sixteen.resize(16);
+    const struct {
+        const char* data;  // the lines after the begin line
+        std::string expected;
+        bool xx;
+    } cases[] = {
+        {"#86)C\n`\nend\n", "abc", false},
+        {"1MK7X\n+\nend\n", "abc", true},        // "1" is a classic length as well
+        {"-AE++\n+\nend\n", "1", true},          // a one-byte xx file
+        {"\n\n-AE++\n+\nend\n", "1", true},      // after empty lines
+        {"0AAAAAAAAAAAAAAAAAAAAAAAA\n`\nend\n", sixteen, false},  // whole in both: the active one
+        {"M\n`\nend\n", std::string(45, '\0'), false},  // whole in neither: its length's, padded
+        {"h\n+\nend\n", std::string(45, '\0'), true},
+    };
+    for (const auto& c : cases) {
+        Write("x.uue", std::string("begin 644 x\n") + c.data);
+        EXPECT_EQ(Decode("x.uue"), c.expected) << c.data;
+        EXPECT_EQ(status_, kStatusOk) << c.data;
+        EXPECT_EQ(g_alphabet.xx_mode, c.xx) << c.data;
+    }
 }
 
 }  // namespace
