@@ -71,20 +71,36 @@ const char* TakeName(const char* name, size_t length, char* stored) {
     return stored;
 }
 
+// A line that starts a table block: "table" alone, blanks and the line end after it allowed.
+// Prose that starts with the word ("tables follow below") is free text.
+bool IsTableLine(const char* line, size_t length) {
+    if (length < 5 || std::strncmp(line, "table", 5) != 0) return false;
+    for (size_t at = 5; at < length; ++at) {
+        if (line[at] != ' ' && line[at] != '\t' && line[at] != '\r' && line[at] != '\n') return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int FindBeginLine(AlphabetState& alphabet, char* buffer, Stream& input, bool* name_cut) {
     char line[kLineBufferSize];
+    size_t line_length = StreamReadLine(input, line, sizeof line);
     for (;;) {
-        const size_t line_length = StreamReadLine(input, line, sizeof line);
         if (line_length == 0) return -1;
-        if (std::strncmp(line, "table", 5) == 0) {
-            if (ReadAlphabetTable(alphabet, input) != 0) return -1;
+        if (IsTableLine(line, line_length)) {
+            // A block cut short is free text: the line that cut it is looked at as any other.
+            const int block = ReadAlphabetTable(alphabet, input, line, &line_length);
+            if (block < 0) return -1;
+            if (block == 0) line_length = StreamReadLine(input, line, sizeof line);
             continue;
         }
         const char* name = nullptr;
         size_t length = 0;
-        if (std::strncmp(line, "begin ", 6) != 0 || !FindStoredName(line, &name, &length)) continue;
+        if (std::strncmp(line, "begin ", 6) != 0 || !FindStoredName(line, &name, &length)) {
+            line_length = StreamReadLine(input, line, sizeof line);
+            continue;
+        }
 
         // The line buffer holds the line only in part when it is full and no LF ends it.
         const bool line_cut = line_length == sizeof line - 1 && line[line_length - 1] != '\n';

@@ -4,7 +4,9 @@
 //
 // The scan waits for one of three things, line by line:
 //   free text  - any line; passed over
-//   "table"    - a line whose first five characters are "table": the next lines hold the alphabet
+//   "table"    - a line that is "table" alone (blanks after it allowed): the next lines hold the
+//                alphabet; a block cut short by the end of the file, a line starting with NUL or
+//                a begin line is free text, and the line that cut it is looked at afresh
 //   "begin "   - "begin", one space, an octal mode and a name: the begin line; the scan stops
 #pragma once
 
@@ -19,10 +21,11 @@ namespace uuarc {
 
 // Reads `input` up to and including the begin line; `buffer` (at least kNameBufferSize bytes)
 // receives the stored name in the ANSI code page. 0 with the stream at the line after the begin
-// line; -1 at the end of the file or when a table block fails. Sets no status. A line that
-// starts with "begin " without an octal mode and a name after it is not a begin line (prose in a
-// mail often starts so) and is passed over. `name_cut`, when given, says whether the name's ANSI
-// form was longer than the buffer: it is then cut after its last whole character.
+// line; -1 at the end of the file or when a complete table block repeats a character. Sets no
+// status. A line that starts with "begin " without an octal mode and a name after it is not a
+// begin line (prose in a mail often starts so) and is passed over. `name_cut`, when given, says
+// whether the name's ANSI form was longer than the buffer: it is then cut after its last whole
+// character.
 //
 // The name is the rest of the begin line after the mode and the white space that follows it, up
 // to the first CR or LF, without trailing spaces and tabs. It is read as UTF-8 when it is

@@ -127,7 +127,7 @@ TEST_F(Format, TableBlockDecodesWhateverItsSplit) {
         alphabet.substr(0, 5) + "\xE9" + alphabet.substr(5) + "\r\n",  // 0x80 and up: skipped
     };
     for (const std::string& split : splits) {
-        Write("t.uue", "Subject: x\r\ntablecloth is fine too\r\n" + split + body);
+        Write("t.uue", "Subject: x\r\ntables follow\r\ntable \t\r\n" + split + body);
         EXPECT_EQ(Decode("t.uue"), payload) << split;
         EXPECT_STATUS(kStatusOk);
     }
@@ -146,7 +146,9 @@ TEST_F(Format, SpaceStillDecodesAsZeroWhenTableListsItElsewhere) {
     Write("t.txt", alphabet.substr(0, 32) + "\n" + alphabet.substr(32) + "\n");
     Stream& input = g_input;
     ASSERT_TRUE(StreamOpen(input, Win("t.txt").c_str(), "rt"));
-    ASSERT_EQ(ReadAlphabetTable(g_alphabet, input), 0);
+    char line[kLineBufferSize];
+    size_t length = 0;
+    ASSERT_EQ(ReadAlphabetTable(g_alphabet, input, line, &length), 0);
     StreamClose(input);
     EXPECT_EQ(CharValue(g_alphabet, ' '), 0);
     EXPECT_EQ(CharValue(g_alphabet, '$'), 4);
@@ -158,10 +160,9 @@ TEST_F(Format, BadTableBlocksFailTheScan) {
     std::string duplicate = alphabet;
     duplicate[40] = duplicate[3];
     const std::string bad[] = {
-        "table\r\n" + alphabet.substr(0, 40) + "\r\nbegin 644 x\r\n#86)C\r\n`\r\nend\r\n",  // short
-        "table\r\n" + duplicate + "\r\nbegin 644 x\r\n",                                     // repeated
-        "text\r\ntable",                                                                     // last line
-        "table\r\n" + std::string(1, '\0') + alphabet + "\r\nbegin 644 x\r\n",               // NUL first
+        "table\r\n" + duplicate + "\r\nbegin 644 x\r\n",        // repeated
+        "text\r\ntable",                                        // last line
+        "table\r\n" + alphabet.substr(0, 40) + "\r\nend\r\n",   // cut short by the end of the file
     };
     for (const std::string& text : bad) {
         Write("t.uue", text);
@@ -170,6 +171,33 @@ TEST_F(Format, BadTableBlocksFailTheScan) {
         EXPECT_EQ(ScanArchiveHeader(g_alphabet, g_input, Win("t.uue").c_str(), name, &size), kStatusBadFormat);
         EXPECT_STREQ(name, "untouched");
         EXPECT_EQ(size, static_cast<int64_t>(text.size()) * 10 / 14);
+    }
+}
+
+// Only "table" alone starts a block; a block that a begin line, a line starting with NUL or the
+// end of the file cuts short is free text, and the alphabet active before it stays.
+TEST_F(Format, TableBlocksStartOnlyAtTableAloneAndCutShortAreFreeText) {
+    using namespace std::string_literals;
+    std::string first, second;
+    for (int c = 0x21; first.size() < 64; ++c) first += static_cast<char>(c);
+    for (int c = 0x7E; second.size() < 64; --c) second += static_cast<char>(c);
+    const std::string classic = ClassicUuencode("file.bin", "table rules", '`', "\n");
+    const struct {
+        const char* label;
+        std::string text;
+    } cases[] = {
+        {"prose line", "tables follow below, see attachment\n" + classic},
+        {"a word", "tablecloth\n" + second + "\n" + classic},
+        {"cut by the begin line", "table\n" + second.substr(0, 40) + "\n" + classic},
+        {"cut by a NUL line", "table\n" + second.substr(0, 40) + "\n\0"s + second + "\n" + classic},
+        {"cut after a complete block", "table\r\n" + second + "\r\ntable\n" + first.substr(0, 63) + "\n" +
+                                           Respell(classic, second)},
+        {"alone with blanks", "table \t\r\n" + second + "\n" + Respell(classic, second)},
+    };
+    for (const auto& c : cases) {
+        Write("t.uue", c.text);
+        EXPECT_EQ(Decode("t.uue"), "table rules") << c.label;
+        EXPECT_STATUS(kStatusOk) << c.label;
     }
 }
 
