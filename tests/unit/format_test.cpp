@@ -178,26 +178,21 @@ TEST_F(Format, BadTableBlocksFailTheScan) {
 // end of the file cuts short is free text, and the alphabet active before it stays.
 TEST_F(Format, TableBlocksStartOnlyAtTableAloneAndCutShortAreFreeText) {
     using namespace std::string_literals;
-    std::string first, second;
-    for (int c = 0x21; first.size() < 64; ++c) first += static_cast<char>(c);
-    for (int c = 0x7E; second.size() < 64; --c) second += static_cast<char>(c);
+    std::string table;
+    for (int c = 0x7E; table.size() < 64; --c) table += static_cast<char>(c);
     const std::string classic = ClassicUuencode("file.bin", "table rules", '`', "\n");
-    const struct {
-        const char* label;
-        std::string text;
-    } cases[] = {
-        {"prose line", "tables follow below, see attachment\n" + classic},
-        {"a word", "tablecloth\n" + second + "\n" + classic},
-        {"cut by the begin line", "table\n" + second.substr(0, 40) + "\n" + classic},
-        {"cut by a NUL line", "table\n" + second.substr(0, 40) + "\n\0"s + second + "\n" + classic},
-        {"cut after a complete block", "table\r\n" + second + "\r\ntable\n" + first.substr(0, 63) + "\n" +
-                                           Respell(classic, second)},
-        {"alone with blanks", "table \t\r\n" + second + "\n" + Respell(classic, second)},
+    const std::string cases[] = {
+        "tables follow below, see attachment\n" + classic,
+        "tablecloth\n" + table + "\n" + classic,
+        "table\n" + table.substr(0, 40) + "\n" + classic,                       // cut by the begin line
+        "table\n" + table.substr(0, 40) + "\n\0"s + table + "\n" + classic,    // by a NUL line
+        "table\n" + table + "\ntable\n" + table.substr(1) + "\n" + Respell(classic, table),  // the first stays
+        "table \t\r\n" + table + "\n" + Respell(classic, table),
     };
-    for (const auto& c : cases) {
-        Write("t.uue", c.text);
-        EXPECT_EQ(Decode("t.uue"), "table rules") << c.label;
-        EXPECT_STATUS(kStatusOk) << c.label;
+    for (const std::string& text : cases) {
+        Write("t.uue", text);
+        EXPECT_EQ(Decode("t.uue"), "table rules") << text;
+        EXPECT_STATUS(kStatusOk) << text;
     }
 }
 
@@ -352,13 +347,18 @@ TEST_F(Format, ReadingRulesOfWholeFiles) {
         {crlf + "\x1A" + "ignored", payload, kStatusOk},
         {"begin 644 x\r\n#86)C\r\nend of data, and more\r\n", "abc", kStatusOk},
         {"begin 644 x\r\n#86)C\r\n`\r\n#86)C\r\nend\r\n", "abcabc", kStatusOk},  // zero-length line
-        {"begin 644 x\r\n#86)C\r\n\r\n#86)C\r\nend\r\n", "abcabc", kStatusOk},   // empty line
-        {"begin 644 x\r\n\r\n\r\n#86)C\r\n\r\n\r\nend\r\n", "abc", kStatusOk},  // empty lines all over
-        {"begin 644 x\r\n#86)C\r\r\n\r\r\nend\r\r\n", "abc", kStatusOk},      // and with a CR left
+        {"begin 644 x\r\n\r\n#86)C\r\n\r\n#86)C\r\r\n\r\r\nend\r\n", "abcabc", kStatusOk},  // empty lines
         {"begin 644 x\r\n#86)C\r\n\r\n", "abc", kStatusBadFormat},               // still no end
         {"begin 644 x\nM\n \nend\n", std::string(45, '\0'), kStatusOk},          // blanks for 0 stripped
         {"begin 644 x\n&86)C\n#86)C   \n`\nend\n", "abc\0\0\0abc"s, kStatusOk},
         {"begin 644 x\r\n#86)C\r\n&8a\r\nend\r\n", "abc", kStatusBadFormat},     // a stripped line still fails
+        // The first data line settles the alphabet: the active one when it reads whole there, XX
+        // when only XX reads it whole, else its length character's.
+        {"begin 644 x\n1MK7X\n+\nend\n", "abc", kStatusOk},                  // "1" is a classic length too
+        {"begin 644 x\n\n-AE++\n+\nend\n", "1", kStatusOk},                 // a one-byte xx file
+        {"begin 644 x\n0AAAAAAAAAAAAAAAAAAAAAAAA\n`\nend\n",                // whole in both
+         "\x86\x18\x61\x86\x18\x61\x86\x18\x61\x86\x18\x61\x86\x18\x61\x86", kStatusOk},
+        {"begin 644 x\nh\n+\nend\n", std::string(45, '\0'), kStatusOk},      // whole in neither
         {"begin 644 x\r\n#86)C\r\n", "abc", kStatusBadFormat},                     // no end
         {"begin 644 x\r\n#86)C\r\nEND-------\r\n", "abc", kStatusBadFormat},        // END is data
         {"begin 644 x\r\n~abc\r\nend\r\n", "", kStatusBadFormat},                  // in no alphabet
@@ -371,33 +371,6 @@ TEST_F(Format, ReadingRulesOfWholeFiles) {
         const std::string got = Decode("r.uue");
         EXPECT_EQ(status_, c.status) << c.text.substr(0, 40);
         EXPECT_EQ(c.status == kStatusOk ? got : got.substr(0, c.expected.size()), c.expected) << c.text.substr(0, 40);
-    }
-}
-
-// The first data line settles the alphabet before anything reads as missing: the active one when
-// the line reads whole in it, XX when only that reads it whole, else its length character's.
-TEST_F(Format, FirstDataLineSettlesTheAlphabet) {
-    std::string sixteen;
-    while (sixteen.size() < 16) sixteen += "\x86\x18\x61";  // the group "AAAA", classic
-    sixteen.resize(16);
-    const struct {
-        const char* data;  // the lines after the begin line
-        std::string expected;
-        bool xx;
-    } cases[] = {
-        {"#86)C\n`\nend\n", "abc", false},
-        {"1MK7X\n+\nend\n", "abc", true},        // "1" is a classic length as well
-        {"-AE++\n+\nend\n", "1", true},          // a one-byte xx file
-        {"\n\n-AE++\n+\nend\n", "1", true},      // after empty lines
-        {"0AAAAAAAAAAAAAAAAAAAAAAAA\n`\nend\n", sixteen, false},  // whole in both: the active one
-        {"M\n`\nend\n", std::string(45, '\0'), false},  // whole in neither: its length's, padded
-        {"h\n+\nend\n", std::string(45, '\0'), true},
-    };
-    for (const auto& c : cases) {
-        Write("x.uue", std::string("begin 644 x\n") + c.data);
-        EXPECT_EQ(Decode("x.uue"), c.expected) << c.data;
-        EXPECT_EQ(status_, kStatusOk) << c.data;
-        EXPECT_EQ(g_alphabet.xx_mode, c.xx) << c.data;
     }
 }
 

@@ -79,30 +79,20 @@ TEST_F(Interop, UuenviewFilesDecode) {
 // Files as mail delivers them: Python's encoder with blanks for zero, then every trailing blank
 // stripped as mailers and editors do; GNU uuencode's lines with empty lines put among them.
 TEST_F(Interop, MailedFilesDecode) {
-    const bool have_python = Have("python3");
-    const bool have_uuencode = Have("uuencode");
-    if (!have_python && !have_uuencode) GTEST_SKIP() << "neither python3 nor uuencode (sharutils) installed";
+    if (!Have("python3") || !Have("uuencode")) GTEST_SKIP() << "python3 or uuencode (sharutils) not installed";
     for (size_t size : kSizes) {
-        // Zero bytes at the end of many lines, so that stripping takes characters off them.
-        std::string bytes = RandomBytes(size, static_cast<unsigned>(size) + 5);
-        for (size_t at = 0; at < size; ++at) {
-            if (at % 45 >= 45 - at / 45 % 9) bytes[at] = '\0';
-        }
+        std::string bytes = MakeSource(size);
+        for (size_t at = 0; at < size; ++at) bytes[at] = at % 45 >= 45 - at / 45 % 9 ? '\0' : bytes[at];  // zeros end lines
         Write("src.bin", bytes);
-        if (have_python) {
-            ASSERT_EQ(Shell("python3 -c \"import binascii; d=open('src.bin','rb').read(); "
-                            "o=open('py.uue','wb'); o.write(b'begin 644 src.bin\\n'); "
-                            "[o.write(binascii.b2a_uu(d[i:i+45], backtick=False)) for i in range(0, len(d), 45)]; "
-                            "o.write(binascii.b2a_uu(b'', backtick=False) + b'end\\n')\" && "
-                            "sed 's/ *$//' py.uue > stripped.uue"),
-                      0);
-            EXPECT_EQ(Extract("stripped.uue"), bytes) << size;
-            EXPECT_STATUS(0) << size;
-        }
-        if (have_uuencode) {
-            ASSERT_EQ(Shell("uuencode src.bin src.bin | awk 'NR % 3 == 2 { print \"\" } { print }' > spaced.uue"), 0);
-            EXPECT_EQ(Extract("spaced.uue"), bytes) << size;
-            EXPECT_STATUS(0) << size;
+        ASSERT_EQ(Shell("python3 -c \"import binascii; d=open('src.bin','rb').read(); o=open('py.uue','wb'); "
+                        "o.write(b'begin 644 src.bin\\n'); o.write(b''.join(binascii.b2a_uu(d[i:i+45], backtick=False) "
+                        "for i in range(0, len(d), 45)) + binascii.b2a_uu(b'', backtick=False) + b'end\\n')\" && "
+                        "sed 's/ *$//' py.uue > stripped.uue && "
+                        "uuencode src.bin src.bin | awk 'NR % 3 == 2 { print \"\" } { print }' > spaced.uue"),
+                  0);
+        for (const char* archive : {"stripped.uue", "spaced.uue"}) {
+            EXPECT_EQ(Extract(archive), bytes) << archive << " " << size;
+            EXPECT_STATUS(0) << archive << " " << size;
         }
     }
 }
