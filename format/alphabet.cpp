@@ -40,19 +40,21 @@ int BuildDecodeTable(AlphabetState& alphabet) {
     return 0;
 }
 
-int ReadAlphabetTable(AlphabetState& alphabet, Stream& input) {
-    char line[kLineBufferSize];
-    int gathered = 0;
-    while (gathered < 64) {
-        if (StreamReadLine(input, line, sizeof line) == 0 || line[0] == '\0') return -1;
-        if (std::strncmp(line, "begin ", 6) == 0) return -1;  // the block ended short
+int ReadAlphabetTable(AlphabetState& alphabet, Stream& input, char* line, size_t* length) {
+    // Gathered apart, so that a block cut short leaves the alphabet that was active before it.
+    char gathered[64];
+    int count = 0;
+    while (count < 64) {
+        *length = StreamReadLine(input, line, kLineBufferSize);
+        if (*length == 0 || line[0] == '\0' || std::strncmp(line, "begin ", 6) == 0) return 1;
         // Spaces, tabs and a lone CR are table characters like any other; only the LF, the NUL
         // that ends the string and bytes from 0x80 up are not.
         for (const char* p = line; *p != '\0' && *p != '\n'; ++p) {
             if (static_cast<uint8_t>(*p) >= 0x80) continue;
-            if (gathered < 64) alphabet.table_alphabet[gathered++] = *p;
+            if (count < 64) gathered[count++] = *p;
         }
     }
+    std::memcpy(alphabet.table_alphabet, gathered, sizeof gathered);
     alphabet.active = AlphabetKind::Table;
     return BuildDecodeTable(alphabet);
 }

@@ -1,7 +1,11 @@
-// header.cpp - FindBeginLine, the two header scans built on it, and the stored-name rules.
+// header.cpp - FindBeginLine, the two header scans built on it, the size header that creation
+// writes, and the stored-name rules.
 #include "format/header.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "module/status.h"
 #include "platform/utf8.h"
@@ -71,20 +75,126 @@ const char* TakeName(const char* name, size_t length, char* stored) {
     return stored;
 }
 
+// A line that starts a table block: "table" alone, blanks and the line end after it allowed.
+// Prose that starts with the word ("tables follow below") is free text.
+bool IsTableLine(const char* line, size_t length) {
+    if (length < 5 || std::strncmp(line, "table", 5) != 0) return false;
+    for (size_t at = 5; at < length; ++at) {
+        if (line[at] != ' ' && line[at] != '\t' && line[at] != '\r' && line[at] != '\n') return false;
+    }
+    return true;
+}
+
+// ---- The size header ------------------------------------------------------------------------
+// Creation writes six lines before the begin line (operations/create.cpp, WriteEncodedText):
+//   "%12s:  decoded size: N"       the name, right-aligned in 12 columns (whole when longer)
+//   "%12s   encoded size: M (~)"   with " ": 15 spaces, then the estimate
+//   ""
+//   "%-12s   section  1/1 "        the name, left-aligned, then the banner
+//   ""
+//   the BEGIN cut line
+// When the begin line follows them at once and names the same file, the file says its decoded
+// size, and an extraction that ends with another count has lost or gained lines. The same lines
+// before a begin line of another name (a digest quoting a header) say nothing of it.
+struct SizeHeader {
+    int lines = 0;  // how many of the six have come, in order, up to the line just read
+    char name[kLineBufferSize] = {};
+    size_t name_length = 0;
+    int64_t size = 0;
+};
+constexpr int kSizeHeaderLines = 6;
+
+// Decimal digits alone, at most 18 so that the number fits; -1 for anything else.
+int64_t ParseDecimal(std::string_view digits) {
+    if (digits.empty() || digits.size() > 18) return -1;
+    int64_t value = 0;
+    for (const char digit : digits) {
+        if (digit < '0' || digit > '9') return -1;
+        value = value * 10 + (digit - '0');
+    }
+    return value;
+}
+
+// The decoded-size line: the name and the size into `header`; false, `header` untouched, for
+// any other line.
+bool StartsSizeHeader(std::string_view text, SizeHeader& header) {
+    constexpr std::string_view kLabel = ":  decoded size: ";
+    const size_t label = text.rfind(kLabel);
+    if (label == std::string_view::npos) return false;
+    const int64_t size = ParseDecimal(text.substr(label + kLabel.size()));
+    const std::string_view padded = text.substr(0, label);
+    const size_t name_at = padded.find_first_not_of(' ');
+    if (size < 0 || name_at == std::string_view::npos) return false;
+    const std::string_view name = padded.substr(name_at);
+    if (padded.size() != std::max<size_t>(12, name.size())) return false;
+    std::memcpy(header.name, name.data(), name.size());
+    header.name_length = name.size();
+    header.size = size;
+    return true;
+}
+
+// Whether `text` is the header's next line after the decoded-size line.
+bool IsNextHeaderLine(const SizeHeader& header, std::string_view text) {
+    switch (header.lines) {
+        case 1: {
+            constexpr std::string_view kLabel = "               encoded size: ";
+            constexpr std::string_view kMark = " (~)";
+            return text.starts_with(kLabel) && text.ends_with(kMark) && text.size() > kLabel.size() + kMark.size() &&
+                   ParseDecimal(text.substr(kLabel.size(), text.size() - kLabel.size() - kMark.size())) >= 0;
+        }
+        case 2:
+        case 4: return text.empty();
+        case 3: {
+            char expected[kLineBufferSize + 64];
+            const int length = std::snprintf(expected, sizeof expected, "%-12.*s   section %2d/%-2d%s",
+                                             static_cast<int>(header.name_length), header.name, 1, 1, kBanner);
+            return length > 0 && text == std::string_view(expected, static_cast<size_t>(length));
+        }
+        case 5: return text == std::string_view(kBeginCut, sizeof kBeginCut - 2);  // without its LF
+        default: return false;
+    }
+}
+
+// Follows the header through one more line that is not the begin line.
+void FollowSizeHeader(SizeHeader& header, const char* line, size_t length) {
+    // Only whole lines count: a piece of a longer line, or a last line without its LF, is none.
+    const bool whole = length > 0 && line[length - 1] == '\n';
+    const std::string_view text(line, whole ? length - 1 : 0);
+    if (whole && header.lines > 0 && header.lines < kSizeHeaderLines && IsNextHeaderLine(header, text)) {
+        ++header.lines;
+        return;
+    }
+    header.lines = whole && StartsSizeHeader(text, header) ? 1 : 0;
+}
+
 }  // namespace
 
-int FindBeginLine(AlphabetState& alphabet, char* buffer, Stream& input, bool* name_cut) {
+int FindBeginLine(AlphabetState& alphabet, char* buffer, Stream& input, bool* name_cut, int64_t* declared_size) {
     char line[kLineBufferSize];
+    size_t line_length = StreamReadLine(input, line, sizeof line);
+    SizeHeader header;
     for (;;) {
-        const size_t line_length = StreamReadLine(input, line, sizeof line);
         if (line_length == 0) return -1;
-        if (std::strncmp(line, "table", 5) == 0) {
-            if (ReadAlphabetTable(alphabet, input) != 0) return -1;
+        if (IsTableLine(line, line_length)) {
+            // A block cut short is free text: the line that cut it is looked at as any other.
+            header.lines = 0;
+            const int block = ReadAlphabetTable(alphabet, input, line, &line_length);
+            if (block < 0) return -1;
+            if (block == 0) line_length = StreamReadLine(input, line, sizeof line);
             continue;
         }
         const char* name = nullptr;
         size_t length = 0;
-        if (std::strncmp(line, "begin ", 6) != 0 || !FindStoredName(line, &name, &length)) continue;
+        if (std::strncmp(line, "begin ", 6) != 0 || !FindStoredName(line, &name, &length)) {
+            FollowSizeHeader(header, line, line_length);
+            line_length = StreamReadLine(input, line, sizeof line);
+            continue;
+        }
+        if (declared_size != nullptr) {
+            const bool named = header.lines == kSizeHeaderLines && header.name_length == length &&
+                               std::memcmp(header.name, name, length) == 0;
+            *declared_size = named ? header.size : -1;
+        }
 
         // The line buffer holds the line only in part when it is full and no LF ends it.
         const bool line_cut = line_length == sizeof line - 1 && line[line_length - 1] != '\n';

@@ -3,8 +3,10 @@
 // stored name is read (OEM code page 437 or UTF-8) and written.
 //
 // The scan waits for one of three things, line by line:
-//   free text  - any line; passed over
-//   "table"    - a line whose first five characters are "table": the next lines hold the alphabet
+//   free text  - any line; passed over, and followed in case it is creation's size header
+//   "table"    - a line that is "table" alone (blanks after it allowed): the next lines hold the
+//                alphabet; a block cut short by the end of the file, a line starting with NUL or
+//                a begin line is free text, and the line that cut it is looked at afresh
 //   "begin "   - "begin", one space, an octal mode and a name: the begin line; the scan stops
 #pragma once
 
@@ -19,17 +21,21 @@ namespace uuarc {
 
 // Reads `input` up to and including the begin line; `buffer` (at least kNameBufferSize bytes)
 // receives the stored name in the ANSI code page. 0 with the stream at the line after the begin
-// line; -1 at the end of the file or when a table block fails. Sets no status. A line that
-// starts with "begin " without an octal mode and a name after it is not a begin line (prose in a
-// mail often starts so) and is passed over. `name_cut`, when given, says whether the name's ANSI
-// form was longer than the buffer: it is then cut after its last whole character.
+// line; -1 at the end of the file or when a complete table block repeats a character. Sets no
+// status. A line that starts with "begin " without an octal mode and a name after it is not a
+// begin line (prose in a mail often starts so) and is passed over. `name_cut`, when given, says
+// whether the name's ANSI form was longer than the buffer: it is then cut after its last whole
+// character. `declared_size`, when given, receives the decoded size stated by the header that
+// creation writes, when its six lines come just before the begin line and name the same file
+// byte for byte; -1 otherwise.
 //
 // The name is the rest of the begin line after the mode and the white space that follows it, up
 // to the first CR or LF, without trailing spaces and tabs. It is read as UTF-8 when it is
 // well-formed UTF-8 with a byte of 0x80 or more (Unix encoders write names so; an OEM name reads
 // so only when a box-drawing character is followed by accented letters) and the ANSI code page
 // has every one of its characters; otherwise as OEM code page 437, as OemToCharA converts it.
-int FindBeginLine(AlphabetState& alphabet, char* buffer, Stream& input, bool* name_cut = nullptr);
+int FindBeginLine(AlphabetState& alphabet, char* buffer, Stream& input, bool* name_cut = nullptr,
+                  int64_t* declared_size = nullptr);
 
 // The name that a begin line stores for `name` (ANSI code page), into `stored` (`size` bytes):
 // the OEM form when every character has an exact one and the OEM bytes would not be read back as

@@ -4,6 +4,7 @@
 // sixteen characters a step where the processor has SSSE3, eight or four in a word otherwise.
 #include "format/line_codec.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "format/alphabet.h"
@@ -276,21 +277,46 @@ bool DecodeGroupsUnchecked(const AlphabetState& alphabet, const char* characters
     return false;
 }
 
-// Careful: the line on a copy that ends in a NUL, a character that has no value, which the groups
-// of a short line run into. Kept out of DecodeLine, so that the whole-line paths need neither
-// its buffer nor its stack frame.
+// The most groups a line has: 21 for the length 63.
+constexpr int kMaxGroups = 21;
+
+// Careful: the groups on a copy, decoded in order up to the first character without a value. A
+// line that ends (at its LF, or where the read ended) before the characters its length asks for
+// reads as if the missing ones were the alphabet's character for 0: mailers strip the trailing
+// blanks that encoders write for 0, and some encoders leave out the characters of a last group
+// that carry no data. Kept out of DecodeLine, so that the whole-line paths need neither its
+// buffer nor its stack frame.
 [[gnu::noinline]] int DecodeLineCarefully(const AlphabetState& alphabet, std::string_view line, int count,
                                           uint8_t* out) {
-    char copy[kLineBufferSize + 1];
-    const size_t length = line.size() < kLineBufferSize ? line.size() : kLineBufferSize;
-    std::memcpy(copy, line.data(), length);
-    copy[length] = '\0';
-    const char* group = copy + 1;
-    for (int decoded = 0; decoded < count; decoded += 3, group += 4, out += 3) {
-        if (DecodeGroupWith(alphabet.decode, group, out) != 0) return -1;
+    const size_t wanted = 4 * static_cast<size_t>((count + 2) / 3);
+    std::string_view present = line.substr(1);
+    present = present.substr(0, std::min(present.find('\n'), wanted));
+    char groups[4 * kMaxGroups];
+    std::memcpy(groups, present.data(), present.size());
+    std::memset(groups + present.size(), ActiveAlphabet(alphabet)[0], wanted - present.size());
+    for (size_t at = 0; at < wanted; at += 4, out += 3) {
+        if (DecodeGroupWith(alphabet.decode, groups + at, out) != 0) return -1;
     }
     return count;
 }
+
+// Whether `line` reads exactly with `decode`: its length character and every character of the
+// groups that it asks for have a value, none of them missing before the line's end (the LF, which
+// has none, or the end of what was read).
+bool ReadsExactly(const uint8_t* decode, std::string_view line) {
+    const uint32_t count = ValueWith(decode, line[0]);
+    if (count > 63) return false;
+    const size_t needed = 1 + 4 * static_cast<size_t>((count + 2) / 3);
+    if (line.size() < needed) return false;
+    for (size_t at = 1; at < needed; ++at) {
+        if (ValueWith(decode, line[at]) > 63) return false;
+    }
+    return true;
+}
+
+// Whether the line holds nothing but its line end: mail systems insert such lines among the
+// data, where they are neither data nor the end.
+bool IsEmptyLine(std::string_view line) { return line.find_first_not_of("\r\n") == std::string_view::npos; }
 
 }  // namespace
 
@@ -368,10 +394,10 @@ int DecodeGroup(const AlphabetState& alphabet, const char* characters, uint8_t* 
 }
 
 int DecodeLine(const AlphabetState& alphabet, std::string_view line, uint8_t* out) {
-    // A length character outside the alphabet gives the marker 127: the line is then read as 43
-    // groups and fails at its first character without a value, at the latest at its end.
+    // A length character outside the alphabet fails the line like any other character there.
     if (line.empty()) return -1;
     const int count = CharValue(alphabet, line[0]);
+    if (count > 63) return -1;
     if (count == 0) return 0;
     const int groups = (count + 2) / 3;
     const size_t needed = 1 + 4 * static_cast<size_t>(groups);
@@ -380,8 +406,27 @@ int DecodeLine(const AlphabetState& alphabet, std::string_view line, uint8_t* ou
 }
 
 int ReadFirstDataLine(AlphabetState& alphabet, Stream& input, char* buffer, std::string_view& line) {
-    line = StreamNextLine(input, buffer, kLineBufferSize);
-    if (line.empty()) return -1;
+    bool after_empty = false;
+    for (;;) {
+        line = StreamNextLine(input, buffer, kLineBufferSize);
+        if (line.empty()) return -1;
+        if (!IsEmptyLine(line)) break;
+        after_empty = true;
+    }
+    // An empty line is what is left of a zero-length line whose blank was stripped: "end" after
+    // it ends a file without data. Right after the begin line, "end" is read as data.
+    if (after_empty && line.starts_with("end")) return 1;
+    // The alphabet is settled before any character is read as missing: a line that reads whole
+    // in the active alphabet keeps it, one that reads whole only in XX switches (an xxencoded
+    // file of fewer than 38 bytes has a length character that is a classic one too).
+    if (ReadsExactly(alphabet.decode, line)) return 0;
+    AlphabetState xx = alphabet;
+    SwitchToXxAlphabet(xx, kXxAlphabet[0]);
+    if (ReadsExactly(xx.decode, line)) {
+        alphabet = xx;
+        return 0;
+    }
+    // Whole in neither: the length character decides, and the line reads padded.
     if (CharValue(alphabet, line[0]) == AlphabetState::kNoValue &&
         SwitchToXxAlphabet(alphabet, line[0]) == AlphabetState::kNoValue) {
         return -1;
@@ -390,8 +435,10 @@ int ReadFirstDataLine(AlphabetState& alphabet, Stream& input, char* buffer, std:
 }
 
 int ReadNextDataLine(Stream& input, char* buffer, std::string_view& line) {
-    line = StreamNextLine(input, buffer, kLineBufferSize);
-    if (line.empty()) return -1;
+    do {
+        line = StreamNextLine(input, buffer, kLineBufferSize);
+        if (line.empty()) return -1;
+    } while (IsEmptyLine(line));
     return line.starts_with("end") ? 1 : 0;
 }
 

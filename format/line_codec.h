@@ -3,7 +3,9 @@
 // line that begins with "end". Nothing here sets a status: failures are returned.
 //
 // A data line is the length character (the alphabet's character for n, 0..63), (n + 2) / 3 groups
-// of four characters, then LF. Characters after the groups are never looked at.
+// of four characters, then LF. Characters after the groups are never looked at; characters that
+// a line lacks before its end read as the alphabet's character for 0 (stripped trailing blanks).
+// Empty lines among the data lines are skipped.
 #pragma once
 
 #include <cstddef>
@@ -28,18 +30,25 @@ int EncodeLine(const AlphabetState& alphabet, const uint8_t* bytes, char* line, 
 int DecodeGroup(const AlphabetState& alphabet, const char* characters, uint8_t* out);
 
 // Decodes a data line as read (its characters through the LF) into `out` (kDecodeBufferSize
-// bytes); past its end there are no values. Returns n, the value of the length character; 0 at
-// once for a zero-length line; -1 when a group fails.
+// bytes). Returns n, the value of the length character; 0 at once for a zero-length line; -1
+// when the length character or a character of the groups has no value. Groups that run past the
+// line's end (its LF, or the end of the view, which is never read past) read as if the missing
+// characters were the alphabet's character for 0.
 int DecodeLine(const AlphabetState& alphabet, std::string_view line, uint8_t* out);
 
-// Reads the first data line and settles the alphabet by its length character, switching to XX
-// when it fits only that alphabet. 0, or -1 at the end of the file or for a character in neither
-// alphabet. `line` views the line: in `buffer` (kLineBufferSize bytes) or, not copied, in the
-// stream's own buffer (see StreamNextLine), valid until the next read.
+// Reads the first data line, skipping empty lines, and settles the alphabet before any character
+// is read as missing: the active alphabet when the line reads whole in it (the length
+// character's groups all there and all with a value), else XX when it reads whole in that, else
+// the alphabet of its length character, the active one first (switching to XX when only that
+// has it). 0 with the line to decode; 1 when the line after one or more empty lines begins with
+// "end" (the zero-length line of an empty file, its blank stripped), nothing to decode; -1 at
+// the end of the file or for a length character in neither alphabet. `line` views the line: in
+// `buffer` (kLineBufferSize bytes) or, not copied, in the stream's own buffer (see
+// StreamNextLine), valid until the next read.
 int ReadFirstDataLine(AlphabetState& alphabet, Stream& input, char* buffer, std::string_view& line);
 
-// Reads the next line, as above: 0 for a data line, 1 when it begins with "end", -1 at the end
-// of the file.
+// Reads the next line that is not empty, as above: 0 for a data line, 1 when it begins with
+// "end", -1 at the end of the file.
 int ReadNextDataLine(Stream& input, char* buffer, std::string_view& line);
 
 }  // namespace uuarc

@@ -2,6 +2,7 @@
 //
 // DecodeToFile waits, in turn, for: the begin line (free text and table blocks before it), the
 // first data line (which settles the alphabet), data lines, and the line that begins with "end".
+// A file whose header says its decoded size must decode to exactly that many bytes.
 #include "operations/extract.h"
 
 #include <cstring>
@@ -72,11 +73,12 @@ namespace {
 
 // From the begin line on: names the entry again, makes sure the output may be written and asks
 // about replacing it, opens it and announces it. False (the status says why) when no output is
-// open; `size` is the archive's length.
-bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_name, int64_t* size) {
+// open; `size` is the archive's length, `declared` the decoded size its header states (-1: none).
+bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_name, int64_t* size,
+                       int64_t* declared) {
     Stream& input = *job.input;
     char name[kNameBufferSize + 8];
-    if (FindBeginLine(*job.alphabet, name, input) != 0) {
+    if (FindBeginLine(*job.alphabet, name, input, nullptr, declared) != 0) {
         SetStatus(job, kStatusBadFormat);
         return false;
     }
@@ -104,19 +106,19 @@ bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_na
     return true;
 }
 
-// The data lines, from the first to the one that begins with "end", into the open output.
-void DecodeLines(Job& job, int64_t size) {
+// The data lines, from the first to the one that begins with "end", into the open output. A
+// file that states its decoded size (`declared`, -1 when it does not) and reaches its end with
+// another count has lost or gained lines on the way: the bytes stay, as for any damage.
+void DecodeLines(Job& job, int64_t size, int64_t declared) {
     Stream& input = *job.input;
     Stream& output = *job.output;
     char line_buffer[kLineBufferSize];
     std::string_view line;
-    if (ReadFirstDataLine(*job.alphabet, input, line_buffer, line) != 0) {
-        SetStatus(job, kStatusBadFormat);
-        return;
-    }
+    int next = ReadFirstDataLine(*job.alphabet, input, line_buffer, line);
     ProgressPacer progress = StartProgress(size, 0);
     int64_t position = 0;
-    for (;;) {
+    int64_t decoded = 0;
+    while (next == 0) {
         // The bytes are decoded straight into the output's buffer (open for writing, so there
         // is room). Making that room may flush the buffer: a write that failed there ends the
         // decoding at once, so that damage in this line cannot report 9964 in its place.
@@ -130,16 +132,14 @@ void DecodeLines(Job& job, int64_t size) {
             SetStatus(job, kStatusWriteFailed);
             return;
         }
+        decoded += count;
         const int64_t now = StreamPosition(input);
         AdvanceProgress(job, progress, now - position);
         position = now;
-        const int next = ReadNextDataLine(input, line_buffer, line);
-        if (next == 1) return;
-        if (next < 0) {
-            SetStatus(job, kStatusBadFormat);
-            return;
-        }
+        next = ReadNextDataLine(input, line_buffer, line);
     }
+    // The end line, or the end of the file (or no first data line) before it.
+    if (next < 0 || (declared >= 0 && decoded != declared)) SetStatus(job, kStatusBadFormat);
 }
 
 }  // namespace
@@ -150,8 +150,9 @@ int DecodeToFile(Job& job, const char* archive_path, const char* output_name) {
         return -1;
     }
     int64_t size = 0;
-    const bool opened = OpenDecodedOutput(job, archive_path, output_name, &size);
-    if (opened) DecodeLines(job, size);
+    int64_t declared = -1;
+    const bool opened = OpenDecodedOutput(job, archive_path, output_name, &size, &declared);
+    if (opened) DecodeLines(job, size, declared);
     StreamClose(*job.input);
     if (!opened) {
         ReleaseOutputFolder(job);

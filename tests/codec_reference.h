@@ -42,18 +42,19 @@ struct ReferenceDecoded {
     std::vector<uint8_t> bytes;
 };
 
-// A length character without a value reads as 127; the groups of a short line run into
-// characters that are not there, which have no value.
+// A line fails at the first character without a value, its length character included. A line
+// ends at its LF or where it stops; groups that reach past that read missing characters as 0.
 inline ReferenceDecoded ReferenceDecodeLine(const ReferenceAlphabet& alphabet, std::string_view line) {
     ReferenceDecoded decoded;
     if (line.empty()) return decoded;
-    const int length_value = ReferenceValue(alphabet, line[0]);
-    const int count = length_value < 0 ? 127 : length_value;
+    const int count = ReferenceValue(alphabet, line[0]);
+    if (count < 0) return decoded;
+    const std::string_view present = line.substr(1, line.find('\n', 1) - 1);
     for (int at = 0; at < count; at += 3) {
         uint32_t bits = 0;
         for (size_t i = 0; i < 4; ++i) {
-            const size_t place = 1 + 4 * static_cast<size_t>(at / 3) + i;
-            const int value = place < line.size() ? ReferenceValue(alphabet, line[place]) : -1;
+            const size_t place = 4 * static_cast<size_t>(at / 3) + i;
+            const int value = place < present.size() ? ReferenceValue(alphabet, present[place]) : 0;
             if (value < 0) return decoded;
             bits = bits << 6 | static_cast<uint32_t>(value);
         }

@@ -131,7 +131,7 @@ TEST_P(Codec, EveryByteAtEveryPlaceDecodesAsReference) {
 
 // Lines of every length cut short at every place, with and without their LF, and with a length
 // character that promises more or fewer groups than follow: the whole-line paths must take
-// only lines that hold all their groups and leave the others to fail or pass as the reference.
+// only lines that hold all their groups and leave the others to be read padded as the reference.
 TEST_P(Codec, LinesCutAnywhereDecodeAsReference) {
     std::mt19937 generator(7);
     for (const Alphabet alphabet : kAlphabets) {
@@ -150,19 +150,27 @@ TEST_P(Codec, LinesCutAnywhereDecodeAsReference) {
     }
 }
 
-TEST_P(Codec, BadLinesFailWithNineNineSixFour) {
+// A character without a value fails its line, the length character too and a short line too;
+// what is missing reads as 0.
+TEST_P(Codec, LinesFailOnlyOnACharacterWithoutValue) {
+    using namespace std::string_literals;
     UseAlphabet(Alphabet::Default);
-    uint8_t out[kDecodeBufferSize];
-    const char* bad[] = {"#86)\n", "\n", "#8a)C\n", "#86)\xC3\n", "~abc\n"};
-    for (const char* line : bad) {
-        EXPECT_EQ(DecodeLine(g_alphabet, line, out), -1) << line;
+    const struct {
+        std::string line;
+        int count;  // -1: the line fails
+        std::string bytes;
+    } cases[] = {
+        {"#8a)C\n", -1, ""}, {"#86)\xC3\n", -1, ""}, {"#8a\n", -1, ""}, {"#8\0\n"s, -1, ""}, {"\n", -1, ""},
+        {"~abc\n", -1, ""}, {"~" + std::string(172, '!') + "\n", -1, ""},  // however many good ones follow
+        {"`\n", 0, ""}, {" \n", 0, ""}, {"#86)C\n", 3, "abc"},
+        {"#86)\n", 3, "ab@"}, {"#86\n", 3, "a`\0"s}, {"&86)C\n", 6, "abc\0\0\0"s},  // missing: read as 0
+    };
+    for (const auto& c : cases) {
+        uint8_t out[kDecodeBufferSize];
+        const std::vector<char> exact(c.line.begin(), c.line.end());
+        ASSERT_EQ(DecodeLine(g_alphabet, std::string_view(exact.data(), exact.size()), out), c.count) << c.line;
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(out), static_cast<size_t>(std::max(c.count, 0))), c.bytes);
     }
-    // A length outside the alphabet reads as 127: 172 valid characters after it decode.
-    const std::string long_line = "~" + std::string(172, '!') + "\n";
-    EXPECT_EQ(DecodeLine(g_alphabet, long_line.c_str(), out), 127);
-    EXPECT_EQ(DecodeLine(g_alphabet, "`\n", out), 0);
-    EXPECT_EQ(DecodeLine(g_alphabet, " \n", out), 0);
-    EXPECT_EQ(DecodeLine(g_alphabet, std::string_view(), out), -1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, Codec,

@@ -182,6 +182,45 @@ TEST_F(Extract, FailedWriteOutranksLaterDamage) {
     }
 }
 
+// A file that this module made states its decoded size in the header before the begin line: a
+// line lost or repeated on the way ends with 9964, the bytes decoded staying. The same header
+// for another name (a digest quoting one), or not right before the begin line, says nothing.
+TEST_F(Extract, FilesThatStateTheirSizeAreChecked) {
+    const std::string payload = RandomBytes(3000, 22);
+    for (const std::string name : {"src.bin", "a-rather-long-name.bin"}) {  // padded to 12 columns, and not
+        Write(name, payload);
+        std::filesystem::remove(Native("made.uue"));
+        CreateArcFile(Win("made.uue").c_str());
+        WithMasks(CompressFileMaskListArc, {Win(name)});
+        const std::string made = Read("made.uue");
+        const size_t begin = made.find("begin 644 "), first = made.find('\n', begin) + 1, second = made.find('\n', first) + 1;
+        const std::string lost = made.substr(0, first) + made.substr(second);
+        std::string other_name = lost, resized = made;
+        const size_t named = other_name.find(name);
+        other_name[named] = other_name[other_name.find(name, named + 1)] = 'x';  // in the header, not the begin line
+        resized.replace(resized.find("size: 3000"), 10, "size: 3001");
+        const struct {
+            std::string text;
+            uint16_t status;
+            std::string decoded;
+        } cases[] = {
+            {made, kStatusOk, payload},
+            {lost, kStatusBadFormat, payload.substr(45)},
+            {made.substr(0, second) + made.substr(first), kStatusBadFormat, payload.substr(0, 45) + payload},
+            {resized, kStatusBadFormat, payload},
+            {other_name, kStatusOk, payload.substr(45)},
+            {lost.substr(0, begin) + "> \r\n" + lost.substr(begin), kStatusOk, payload.substr(45)},  // not right before
+        };
+        for (const auto& c : cases) {
+            Write("a.uue", c.text);
+            std::filesystem::remove(Native("out/" + name));
+            Run("a.uue");
+            EXPECT_STATUS(c.status) << name << ": " << c.text.substr(0, begin);
+            EXPECT_EQ(Read("out/" + name), c.decoded) << name;
+        }
+    }
+}
+
 TEST_F(Extract, PlantedLinkIsNotWrittenThrough) {
     Write("victim.txt", "precious");
     ASSERT_EQ(symlink(Native("victim.txt").c_str(), Native("out/f.txt").c_str()), 0);
