@@ -47,8 +47,8 @@ int ReadAlphabetTable(AlphabetState& alphabet, Stream& input, char* line, size_t
     while (count < 64) {
         *length = StreamReadLine(input, line, kLineBufferSize);
         if (*length == 0 || line[0] == '\0' || std::strncmp(line, "begin ", 6) == 0) return 1;
-        // Spaces, tabs and a lone CR are table characters like any other; only the LF, the NUL
-        // that ends the string and bytes from 0x80 up are not.
+        // Spaces and tabs are table characters like any other; only the line end (a CR reads as
+        // one), the NUL that ends the string and bytes from 0x80 up are not.
         for (const char* p = line; *p != '\0' && *p != '\n'; ++p) {
             if (static_cast<uint8_t>(*p) >= 0x80) continue;
             if (count < 64) gathered[count++] = *p;
