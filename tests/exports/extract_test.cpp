@@ -66,6 +66,43 @@ TEST_F(Extraction, ClassicEncodingsDecodeByteIdentical) {
     }
 }
 
+// Mail as it arrives: blanks for zero stripped, a last group cut short, empty lines put in, prose
+// that starts with "table", a one-byte xx file; a character outside the alphabet still fails.
+TEST_F(Extraction, MailAsItArrives) {
+    const struct {
+        const char* label;
+        const char* text;
+        std::string bytes;
+        uint16_t status;
+    } cases[] = {
+        {"blanks for zero stripped", "begin 644 x\n#86(\nend\n", std::string("ab\0", 3), 0},
+        {"last group cut short", "begin 644 x\n!80\nend\n", "a", 0},
+        {"empty lines in the data", "begin 644 x\n#86)C\n\n\n#86)C\nend\n", "abcabc", 0},
+        {"prose that starts with table", "tables follow below\nbegin 644 x\n#86)C\nend\n", "abc", 0},
+        {"one-byte xx file", "begin 644 x\n-AE++\n+\nend\n", "1", 0},
+        {"a character outside the alphabet", "begin 644 x\n#86~C\nend\n", "", 9964},
+    };
+    for (const auto& c : cases) {
+        Open(c.text);
+        EXPECT_EQ(Extract({"*.*"}), c.status) << c.label;
+        EXPECT_EQ(ReadBytes(Path("out\\x")), c.bytes) << c.label;
+        RemoveFile(Path("out\\x"));
+    }
+}
+
+// A file that this module made states its decoded size: one that lost a line is damaged.
+TEST_F(Extraction, LostLineAgainstTheStatedSizeIsDamage) {
+    ASSERT_TRUE(WriteBytes(Path("lost.bin"), PatternBytes(3000)));
+    api_.CreateArcFile(Path("lost.uue").c_str());
+    ASSERT_EQ(Compress({"lost.bin"}), 0);
+    std::string text = ReadBytes(Path("lost.uue"));
+    const size_t line = text.find("\r\nM", text.find("begin 644")) + 2;  // the first data line
+    text.erase(line, text.find("\r\n", line) + 2 - line);
+    Open(text, "cut.uue");
+    EXPECT_EQ(Extract({"*.*"}), 9964);
+    EXPECT_EQ(ReadBytes(Path("out\\lost.bin")).size(), 2955u);
+}
+
 // A table block's alphabet decodes the data; an archive of classic lines that fit the xx alphabet
 // too stays classic, and a first line that only xx can read switches to it.
 TEST_F(Extraction, DecodesWithAlphabetOfTheScan) {
