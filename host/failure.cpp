@@ -2,6 +2,7 @@
 #include "host/failure.h"
 
 #include "host/console.h"
+#include "host/damage.h"
 #include "host/exit_codes.h"
 #include "host/module_names.h"
 #include "host/system.h"
@@ -70,11 +71,17 @@ int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t s
     const std::string& archive = request.archive_shown;
     switch (status) {
         case UUARC_STATUS_NOT_ENCODED: return Say(archive, "not a uuencoded file", "no begin line", status);
-        case UUARC_STATUS_BAD_FORMAT:
-            if (!op.output_opened) return Say(archive, "damaged uuencoded data", "", status);
-            return Say(archive, "damaged uuencoded data",
-                       Shown(OutputShown(request, op)) + (OldFileKept(op) ? " is kept as it was" : " is incomplete"),
-                       status);
+        case UUARC_STATUS_BAD_FORMAT: {
+            // Where and why, read off the archive once more; then what became of the output.
+            const bool kept = OldFileKept(op);
+            const int64_t decoded = op.output_opened && !kept && !request.to_stdout ? QueryPath(op.target).size : -1;
+            std::string why = Shown(DescribeDamage(request.archive, decoded));
+            if (op.output_opened) {
+                why += (why.empty() ? "" : "; ") + Shown(OutputShown(request, op)) +
+                       (kept ? " is kept as it was" : " is incomplete");
+            }
+            return Say(archive, "damaged uuencoded data", why, status);
+        }
         case UUARC_STATUS_CANNOT_OPEN: {
             std::string why = WhyUnreadable(request.archive);
             if (!why.empty() || request.command == Command::kList) return Say(archive, "cannot open", why, status);

@@ -396,7 +396,7 @@ printf 'kept\n' > msg_out/size46.bin
 # NAME | ARGS | EXIT | PATTERN
 messages=(
     "not encoded|list plain.uue|2|^uuarc: plain.uue: not a uuencoded file: no begin line (status 9974)$"
-    "damaged|extract damaged.uue -d msg_damaged|2|^uuarc: damaged.uue: damaged uuencoded data: msg_damaged[/\\\\]foreign.bin is incomplete (status 9964)$"
+    "damaged|extract damaged.uue -d msg_damaged|2|^uuarc: damaged.uue: damaged uuencoded data: line [0-9][0-9]*: '~' is not in the data's alphabet; msg_damaged[/\\\\]foreign.bin is incomplete (status 9964)$"
     "missing archive|extract missing.uue|3|^uuarc: missing.uue: cannot open: .* (status 5)$"
     "missing source|create missing.bin|3|^uuarc: missing.bin: cannot open the source: .* (status 5)$"
     "escaping name|extract dotdot.uue -d msg --keep-paths|3|^uuarc: dotdot.uue: stored name '../../escape.txt' refused: it leaves the target folder ('..') (status 5)$"

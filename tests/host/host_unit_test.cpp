@@ -11,6 +11,7 @@
 
 #include "host/cleanup.h"
 #include "host/console.h"
+#include "host/damage.h"
 #include "host/failure.h"
 #include "host/options.h"
 #include "host/system.h"
@@ -249,6 +250,26 @@ TEST(HostReplace, OverwriteInPlaceWritesOnlyIntoTheFileIdentified) {
     EXPECT_TRUE(OverwriteInPlace(from, from_identity, target, target_identity, lost, error)) << error;
     EXPECT_EQ(read(target), "new");
     std::filesystem::remove_all(folder);
+}
+
+// After status 9964: where and why, read off the archive's text as the module reads it.
+TEST(HostDamage, SaysWhereAndWhy) {
+    const std::string header = "\r\n       x.bin:  decoded size: 3\r\n";
+    const struct {
+        std::string text;
+        int64_t decoded;
+        const char* reason;
+    } cases[] = {
+        {"no archive here\n", -1, "no begin line"},
+        {"begin 644 x.bin\n#86)C\n#8~)C\nend\n", 3, "line 3: '~' is not in the data's alphabet"},
+        {"begin 644 x.bin\r#86)C\r\r#86)C\r#86)~\rend\r", 6, "line 5: '~' is not in the data's alphabet"},
+        {"begin 644 x.bin\n#86)C\n", 3, "the end line is missing"},
+        {header + "begin 644 x.bin\r\n`\r\nend\r\n", 0, "it decodes to 0 bytes where its header says 3"},
+        {header + "begin 644 x.bin\r\n#86)C\r\nend\r\n", 3, ""},           // the size it states
+        {header + "begin 644 other.bin\r\n`\r\nend\r\n", 0, ""},        // a header of another file
+        {"begin 644 x.bin\nhAE++AE++AE++AE++AE++AE++\nh~\nend\n", -1, ""},  // xx data: no line named
+    };
+    for (const auto& c : cases) EXPECT_EQ(DescribeDamageOf(c.text, c.decoded), c.reason) << c.text;
 }
 
 }  // namespace

@@ -1,0 +1,112 @@
+// damage.cpp - the reasons of damage.h, found the way the module reads: lines end at LF, CR LF or
+// a CR alone; text before the begin line is free; empty lines in the data are skipped.
+#include "host/damage.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "host/system.h"
+
+namespace uuarc_host {
+
+namespace {
+
+// Archives are read for a message only up to this size; beyond it the message goes without.
+constexpr int64_t kMaxDescribed = 64 * 1024 * 1024;
+
+// The next line of `text` from `at` (without its end), moving `at` past it; false at the end.
+bool NextLine(std::string_view text, size_t& at, std::string_view& line) {
+    if (at >= text.size()) return false;
+    const size_t end = text.find_first_of("\r\n", at);
+    line = text.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at);
+    at = end == std::string_view::npos ? text.size() : end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    return true;
+}
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+// "begin MODE NAME": the name, or empty when the line is none.
+std::string_view BeginName(std::string_view line) {
+    if (!line.starts_with("begin ")) return {};
+    size_t at = 6;
+    const size_t digits = line.find_first_not_of("01234567", at);
+    if (digits == at || digits == std::string_view::npos || (line[digits] != ' ' && line[digits] != '\t')) return {};
+    return Trimmed(line.substr(digits));
+}
+
+bool Classic(char c) { return c >= 0x20 && c <= 0x60; }
+
+bool Xx(char c) {
+    return c == '+' || c == '-' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// Whether the first data line is classic uuencode: its length character is one, and the line is
+// not all xx characters (an xx file would be read as xx).
+bool ClassicData(std::string_view line) {
+    if (!Classic(line.front())) return false;
+    for (char c : line) {
+        if (!Xx(c)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string DescribeDamageOf(std::string_view text, int64_t decoded) {
+    size_t at = 0;
+    std::string_view line, previous_name;
+    int64_t stated = -1;
+    size_t number = 0;
+    // Free text up to the begin line; a header line "NAME:  decoded size: N" is remembered.
+    for (;;) {
+        if (!NextLine(text, at, line)) return "no begin line";
+        ++number;
+        if (!BeginName(line).empty()) break;
+        const size_t mark = line.find(":  decoded size: ");
+        if (mark != std::string_view::npos) {
+            previous_name = Trimmed(line.substr(0, mark));
+            stated = std::strtoll(std::string(line.substr(mark + 17)).c_str(), nullptr, 10);
+        }
+    }
+    const bool header_names_it = stated >= 0 && previous_name == BeginName(line);
+    bool first = true, classic = false;
+    while (NextLine(text, at, line)) {
+        ++number;
+        if (line.empty()) continue;
+        if (first) classic = ClassicData(line);
+        first = false;
+        if (line.starts_with("end")) {
+            if (header_names_it && decoded >= 0 && decoded != stated) {
+                return "it decodes to " + std::to_string(decoded) + " bytes where its header says " +
+                       std::to_string(stated);
+            }
+            return {};
+        }
+        if (!classic) continue;
+        for (char c : line) {
+            if (!Classic(c)) {
+                return "line " + std::to_string(number) + ": '" + std::string(1, c) + "' is not in the data's alphabet";
+            }
+        }
+    }
+    return "the end line is missing";
+}
+
+std::string DescribeDamage(const std::string& path, int64_t decoded) {
+    const PathInfo info = QueryPath(path);
+    if (!info.is_regular || info.size > kMaxDescribed) return {};
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return {};
+    std::string text(static_cast<size_t>(info.size), '\0');
+    text.resize(std::fread(text.data(), 1, text.size(), file));
+    std::fclose(file);
+    const size_t end = text.find('\x1A');  // the end of the text, as the module reads it
+    if (end != std::string::npos) text.resize(end);
+    return DescribeDamageOf(text, decoded);
+}
+
+}  // namespace uuarc_host

@@ -1,0 +1,20 @@
+// damage.h - after the module found an archive damaged (status 9964), the host reads a regular
+// archive once more to say where and why: the module reports only the status.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace uuarc_host {
+
+// What is wrong with the encoded file at `path` (read only when it is a regular file), whose
+// extraction gave `decoded` bytes (-1 when unknown). Empty when it cannot tell.
+std::string DescribeDamage(const std::string& path, int64_t decoded);
+
+// The same over the file's text: the first data line with a character outside the classic
+// alphabet (in a file whose first data line is classic), a missing end line, or a decoded size
+// other than the one that a header of this module's, naming the same file, states.
+std::string DescribeDamageOf(std::string_view text, int64_t decoded);
+
+}  // namespace uuarc_host
