@@ -18,12 +18,12 @@ const char* SkipBlanks(const char* p) {
     return p;
 }
 
-// Finds the stored name in a line that starts with "begin ": after the mode and the white space
+// Finds the stored name after a begin line's keyword: after the mode and the white space
 // that follows it, up to the first CR or LF (a lone CR, as a file with CR line ends has, ends it
 // too), trailing spaces and tabs dropped. False when the mode is not a run of octal digits
 // followed by white space, or nothing is left for a name.
-bool FindStoredName(const char* line, const char** name, size_t* length) {
-    const char* p = SkipBlanks(line + 5);
+bool FindStoredName(const char* rest, const char** name, size_t* length) {
+    const char* p = SkipBlanks(rest);
     const char* mode = p;
     while (*p >= '0' && *p <= '7') ++p;
     if (p == mode || !IsBlank(*p)) return false;
@@ -33,6 +33,17 @@ bool FindStoredName(const char* line, const char** name, size_t* length) {
     *name = p;
     *length = end;
     return end > 0;
+}
+
+// Whether `line` is a begin line of either form ("begin " or "begin-base64 ", then the same mode
+// and name), with `*form`, `*name` and `*length` set.
+bool MatchBeginLine(const char* line, BeginForm* form, const char** name, size_t* length) {
+    if (std::strncmp(line, "begin-base64 ", 13) == 0) {
+        *form = BeginForm::Base64;
+        return FindStoredName(line + 12, name, length);
+    }
+    *form = BeginForm::Uuencode;
+    return std::strncmp(line, "begin ", 6) == 0 && FindStoredName(line + 5, name, length);
 }
 
 // Whether the `length` bytes at `text` begin a character that runs past them.
@@ -73,7 +84,7 @@ const char* TakeName(const char* name, size_t length, char* stored) {
 
 }  // namespace
 
-int FindBeginLine(AlphabetState& alphabet, char* buffer, Stream& input, bool* name_cut) {
+int FindBeginLine(AlphabetState& alphabet, char* buffer, Stream& input, bool* name_cut, BeginForm* form) {
     char line[kLineBufferSize];
     for (;;) {
         const size_t line_length = StreamReadLine(input, line, sizeof line);
@@ -84,7 +95,9 @@ int FindBeginLine(AlphabetState& alphabet, char* buffer, Stream& input, bool* na
         }
         const char* name = nullptr;
         size_t length = 0;
-        if (std::strncmp(line, "begin ", 6) != 0 || !FindStoredName(line, &name, &length)) continue;
+        BeginForm found_form = BeginForm::Uuencode;
+        if (!MatchBeginLine(line, &found_form, &name, &length)) continue;
+        if (form != nullptr) *form = found_form;
 
         // The line buffer holds the line only in part when it is full and no LF ends it.
         const bool line_cut = line_length == sizeof line - 1 && line[line_length - 1] != '\n';
@@ -113,12 +126,13 @@ uint16_t ScanArchiveHeader(AlphabetState& alphabet, Stream& input, const char* p
     if (!StreamOpen(input, path, "rt")) return kStatusCannotOpen;
     uint16_t status = kStatusOk;
     char found[kNameBufferSize + 8];
-    if (FindBeginLine(alphabet, found, input, name_cut) != 0) {
+    BeginForm form = BeginForm::Uuencode;
+    if (FindBeginLine(alphabet, found, input, name_cut, &form) != 0) {
         status = kStatusBadFormat;
     } else {
         std::memcpy(name, found, std::strlen(found) + 1);
     }
-    *size = EstimateDecodedSize(StreamLength(input));
+    *size = EstimateDecodedSize(form, StreamLength(input));
     StreamClose(input);
     return status;
 }

@@ -1,8 +1,10 @@
-// base64_test.cpp - the base64 decode table and the line decoder of "begin-base64" files.
+// base64_test.cpp - the base64 decode table, the line decoder of "begin-base64" files, and the
+// header scan's choice between the two begin lines.
 #include <cstring>
 #include <string>
 
 #include "format/base64.h"
+#include "format/header.h"
 #include "test_support.h"
 
 namespace uuarc::test {
@@ -69,6 +71,37 @@ TEST(Base64, GroupCarriedToTheNextPiece) {
     ASSERT_EQ(DecodeBase64Line(state, "Vm\n", out), 3);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 3), "def");
     EXPECT_EQ(state.count, 0);
+}
+
+// ---- The header scan -------------------------------------------------------------------------
+
+class BeginForms : public ModuleTest {};
+
+TEST_F(BeginForms, FirstBeginLineDecides) {
+    const struct {
+        const char* text;
+        BeginForm form;
+        const char* name;
+    } cases[] = {
+        {"begin-base64 644 b.bin\nYQ==\n====\n", BeginForm::Base64, "b.bin"},
+        {"begin 644 u.bin\n`\nend\n", BeginForm::Uuencode, "u.bin"},
+        {"begin-base64 644 b.bin\nbegin 644 u.bin\n", BeginForm::Base64, "b.bin"},
+        {"begin 644 u.bin\nbegin-base64 644 b.bin\n", BeginForm::Uuencode, "u.bin"},
+        {"begin-base64 x b.bin\nbegin-base64\nbegin-base64 644 \nbegin 600 u.bin\n", BeginForm::Uuencode, "u.bin"},
+        {"begin-base64  0644   a name  \n", BeginForm::Base64, "a name"},
+    };
+    for (const auto& c : cases) {
+        Write("a.uue", c.text);
+        AlphabetState alphabet;
+        Stream input;
+        ASSERT_TRUE(StreamOpen(input, Win("a.uue").c_str(), "rt"));
+        char name[kNameBufferSize];
+        BeginForm form = c.form == BeginForm::Base64 ? BeginForm::Uuencode : BeginForm::Base64;
+        EXPECT_EQ(FindBeginLine(alphabet, name, input, nullptr, &form), 0) << c.text;
+        EXPECT_EQ(form, c.form) << c.text;
+        EXPECT_STREQ(name, c.name) << c.text;
+        StreamClose(input);
+    }
 }
 
 }  // namespace
