@@ -27,6 +27,17 @@ constexpr size_t kStoredNameSize = 3 * 260;
 // give it: length * 10 / 14.
 constexpr int64_t EstimateDecodedSize(int64_t length) { return length < 0 ? 0 : length * 10 / 14; }
 
+// The two forms of begin line: "begin MODE NAME" before uuencoded lines, "begin-base64 MODE
+// NAME" before base64 lines that end at "====".
+enum class BeginForm : uint8_t { Uuencode, Base64 };
+
+// The decoded size of an encoded file of `length` bytes in either form: base64 lines carry 57
+// bytes in 76 characters and a line end, so length * 57 / 77 for them.
+constexpr int64_t EstimateDecodedSize(BeginForm form, int64_t length) {
+    if (form == BeginForm::Uuencode) return EstimateDecodedSize(length);
+    return length < 0 ? 0 : length * 57 / 77;
+}
+
 // The encoded size of a source of `size` bytes, as the header and the replace question give it:
 // size * 1424 / 1000.
 constexpr int64_t EstimateEncodedSize(int64_t size) { return size * 1424 / 1000; }

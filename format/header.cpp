@@ -22,12 +22,12 @@ const char* SkipBlanks(const char* p) {
     return p;
 }
 
-// Finds the stored name in a line that starts with "begin ": after the mode and the white space
+// Finds the stored name after a begin line's keyword: after the mode and the white space
 // that follows it, up to the first CR or LF (a lone CR, as a file with CR line ends has, ends it
 // too), trailing spaces and tabs dropped. False when the mode is not a run of octal digits
 // followed by white space, or nothing is left for a name.
-bool FindStoredName(const char* line, const char** name, size_t* length) {
-    const char* p = SkipBlanks(line + 5);
+bool FindStoredName(const char* rest, const char** name, size_t* length) {
+    const char* p = SkipBlanks(rest);
     const char* mode = p;
     while (*p >= '0' && *p <= '7') ++p;
     if (p == mode || !IsBlank(*p)) return false;
@@ -37,6 +37,17 @@ bool FindStoredName(const char* line, const char** name, size_t* length) {
     *name = p;
     *length = end;
     return end > 0;
+}
+
+// Whether `line` is a begin line of either form ("begin " or "begin-base64 ", then the same mode
+// and name), with `*form`, `*name` and `*length` set.
+bool MatchBeginLine(const char* line, BeginForm* form, const char** name, size_t* length) {
+    if (std::strncmp(line, "begin-base64 ", 13) == 0) {
+        *form = BeginForm::Base64;
+        return FindStoredName(line + 12, name, length);
+    }
+    *form = BeginForm::Uuencode;
+    return std::strncmp(line, "begin ", 6) == 0 && FindStoredName(line + 5, name, length);
 }
 
 // Whether the `length` bytes at `text` begin a character that runs past them.
@@ -169,7 +180,8 @@ void FollowSizeHeader(SizeHeader& header, const char* line, size_t length) {
 
 }  // namespace
 
-int FindBeginLine(AlphabetState& alphabet, char* buffer, Stream& input, bool* name_cut, int64_t* declared_size) {
+int FindBeginLine(AlphabetState& alphabet, char* buffer, Stream& input, bool* name_cut, int64_t* declared_size,
+                  BeginForm* form) {
     char line[kLineBufferSize];
     size_t line_length = StreamReadLine(input, line, sizeof line);
     SizeHeader header;
@@ -185,11 +197,13 @@ int FindBeginLine(AlphabetState& alphabet, char* buffer, Stream& input, bool* na
         }
         const char* name = nullptr;
         size_t length = 0;
-        if (std::strncmp(line, "begin ", 6) != 0 || !FindStoredName(line, &name, &length)) {
+        BeginForm found_form = BeginForm::Uuencode;
+        if (!MatchBeginLine(line, &found_form, &name, &length)) {
             FollowSizeHeader(header, line, line_length);
             line_length = StreamReadLine(input, line, sizeof line);
             continue;
         }
+        if (form != nullptr) *form = found_form;
         if (declared_size != nullptr) {
             const bool named = header.lines == kSizeHeaderLines && header.name_length == length &&
                                std::memcmp(header.name, name, length) == 0;
@@ -223,12 +237,13 @@ uint16_t ScanArchiveHeader(AlphabetState& alphabet, Stream& input, const char* p
     if (!StreamOpen(input, path, "rt")) return kStatusCannotOpen;
     uint16_t status = kStatusOk;
     char found[kNameBufferSize + 8];
-    if (FindBeginLine(alphabet, found, input, name_cut) != 0) {
+    BeginForm form = BeginForm::Uuencode;
+    if (FindBeginLine(alphabet, found, input, name_cut, nullptr, &form) != 0) {
         status = kStatusBadFormat;
     } else {
         std::memcpy(name, found, std::strlen(found) + 1);
     }
-    *size = EstimateDecodedSize(StreamLength(input));
+    *size = EstimateDecodedSize(form, StreamLength(input));
     StreamClose(input);
     return status;
 }

@@ -8,6 +8,7 @@
 //                alphabet; a block cut short by the end of the file, a line starting with NUL or
 //                a begin line is free text, and the line that cut it is looked at afresh
 //   "begin "   - "begin", one space, an octal mode and a name: the begin line; the scan stops
+//   "begin-base64 " - the same, for base64 lines: the begin line too; the first of the two decides
 #pragma once
 
 #include <cstddef>
@@ -27,7 +28,8 @@ namespace uuarc {
 // whether the name's ANSI form was longer than the buffer: it is then cut after its last whole
 // character. `declared_size`, when given, receives the decoded size stated by the header that
 // creation writes, when its six lines come just before the begin line and name the same file
-// byte for byte; -1 otherwise.
+// byte for byte; -1 otherwise. `form`, when given, receives which begin line was found ("begin"
+// or "begin-base64"; left alone when none was).
 //
 // The name is the rest of the begin line after the mode and the white space that follows it, up
 // to the first CR or LF, without trailing spaces and tabs. It is read as UTF-8 when it is
@@ -35,7 +37,7 @@ namespace uuarc {
 // so only when a box-drawing character is followed by accented letters) and the ANSI code page
 // has every one of its characters; otherwise as OEM code page 437, as OemToCharA converts it.
 int FindBeginLine(AlphabetState& alphabet, char* buffer, Stream& input, bool* name_cut = nullptr,
-                  int64_t* declared_size = nullptr);
+                  int64_t* declared_size = nullptr, BeginForm* form = nullptr);
 
 // The name that a begin line stores for `name` (ANSI code page), into `stored` (`size` bytes):
 // the OEM form when every character has an exact one and the OEM bytes would not be read back as
@@ -47,13 +49,14 @@ Conversion MakeStoredName(const char* name, char* stored, size_t size);
 // Resets the alphabet, opens `path` in text mode into `input` (closed again at the end) and finds
 // the begin line. Returns the status for the caller to store: 0 with `name` (kNameBufferSize
 // bytes) and `size` filled in; 5 when the file cannot be opened (nothing filled in); 9964 without
-// a begin line (only `size` filled in). `name_cut` as for FindBeginLine.
+// a begin line (only `size` filled in). `size` is the decoded size estimated for the form of the
+// begin line (uuencode's without one). `name_cut` as for FindBeginLine.
 uint16_t ScanArchiveHeader(AlphabetState& alphabet, Stream& input, const char* path, char* name, int64_t* size,
                            bool* name_cut = nullptr);
 
-// For creation: does the target already hold a begin line? Returns the status for the caller: 0
-// when it does, 2 when it cannot be opened, 9964 when it holds none. Does not reset the alphabet;
-// a table block in the probed file makes its alphabet active.
+// For creation: does the target already hold a begin line of either form? Returns the status
+// for the caller: 0 when it does, 2 when it cannot be opened, 9964 when it holds none. Does not
+// reset the alphabet; a table block in the probed file makes its alphabet active.
 uint16_t ProbeArchiveHeader(AlphabetState& alphabet, Stream& input, const char* path);
 
 }  // namespace uuarc

@@ -3,11 +3,13 @@
 // DecodeToFile waits, in turn, for: the begin line (free text and table blocks before it), the
 // first data line (which settles the alphabet), data lines, and the line that begins with "end".
 // A file whose header says its decoded size must decode to exactly that many bytes.
+// After a "begin-base64" line DecodeBase64Lines waits instead for base64 lines and "====".
 #include "operations/extract.h"
 
 #include <cstring>
 #include <string_view>
 
+#include "format/base64.h"
 #include "format/header.h"
 #include "format/line_codec.h"
 #include "format/format.h"
@@ -73,12 +75,13 @@ namespace {
 
 // From the begin line on: names the entry again, makes sure the output may be written and asks
 // about replacing it, opens it and announces it. False (the status says why) when no output is
-// open; `size` is the archive's length, `declared` the decoded size its header states (-1: none).
+// open; `size` is the archive's length, `declared` the decoded size its header states (-1: none),
+// `form` that of its begin line.
 bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_name, int64_t* size,
-                       int64_t* declared) {
+                       int64_t* declared, BeginForm* form) {
     Stream& input = *job.input;
     char name[kNameBufferSize + 8];
-    if (FindBeginLine(*job.alphabet, name, input, nullptr, declared) != 0) {
+    if (FindBeginLine(*job.alphabet, name, input, nullptr, declared, form) != 0) {
         SetStatus(job, kStatusBadFormat);
         return false;
     }
@@ -93,7 +96,7 @@ bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_na
         SetStatus(job, kStatusCannotOpen);
         return false;
     }
-    if (ConfirmReplace(job, output_name, EstimateDecodedSize(*size)) != 0) {
+    if (ConfirmReplace(job, output_name, EstimateDecodedSize(*form, *size)) != 0) {
         SetStatus(job, kStatusReplaceRefused);
         return false;
     }
@@ -142,6 +145,38 @@ void DecodeLines(Job& job, int64_t size, int64_t declared) {
     if (next < 0 || (declared >= 0 && decoded != declared)) SetStatus(job, kStatusBadFormat);
 }
 
+// The base64 lines after a "begin-base64" line, up to the "====" line, into the open output.
+// Progress, the order of a failed write before damage, and the statuses are those of DecodeLines.
+void DecodeBase64Lines(Job& job, int64_t size) {
+    Stream& input = *job.input;
+    Stream& output = *job.output;
+    char line_buffer[kLineBufferSize];
+    Base64State state;
+    ProgressPacer progress = StartProgress(size, 0);
+    int64_t position = 0;
+    for (;;) {
+        const std::string_view line = StreamNextLine(input, line_buffer, sizeof line_buffer);
+        if (line.empty() || IsBase64EndLine(line)) {
+            // The end of the file before "====", or a group left unfinished, is damage.
+            if (line.empty() || state.count != 0) SetStatus(job, kStatusBadFormat);
+            return;
+        }
+        uint8_t* space = StreamSpace(output, kDecodeBufferSize);
+        const int count = StreamFailed(output) ? 0 : DecodeBase64Line(state, line, space);
+        if (count < 0) {
+            SetStatus(job, kStatusBadFormat);
+            return;
+        }
+        if (!StreamCommit(output, static_cast<size_t>(count))) {
+            SetStatus(job, kStatusWriteFailed);
+            return;
+        }
+        const int64_t now = StreamPosition(input);
+        AdvanceProgress(job, progress, now - position);
+        position = now;
+    }
+}
+
 }  // namespace
 
 int DecodeToFile(Job& job, const char* archive_path, const char* output_name) {
@@ -151,8 +186,13 @@ int DecodeToFile(Job& job, const char* archive_path, const char* output_name) {
     }
     int64_t size = 0;
     int64_t declared = -1;
-    const bool opened = OpenDecodedOutput(job, archive_path, output_name, &size, &declared);
-    if (opened) DecodeLines(job, size, declared);
+    BeginForm form = BeginForm::Uuencode;
+    const bool opened = OpenDecodedOutput(job, archive_path, output_name, &size, &declared, &form);
+    if (opened && form == BeginForm::Base64) {
+        DecodeBase64Lines(job, size);
+    } else if (opened) {
+        DecodeLines(job, size, declared);
+    }
     StreamClose(*job.input);
     if (!opened) {
         ReleaseOutputFolder(job);

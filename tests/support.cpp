@@ -102,6 +102,30 @@ std::string ClassicUuencode(const std::string& name, const std::string& data, ch
     return text;
 }
 
+std::string Base64Uuencode(const std::string& name, const std::string& data, const char* eol) {
+    static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text = "begin-base64 644 ";
+    text += name;
+    text += eol;
+    for (size_t start = 0; start < data.size(); start += 57) {
+        const size_t end = data.size() - start < 57 ? data.size() : start + 57;
+        for (size_t i = start; i < end; i += 3) {
+            const size_t left = end - i;
+            uint32_t group = static_cast<uint32_t>(static_cast<uint8_t>(data[i])) << 16;
+            if (left > 1) group |= static_cast<uint32_t>(static_cast<uint8_t>(data[i + 1])) << 8;
+            if (left > 2) group |= static_cast<uint8_t>(data[i + 2]);
+            text += kDigits[group >> 18];
+            text += kDigits[group >> 12 & 63];
+            text += left > 1 ? kDigits[group >> 6 & 63] : '=';
+            text += left > 2 ? kDigits[group & 63] : '=';
+        }
+        text += eol;
+    }
+    text += "====";
+    text += eol;
+    return text;
+}
+
 std::string FreeText(size_t length) {
     std::string text;
     while (text.size() < length) {

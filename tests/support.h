@@ -67,6 +67,10 @@ inline constexpr char kWorkedExample[] =
 std::string ClassicUuencode(const std::string& name, const std::string& data, char zero = '`',
                             const char* eol = "\r\n");
 
+// `data` as "uuencode -m" writes it: "begin-base64 644 <name>", 76 characters (57 bytes) a line,
+// "=" padding, "====". Each line ends in `eol`.
+std::string Base64Uuencode(const std::string& name, const std::string& data, const char* eol = "\n");
+
 // `length` bytes of free text in lines of at most 100 bytes, each ending in CR LF (length != 1).
 std::string FreeText(size_t length);
 

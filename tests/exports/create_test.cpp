@@ -221,12 +221,15 @@ TEST_F(Creation, RefusedWithoutNewArchive) {
 
 TEST_F(Creation, TargetHoldingBeginLineRefusedUnchanged) {
     WriteBytes(Path("s.bin"), "abc");
-    const std::string encoded = "a note\r\nbegin 644 other\r\n#86)C\r\n`\r\nend\r\n";
-    WriteBytes(target_, encoded);
-    EXPECT_EQ(Compress({"s.bin"}), 9901);
-    EXPECT_EQ(CallsOf(CallKind::kFileName).size(), 1u);
-    EXPECT_TRUE(CallsOf(CallKind::kReplace).empty());
-    EXPECT_EQ(ReadBytes(target_), encoded);
+    for (const std::string encoded : {"a note\r\nbegin 644 other\r\n#86)C\r\n`\r\nend\r\n",
+                                      "a note\r\nbegin-base64 644 other\r\nYWJj\r\n====\r\n"}) {
+        Restart();
+        WriteBytes(target_, encoded);
+        EXPECT_EQ(Compress({"s.bin"}), 9901) << encoded;
+        EXPECT_EQ(CallsOf(CallKind::kFileName).size(), 1u) << encoded;
+        EXPECT_TRUE(CallsOf(CallKind::kReplace).empty()) << encoded;
+        EXPECT_EQ(ReadBytes(target_), encoded);
+    }
 }
 
 TEST_F(Creation, SecondCreationOfSameArchiveRefused) {

@@ -124,6 +124,70 @@ TEST_F(Extraction, DecodesWithAlphabetOfTheScan) {
     EXPECT_EQ(ReadBytes(Path("out\\h.bin")), std::string(45, '\0'));
 }
 
+// ---- Base64 ---------------------------------------------------------------------------------
+
+TEST_F(Extraction, Base64FilesDecodeByteIdentical) {
+    for (const char* eol : {"\n", "\r\n"}) {
+        for (size_t size : {0, 1, 2, 3, 57, 58, 1000}) {
+            const std::string data = PatternBytes(size, static_cast<uint32_t>(size));
+            Open(std::string("From: someone") + eol + eol + Base64Uuencode("x", data, eol) + "bye" + eol);
+            EXPECT_EQ(Extract({"*.*"}), 0) << size << " bytes";
+            EXPECT_EQ(ReadBytes(Path("out\\x")), data) << size << " bytes";
+            RemoveFile(Path("out\\x"));
+        }
+    }
+}
+
+// A line longer than the line buffer is read in pieces that end inside a group.
+TEST_F(Extraction, Base64LineLongerThanLineBufferDecodes) {
+    const std::string data = PatternBytes(750);
+    const std::string text = Base64Uuencode("x", data);
+    const size_t first = text.find('\n') + 1;
+    std::string body = text.substr(first, text.rfind("====") - first);
+    std::erase(body, '\n');
+    Open(text.substr(0, first) + body + "\n====\n");
+    EXPECT_EQ(Extract({"*.*"}), 0);
+    EXPECT_EQ(ReadBytes(Path("out\\x")), data);
+}
+
+// Listing and the replace question estimate 57 bytes for every 77 of a base64 file.
+TEST_F(Extraction, Base64EstimateIsFiftySevenSeventySevenths) {
+    const std::string text = Base64Uuencode("x", PatternBytes(5000));
+    Open(text);
+    ArcFileList list{};
+    api_.InitArcFileList(&list);
+    api_.BuildArcFileList(&list);
+    ASSERT_NE(list.first, nullptr);
+    EXPECT_EQ(list.first->first_size, static_cast<int64_t>(text.size() * 57 / 77));
+    api_.DoneArcFileList(&list);
+    ASSERT_TRUE(WriteBytes(Path("out\\x"), "old"));
+    EXPECT_EQ(Extract({"*.*"}), 0);
+    const std::vector<HostCall> asked = CallsOf(CallKind::kReplace);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].incoming.size_low, text.size() * 57 / 77);
+}
+
+// Damage keeps the bytes decoded before it and ends with 9964.
+TEST_F(Extraction, DamagedBase64Fails) {
+    const struct {
+        const char* label;
+        const char* text;
+        const char* kept;
+    } cases[] = {
+        {"no ==== line", "begin-base64 644 d\nYWJj\n", "abc"},
+        {"character outside the alphabet", "begin-base64 644 d\nYWJj\nYW*j\n====\n", "abc"},
+        {"a blank in the data", "begin-base64 644 d\nYW Jj\n====\n", ""},
+        {"group left unfinished", "begin-base64 644 d\nYWJjZA\n====\n", "abc"},
+        {"data after the padding", "begin-base64 644 d\nYQ==YWJj\n====\n", ""},
+    };
+    for (const auto& c : cases) {
+        Open(c.text);
+        EXPECT_EQ(Extract({"*.*"}), 9964) << c.label;
+        EXPECT_EQ(ReadBytes(Path("out\\d")), c.kept) << c.label;
+        RemoveFile(Path("out\\d"));
+    }
+}
+
 // ---- Callbacks ------------------------------------------------------------------------------
 
 TEST_F(Extraction, FileNameProcToldTwiceWithSameNames) {

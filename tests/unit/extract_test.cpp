@@ -141,6 +141,25 @@ TEST_F(Extract, ShortWriteStopsWithOneHundredOne) {
     EXPECT_STATUS(101);
 }
 
+// Base64 data stops at a failed write as uuencoded data does, and a missing "====" after what the
+// close loses is 101 too.
+TEST_F(Extract, FailedBase64WriteStopsWithOneHundredOne) {
+    const struct {
+        size_t size;
+        bool end_line;
+        int failing_write;  // from this write on
+    } cases[] = {{300000, true, 2}, {300000, false, 2}, {1000, false, 1}, {1000, true, 1}};
+    for (const auto& c : cases) {
+        std::string text = Base64Uuencode("file.bin", RandomBytes(c.size, 7), "\r\n");
+        if (!c.end_line) text.erase(text.rfind("===="));
+        Write("a.uue", text);
+        std::filesystem::remove(Native("out/file.bin"));
+        FailHook<&SystemCalls::write> hook(c.failing_write, FailMode::FromThenOn);
+        Run("a.uue");
+        EXPECT_STATUS(101) << c.size << (c.end_line ? " bytes" : " bytes, no ====");
+    }
+}
+
 // A failed write is 101 whatever the archive does after it: damage or a missing end line met
 // later does not report 9964 in its place, and the bytes written before the failure stay.
 TEST_F(Extract, FailedWriteOutranksLaterDamage) {

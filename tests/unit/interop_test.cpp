@@ -48,6 +48,16 @@ TEST_F(Interop, GnuUuencodeFilesDecode) {
     }
 }
 
+TEST_F(Interop, GnuBase64FilesDecode) {
+    if (!Have("uuencode")) GTEST_SKIP() << "uuencode (sharutils) not installed";
+    for (size_t size : kSizes) {
+        const std::string bytes = MakeSource(size);
+        ASSERT_EQ(Shell("uuencode -m src.bin src.bin > gnu64.uue"), 0);
+        EXPECT_EQ(Extract("gnu64.uue"), bytes) << size;
+        EXPECT_STATUS(0) << size;
+    }
+}
+
 TEST_F(Interop, BinasciiFilesWithSpacesForZeroDecode) {
     if (!Have("python3")) GTEST_SKIP() << "python3 not installed";
     for (size_t size : kSizes) {
