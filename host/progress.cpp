@@ -20,6 +20,9 @@ constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 constexpr int kDefaultColumns = 80;
 constexpr int kSmallestBar = 10;
 constexpr int kLargestBar = 30;
+// Columns kept for ", 999.9 MiB/s" and ", 59:59 left"; a longer one shows when there is room.
+constexpr int kRateColumns = 13;
+constexpr int kLeftColumns = 12;
 
 struct ProgressState {
     bool enabled = false;
@@ -100,13 +103,15 @@ std::string ComposeLine(bool final, Clock::time_point now, int width) {
     }
 
     // Levels of detail, richest first; the first one that fits with 8 columns of the name wins.
+    // The name and the bar are laid out for the widest details a level may show, not for those
+    // of this moment, so that they keep their width when the rate appears and as the counts grow.
+    const int widest_counts = 1 + Columns(FormatPair(p.total, p.total) + " read");
     for (int level = 0; level < 5; ++level) {
-        std::string details = level < 4 ? " " + counts : "";
-        if (level < 2 && !rate.empty()) details += ", " + rate;
-        if (level < 1 && !left.empty()) details += ", " + left;
         const bool with_bar = level < 3;
-        const int fixed = 2 + 4 + Columns(details) + (with_bar ? 3 : 0);
-        const int room = width - fixed;
+        int reserved = level < 4 ? widest_counts : 0;
+        if (level < 2) reserved += kRateColumns;
+        if (level < 1) reserved += kLeftColumns;
+        const int room = width - (2 + 4 + reserved + (with_bar ? 3 : 0));
         if (level < 4 && room < (with_bar ? kSmallestBar : 0) + 8) continue;
         int bar_width = 0;
         if (with_bar) {
@@ -121,7 +126,15 @@ std::string ComposeLine(bool final, Clock::time_point now, int width) {
             for (int i = 0; i < percent * bar_width / 100; ++i) bar[static_cast<size_t>(i)] = '=';
             line += " [" + bar + "]";
         }
-        return line + details;
+        if (level == 4) return line;
+        // A rate or a time left wider than its reservation is left out rather than the line cut.
+        line += " " + counts;
+        const int used = Columns(line);
+        const std::string with_rate = level < 2 && !rate.empty() ? ", " + rate : "";
+        const std::string with_left = level < 1 && !left.empty() ? ", " + left : "";
+        if (used + Columns(with_rate) > width) return line;
+        if (used + Columns(with_rate) + Columns(with_left) > width) return line + with_rate;
+        return line + with_rate + with_left;
     }
     return percent_text;
 }

@@ -639,6 +639,21 @@ if [ "$under_wine" -eq 0 ] && have script && script -qec true /dev/null >/dev/nu
     expect_grep "progress counts what is read" "of [0-9.]* MiB read" "$(tr '\r' '\n' < bar.txt)"
     script -qec "'$host' extract -q big.bin.uue -d bar --overwrite" /dev/null > bar.txt 2>&1
     ! grep -q '%' bar.txt && pass || fail "progress drawn with -q"
+
+    # A run held up long enough for the rate and the time left to appear: on 80 columns the bar
+    # keeps its width throughout, and no line is wider than 79.
+    head -c 150000000 /dev/zero > slow.bin
+    script -qec "stty cols 80; '$host' create slow.bin --overwrite & p=\$!; sleep 0.05;
+                 kill -STOP \$p; sleep 0.7; kill -CONT \$p; wait \$p" /dev/null > bar.txt 2>&1
+    widths=$(tr '\r' '\n' < bar.txt | grep -o '\[[= ]*\]' | awk '{ print length($0) }' | sort -u)
+    [ "$(printf '%s\n' "$widths" | wc -l)" -eq 1 ] && pass || fail "progress: bar widths" $widths
+    if tr '\r' '\n' < bar.txt | grep -q '/s'; then
+        wide=$(tr '\r' '\n' < bar.txt | grep '%' | awk 'length($0) > 79' | head -1)
+        [ -z "$wide" ] && pass || fail "progress with a rate: a line wider than 79 columns: $wide"
+    else
+        echo "skipped: progress with a rate (the run was too quick)"
+    fi
+    rm -f slow.bin slow.bin.uue
 fi
 
 # ---- A write that fails, then damage: the failure is what is reported -------------------------
