@@ -2,6 +2,9 @@
 // or through a private temporary folder to standard output (-o -). The module stores the last
 // component of the source path, so --name gives it a source of that name: a second name of the
 // file (or the copy of standard input) in a private folder.
+#include <cinttypes>
+#include <cstdio>
+
 #include "host/commands.h"
 #include "host/console.h"
 #include "host/exit_codes.h"
@@ -22,6 +25,15 @@ std::string BaseName(const std::string& path) {
     size_t start = path.find_last_of("/\\", end);
     start = start == std::string::npos ? 0 : start + 1;
     return path.substr(start, end + 1 - start);
+}
+
+// Asks on the terminal, showing the sizes of the target and of the source that would replace it.
+bool AskToReplaceTarget(const std::string& target, int64_t target_size, const std::string& source,
+                        int64_t source_size) {
+    ProgressHide();
+    std::fprintf(stderr, "%s exists\n  existing: %" PRId64 " bytes\n  source:   %" PRId64 " bytes, %s\n",
+                 Shown(target).c_str(), target_size, source_size, Shown(source).c_str());
+    return AskYesNo("replace " + Shown(target) + "?");
 }
 
 // Where the module reads the source and writes the target; what it made is settled by the
@@ -75,7 +87,9 @@ int PlaceTarget(const Options& options, Request& request, Plan& plan) {
         Report(target, "cannot create", "the path is too long to be cleaned up after", -1);
         return kExitOther;
     }
-    if (!options.overwrite_given) {
+    // Without --overwrite and nobody to ask, the file is kept before anything else is looked at.
+    const bool ask = !options.overwrite_given;
+    if (ask && !IsTerminal(stdin)) {
         Report(target, "exists", "not replaced without --overwrite", UUARC_STATUS_REPLACE_REFUSED);
         return kExitKept;
     }
@@ -92,6 +106,11 @@ int PlaceTarget(const Options& options, Request& request, Plan& plan) {
     if (SameFile(request.source, target)) {
         Report(target, "creation refused", "the target is the source itself", UUARC_STATUS_CREATE_REFUSED);
         return kExitCreateRefused;
+    }
+    // As extract does, a "no" keeps the file and counts as success.
+    if (ask && !AskToReplaceTarget(target, info.size, request.source_shown, QueryPath(request.source).size)) {
+        Say(Shown(target) + " exists, skipped");
+        return kExitOk;
     }
     request.replacing = true;
     FileIdentity identity;

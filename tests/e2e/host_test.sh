@@ -654,6 +654,26 @@ if [ "$under_wine" -eq 0 ] && have script && script -qec true /dev/null >/dev/nu
         echo "skipped: progress with a rate (the run was too quick)"
     fi
     rm -f slow.bin slow.bin.uue
+
+    # create asks before it replaces, as extract does: ANSWER|EXIT|replaced or kept
+    for row in "y|0|replaced" "n|0|kept" "|0|kept"; do
+        IFS='|' read -r answer want_rc outcome <<< "$row"
+        printf 'old\n' > asked.uue
+        cp asked.uue asked_before.uue
+        rc=0
+        printf '%s\n' "$answer" | script -qec "'$host' create size46.bin -o asked.uue" /dev/null > ask.txt 2>&1 || rc=$?
+        expect_rc "create asks, answer '$answer'" "$want_rc"
+        expect_grep "create asks, answer '$answer': the question" "replace asked.uue? \[y/N\]" "$(tr -d '\r' < ask.txt)"
+        if [ "$outcome" = kept ]; then
+            expect_same "create asks, answer '$answer': the file is kept" asked_before.uue asked.uue
+            expect_grep "create asks, answer '$answer': message" "asked.uue exists, skipped" "$(tr -d '\r' < ask.txt)"
+        else
+            mkdir -p asked_out
+            uuarc extract asked.uue -d asked_out --overwrite
+            expect_same "create asks, answer '$answer': the file is replaced" size46.bin asked_out/size46.bin
+        fi
+    done
+    rm -rf asked.uue asked_before.uue asked_out ask.txt
 fi
 
 # ---- A write that fails, then damage: the failure is what is reported -------------------------
