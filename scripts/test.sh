@@ -54,6 +54,9 @@ find_missing() {
   need python3 python3
   need setpriv util-linux
   need man man-db
+  need lintian lintian
+  need dpkg-shlibdeps dpkg-dev
+  need file file
   [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
   [ -d /usr/src/googletest ] || missing+=(googletest)
   [ -f /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev)
