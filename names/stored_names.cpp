@@ -62,7 +62,7 @@ NameRule RelativeNameRule(const char* name, NameFault* fault) {
         if (length > 0 && IsDotComponent(component, length)) {
             return Broken(NameRule::kDotComponent, start, length, fault);
         }
-        if (length > 0 && IsReservedDeviceName(component, length)) {
+        if (kDeviceNamesReserved && length > 0 && IsReservedDeviceName(component, length)) {
             return Broken(NameRule::kDeviceName, start, length, fault);
         }
         if (component[length] == '\0') {

@@ -15,11 +15,19 @@ enum class NameRule {
     kRooted,           // starts with a separator: an absolute path
     kColon,            // a ':' names a drive or an alternate stream
     kDotComponent,     // a component of dots and spaces alone: "..", or ". ." which Windows reads so
-    kDeviceName,       // CON, NUL, COM1, CONIN$, ... with any extension
+    kDeviceName,       // CON, NUL, COM1, CONIN$, ... with any extension (Windows builds only)
     kEndsInSeparator,  // names a directory, not a file
     kControlByte,      // creation: a byte 0x01 to 0x1F or 0x7F, which a begin line cannot carry
     kEndBlank,         // creation: a space or tab at either end, which readers drop
 };
+
+// Device names are reserved by Windows alone: elsewhere "aux.c" or "nul" is a file like any other,
+// and refusing it would keep a file from the very system that stored it.
+#if defined(_WIN32)
+constexpr bool kDeviceNamesReserved = true;
+#else
+constexpr bool kDeviceNamesReserved = false;
+#endif
 
 // Where in the name the rule is broken: the component at fault (kDotComponent, kDeviceName) or
 // the offending byte (kControlByte, kEndBlank); the whole name otherwise.

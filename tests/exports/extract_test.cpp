@@ -487,16 +487,22 @@ TEST_F(Extraction, UnsafeStoredNamesRefusedBeforeAnything) {
     ASSERT_TRUE(MakeFolder(Path("o1")));
     ASSERT_TRUE(MakeFolder(Path("o1\\o2")));
     api_.SetOutputPath(Path("o1\\o2").c_str());
-    const struct {
+    struct Case {
         const char* stored;
         int32_t keep;
-    } cases[] = {
-        {"..\\..\\x", 1}, {"../../x", 1},  {"dir/../../x", 1}, {"C:x", 1},         {"C:\\x", 1},
-        {"a.txt:s", 0},   {"a.txt:s", 1},  {"nul.txt", 0},     {"NUL", 1},         {"com1.log", 0},
-        {"sub/aux.c", 1}, {"\\\\abs", 1},  {"./x", 1},         {"..\\escape.txt", 1}, {"nul.txt", 1},
-        {"COM\xFD", 0},   {"lpt0.txt", 0}, {"CONIN$", 0},      {"conout$.log", 1}, {"a/b/", 1},  // \xFD: OEM superscript two
     };
-    for (const auto& c : cases) {
+    std::vector<Case> cases = {
+        {"..\\..\\x", 1}, {"../../x", 1}, {"dir/../../x", 1}, {"C:x", 1},  {"C:\\x", 1}, {"a.txt:s", 0},
+        {"a.txt:s", 1},   {"\\\\abs", 1},  {"./x", 1},         {"..\\escape.txt", 1}, {"a/b/", 1},
+    };
+#if defined(_WIN32)
+    // Windows opens a device under these names, so only its builds refuse them.
+    cases.insert(cases.end(), {
+        {"nul.txt", 0}, {"NUL", 1}, {"com1.log", 0}, {"sub/aux.c", 1}, {"nul.txt", 1},
+        {"COM\xFD", 0}, {"lpt0.txt", 0}, {"CONIN$", 0}, {"conout$.log", 1},  // \xFD: OEM superscript two
+    });
+#endif
+    for (const Case& c : cases) {
         KeepPaths(c.keep);
         Open(ClassicUuencode(c.stored, "hostile"), "h.uue");
         ClearCalls();
@@ -508,6 +514,28 @@ TEST_F(Extraction, UnsafeStoredNamesRefusedBeforeAnything) {
         EXPECT_FALSE(PathExists("C:\\x") || PathExists("C:\\abs")) << c.stored;
     }
 }
+
+#if !defined(_WIN32)
+// Only Windows reserves device names: elsewhere they are files like any other.
+TEST_F(Extraction, DeviceNamesExtractWhereNotReserved) {
+    const struct {
+        const char* stored;
+        int32_t keep;
+        const char* relative;
+    } cases[] = {
+        {"aux.c", 0, "aux.c"},         {"con.txt", 0, "con.txt"},   {"nul", 0, "nul"},
+        {"sub/NUL", 1, "sub\\NUL"},    {"COM1.log", 0, "COM1.log"}, {"lpt0.txt", 0, "lpt0.txt"},
+        {"CONIN$", 0, "CONIN$"},       {"d/conout$.log", 1, "d\\conout$.log"},
+    };
+    for (const auto& c : cases) {
+        KeepPaths(c.keep);
+        Open(ClassicUuencode(c.stored, "device?"));
+        ClearCalls();
+        EXPECT_EQ(Extract({"*.*"}), 0) << c.stored;
+        EXPECT_EQ(ReadBytes(Path("out\\") + c.relative), "device?") << c.stored;
+    }
+}
+#endif
 
 // 259 bytes is the longest path Windows takes; one more is refused before anything is made.
 TEST_F(Extraction, OutputNameOf260BytesRefused) {
