@@ -225,10 +225,15 @@ int FindBeginLine(AlphabetState& alphabet, char* buffer, Stream& input, bool* na
 }
 
 Conversion MakeStoredName(const char* name, char* stored, size_t size) {
+#if !defined(_WIN32)
+    // Linux tools read a begin line's name as the bytes of a file name, so it is stored as it is.
+    return AnsiToUtf8(name, stored, size);
+#else
     const Conversion oem = AnsiToOem(name, stored, size);
     size_t length = std::strlen(stored);
     if (oem == Conversion::Cut || (oem == Conversion::Whole && !ReadsAsUtf8(stored, &length, false))) return oem;
     return AnsiToUtf8(name, stored, size);
+#endif
 }
 
 uint16_t ScanArchiveHeader(AlphabetState& alphabet, Stream& input, const char* path, char* name, int64_t* size,

@@ -42,7 +42,8 @@ int FindBeginLine(AlphabetState& alphabet, char* buffer, Stream& input, bool* na
 // The name that a begin line stores for `name` (ANSI code page), into `stored` (`size` bytes):
 // the OEM form when every character has an exact one and the OEM bytes would not be read back as
 // UTF-8 (see FindBeginLine); the UTF-8 form otherwise, so that no character becomes a
-// look-alike. Cut only when `size` is too small.
+// look-alike. Cut only when `size` is too small. Outside Windows the name is stored as its bytes,
+// UTF-8 as the ANSI code page there is (creation refuses a name that is not).
 Conversion MakeStoredName(const char* name, char* stored, size_t size);
 
 

@@ -423,9 +423,11 @@ if [ "$under_wine" -eq 0 ]; then
     # 200 OEM bytes are 400 in UTF-8: more than the module's name buffer holds.
     make_named cut_name.uue "$(head -c 200 /dev/zero | tr '\0' '\202')"
     mkfifo msg.fifo
+    printf 'x' > $'latin1_\xe9.txt'
     # A message that opened the FIFO or the device to find its reason would wait, or copy, for ever.
     messages+=(
         "a name cut by its buffer|extract cut_name.uue -d msg|3|refused: it is longer than the 255 bytes the module reads of a name, so it was cut (status 5)$"
+        "a name not UTF-8|create latin1_"$'\xe9'".txt -o latin1.uue|3|^uuarc: latin1_\\\\xE9.txt: cannot store its name: it is not UTF-8 ('\\\\xE9'), which a name is stored as; give another with -n NAME (status 5)$"
         "a FIFO as the source|create msg.fifo -o fifo.uue|3|^uuarc: msg.fifo: cannot open the source: it is a FIFO, not a regular file (status 5)$"
         "a device as the source|create /dev/zero -o zero.uue|3|^uuarc: /dev/zero: cannot open the source: it is a device, not a regular file (status 5)$"
         "a device as an archive|list /dev/zero|3|^uuarc: /dev/zero: cannot open: it is a device, which is read as an archive only as standard input (status 5)$"

@@ -132,6 +132,7 @@ TEST_F(Creation, RoundTripThroughExtraction) {
     }
 }
 
+#if defined(_WIN32)
 // OEM where every character has an exact form there, UTF-8 where the OEM code page would only
 // hold a look-alike or "?"; either way extraction gives the source's own name back. The name goes
 // into the header whole, also when it is longer than the column it is padded to.
@@ -167,6 +168,35 @@ TEST_F(Creation, HeaderNameInOemOrUtf8AndBackExactly) {
         EXPECT_EQ(ReadBytes(Path(source)), "abc") << c.source;
     }
 }
+
+#else
+// Linux tools read a begin line's name as the bytes of a file name: it is stored as it is, and a
+// name that is not UTF-8 is refused (5) before a target is made.
+TEST_F(Creation, HeaderNameIsTheUtf8BytesNotUtf8Refused) {
+    const struct {
+        const char* source;
+        uint16_t status;
+    } cases[] = {
+        {"caf\xC3\xA9.txt", 0},       {"\xC3\xBC" "ber.txt", 0}, {"\xE2\x82\xAC" "uro.txt", 0},
+        {"\xE6\x97\xA5.txt", 0},      {"caf\xE9.txt", 5},       {"\x82.txt", 5},
+        {"\xC0\xAF.txt", 5},          // an overlong "/"
+    };
+    for (const auto& c : cases) {
+        Restart();
+        ASSERT_TRUE(WriteBytes(Path(c.source), "abc"));
+        EXPECT_EQ(Compress({c.source}), c.status) << c.source;
+        if (c.status != 0) {
+            EXPECT_FALSE(PathExists(target_)) << c.source;
+            continue;
+        }
+        EXPECT_NE(ReadBytes(target_).find(std::string("\r\nbegin 644 ") + c.source + "\r\n"), std::string::npos);
+        RemoveFile(Path(c.source));
+        api_.InitArcFile(target_.c_str());
+        EXPECT_EQ(Extract({"*.*"}), 0) << c.source;
+        EXPECT_EQ(ReadBytes(Path(c.source)), "abc") << c.source;
+    }
+}
+#endif
 
 TEST_F(Creation, MissingTargetDirectoriesCreated) {
     const std::string target = Path("new\\deeper\\t.uue");
