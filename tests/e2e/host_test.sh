@@ -466,6 +466,29 @@ if [ "$under_wine" -eq 0 ]; then
     done
 fi
 
+# Linux: a new file gets the begin line's mode less setuid, setgid, sticky and the umask;
+# --no-mode gives 0666 less the umask. A file replaced keeps its own bits.
+if [ "$under_wine" -eq 0 ]; then
+    # MODE | OPTIONS | EXPECTED (under umask 022)
+    modes=("600||600" "755||755" "4755||755" "640|--no-mode|644" "0777||755" "000||0")
+    for entry in "${modes[@]}"; do
+        IFS='|' read -r mode option expected <<< "$entry"
+        printf 'begin %s mode.txt\n#86)C\n`\nend\n' "$mode" > "mode_$mode.uue"
+        rm -rf mode_out
+        (umask 022 && uuarc extract "mode_$mode.uue" -d mode_out $option)
+        [ "$(stat -c %a mode_out/mode.txt)" = "$expected" ] && pass ||
+            fail "mode $mode $option: $(stat -c %a mode_out/mode.txt), expected $expected"
+    done
+    printf 'old\n' > mode_out/mode.txt && chmod 640 mode_out/mode.txt
+    uuarc extract mode_755.uue -d mode_out --overwrite
+    [ "$(stat -c %a mode_out/mode.txt)" = 640 ] && [ "$(cat mode_out/mode.txt)" = abc ] && pass ||
+        fail "mode of a replaced file: $(stat -c %a mode_out/mode.txt)"
+    uuarc extract -c mode_000.uue
+    [ "$out" = abc ] && pass || fail "mode 000 with -c: '$out' ($err)"
+    uuarc list mode_600.uue --no-mode
+    expect_rc "--no-mode belongs to extract" 1
+fi
+
 # Bytes that are not printable are escaped, in arguments as in stored names.
 uuarc extract $'bad\033[31m.uue'
 expect_grep "escaped argument" '^uuarc: bad\\x1B\[31m.uue: cannot open' "$err"

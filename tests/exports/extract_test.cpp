@@ -537,6 +537,45 @@ TEST_F(Extraction, DeviceNamesExtractWhereNotReserved) {
 }
 #endif
 
+#if !defined(_WIN32)
+// A new file gets the begin line's mode without setuid, setgid and sticky, less the umask; with
+// the module's own no-mode bit 0666 less the umask. A file replaced keeps the bits it had.
+TEST_F(Extraction, NewFileTakesTheBeginLineMode) {
+    const mode_t umask_before = umask(022);
+    const struct {
+        const char* mode;
+        bool no_mode;
+        mode_t existing;  // 0: no file there
+        mode_t expected;
+    } cases[] = {
+        {"600", false, 0, 0600},  {"755", false, 0, 0755},   {"0640", false, 0, 0640},
+        {"4755", false, 0, 0755}, {"7777", false, 0, 0755},  {"777", false, 0, 0755},
+        {"000", false, 0, 0},     {"1000444", false, 0, 0444},  // only the low twelve bits count
+        {"600", true, 0, 0644},   {"755", true, 0, 0644},
+        {"755", false, 0640, 0640}, {"600", false, 0604, 0604},
+    };
+    const std::string output = NativePath(Path("out\\m.bin"));
+    for (const auto& c : cases) {
+        std::string text = ClassicUuencode("m.bin", "abc");
+        text.replace(text.find("begin 644 "), 10, std::string("begin ") + c.mode + " ");
+        if (c.no_mode) api_.arOptionsOn(UUARC_OPTION_NO_MODE);
+        else api_.arOptionsOff(UUARC_OPTION_NO_MODE);
+        std::remove(output.c_str());
+        if (c.existing != 0) {
+            ASSERT_TRUE(WriteBytes(Path("out\\m.bin"), "old"));
+            ASSERT_EQ(chmod(output.c_str(), c.existing), 0);
+        }
+        Open(text);
+        EXPECT_EQ(Extract({"*.*"}), 0) << c.mode;
+        struct stat info {};
+        ASSERT_EQ(stat(output.c_str(), &info), 0) << c.mode;
+        EXPECT_EQ(info.st_mode & 07777, c.expected) << "begin " << c.mode << (c.no_mode ? ", no-mode" : "");
+    }
+    api_.arOptionsOff(UUARC_OPTION_NO_MODE);
+    umask(umask_before);
+}
+#endif
+
 // 259 bytes is the longest path Windows takes; one more is refused before anything is made.
 TEST_F(Extraction, OutputNameOf260BytesRefused) {
     const std::string stored(60, 'n');
