@@ -69,8 +69,9 @@ char* StrUpper(const char* source, char* destination) {
 #if defined(_WIN32)
         destination[index] = static_cast<char>(UpCaseChar(byte));
 #else
-        // Names are UTF-8 here: the umlauts are two-byte characters, and 0xE4 or 0xF6 is the lead
-        // byte of some other character that must stay as it is ("䀀" is no "Ā" plus a byte).
+        // Names are UTF-8 here: the umlauts are two-byte characters, 0xE4 is the lead byte of
+        // some other character that must stay as it is ("䀀" is no "Ā" plus a byte), and 0xF6
+        // starts none.
         if (byte == kUtf8UmlautLead) {
             const uint8_t next = static_cast<uint8_t>(source[index + 1]);
             destination[index] = static_cast<char>(byte);

@@ -169,33 +169,6 @@ TEST_F(Creation, HeaderNameInOemOrUtf8AndBackExactly) {
     }
 }
 
-#else
-// Linux tools read a begin line's name as the bytes of a file name: it is stored as it is, and a
-// name that is not UTF-8 is refused (5) before a target is made.
-TEST_F(Creation, HeaderNameIsTheUtf8BytesNotUtf8Refused) {
-    const struct {
-        const char* source;
-        uint16_t status;
-    } cases[] = {
-        {"caf\xC3\xA9.txt", 0},       {"\xC3\xBC" "ber.txt", 0}, {"\xE2\x82\xAC" "uro.txt", 0},
-        {"\xE6\x97\xA5.txt", 0},      {"caf\xE9.txt", 5},       {"\x82.txt", 5},
-        {"\xC0\xAF.txt", 5},          // an overlong "/"
-    };
-    for (const auto& c : cases) {
-        Restart();
-        ASSERT_TRUE(WriteBytes(Path(c.source), "abc"));
-        EXPECT_EQ(Compress({c.source}), c.status) << c.source;
-        if (c.status != 0) {
-            EXPECT_FALSE(PathExists(target_)) << c.source;
-            continue;
-        }
-        EXPECT_NE(ReadBytes(target_).find(std::string("\r\nbegin 644 ") + c.source + "\r\n"), std::string::npos);
-        RemoveFile(Path(c.source));
-        api_.InitArcFile(target_.c_str());
-        EXPECT_EQ(Extract({"*.*"}), 0) << c.source;
-        EXPECT_EQ(ReadBytes(Path(c.source)), "abc") << c.source;
-    }
-}
 #endif
 
 TEST_F(Creation, MissingTargetDirectoriesCreated) {
