@@ -25,12 +25,15 @@ const char* SkipBlanks(const char* p) {
 // Finds the stored name after a begin line's keyword: after the mode and the white space
 // that follows it, up to the first CR or LF (a lone CR, as a file with CR line ends has, ends it
 // too), trailing spaces and tabs dropped. False when the mode is not a run of octal digits
-// followed by white space, or nothing is left for a name.
-bool FindStoredName(const char* rest, const char** name, size_t* length) {
+// followed by white space, or nothing is left for a name. `*mode` gets the mode's low twelve
+// bits, as chmod takes them.
+bool FindStoredName(const char* rest, const char** name, size_t* length, uint32_t* mode) {
     const char* p = SkipBlanks(rest);
-    const char* mode = p;
-    while (*p >= '0' && *p <= '7') ++p;
-    if (p == mode || !IsBlank(*p)) return false;
+    const char* digits = p;
+    uint32_t value = 0;
+    for (; *p >= '0' && *p <= '7'; ++p) value = (value << 3 | static_cast<uint32_t>(*p - '0')) & 07777;
+    if (p == digits || !IsBlank(*p)) return false;
+    *mode = value;
     while (IsBlank(*p) && *p != '\r' && *p != '\n') ++p;
     size_t end = std::strcspn(p, "\r\n");
     while (end > 0 && (p[end - 1] == ' ' || p[end - 1] == '\t')) --end;
@@ -40,14 +43,14 @@ bool FindStoredName(const char* rest, const char** name, size_t* length) {
 }
 
 // Whether `line` is a begin line of either form ("begin " or "begin-base64 ", then the same mode
-// and name), with `*form`, `*name` and `*length` set.
-bool MatchBeginLine(const char* line, BeginForm* form, const char** name, size_t* length) {
+// and name), with `*form`, `*name`, `*length` and `*mode` set.
+bool MatchBeginLine(const char* line, BeginForm* form, const char** name, size_t* length, uint32_t* mode) {
     if (std::strncmp(line, "begin-base64 ", 13) == 0) {
         *form = BeginForm::Base64;
-        return FindStoredName(line + 12, name, length);
+        return FindStoredName(line + 12, name, length, mode);
     }
     *form = BeginForm::Uuencode;
-    return std::strncmp(line, "begin ", 6) == 0 && FindStoredName(line + 5, name, length);
+    return std::strncmp(line, "begin ", 6) == 0 && FindStoredName(line + 5, name, length, mode);
 }
 
 // Whether the `length` bytes at `text` begin a character that runs past them.
@@ -181,7 +184,7 @@ void FollowSizeHeader(SizeHeader& header, const char* line, size_t length) {
 }  // namespace
 
 int FindBeginLine(AlphabetState& alphabet, char* buffer, Stream& input, bool* name_cut, int64_t* declared_size,
-                  BeginForm* form) {
+                  BeginForm* form, uint32_t* mode) {
     char line[kLineBufferSize];
     size_t line_length = StreamReadLine(input, line, sizeof line);
     SizeHeader header;
@@ -198,12 +201,14 @@ int FindBeginLine(AlphabetState& alphabet, char* buffer, Stream& input, bool* na
         const char* name = nullptr;
         size_t length = 0;
         BeginForm found_form = BeginForm::Uuencode;
-        if (!MatchBeginLine(line, &found_form, &name, &length)) {
+        uint32_t found_mode = 0;
+        if (!MatchBeginLine(line, &found_form, &name, &length, &found_mode)) {
             FollowSizeHeader(header, line, line_length);
             line_length = StreamReadLine(input, line, sizeof line);
             continue;
         }
         if (form != nullptr) *form = found_form;
+        if (mode != nullptr) *mode = found_mode;
         if (declared_size != nullptr) {
             const bool named = header.lines == kSizeHeaderLines && header.name_length == length &&
                                std::memcmp(header.name, name, length) == 0;
@@ -225,10 +230,15 @@ int FindBeginLine(AlphabetState& alphabet, char* buffer, Stream& input, bool* na
 }
 
 Conversion MakeStoredName(const char* name, char* stored, size_t size) {
+#if !defined(_WIN32)
+    // Linux tools read a begin line's name as the bytes of a file name, so it is stored as it is.
+    return AnsiToUtf8(name, stored, size);
+#else
     const Conversion oem = AnsiToOem(name, stored, size);
     size_t length = std::strlen(stored);
     if (oem == Conversion::Cut || (oem == Conversion::Whole && !ReadsAsUtf8(stored, &length, false))) return oem;
     return AnsiToUtf8(name, stored, size);
+#endif
 }
 
 uint16_t ScanArchiveHeader(AlphabetState& alphabet, Stream& input, const char* path, char* name, int64_t* size,

@@ -29,7 +29,8 @@ namespace uuarc {
 // character. `declared_size`, when given, receives the decoded size stated by the header that
 // creation writes, when its six lines come just before the begin line and name the same file
 // byte for byte; -1 otherwise. `form`, when given, receives which begin line was found ("begin"
-// or "begin-base64"; left alone when none was).
+// or "begin-base64"; left alone when none was), and `mode`, when given, the begin line's octal
+// mode (its low twelve bits).
 //
 // The name is the rest of the begin line after the mode and the white space that follows it, up
 // to the first CR or LF, without trailing spaces and tabs. It is read as UTF-8 when it is
@@ -37,12 +38,13 @@ namespace uuarc {
 // so only when a box-drawing character is followed by accented letters) and the ANSI code page
 // has every one of its characters; otherwise as OEM code page 437, as OemToCharA converts it.
 int FindBeginLine(AlphabetState& alphabet, char* buffer, Stream& input, bool* name_cut = nullptr,
-                  int64_t* declared_size = nullptr, BeginForm* form = nullptr);
+                  int64_t* declared_size = nullptr, BeginForm* form = nullptr, uint32_t* mode = nullptr);
 
 // The name that a begin line stores for `name` (ANSI code page), into `stored` (`size` bytes):
 // the OEM form when every character has an exact one and the OEM bytes would not be read back as
 // UTF-8 (see FindBeginLine); the UTF-8 form otherwise, so that no character becomes a
-// look-alike. Cut only when `size` is too small.
+// look-alike. Cut only when `size` is too small. Outside Windows the name is stored as its bytes,
+// UTF-8 as the ANSI code page there is (creation refuses a name that is not).
 Conversion MakeStoredName(const char* name, char* stored, size_t size);
 
 

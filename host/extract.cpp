@@ -42,6 +42,10 @@ int ExtractPrepared(const Options& options, Request& request) {
     DecompExtraFeatures features{};
     features.keep_paths = request.keep_paths ? 1 : 0;
     g_api.SetDecompExtraFeatures(&features);
+    // The begin line's mode is for a file that stays; the copy for standard output must stay
+    // readable by this run, whatever the mode says.
+    if (options.no_mode || request.to_stdout) g_api.arOptionsOn(UUARC_OPTION_NO_MODE);
+    else g_api.arOptionsOff(UUARC_OPTION_NO_MODE);
     g_api.SetOutputPath(request.output_folder.c_str());
     // "*.*" with no directory selects every stored name, whatever its directories.
     const uint16_t status = RunOnOneMask(g_api.ExtractFileMaskListArc, "*.*");

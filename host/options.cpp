@@ -15,7 +15,7 @@ namespace uuarc_host {
 namespace {
 
 // The options as getopt_long takes them. Long-only options get values above every byte.
-enum : int { kKeepPaths = 256, kOverwrite, kSkipExisting };
+enum : int { kKeepPaths = 256, kOverwrite, kSkipExisting, kNoMode };
 
 constexpr const char kShortOptions[] = ":d:o:n:cqhV";
 constexpr struct option kLongOptions[] = {
@@ -24,12 +24,14 @@ constexpr struct option kLongOptions[] = {
     {"stdout", no_argument, nullptr, 'c'},              {"overwrite", no_argument, nullptr, kOverwrite},
     {"skip-existing", no_argument, nullptr, kSkipExisting}, {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, 'h'},                {"version", no_argument, nullptr, 'V'},
+    {"no-mode", no_argument, nullptr, kNoMode},
     {nullptr, 0, nullptr, 0},
 };
 
 constexpr const char kHelp[] =
     "Usage: uuarc list ARCHIVE...\n"
-    "  or:  uuarc extract ARCHIVE... [-d DIR] [--keep-paths] [--overwrite | --skip-existing] [-c] [-q]\n"
+    "  or:  uuarc extract ARCHIVE... [-d DIR] [--keep-paths] [--no-mode] [--overwrite | --skip-existing]\n"
+    "                     [-c] [-q]\n"
     "  or:  uuarc create SOURCE [-o TARGET] [-n NAME] [--overwrite] [-q]\n"
     "List, extract or create uuencoded files; each one holds a single file.\n"
     "An ARCHIVE or SOURCE of '-' is standard input; -o - writes to standard output.\n"
@@ -44,6 +46,8 @@ constexpr const char kHelp[] =
     "  -d, --directory=DIR  extract into DIR (default: the current directory); missing\n"
     "                       directories are created\n"
     "      --keep-paths     keep the directories of the stored name below DIR\n"
+    "      --no-mode        extract: make new files 0666 less the umask, not with the\n"
+    "                       begin line's mode (Linux)\n"
     "  -c, --stdout         extract: write the decoded bytes to standard output\n"
     "  -o, --output=TARGET  the file that create writes; - for standard output\n"
     "  -n, --name=NAME      create: the name to store (required when SOURCE is -)\n"
@@ -121,6 +125,7 @@ int Apply(int value, const char* argument, Options& options) {
         case 'o': options.output = argument; options.has_output = true; break;
         case 'n': options.name = argument; options.has_name = true; break;
         case kKeepPaths: options.keep_paths = true; break;
+        case kNoMode: options.no_mode = true; break;
         case 'c': options.to_stdout = true; break;
         case kOverwrite: options.overwrite_given = true; options.replace = ReplacePolicy::kOverwrite; break;
         case kSkipExisting: options.skip_given = true; options.replace = ReplacePolicy::kSkip; break;
@@ -151,8 +156,9 @@ int CheckCombination(Options& options) {
     if (options.overwrite_given && options.skip_given) {
         return UsageError("--overwrite and --skip-existing exclude each other");
     }
-    if (!extract && (options.has_directory || options.keep_paths || options.skip_given || options.to_stdout)) {
-        return UsageError("-d, -c, --keep-paths and --skip-existing belong to extract");
+    if (!extract &&
+        (options.has_directory || options.keep_paths || options.skip_given || options.to_stdout || options.no_mode)) {
+        return UsageError("-d, -c, --keep-paths, --no-mode and --skip-existing belong to extract");
     }
     if (!create && (options.has_output || options.has_name)) return UsageError("-o and -n belong to create");
     if (options.command == Command::kList && options.overwrite_given) {

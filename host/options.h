@@ -24,6 +24,7 @@ struct Options {
     std::string name;                    // -n: the name stored instead of the source's
     bool has_name = false;
     bool keep_paths = false;
+    bool no_mode = false;                // --no-mode: new files 0666 less the umask (Linux)
     bool to_stdout = false;              // -c
     bool quiet = false;
     ReplacePolicy replace = ReplacePolicy::kAsk;

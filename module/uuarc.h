@@ -77,6 +77,10 @@
 
 /* ---- Option bits (arOptionsOn, arOptionsOff, arOptionsAreOn) ------------------------------- */
 #define UUARC_OPTION_NO_SOURCE_PREFIX 0x0010 /* creation: the source prefix is not put in front */
+/* This module's own bit, read by the Linux build only: extraction makes a new file with 0666 less
+   the umask instead of the begin line's mode (less setuid, setgid and sticky, less the umask).
+   A file that replaces another takes the old file's bits either way; Windows builds ignore it. */
+#define UUARC_OPTION_NO_MODE 0x0020
 #define UUARC_OPTIONS_AT_LOAD 0x0800         /* the options word right after load */
 #define UUARC_OPTIONS_LOCKED 0x8000          /* never switched on */
 

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/utf8.h"
+
 namespace uuarc {
 
 namespace {
@@ -62,7 +64,7 @@ NameRule RelativeNameRule(const char* name, NameFault* fault) {
         if (length > 0 && IsDotComponent(component, length)) {
             return Broken(NameRule::kDotComponent, start, length, fault);
         }
-        if (length > 0 && IsReservedDeviceName(component, length)) {
+        if (kDeviceNamesReserved && length > 0 && IsReservedDeviceName(component, length)) {
             return Broken(NameRule::kDeviceName, start, length, fault);
         }
         if (component[length] == '\0') {
@@ -83,6 +85,15 @@ NameRule CreationNameRule(const char* name, NameFault* fault) {
     if (length > 0 && (name[length - 1] == ' ' || name[length - 1] == '\t')) {
         return Broken(NameRule::kEndBlank, length - 1, 1, fault);
     }
+#if !defined(_WIN32)
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(name);
+    for (size_t at = 0; at < length;) {
+        char32_t code_point = 0;
+        const size_t size = DecodeUtf8(bytes + at, length - at, &code_point);
+        if (size == 0) return Broken(NameRule::kNotUtf8, at, 1, fault);
+        at += size;
+    }
+#endif
     return Broken(NameRule::kNone, 0, 0, fault);
 }
 

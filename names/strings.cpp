@@ -56,11 +56,32 @@ uint8_t UpCaseChar(uint8_t byte) {
     return byte;
 }
 
+uint8_t UpCaseUtf8UmlautTrail(uint8_t trail) {
+    // After 0xC3: 0xA4 is "ä" and 0x84 "Ä", 0xB6 "ö" and 0x96 "Ö".
+    if (trail == 0xA4 || trail == 0xB6) return static_cast<uint8_t>(trail - 0x20);
+    return trail;
+}
+
 char* StrUpper(const char* source, char* destination) {
     size_t index = 0;
     for (;;) {
         uint8_t byte = static_cast<uint8_t>(source[index]);
+#if defined(_WIN32)
         destination[index] = static_cast<char>(UpCaseChar(byte));
+#else
+        // Names are UTF-8 here: the umlauts are two-byte characters, 0xE4 is the lead byte of
+        // some other character that must stay as it is ("䀀" is no "Ā" plus a byte), and 0xF6
+        // starts none.
+        if (byte == kUtf8UmlautLead) {
+            const uint8_t next = static_cast<uint8_t>(source[index + 1]);
+            destination[index] = static_cast<char>(byte);
+            destination[index + 1] = static_cast<char>(UpCaseUtf8UmlautTrail(next));
+            if (next == 0) break;
+            index += 2;
+            continue;
+        }
+        destination[index] = static_cast<char>(byte < 0x80 ? UpCaseChar(byte) : byte);
+#endif
         if (byte == 0) break;
         ++index;
     }

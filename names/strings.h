@@ -20,7 +20,15 @@ void MoveBytes(const void* source, void* destination, uint16_t count);
 // ASCII a..z and the ANSI umlauts 0xE4, 0xF6 to upper case; every other byte unchanged.
 uint8_t UpCaseChar(uint8_t byte);
 
-// Upper-cases `source` into `destination` (which may be `source`), terminator included.
+// The lead byte of "ä" and "ö" in UTF-8, and the trail byte after it upper-cased: "ä" (0xA4) and
+// "ö" (0xB6) to "Ä" and "Ö", every other byte unchanged.
+constexpr uint8_t kUtf8UmlautLead = 0xC3;
+uint8_t UpCaseUtf8UmlautTrail(uint8_t trail);
+
+// Upper-cases `source` into `destination` (which may be `source`), terminator included. Windows
+// builds take it byte by byte with UpCaseChar (names in the ANSI code page); elsewhere names are
+// UTF-8, so ASCII letters and the umlauts "ä" and "ö" as whole characters are upper-cased and no
+// other byte of 0x80 and up is touched.
 char* StrUpper(const char* source, char* destination);
 
 // Inserts `source` into `destination` before `position` (cut to the end). A destination longer

@@ -81,7 +81,8 @@ bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_na
                        int64_t* declared, BeginForm* form) {
     Stream& input = *job.input;
     char name[kNameBufferSize + 8];
-    if (FindBeginLine(*job.alphabet, name, input, nullptr, declared, form) != 0) {
+    uint32_t mode = 0;
+    if (FindBeginLine(*job.alphabet, name, input, nullptr, declared, form, &mode) != 0) {
         SetStatus(job, kStatusBadFormat);
         return false;
     }
@@ -100,6 +101,9 @@ bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_na
         SetStatus(job, kStatusReplaceRefused);
         return false;
     }
+    // A new file gets the begin line's mode, as Unix decoders give it, unless the host asked for
+    // the default; the platform drops setuid, setgid and sticky, and the umask applies.
+    if ((job.settings->options & UUARC_OPTION_NO_MODE) == 0) job.pending.new_mode = static_cast<int32_t>(mode);
     OpenOutputFile(job, output_name, "wb");
     if (!StreamIsOpen(*job.output)) {
         SetStatus(job, kStatusCannotOpen);

@@ -59,6 +59,9 @@ struct PendingOutput {
     size_t trusted = 0;  // bytes of the path that the host gave: its directories are taken as they resolve
     OutputWay way = OutputWay::None;
     bool agreed = false;
+    // Permission bits a new file is made with (POSIX; less the umask), -1 for 0666 less the
+    // umask. Never used for a file that replaces another: that one takes the old file's bits.
+    int32_t new_mode = -1;
     bool seen = false;
     uint64_t seen_volume = 0;
     uint64_t seen_index = 0;

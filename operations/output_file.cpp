@@ -211,7 +211,10 @@ void OpenOutputFile(Job& job, const char* path, const char* mode) {
     if (pending.folder != kNoHandle) {
         FileInfo existing;
         if (!PathInfo(path, &existing, pending.folder)) {
-            if (StreamCreate(*job.output, path, mode, OpenHow::CreateNew, nullptr, pending.folder)) {
+            FileInfo like;
+            like.permissions = static_cast<uint32_t>(pending.new_mode) & 0777;
+            const FileInfo* bits = pending.new_mode >= 0 ? &like : nullptr;
+            if (StreamCreate(*job.output, path, mode, OpenHow::CreateNew, bits, pending.folder)) {
                 pending.way = OutputWay::New;
             }
         } else if (pending.seen && existing.kind == FileKind::Regular && existing.volume == pending.seen_volume &&

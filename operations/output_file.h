@@ -28,7 +28,9 @@ constexpr size_t kOutputNameSize = 264;
 //
 // How an output is written:
 //   - a new file (nothing under the name) is made under its name at once, which claims the name
-//     before anything is decoded; it stays with what was written, whatever happens after.
+//     before anything is decoded; it stays with what was written, whatever happens after. On
+//     POSIX it has the permission bits of `pending.new_mode` (less setuid, setgid and sticky)
+//     where that is set, 0666 otherwise, less the umask either way.
 //   - replacing by rename, the usual way: a new file without a name where the system offers that
 //     (Linux: O_TMPFILE in the target's directory, linked in beside the target at the end), else
 //     "~uu" and five hex digits beside the target from the start; it has the old file's

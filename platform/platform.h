@@ -254,7 +254,8 @@ bool IsLeadByte(uint8_t byte);
 //   WriteProbe   an existing regular file opened for writing without changing it: whether the
 //                system would let the caller write it as it is.
 //   CreateNew    a file that must not exist yet (a link there, even a dangling one, fails it),
-//                0666 less the umask (Win32: normal attributes).
+//                with the permission bits of `like` less setuid, setgid and sticky, or 0666
+//                without it, less the umask either way (Win32: normal attributes, `like` unused).
 //   CreateLike   the same, with the permission bits of `like` from the start, never wider (Win32:
 //                its read-only, hidden and system bits); the handle writes all the same. Run as
 //                root, the file also gets the owner and group of `like` before anyone can name it.

@@ -112,7 +112,9 @@ FileHandle SysOpen(FileHandle folder, const char* native_path, OpenHow how, cons
             return RegularOnly(OpenRetrying(folder, name, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK, 0666));
         case OpenHow::CreateNew:
             // O_EXCL fails on anything already there, a link included, so nothing is followed.
-            return RegularOnly(OpenRetrying(folder, name, O_WRONLY | O_CREAT | O_EXCL, 0666));
+            // The umask applies to the bits asked for, as for any new file.
+            return RegularOnly(OpenRetrying(folder, name, O_WRONLY | O_CREAT | O_EXCL,
+                                            like != nullptr ? static_cast<mode_t>(like->permissions & 0777) : 0666));
         case OpenHow::CreateLike:
         case OpenHow::CreateUnnamed: {
             // Made with no more than the bits it ends with (the umask may take some off, which

@@ -400,12 +400,6 @@ messages=(
     "missing archive|extract missing.uue|3|^uuarc: missing.uue: cannot open: .* (status 5)$"
     "missing source|create missing.bin|3|^uuarc: missing.bin: cannot open the source: .* (status 5)$"
     "escaping name|extract dotdot.uue -d msg --keep-paths|3|^uuarc: dotdot.uue: stored name '../../escape.txt' refused: it leaves the target folder ('..') (status 5)$"
-    "device name|extract dev_nul.uue -d msg|3|^uuarc: dev_nul.uue: stored name 'NUL' refused: it is a device name ('NUL') (status 5)$"
-    "device with extension|extract dev_con.uue -d msg|3|^uuarc: dev_con.uue: stored name 'con.txt' refused: it is a device name ('con.txt') (status 5)$"
-    "device COM0|extract dev_com0.uue -d msg|3|^uuarc: dev_com0.uue: stored name 'COM0' refused: it is a device name ('COM0') (status 5)$"
-    "device LPT0|extract dev_lpt0.uue -d msg|3|^uuarc: dev_lpt0.uue: stored name 'lpt0.txt' refused: it is a device name ('lpt0.txt') (status 5)$"
-    "device CONIN\$|extract dev_conin.uue -d msg|3|^uuarc: dev_conin.uue: stored name 'CONIN\$' refused: it is a device name ('CONIN\$') (status 5)$"
-    "device CONOUT\$|extract dev_conout.uue -d msg|3|^uuarc: dev_conout.uue: stored name 'conout\$.log' refused: it is a device name ('conout\$.log') (status 5)$"
     "name ends in a separator|extract ends_in_slash.uue -d msg --keep-paths|3|^uuarc: ends_in_slash.uue: stored name 'folder[/\\\\]' refused: it ends in a separator, so it names a folder, not a file (status 5)$"
     "name ends in a separator, flat|extract ends_in_slash.uue -d msg|3|^uuarc: ends_in_slash.uue: stored name 'folder[/\\\\]' refused: it has no file name (status 5)$"
     "-n with an escape|create size1.bin -n esc"$'\033'".bin -o msg_name.uue|3|^uuarc: size1.bin: cannot store the name 'esc\\\\x1B.bin': it holds a control byte ('\\\\x1B'), which a begin line cannot carry; give another with -n NAME (status 5)$"
@@ -414,15 +408,26 @@ messages=(
     "directory source|create srcdir -o srcdir.uue|6|^uuarc: srcdir: cannot encode: it is a directory (status 9908)$"
     "source is target|create size1.bin -o size1.bin --overwrite|6|^uuarc: size1.bin: creation refused: the target is the source itself (status 9901)$"
 )
+if [ "$under_wine" -eq 1 ]; then
+    # Windows opens a device under these names: only there are they refused.
+    messages+=(
+        "device name|extract dev_nul.uue -d msg|3|^uuarc: dev_nul.uue: stored name 'NUL' refused: it is a device name ('NUL') (status 5)$"
+        "device with extension|extract dev_con.uue -d msg|3|^uuarc: dev_con.uue: stored name 'con.txt' refused: it is a device name ('con.txt') (status 5)$"
+        "device COM0|extract dev_com0.uue -d msg|3|^uuarc: dev_com0.uue: stored name 'COM0' refused: it is a device name ('COM0') (status 5)$"
+        "device LPT0|extract dev_lpt0.uue -d msg|3|^uuarc: dev_lpt0.uue: stored name 'lpt0.txt' refused: it is a device name ('lpt0.txt') (status 5)$"
+        "device CONIN\$|extract dev_conin.uue -d msg|3|^uuarc: dev_conin.uue: stored name 'CONIN\$' refused: it is a device name ('CONIN\$') (status 5)$"
+        "device CONOUT\$|extract dev_conout.uue -d msg|3|^uuarc: dev_conout.uue: stored name 'conout\$.log' refused: it is a device name ('conout\$.log') (status 5)$"
+    )
+fi
 if [ "$under_wine" -eq 0 ]; then
-    make_named dev_com_sup.uue $'COM\xc2\xb9'
     # 200 OEM bytes are 400 in UTF-8: more than the module's name buffer holds.
     make_named cut_name.uue "$(head -c 200 /dev/zero | tr '\0' '\202')"
     mkfifo msg.fifo
+    printf 'x' > $'latin1_\xe9.txt'
     # A message that opened the FIFO or the device to find its reason would wait, or copy, for ever.
     messages+=(
-        "device COM¹|extract dev_com_sup.uue -d msg|3|^uuarc: dev_com_sup.uue: stored name 'COM¹' refused: it is a device name ('COM¹') (status 5)$"
         "a name cut by its buffer|extract cut_name.uue -d msg|3|refused: it is longer than the 255 bytes the module reads of a name, so it was cut (status 5)$"
+        "a name not UTF-8|create latin1_"$'\xe9'".txt -o latin1.uue|3|^uuarc: latin1_\\\\xE9.txt: cannot store its name: it is not UTF-8 ('\\\\xE9'), which a name is stored as; give another with -n NAME (status 5)$"
         "a FIFO as the source|create msg.fifo -o fifo.uue|3|^uuarc: msg.fifo: cannot open the source: it is a FIFO, not a regular file (status 5)$"
         "a device as the source|create /dev/zero -o zero.uue|3|^uuarc: /dev/zero: cannot open the source: it is a device, not a regular file (status 5)$"
         "a device as an archive|list /dev/zero|3|^uuarc: /dev/zero: cannot open: it is a device, which is read as an archive only as standard input (status 5)$"
@@ -443,6 +448,45 @@ if [ "$under_wine" -eq 0 ]; then
     rc=0
     timeout 20 "$host" list /dev/stdin < /dev/null > out.txt 2>err.txt || rc=$?
     expect_rc "a device as standard input is read" 2
+fi
+
+# Elsewhere than on Windows a device name is a file like any other, from a file this host made too.
+if [ "$under_wine" -eq 0 ]; then
+    mkdir -p dev_src dev_out
+    printf 'int x;\n' > dev_src/aux.c
+    uuarc create dev_src/aux.c -o dev_aux.uue
+    expect_rc "create aux.c" 0
+    for archive in dev_aux.uue dev_nul.uue dev_con.uue dev_com0.uue dev_lpt0.uue dev_conin.uue dev_conout.uue; do
+        uuarc extract "$archive" -d dev_out
+        expect_rc "device name extracts, $archive" 0
+    done
+    [ "$(cat dev_out/aux.c)" = 'int x;' ] && pass || fail "device name extracts: aux.c differs"
+    for name in NUL con.txt COM0 lpt0.txt 'CONIN$' 'conout$.log'; do
+        [ "$(cat "dev_out/$name")" = hostile ] && pass || fail "device name extracts: $name differs"
+    done
+fi
+
+# Linux: a new file gets the begin line's mode less setuid, setgid, sticky and the umask;
+# --no-mode gives 0666 less the umask. A file replaced keeps its own bits.
+if [ "$under_wine" -eq 0 ]; then
+    # MODE | OPTIONS | EXPECTED (under umask 022)
+    modes=("600||600" "755||755" "4755||755" "640|--no-mode|644" "0777||755" "000||0")
+    for entry in "${modes[@]}"; do
+        IFS='|' read -r mode option expected <<< "$entry"
+        printf 'begin %s mode.txt\n#86)C\n`\nend\n' "$mode" > "mode_$mode.uue"
+        rm -rf mode_out
+        (umask 022 && uuarc extract "mode_$mode.uue" -d mode_out $option)
+        [ "$(stat -c %a mode_out/mode.txt)" = "$expected" ] && pass ||
+            fail "mode $mode $option: $(stat -c %a mode_out/mode.txt), expected $expected"
+    done
+    printf 'old\n' > mode_out/mode.txt && chmod 640 mode_out/mode.txt
+    uuarc extract mode_755.uue -d mode_out --overwrite
+    [ "$(stat -c %a mode_out/mode.txt)" = 640 ] && [ "$(cat mode_out/mode.txt)" = abc ] && pass ||
+        fail "mode of a replaced file: $(stat -c %a mode_out/mode.txt)"
+    uuarc extract -c mode_000.uue
+    [ "$out" = abc ] && pass || fail "mode 000 with -c: '$out' ($err)"
+    uuarc list mode_600.uue --no-mode
+    expect_rc "--no-mode belongs to extract" 1
 fi
 
 # Bytes that are not printable are escaped, in arguments as in stored names.

@@ -487,16 +487,22 @@ TEST_F(Extraction, UnsafeStoredNamesRefusedBeforeAnything) {
     ASSERT_TRUE(MakeFolder(Path("o1")));
     ASSERT_TRUE(MakeFolder(Path("o1\\o2")));
     api_.SetOutputPath(Path("o1\\o2").c_str());
-    const struct {
+    struct Case {
         const char* stored;
         int32_t keep;
-    } cases[] = {
-        {"..\\..\\x", 1}, {"../../x", 1},  {"dir/../../x", 1}, {"C:x", 1},         {"C:\\x", 1},
-        {"a.txt:s", 0},   {"a.txt:s", 1},  {"nul.txt", 0},     {"NUL", 1},         {"com1.log", 0},
-        {"sub/aux.c", 1}, {"\\\\abs", 1},  {"./x", 1},         {"..\\escape.txt", 1}, {"nul.txt", 1},
-        {"COM\xFD", 0},   {"lpt0.txt", 0}, {"CONIN$", 0},      {"conout$.log", 1}, {"a/b/", 1},  // \xFD: OEM superscript two
     };
-    for (const auto& c : cases) {
+    std::vector<Case> cases = {
+        {"..\\..\\x", 1}, {"../../x", 1}, {"dir/../../x", 1}, {"C:x", 1},  {"C:\\x", 1}, {"a.txt:s", 0},
+        {"a.txt:s", 1},   {"\\\\abs", 1},  {"./x", 1},         {"..\\escape.txt", 1}, {"a/b/", 1},
+    };
+#if defined(_WIN32)
+    // Windows opens a device under these names, so only its builds refuse them.
+    cases.insert(cases.end(), {
+        {"nul.txt", 0}, {"NUL", 1}, {"com1.log", 0}, {"sub/aux.c", 1}, {"nul.txt", 1},
+        {"COM\xFD", 0}, {"lpt0.txt", 0}, {"CONIN$", 0}, {"conout$.log", 1},  // \xFD: OEM superscript two
+    });
+#endif
+    for (const Case& c : cases) {
         KeepPaths(c.keep);
         Open(ClassicUuencode(c.stored, "hostile"), "h.uue");
         ClearCalls();
@@ -508,6 +514,67 @@ TEST_F(Extraction, UnsafeStoredNamesRefusedBeforeAnything) {
         EXPECT_FALSE(PathExists("C:\\x") || PathExists("C:\\abs")) << c.stored;
     }
 }
+
+#if !defined(_WIN32)
+// Only Windows reserves device names: elsewhere they are files like any other.
+TEST_F(Extraction, DeviceNamesExtractWhereNotReserved) {
+    const struct {
+        const char* stored;
+        int32_t keep;
+        const char* relative;
+    } cases[] = {
+        {"aux.c", 0, "aux.c"},         {"con.txt", 0, "con.txt"},   {"nul", 0, "nul"},
+        {"sub/NUL", 1, "sub\\NUL"},    {"COM1.log", 0, "COM1.log"}, {"lpt0.txt", 0, "lpt0.txt"},
+        {"CONIN$", 0, "CONIN$"},       {"d/conout$.log", 1, "d\\conout$.log"},
+    };
+    for (const auto& c : cases) {
+        KeepPaths(c.keep);
+        Open(ClassicUuencode(c.stored, "device?"));
+        ClearCalls();
+        EXPECT_EQ(Extract({"*.*"}), 0) << c.stored;
+        EXPECT_EQ(ReadBytes(Path("out\\") + c.relative), "device?") << c.stored;
+    }
+}
+#endif
+
+#if !defined(_WIN32)
+// A new file gets the begin line's mode without setuid, setgid and sticky, less the umask; with
+// the module's own no-mode bit 0666 less the umask. A file replaced keeps the bits it had.
+TEST_F(Extraction, NewFileTakesTheBeginLineMode) {
+    const mode_t umask_before = umask(022);
+    const struct {
+        const char* mode;
+        bool no_mode;
+        mode_t existing;  // 0: no file there
+        mode_t expected;
+    } cases[] = {
+        {"600", false, 0, 0600},  {"755", false, 0, 0755},   {"0640", false, 0, 0640},
+        {"4755", false, 0, 0755}, {"7777", false, 0, 0755},  {"777", false, 0, 0755},
+        {"000", false, 0, 0},     {"1000444", false, 0, 0444},  // only the low twelve bits count
+        {"600", true, 0, 0644},   {"755", true, 0, 0644},
+        {"755", false, 0640, 0640}, {"600", false, 0604, 0604},
+    };
+    const std::string output = NativePath(Path("out\\m.bin"));
+    for (const auto& c : cases) {
+        std::string text = ClassicUuencode("m.bin", "abc");
+        text.replace(text.find("begin 644 "), 10, std::string("begin ") + c.mode + " ");
+        if (c.no_mode) api_.arOptionsOn(UUARC_OPTION_NO_MODE);
+        else api_.arOptionsOff(UUARC_OPTION_NO_MODE);
+        std::remove(output.c_str());
+        if (c.existing != 0) {
+            ASSERT_TRUE(WriteBytes(Path("out\\m.bin"), "old"));
+            ASSERT_EQ(chmod(output.c_str(), c.existing), 0);
+        }
+        Open(text);
+        EXPECT_EQ(Extract({"*.*"}), 0) << c.mode;
+        struct stat info {};
+        ASSERT_EQ(stat(output.c_str(), &info), 0) << c.mode;
+        EXPECT_EQ(info.st_mode & 07777, c.expected) << "begin " << c.mode << (c.no_mode ? ", no-mode" : "");
+    }
+    api_.arOptionsOff(UUARC_OPTION_NO_MODE);
+    umask(umask_before);
+}
+#endif
 
 // 259 bytes is the longest path Windows takes; one more is refused before anything is made.
 TEST_F(Extraction, OutputNameOf260BytesRefused) {

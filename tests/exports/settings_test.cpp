@@ -258,5 +258,33 @@ TEST_F(Masks, SelectionOfStoredName) {
     }
 }
 
+#if !defined(_WIN32)
+// Names are UTF-8 here: the umlauts match across case as whole characters, and the lead byte of
+// another character is never taken for one of them.
+TEST_F(Masks, UmlautCaseRuleOnUtf8Characters) {
+    const struct {
+        const char* stored;
+        const char* mask;
+        bool selected;
+    } cases[] = {
+        {"\xC3\x84.TXT", "\xC3\xA4.txt", true},        // Ä.TXT by ä.txt
+        {"\xC3\xA4.txt", "\xC3\x84.TXT", true},        // ä.txt by Ä.TXT
+        {"K\xC3\x96LN.TXT", "k\xC3\xB6ln.*", true},    // KÖLN.TXT by köln.*
+        {"\xC3\x9C.TXT", "\xC3\xBC.txt", false},       // Ü is not upper-cased, as on Windows
+        {"\xE4\x80\x80", "\xC4\x80?", false},          // 䀀 is not Ā followed by a byte
+        {"\xE3\x83\xA4", "\xE3\x83\x84", false},       // ヤ is not ツ: a trail byte 0xA4 is no ä
+        {"\xC4\x80" "A", "\xC4\x80?", true},             // "?" still stands for one byte
+    };
+    for (const auto& c : cases) {
+        api_.InitArcFile(WriteArchive("m.uue", c.stored, "abc").c_str());
+        RegisterRecorders();
+        ClearCalls();
+        EXPECT_EQ(Extract({c.mask}), 0) << c.stored;
+        EXPECT_EQ(PathExists(Path(c.stored)), c.selected) << c.stored << " with " << c.mask;
+        RemoveFile(Path(c.stored));
+    }
+}
+#endif
+
 }  // namespace
 }  // namespace uuarc::test

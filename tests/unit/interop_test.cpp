@@ -175,8 +175,7 @@ TEST_F(Interop, NamesFromOtherEncodersComeBackExactly) {
     }
 }
 
-// What this module stores GNU uudecode writes under the same name: UTF-8 wherever OEM code page
-// 437 has no exact form, so that no Unix tool meets a look-alike; OEM bytes where it has one.
+// What this module stores GNU uudecode writes under the same name: the name's own UTF-8 bytes.
 TEST_F(Interop, CreatedNamesDecodeWithGnuUudecode) {
     if (!Have("uudecode")) GTEST_SKIP() << "uudecode (sharutils) not installed";
     struct Case {
@@ -185,7 +184,7 @@ TEST_F(Interop, CreatedNamesDecodeWithGnuUudecode) {
     } cases[] = {
         {"œuvre.txt", "œuvre.txt"}, {"Øre.txt", "Øre.txt"},       {"€uro.txt", "€uro.txt"},
         {"\u2126.txt", "\u2126.txt"}, {"中文 😀.txt", "中文 😀.txt"}, {"my file.txt", "my file.txt"},
-        {"Müller.txt", "M\x81ller.txt"}, {"Ωmega.txt", "\xea" "mega.txt"},
+        {"Müller.txt", "Müller.txt"}, {"Ωmega.txt", "Ωmega.txt"}, {"café.txt", "café.txt"},
     };
     std::filesystem::create_directory(Native("gnu"));
     for (const Case& c : cases) {

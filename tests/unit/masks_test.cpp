@@ -102,9 +102,12 @@ TEST_F(MaskMatch, OneMaskAgainstNames) {
         {"c:\\data\\*.txt", "C:\\DATA\\X.TXT", true},
         {"C:\\DATA\\*.TXT", "c:/data/x.txt", true},
         {"C:/DATA/*.DOC", "C:\\DATA\\A.DOC", true},
-        {"\xE4.TXT", "\xC4.TXT", true},
-        {"\xF6.TXT", "\xD6.TXT", true},
-        {"\xFC.TXT", "\xDC.TXT", false},
+        // Names are UTF-8 here: the umlauts as whole characters, never a lead byte alone.
+        {"\xC3\xA4.TXT", "\xC3\x84.TXT", true},
+        {"\xC3\xB6.TXT", "\xC3\x96.TXT", true},
+        {"\xC3\xBC.TXT", "\xC3\x9C.TXT", false},
+        {"\xC4\x80?", "\xE4\x80\x80", false},
+        {"\xE4.TXT", "\xC4.TXT", false},
     };
     for (const Case& c : cases) {
         FileMaskList list = {nullptr, nullptr};
