@@ -183,8 +183,7 @@ void FollowSizeHeader(SizeHeader& header, const char* line, size_t length) {
 
 }  // namespace
 
-int FindBeginLine(AlphabetState& alphabet, char* buffer, Stream& input, bool* name_cut, int64_t* declared_size,
-                  BeginForm* form, uint32_t* mode) {
+int FindBeginLine(AlphabetState& alphabet, Stream& input, BeginLine& found) {
     char line[kLineBufferSize];
     size_t line_length = StreamReadLine(input, line, sizeof line);
     SizeHeader header;
@@ -200,20 +199,18 @@ int FindBeginLine(AlphabetState& alphabet, char* buffer, Stream& input, bool* na
         }
         const char* name = nullptr;
         size_t length = 0;
-        BeginForm found_form = BeginForm::Uuencode;
-        uint32_t found_mode = 0;
-        if (!MatchBeginLine(line, &found_form, &name, &length, &found_mode)) {
+        BeginForm form = BeginForm::Uuencode;
+        uint32_t mode = 0;
+        if (!MatchBeginLine(line, &form, &name, &length, &mode)) {
             FollowSizeHeader(header, line, line_length);
             line_length = StreamReadLine(input, line, sizeof line);
             continue;
         }
-        if (form != nullptr) *form = found_form;
-        if (mode != nullptr) *mode = found_mode;
-        if (declared_size != nullptr) {
-            const bool named = header.lines == kSizeHeaderLines && header.name_length == length &&
-                               std::memcmp(header.name, name, length) == 0;
-            *declared_size = named ? header.size : -1;
-        }
+        found.form = form;
+        found.mode = mode;
+        const bool named = header.lines == kSizeHeaderLines && header.name_length == length &&
+                           std::memcmp(header.name, name, length) == 0;
+        found.declared_size = named ? header.size : -1;
 
         // The line buffer holds the line only in part when it is full and no LF ends it.
         const bool line_cut = line_length == sizeof line - 1 && line[line_length - 1] != '\n';
@@ -221,10 +218,12 @@ int FindBeginLine(AlphabetState& alphabet, char* buffer, Stream& input, bool* na
         Conversion converted = Conversion::NoForm;
         size_t utf8_length = length;
         if (ReadsAsUtf8(name, &utf8_length, line_cut)) {
-            converted = Utf8ToAnsi(TakeName(name, utf8_length, stored), buffer, kNameBufferSize);
+            converted = Utf8ToAnsi(TakeName(name, utf8_length, stored), found.name, sizeof found.name);
         }
-        if (converted == Conversion::NoForm) converted = OemToAnsi(TakeName(name, length, stored), buffer, kNameBufferSize);
-        if (name_cut != nullptr) *name_cut = converted == Conversion::Cut;
+        if (converted == Conversion::NoForm) {
+            converted = OemToAnsi(TakeName(name, length, stored), found.name, sizeof found.name);
+        }
+        found.name_cut = converted == Conversion::Cut;
         return 0;
     }
 }
@@ -246,22 +245,22 @@ uint16_t ScanArchiveHeader(AlphabetState& alphabet, Stream& input, const char* p
     ResetDefaultAlphabet(alphabet);
     if (!StreamOpen(input, path, "rt")) return kStatusCannotOpen;
     uint16_t status = kStatusOk;
-    char found[kNameBufferSize + 8];
-    BeginForm form = BeginForm::Uuencode;
-    if (FindBeginLine(alphabet, found, input, name_cut, nullptr, &form) != 0) {
+    BeginLine found;
+    if (FindBeginLine(alphabet, input, found) != 0) {
         status = kStatusBadFormat;
     } else {
-        std::memcpy(name, found, std::strlen(found) + 1);
+        std::memcpy(name, found.name, std::strlen(found.name) + 1);
+        if (name_cut != nullptr) *name_cut = found.name_cut;
     }
-    *size = EstimateDecodedSize(form, StreamLength(input));
+    *size = EstimateDecodedSize(found.form, StreamLength(input));
     StreamClose(input);
     return status;
 }
 
 uint16_t ProbeArchiveHeader(AlphabetState& alphabet, Stream& input, const char* path) {
     if (!StreamOpen(input, path, "rt")) return kStatusNoTarget;
-    char found[kNameBufferSize + 4];
-    const uint16_t status = FindBeginLine(alphabet, found, input) == 0 ? kStatusOk : kStatusBadFormat;
+    BeginLine found;
+    const uint16_t status = FindBeginLine(alphabet, input, found) == 0 ? kStatusOk : kStatusBadFormat;
     StreamClose(input);
     return status;
 }

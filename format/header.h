@@ -20,25 +20,29 @@
 
 namespace uuarc {
 
-// Reads `input` up to and including the begin line; `buffer` (at least kNameBufferSize bytes)
-// receives the stored name in the ANSI code page. 0 with the stream at the line after the begin
-// line; -1 at the end of the file or when a complete table block repeats a character. Sets no
-// status. A line that starts with "begin " without an octal mode and a name after it is not a
-// begin line (prose in a mail often starts so) and is passed over. `name_cut`, when given, says
-// whether the name's ANSI form was longer than the buffer: it is then cut after its last whole
-// character. `declared_size`, when given, receives the decoded size stated by the header that
-// creation writes, when its six lines come just before the begin line and name the same file
-// byte for byte; -1 otherwise. `form`, when given, receives which begin line was found ("begin"
-// or "begin-base64"; left alone when none was), and `mode`, when given, the begin line's octal
-// mode (its low twelve bits).
+// What a begin line says, and what the lines just before it say of the file.
+struct BeginLine {
+    char name[kNameBufferSize] = {};  // the stored name in the ANSI code page
+    bool name_cut = false;            // its ANSI form did not fit: cut after its last whole character
+    BeginForm form = BeginForm::Uuencode;
+    uint32_t mode = 0;                // the octal mode, its low twelve bits
+    // The decoded size stated by the header that creation writes, when its six lines come just
+    // before the begin line and name the same file byte for byte; -1 otherwise.
+    int64_t declared_size = -1;
+};
+
+// Reads `input` up to and including the begin line ("begin" or "begin-base64") into `found`. 0
+// with the stream at the line after the begin line; -1 at the end of the file or when a complete
+// table block repeats a character. Sets no status. A line that starts with "begin " without an
+// octal mode and a name after it is not a begin line (prose in a mail often starts so) and is
+// passed over.
 //
 // The name is the rest of the begin line after the mode and the white space that follows it, up
 // to the first CR or LF, without trailing spaces and tabs. It is read as UTF-8 when it is
 // well-formed UTF-8 with a byte of 0x80 or more (Unix encoders write names so; an OEM name reads
 // so only when a box-drawing character is followed by accented letters) and the ANSI code page
 // has every one of its characters; otherwise as OEM code page 437, as OemToCharA converts it.
-int FindBeginLine(AlphabetState& alphabet, char* buffer, Stream& input, bool* name_cut = nullptr,
-                  int64_t* declared_size = nullptr, BeginForm* form = nullptr, uint32_t* mode = nullptr);
+int FindBeginLine(AlphabetState& alphabet, Stream& input, BeginLine& found);
 
 // The name that a begin line stores for `name` (ANSI code page), into `stored` (`size` bytes):
 // the OEM form when every character has an exact one and the OEM bytes would not be read back as

@@ -75,20 +75,17 @@ namespace {
 
 // From the begin line on: names the entry again, makes sure the output may be written and asks
 // about replacing it, opens it and announces it. False (the status says why) when no output is
-// open; `size` is the archive's length, `declared` the decoded size its header states (-1: none),
-// `form` that of its begin line.
+// open; `size` is the archive's length, `begin` what the begin line said.
 bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_name, int64_t* size,
-                       int64_t* declared, BeginForm* form) {
+                       BeginLine& begin) {
     Stream& input = *job.input;
-    char name[kNameBufferSize + 8];
-    uint32_t mode = 0;
-    if (FindBeginLine(*job.alphabet, name, input, nullptr, declared, form, &mode) != 0) {
+    if (FindBeginLine(*job.alphabet, input, begin) != 0) {
         SetStatus(job, kStatusBadFormat);
         return false;
     }
     *size = StreamLength(input);
     char notification[kNameBufferSize + 8];
-    MakeNotificationName(name, notification, sizeof notification);
+    MakeNotificationName(begin.name, notification, sizeof notification);
     NotifyFileName(job, notification, output_name);
     // Decoding a file onto itself would truncate it before a line is read; a directory, a link
     // or a device there is never written.
@@ -97,13 +94,13 @@ bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_na
         SetStatus(job, kStatusCannotOpen);
         return false;
     }
-    if (ConfirmReplace(job, output_name, EstimateDecodedSize(*form, *size)) != 0) {
+    if (ConfirmReplace(job, output_name, EstimateDecodedSize(begin.form, *size)) != 0) {
         SetStatus(job, kStatusReplaceRefused);
         return false;
     }
     // A new file gets the begin line's mode, as Unix decoders give it, unless the host asked for
     // the default; the platform drops setuid, setgid and sticky, and the umask applies.
-    if ((job.settings->options & UUARC_OPTION_NO_MODE) == 0) job.pending.new_mode = static_cast<int32_t>(mode);
+    if ((job.settings->options & UUARC_OPTION_NO_MODE) == 0) job.pending.new_mode = static_cast<int32_t>(begin.mode);
     OpenOutputFile(job, output_name, "wb");
     if (!StreamIsOpen(*job.output)) {
         SetStatus(job, kStatusCannotOpen);
@@ -113,71 +110,71 @@ bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_na
     return true;
 }
 
+// Where both decoding loops put their lines: the output, the bytes decoded so far, and progress
+// paced by the archive bytes read.
+struct DecodedLines {
+    Job& job;
+    ProgressPacer progress;
+    int64_t position = 0;
+    int64_t decoded = 0;
+};
+
+// Decodes one line with `decode` (the bytes it wrote to the room it is given, or -1 for damage)
+// straight into the output's buffer, which is open for writing, so there is room; then commits
+// them and reports progress. False, with the status set, when the line is damaged or a write
+// failed. Making the room may flush the buffer: a write that failed there ends the decoding at
+// once, so that damage in this line cannot report 9964 in its place.
+template <typename Decode>
+bool PutLine(DecodedLines& lines, Decode decode) {
+    Stream& output = *lines.job.output;
+    uint8_t* space = StreamSpace(output, kDecodeBufferSize);
+    const int count = StreamFailed(output) ? 0 : decode(space);
+    if (count < 0) {
+        SetStatus(lines.job, kStatusBadFormat);
+        return false;
+    }
+    if (!StreamCommit(output, static_cast<size_t>(count))) {  // false once the stream failed
+        SetStatus(lines.job, kStatusWriteFailed);
+        return false;
+    }
+    lines.decoded += count;
+    const int64_t now = StreamPosition(*lines.job.input);
+    AdvanceProgress(lines.job, lines.progress, now - lines.position);
+    lines.position = now;
+    return true;
+}
+
 // The data lines, from the first to the one that begins with "end", into the open output. A
 // file that states its decoded size (`declared`, -1 when it does not) and reaches its end with
 // another count has lost or gained lines on the way: the bytes stay, as for any damage.
 void DecodeLines(Job& job, int64_t size, int64_t declared) {
     Stream& input = *job.input;
-    Stream& output = *job.output;
     char line_buffer[kLineBufferSize];
     std::string_view line;
     int next = ReadFirstDataLine(*job.alphabet, input, line_buffer, line);
-    ProgressPacer progress = StartProgress(size, 0);
-    int64_t position = 0;
-    int64_t decoded = 0;
+    DecodedLines lines{job, StartProgress(size, 0)};
     while (next == 0) {
-        // The bytes are decoded straight into the output's buffer (open for writing, so there
-        // is room). Making that room may flush the buffer: a write that failed there ends the
-        // decoding at once, so that damage in this line cannot report 9964 in its place.
-        uint8_t* space = StreamSpace(output, kDecodeBufferSize);
-        const int count = StreamFailed(output) ? 0 : DecodeLine(*job.alphabet, line, space);
-        if (count < 0) {
-            SetStatus(job, kStatusBadFormat);
-            return;
-        }
-        if (!StreamCommit(output, static_cast<size_t>(count))) {  // false once the stream failed
-            SetStatus(job, kStatusWriteFailed);
-            return;
-        }
-        decoded += count;
-        const int64_t now = StreamPosition(input);
-        AdvanceProgress(job, progress, now - position);
-        position = now;
+        if (!PutLine(lines, [&](uint8_t* space) { return DecodeLine(*job.alphabet, line, space); })) return;
         next = ReadNextDataLine(input, line_buffer, line);
     }
     // The end line, or the end of the file (or no first data line) before it.
-    if (next < 0 || (declared >= 0 && decoded != declared)) SetStatus(job, kStatusBadFormat);
+    if (next < 0 || (declared >= 0 && lines.decoded != declared)) SetStatus(job, kStatusBadFormat);
 }
 
 // The base64 lines after a "begin-base64" line, up to the "====" line, into the open output.
 // Progress, the order of a failed write before damage, and the statuses are those of DecodeLines.
 void DecodeBase64Lines(Job& job, int64_t size) {
-    Stream& input = *job.input;
-    Stream& output = *job.output;
     char line_buffer[kLineBufferSize];
     Base64State state;
-    ProgressPacer progress = StartProgress(size, 0);
-    int64_t position = 0;
+    DecodedLines lines{job, StartProgress(size, 0)};
     for (;;) {
-        const std::string_view line = StreamNextLine(input, line_buffer, sizeof line_buffer);
+        const std::string_view line = StreamNextLine(*job.input, line_buffer, sizeof line_buffer);
         if (line.empty() || IsBase64EndLine(line)) {
             // The end of the file before "====", or a group left unfinished, is damage.
             if (line.empty() || state.count != 0) SetStatus(job, kStatusBadFormat);
             return;
         }
-        uint8_t* space = StreamSpace(output, kDecodeBufferSize);
-        const int count = StreamFailed(output) ? 0 : DecodeBase64Line(state, line, space);
-        if (count < 0) {
-            SetStatus(job, kStatusBadFormat);
-            return;
-        }
-        if (!StreamCommit(output, static_cast<size_t>(count))) {
-            SetStatus(job, kStatusWriteFailed);
-            return;
-        }
-        const int64_t now = StreamPosition(input);
-        AdvanceProgress(job, progress, now - position);
-        position = now;
+        if (!PutLine(lines, [&](uint8_t* space) { return DecodeBase64Line(state, line, space); })) return;
     }
 }
 
@@ -189,13 +186,12 @@ int DecodeToFile(Job& job, const char* archive_path, const char* output_name) {
         return -1;
     }
     int64_t size = 0;
-    int64_t declared = -1;
-    BeginForm form = BeginForm::Uuencode;
-    const bool opened = OpenDecodedOutput(job, archive_path, output_name, &size, &declared, &form);
-    if (opened && form == BeginForm::Base64) {
+    BeginLine begin;
+    const bool opened = OpenDecodedOutput(job, archive_path, output_name, &size, begin);
+    if (opened && begin.form == BeginForm::Base64) {
         DecodeBase64Lines(job, size);
     } else if (opened) {
-        DecodeLines(job, size, declared);
+        DecodeLines(job, size, begin.declared_size);
     }
     StreamClose(*job.input);
     if (!opened) {

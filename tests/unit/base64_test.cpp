@@ -95,11 +95,11 @@ TEST_F(BeginForms, FirstBeginLineDecides) {
         AlphabetState alphabet;
         Stream input;
         ASSERT_TRUE(StreamOpen(input, Win("a.uue").c_str(), "rt"));
-        char name[kNameBufferSize];
-        BeginForm form = c.form == BeginForm::Base64 ? BeginForm::Uuencode : BeginForm::Base64;
-        EXPECT_EQ(FindBeginLine(alphabet, name, input, nullptr, nullptr, &form), 0) << c.text;
-        EXPECT_EQ(form, c.form) << c.text;
-        EXPECT_STREQ(name, c.name) << c.text;
+        BeginLine begin;
+        begin.form = c.form == BeginForm::Base64 ? BeginForm::Uuencode : BeginForm::Base64;
+        EXPECT_EQ(FindBeginLine(alphabet, input, begin), 0) << c.text;
+        EXPECT_EQ(begin.form, c.form) << c.text;
+        EXPECT_STREQ(begin.name, c.name) << c.text;
         StreamClose(input);
     }
 }

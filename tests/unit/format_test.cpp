@@ -34,7 +34,8 @@ protected:
         if (stored != nullptr) *stored = found;
         Stream& input = g_input;
         EXPECT_TRUE(StreamOpen(input, Win(name).c_str(), "rt"));
-        EXPECT_EQ(FindBeginLine(g_alphabet, found, input), 0);
+        BeginLine begin;
+        EXPECT_EQ(FindBeginLine(g_alphabet, input, begin), 0);
         std::string out;
         char buffer[kLineBufferSize];
         std::string_view line;
