@@ -49,14 +49,26 @@ std::string AbsolutePath(const std::string& path) {
     return std::string(buffer) + "/" + path;
 }
 
+namespace {
+
+FileIdentity IdentityOf(const struct stat& status) {
+    return {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
+}
+
+bool Is(const struct stat& status, const FileIdentity& identity) {
+    const FileIdentity seen = IdentityOf(status);
+    return seen.device == identity.device && seen.file == identity.file;
+}
+
+}  // namespace
+
 bool IdentifyOwnFile(const std::string& path, bool must_be_empty, FileIdentity& identity) {
     struct stat status;
     if (lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != 1 ||
         status.st_uid != geteuid() || (must_be_empty && status.st_size != 0)) {
         return false;
     }
-    identity.device = static_cast<uint64_t>(status.st_dev);
-    identity.file = static_cast<uint64_t>(status.st_ino);
+    identity = IdentityOf(status);
     return true;
 }
 
@@ -69,8 +81,7 @@ bool InstallOwnFile(const std::string& stand_in, const FileIdentity& identity, c
         return false;
     }
     struct stat made;
-    if (fstat(fd, &made) != 0 || !S_ISREG(made.st_mode) || made.st_nlink != 1 ||
-        static_cast<uint64_t>(made.st_dev) != identity.device || static_cast<uint64_t>(made.st_ino) != identity.file) {
+    if (fstat(fd, &made) != 0 || !S_ISREG(made.st_mode) || made.st_nlink != 1 || !Is(made, identity)) {
         close(fd);
         error = "the new file is not the one this run wrote";
         return false;
@@ -93,8 +104,7 @@ namespace {
 
 bool IsFile(int fd, const FileIdentity& identity) {
     struct stat status;
-    return fd >= 0 && fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
-           static_cast<uint64_t>(status.st_dev) == identity.device && static_cast<uint64_t>(status.st_ino) == identity.file;
+    return fd >= 0 && fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && Is(status, identity);
 }
 
 }  // namespace
@@ -102,8 +112,7 @@ bool IsFile(int fd, const FileIdentity& identity) {
 bool IdentifyReplaced(const std::string& path, FileIdentity& identity, bool& keep_in_place) {
     struct stat status;
     if (lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
-    identity.device = static_cast<uint64_t>(status.st_dev);
-    identity.file = static_cast<uint64_t>(status.st_ino);
+    identity = IdentityOf(status);
     const size_t slash = path.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     keep_in_place = status.st_nlink > 1 || access(folder.c_str(), W_OK | X_OK) != 0;
@@ -233,10 +242,7 @@ void RemoveFileNow(const char* path) { unlink(path); }
 
 void RemoveOwnFileNow(const char* path, const FileIdentity& identity) {
     struct stat status;
-    if (lstat(path, &status) != 0 || static_cast<uint64_t>(status.st_dev) != identity.device ||
-        static_cast<uint64_t>(status.st_ino) != identity.file) {
-        return;
-    }
+    if (lstat(path, &status) != 0 || !Is(status, identity)) return;
     unlink(path);
 }
 

@@ -98,12 +98,6 @@ Walk WalkToFolder(const char* path, size_t trusted, bool make, FileHandle* folde
     return Walk::Opened;
 }
 
-void ReleaseFolder(Job& job) {
-    PendingOutput& pending = job.pending;
-    CloseFileHandle(pending.folder);
-    pending.folder = kNoHandle;
-}
-
 // The bytes for an existing file go to a new one, made with its permissions (or with those that
 // the reset to "archive" gives after the host's yes) and its owner, or to the file itself where
 // a rename would make another file of it (see output_file.h).
@@ -148,8 +142,13 @@ bool LinkBeside(Job& job) {
 
 }  // namespace
 
+void ReleaseOutputFolder(Job& job) {
+    CloseFileHandle(job.pending.folder);
+    job.pending.folder = kNoHandle;
+}
+
 bool OutputPathWritable(Job& job, const char* path, size_t trusted) {
-    ReleaseFolder(job);
+    ReleaseOutputFolder(job);
     job.pending.trusted = trusted;
     const size_t length = std::strlen(path);
     if (length == 0 || IsSeparator(path[length - 1])) return false;
@@ -159,7 +158,7 @@ bool OutputPathWritable(Job& job, const char* path, size_t trusted) {
     job.pending.folder = folder;
     FileInfo info;
     if (!PathInfo(path, &info, folder) || info.kind == FileKind::Regular) return true;
-    ReleaseFolder(job);
+    ReleaseOutputFolder(job);
     return false;
 }
 
@@ -195,7 +194,7 @@ int32_t ConfirmReplace(Job& job, const char* path, int64_t size_estimate) {
 
     const int32_t answer = AskToReplace(job, &existing, &incoming);
     pending.agreed = answer == 0;
-    if (answer != 0) ReleaseFolder(job);
+    if (answer != 0) ReleaseOutputFolder(job);
     return answer;
 }
 
@@ -225,7 +224,7 @@ void OpenOutputFile(Job& job, const char* path, const char* mode) {
     }
     pending.agreed = false;
     if (pending.way == OutputWay::None) {
-        ReleaseFolder(job);
+        ReleaseOutputFolder(job);
         return;
     }
     std::snprintf(pending.target, sizeof pending.target, "%s", path);
@@ -263,10 +262,9 @@ bool FinishOutputFile(Job& job, bool keep) {
             break;
     }
     pending.way = OutputWay::None;
-    ReleaseFolder(job);
+    ReleaseOutputFolder(job);
     return whole;
 }
 
-void ReleaseOutputFolder(Job& job) { ReleaseFolder(job); }
 
 }  // namespace uuarc
