@@ -31,35 +31,33 @@ std::string DecodeOne(const std::string& line, int* result) {
     return *result < 0 ? std::string() : std::string(reinterpret_cast<char*>(out), static_cast<size_t>(*result));
 }
 
-TEST(Base64, LinesDecode) {
+// Lines and what they decode to; a damaged line (a character outside the alphabet, padding
+// where it cannot stand, a byte of 0x80 and up) gives -1.
+TEST(Base64, LinesDecodeOrAreRefused) {
     const struct {
         const char* line;
         std::string decoded;
+        int result;
     } cases[] = {
-        {"YWJj\n", "abc"},
-        {"YWI=\n", "ab"},
-        {"YQ==\n", "a"},
-        {"\n", ""},
-        {"YWJjZGVm\r\n", "abcdef"},
-        {"YWJjZA==\r", "abcd"},
-        {"TWFu", "Man"},
-        {"AP8A/w==\n", std::string("\x00\xff\x00\xff", 4)},
+        {"YWJj\n", "abc", 3},
+        {"YWI=\n", "ab", 2},
+        {"YQ==\n", "a", 1},
+        {"\n", "", 0},
+        {"YWJjZGVm\r\n", "abcdef", 6},
+        {"YWJjZA==\r", "abcd", 4},
+        {"TWFu", "Man", 3},
+        {"AP8A/w==\n", std::string("\x00\xff\x00\xff", 4), 4},
+        {"YW*j\n", "", -1}, {"YW Jj\n", "", -1}, {"Y===\n", "", -1}, {"=AAA\n", "", -1},
+        {"YQ=j\n", "", -1}, {"YQ==YQ==\n", "", -1}, {"YWJ\xc3\n", "", -1},
     };
     for (const auto& c : cases) {
         int result = 0;
         EXPECT_EQ(DecodeOne(c.line, &result), c.decoded) << c.line;
+        EXPECT_EQ(result, c.result) << c.line;
     }
     // The longest line that "uuencode -m" writes: 76 characters for 57 bytes.
     int result = 0;
     EXPECT_EQ(DecodeOne(std::string(76, 'A') + "\n", &result), std::string(57, '\0'));
-}
-
-TEST(Base64, DamagedLinesRefused) {
-    for (const char* line : {"YW*j\n", "YW Jj\n", "Y===\n", "=AAA\n", "YQ=j\n", "YQ==YQ==\n", "YWJ\xc3\n"}) {
-        int result = 0;
-        DecodeOne(line, &result);
-        EXPECT_EQ(result, -1) << line;
-    }
 }
 
 // A line longer than the line buffer arrives in pieces that need not end at a group.
