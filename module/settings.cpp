@@ -30,12 +30,26 @@ void TakeBasePath(const char* text, size_t field_size) {
     if (!g_state.settings.base_path_refused) CopyHostString(g_state.settings.base_path, text, length);
 }
 
+
+// The sink that an output path names: one of the reserved spellings of uuarc.h, exactly, or files.
+OutputSink SinkNamed(const char* path) {
+#if defined(UUARC_OUTPUT_STDOUT)
+    if (std::strcmp(path, UUARC_OUTPUT_STDOUT) == 0) return OutputSink::StandardOutput;
+    if (std::strcmp(path, UUARC_OUTPUT_NULL) == 0) return OutputSink::Null;
+#endif
+    (void)path;
+    return OutputSink::Files;
+}
+
 }  // namespace
 
 UUARC_API void UUARC_CALL SetOutputPath(const char* path) {
     if (path == nullptr) return;
     g_state.settings.output_path_refused = HostStringLength(path, kMaxHostPath + 1) > kMaxHostPath;
-    if (!g_state.settings.output_path_refused) AddTrailingBackslash(path, g_state.settings.output_path);
+    if (g_state.settings.output_path_refused) return;
+    // A reserved spelling ends in ':', so it is kept as it is, without a separator.
+    AddTrailingBackslash(path, g_state.settings.output_path);
+    g_state.settings.sink = SinkNamed(path);
 }
 
 UUARC_API void UUARC_CALL SetDecompExtraFeatures(const DecompExtraFeatures* record) {

@@ -208,7 +208,8 @@ typedef int32_t(UUARC_CALL* SetProgressProc)(UserData user, int32_t percent, int
 /* Asked before an existing file is replaced; 0 lets the module replace it, any other value keeps
    it (status 2926). The records are the module's, valid during the call only. */
 typedef int32_t(UUARC_CALL* OkToReplaceProc)(UserData user, FindData* existing, FindData* incoming);
-/* Extraction, once the output is open: the archive file's length and the code 2. */
+/* Extraction, once the output is open: the archive file's length and the code 2; for a
+   standard output or null output (see SetOutputPath) also at the end: the bytes delivered and 3. */
 typedef int32_t(UUARC_CALL* SetSignalProc)(UserData user, int64_t length, int32_t code);
 /* The four callbacks that the module accepts and never calls; their types are the host's. */
 typedef void* OtherProc;
@@ -275,6 +276,25 @@ UUARC_API void UUARC_CALL GetMainCommentArc(void* record);                      
    status 5 until a value that fits is set. A null path or record changes nothing. The status is
    untouched. */
 UUARC_API void UUARC_CALL SetOutputPath(const char* path);                         /* 29 */
+
+/* Outputs that are not files (native POSIX builds only; the Windows modules know no such names).
+   An output path that is exactly one of these spellings, given to SetOutputPath or in
+   DecompExtraFeatures, sends what extraction decodes into the process's standard output
+   (descriptor 1) or into nothing, until another output path is set. A ':' cannot come from a
+   stored name, so neither spelling can be the output of an archive's name. The stored name must
+   still be safe to put under an output path (status 5 otherwise), but nothing is made, renamed or
+   asked about: SetFileNameProc names the spelling as the output, OkToReplaceProc never comes, and
+   the bytes go out as they are decoded, a buffer at a time. When the decoding ends, however it
+   ends, SetSignalProc is called a second time with the number of bytes that the output took and
+   the code UUARC_SIGNAL_BYTES_DELIVERED: the count that a host reports after a failure. Status
+   101 means the output refused a write (a closed pipe, a full disk), 5 that it could not be
+   opened. */
+#if !defined(_WIN32)
+#define UUARC_OUTPUT_STDOUT ":stdout:"
+#define UUARC_OUTPUT_NULL ":null:"
+#endif
+#define UUARC_SIGNAL_OUTPUT_OPEN 2
+#define UUARC_SIGNAL_BYTES_DELIVERED 3
 UUARC_API void UUARC_CALL SetDecompExtraFeatures(const DecompExtraFeatures* record);  /* 24 */
 UUARC_API void UUARC_CALL SetCompExtraFeatures(const CompExtraFeatures* record);   /* 22 */
 

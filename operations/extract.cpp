@@ -6,6 +6,7 @@
 // After a "begin-base64" line DecodeBase64Lines waits instead for base64 lines and "====".
 #include "operations/extract.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 
@@ -87,6 +88,12 @@ bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_na
     char notification[kNameBufferSize + 8];
     MakeNotificationName(begin.name, notification, sizeof notification);
     NotifyFileName(job, notification, output_name);
+    if (job.settings->sink != OutputSink::Files) {
+        OpenOutputSink(job);
+        if (!StreamIsOpen(*job.output)) return false;
+        NotifyOutputOpen(job, *size);
+        return true;
+    }
     // Decoding a file onto itself would truncate it before a line is read; a directory, a link
     // or a device there is never written.
     if (SameFile(archive_path, output_name) ||
@@ -231,6 +238,8 @@ void RunExtraction(Job& job, const FileMaskList* list) {
         SetStatus(job, kStatusCannotOpen);
         return;
     }
+    // A sink takes the bytes alone; the host knows it by the spelling it chose.
+    if (settings.sink != OutputSink::Files) std::snprintf(output_name, sizeof output_name, "%s", settings.output_path);
     char notification[kNameBufferSize + 8];
     MakeNotificationName(stored_name, notification, sizeof notification);
     NotifyFileName(job, notification, output_name);

@@ -26,6 +26,10 @@ struct Callbacks {
 };
 
 // The host's settings as the exports took them. The host paths are at most kMaxHostPath bytes.
+// Where extraction puts the decoded file: a file under the output path, or (POSIX builds, when
+// the host named one of the reserved output paths) the process's standard output or nothing.
+enum class OutputSink : uint8_t { Files, StandardOutput, Null };
+
 struct HostSettings {
     char archive_path[262] = {};
     uint32_t new_archive = 0;     // 1 while the archive path names a file still to be created
@@ -39,6 +43,7 @@ struct HostSettings {
     bool base_path_refused = false;
     bool source_prefix_refused = false;
     int32_t keep_paths = 0;
+    OutputSink sink = OutputSink::Files;
 };
 
 // How the output of the running operation is being written; FinishOutputFile ends each its way.
@@ -48,6 +53,7 @@ enum class OutputWay : uint8_t {
     Beside,         // a new file under `temporary`, renamed over `target` at the end
     BesideUnnamed,  // a new file without a name, linked in as `temporary`, then renamed so
     InPlace,        // the existing file itself, cut to nothing and written again
+    Sink,           // standard output or the null device: nothing named, nothing replaced
 };
 
 // The output being written. `folder` is the directory it goes in, held open from the replace

@@ -10,7 +10,12 @@ void NotifyFileName(const Job& job, const char* source, const char* target) {
 
 void NotifyOutputOpen(const Job& job, int64_t length) {
     const Callbacks& callbacks = *job.callbacks;
-    if (callbacks.signal != nullptr) callbacks.signal(callbacks.signal_user, length, 2);
+    if (callbacks.signal != nullptr) callbacks.signal(callbacks.signal_user, length, UUARC_SIGNAL_OUTPUT_OPEN);
+}
+
+void NotifyBytesDelivered(const Job& job, int64_t bytes) {
+    const Callbacks& callbacks = *job.callbacks;
+    if (callbacks.signal != nullptr) callbacks.signal(callbacks.signal_user, bytes, UUARC_SIGNAL_BYTES_DELIVERED);
 }
 
 bool CanAskToReplace(const Job& job) { return job.callbacks->ok_to_replace != nullptr; }

@@ -15,6 +15,9 @@ void NotifyFileName(const Job& job, const char* source, const char* target);
 // SetSignalProc: the output is open; `length` is the archive's length (code 2).
 void NotifyOutputOpen(const Job& job, int64_t length);
 
+// SetSignalProc: a standard output or null output has taken `bytes` bytes, all it will (code 3).
+void NotifyBytesDelivered(const Job& job, int64_t bytes);
+
 // Whether the host asks to be asked before a file is replaced (OkToReplaceProc is registered).
 bool CanAskToReplace(const Job& job);
 

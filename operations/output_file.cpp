@@ -231,6 +231,15 @@ void OpenOutputFile(Job& job, const char* path, const char* mode) {
     SetStatus(job, kStatusOk);
 }
 
+void OpenOutputSink(Job& job) {
+    PendingOutput& pending = job.pending;
+    const OpenHow how =
+        job.settings->sink == OutputSink::StandardOutput ? OpenHow::StandardOutput : OpenHow::NullDevice;
+    const bool opened = StreamOpenSink(*job.output, how);
+    pending.way = opened ? OutputWay::Sink : OutputWay::None;
+    SetStatus(job, opened ? kStatusOk : kStatusCannotOpen);
+}
+
 bool FinishOutputFile(Job& job, bool keep) {
     PendingOutput& pending = job.pending;
     Stream& output = *job.output;
@@ -240,6 +249,11 @@ bool FinishOutputFile(Job& job, bool keep) {
         case OutputWay::New:
         case OutputWay::InPlace:
             whole = StreamClose(output);
+            break;
+        case OutputWay::Sink:
+            whole = StreamFlush(output);
+            NotifyBytesDelivered(job, StreamPosition(output));
+            whole = StreamClose(output) && whole;
             break;
         case OutputWay::BesideUnnamed: {
             // Linked in beside the target only once every byte is written; a rename can then

@@ -66,9 +66,15 @@ int32_t ConfirmReplace(Job& job, const char* path, int64_t size_estimate);
 // stream open, or 5 with no stream and nothing left behind but the directories made.
 void OpenOutputFile(Job& job, const char* path, const char* mode);
 
+// Opens the sink that the host's settings name (standard output or the null device) into the
+// job's output stream, for binary writing: no file, no question, no rename. Status 0 with the
+// stream open, or 5.
+void OpenOutputSink(Job& job);
+
 // Closes the job's output stream and lets the directory go. With `keep`, a file that replaces another by
 // rename takes its name now; without, it is dropped and the old file stays as it was. A new file
-// (nothing replaced) and a file overwritten in place stay either way, with what was written.
+// (nothing replaced) and a file overwritten in place stay either way, with what was written. A
+// sink is flushed and the host told how many bytes it took.
 // False when not everything written reached the disk or the file could not take its name; an
 // old file replaced by rename then stays too.
 bool FinishOutputFile(Job& job, bool keep);

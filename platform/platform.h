@@ -58,6 +58,13 @@ bool StreamOpen(Stream& stream, const char* path, const char* mode);
 bool StreamCreate(Stream& stream, const char* path, const char* mode, OpenHow how, const FileInfo* like,
                   FileHandle folder = kNoHandle);
 
+// Opens the process's standard output (OpenHow::StandardOutput) or the null device
+// (OpenHow::NullDevice) into a closed stream for binary writing: the sinks that take a decoded
+// file without a file being made. Nothing is known about either beyond that it takes bytes (a
+// pipe, a terminal, a file the shell opened), so StreamPosition counts the bytes it took. False,
+// the stream closed, for any other `how` and on Win32.
+bool StreamOpenSink(Stream& stream, OpenHow how);
+
 // Writes what is pending without closing, so that the file can still be linked in by its handle.
 // True when everything written so far reached the file; false once the stream has failed.
 bool StreamFlush(Stream& stream);
@@ -269,9 +276,14 @@ bool IsLeadByte(uint8_t byte);
 //                to length 0. Permission bits of `like` that differ are set on a descriptor,
 //                never on the path: through a read-only one first where the file cannot be
 //                opened for writing as it is (after a yes). Win32: only the read-only bit.
-// Every handle that open gives is of a regular file. With a folder, the path's last component
-// is opened inside it (see "Folders").
-enum class OpenHow { Read, WriteTruncate, WriteProbe, CreateNew, CreateLike, CreateUnnamed, Overwrite };
+//   StandardOutput  the process's standard output, through a descriptor of its own (closing it
+//                leaves the process's open); the path is not read. POSIX only.
+//   NullDevice   the null device, for writing; the path is not read. POSIX only.
+// Every other handle that open gives is of a regular file. With a folder, the path's last
+// component is opened inside it (see "Folders").
+enum class OpenHow {
+    Read, WriteTruncate, WriteProbe, CreateNew, CreateLike, CreateUnnamed, Overwrite, StandardOutput, NullDevice
+};
 
 // The entries that take a folder work relative to it as "Folders" says, and on the whole path
 // (relative to the current directory) when it is kNoHandle.

@@ -138,6 +138,10 @@ FileHandle SysOpen(FileHandle folder, const char* native_path, OpenHow how, cons
         }
         case OpenHow::Overwrite:
             return like != nullptr ? Overwrite(folder, name, *like) : kNoHandle;
+        case OpenHow::StandardOutput:
+            return ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+        case OpenHow::NullDevice:
+            return OpenRetrying(kNoHandle, "/dev/null", O_WRONLY);
     }
     return kNoHandle;
 }

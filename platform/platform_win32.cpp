@@ -114,6 +114,9 @@ FileHandle SysOpen(FileHandle, const char* native_path, OpenHow how, const FileI
             return kNoHandle;  // Windows has no file without a name
         case OpenHow::Overwrite:
             return like != nullptr ? Overwrite(native_path, *like) : kNoHandle;
+        case OpenHow::StandardOutput:
+        case OpenHow::NullDevice:
+            return kNoHandle;  // the Windows modules write files only
     }
     return kNoHandle;
 }

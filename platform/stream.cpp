@@ -159,7 +159,11 @@ bool Flush(Stream& stream) {
     while (done < stream.end) {
         const int64_t wrote = g_system.write(stream.handle, stream.buffer + done, stream.end - done);
         if (wrote <= 0) {
+            // What went out still counts, so that the position says how much the file took;
+            // the rest never will.
             stream.failed = true;
+            stream.buffer_offset += static_cast<int64_t>(done);
+            stream.end = 0;
             return false;
         }
         done += static_cast<size_t>(wrote);
@@ -200,6 +204,16 @@ bool StreamCreate(Stream& stream, const char* path, const char* mode, OpenHow ho
     stream.handle = handle;
     stream.writing = true;
     stream.text = mode[1] == 't';
+    return true;
+}
+
+bool StreamOpenSink(Stream& stream, OpenHow how) {
+    ResetStream(stream);
+    if (how != OpenHow::StandardOutput && how != OpenHow::NullDevice) return false;
+    const FileHandle handle = g_system.open(kNoHandle, "", how, nullptr);
+    if (handle == kNoHandle) return false;
+    stream.handle = handle;
+    stream.writing = true;
     return true;
 }
 

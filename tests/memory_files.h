@@ -248,7 +248,9 @@ private:
                 node->permissions = like->permissions;
                 node->bytes.clear();
                 return Handing(normal);
-            case OpenHow::CreateUnnamed: return kNoHandle;
+            case OpenHow::CreateUnnamed:
+            case OpenHow::StandardOutput:
+            case OpenHow::NullDevice: return kNoHandle;
             case OpenHow::CreateNew:
             case OpenHow::CreateLike:
                 if (node != nullptr) return kNoHandle;
