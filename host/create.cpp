@@ -2,9 +2,6 @@
 // or through a private temporary folder to standard output (-o -). The module stores the last
 // component of the source path, so --name gives it a source of that name: a second name of the
 // file (or the copy of standard input) in a private folder.
-#include <cinttypes>
-#include <cstdio>
-
 #include "host/commands.h"
 #include "host/console.h"
 #include "host/exit_codes.h"
@@ -25,15 +22,6 @@ std::string BaseName(const std::string& path) {
     size_t start = path.find_last_of("/\\", end);
     start = start == std::string::npos ? 0 : start + 1;
     return path.substr(start, end + 1 - start);
-}
-
-// Asks on the terminal, showing the sizes of the target and of the source that would replace it.
-bool AskToReplaceTarget(const std::string& target, int64_t target_size, const std::string& source,
-                        int64_t source_size) {
-    ProgressHide();
-    std::fprintf(stderr, "%s exists\n  existing: %" PRId64 " bytes\n  source:   %" PRId64 " bytes, %s\n",
-                 Shown(target).c_str(), target_size, source_size, Shown(source).c_str());
-    return AskYesNo("replace " + Shown(target) + "?");
 }
 
 // Where the module reads the source and writes the target; what it made is settled by the
@@ -79,46 +67,19 @@ int PlaceTarget(const Options& options, Request& request, Plan& plan) {
         return RememberScratchFile(plan.scratch, request.written, code) ? -1 : code;
     }
     const std::string& target = request.target_shown;
-    const PathInfo info = QueryPath(target);
     request.written = target;
-    if (!info.exists) {
+    NamedTarget found;
+    code = ConsentToWrite(target, options, request.source, request.source_shown, found);
+    if (code >= 0) return code;
+    if (!found.exists) {
         plan.new_target = Remember(LeftoverKind::kOwnFile, target);
         if (plan.new_target != kNoLeftover) return -1;
         Report(target, "cannot create", "the path is too long to be cleaned up after", -1);
         return kExitOther;
     }
-    // Without --overwrite and nobody to ask, the file is kept before anything else is looked at.
-    const bool ask = !options.overwrite_given;
-    if (ask && !IsTerminal(stdin)) {
-        Report(target, "exists", "not replaced without --overwrite", UUARC_STATUS_REPLACE_REFUSED);
-        return kExitKept;
-    }
-    if (info.is_directory) {
-        Report(target, "not replaced", "it is a directory", UUARC_STATUS_REPLACE_REFUSED);
-        return kExitKept;
-    }
-    // A link, a FIFO or a device stays what it is: only a regular file is replaced.
-    if (info.is_link || !info.is_regular) {
-        Report(target, "not replaced", info.is_link ? "it is a symbolic link" : "it is not a regular file",
-               UUARC_STATUS_REPLACE_REFUSED);
-        return kExitKept;
-    }
-    if (SameFile(request.source, target)) {
-        Report(target, "creation refused", "the target is the source itself", UUARC_STATUS_CREATE_REFUSED);
-        return kExitCreateRefused;
-    }
-    // As extract does, a "no" keeps the file and counts as success.
-    if (ask && !AskToReplaceTarget(target, info.size, request.source_shown, QueryPath(request.source).size)) {
-        Say(Shown(target) + " exists, skipped");
-        return kExitOk;
-    }
     request.replacing = true;
-    FileIdentity identity;
-    bool in_place = false;
-    if (!IdentifyReplaced(target, identity, in_place)) {
-        Report(target, "not replaced", "it is not a regular file", UUARC_STATUS_REPLACE_REFUSED);
-        return kExitKept;
-    }
+    const bool in_place = found.in_place;
+    const FileIdentity& identity = found.identity;
     // A rename would split the target's links, or cannot be done in its folder: the new file is
     // written in the scratch folder and copied over the target in place once it is whole.
     if (in_place) {

@@ -27,6 +27,12 @@ std::string OutputShown(const Request& request, const Operation& op) {
     return request.to_stdout ? std::string("standard output") : op.target;
 }
 
+// What became of standard output when the decoding failed after it was open.
+std::string WhatReachedStandardOutput(const Operation& op) {
+    if (op.delivered < 0) return "standard output is incomplete";
+    return "standard output is incomplete: " + std::to_string(op.delivered) + " bytes reached it";
+}
+
 int Say(const std::string& file, const std::string& what, const std::string& reason, uint16_t status) {
     Report(file, what, reason, status);
     return ExitCodeForStatus(status);
@@ -74,9 +80,14 @@ int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t s
         case UUARC_STATUS_BAD_FORMAT: {
             // Where and why, read off the archive once more; then what became of the output.
             const bool kept = OldFileKept(op);
-            const int64_t decoded = op.output_opened && !kept && !request.to_stdout ? QueryPath(op.target).size : -1;
+            const int64_t decoded = !op.output_opened || kept ? -1
+                                    : op.output_sink          ? op.delivered
+                                    : request.to_stdout       ? -1
+                                                              : QueryPath(op.target).size;
             std::string why = Shown(DescribeDamage(request.archive, decoded));
-            if (op.output_opened) {
+            if (op.output_opened && op.output_sink && request.to_stdout) {
+                why += (why.empty() ? "" : "; ") + WhatReachedStandardOutput(op);
+            } else if (op.output_opened && !request.testing) {
                 why += (why.empty() ? "" : "; ") + Shown(OutputShown(request, op)) +
                        (kept ? " is kept as it was" : " is incomplete");
             }
@@ -93,12 +104,19 @@ int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t s
                 return Say(archive, "stored name '" + Shown(ToNativePath(request.stored_name)) + "' refused", why,
                            status);
             }
+            if (op.output_sink) {
+                return Say(request.to_stdout ? "standard output" : "the null device", "cannot write to it", "", status);
+            }
             const std::string& output = op.target;
             if (SameFile(output, request.archive)) return Say(output, "cannot create", "it is the archive itself", status);
             return Say(output, "cannot create", WhyUncreatable(output), status);
         }
         case UUARC_STATUS_REPLACE_REFUSED: return ReportReplaceRefused(op, status);
         case UUARC_STATUS_WRITE_FAILED:
+            if (op.output_sink && request.to_stdout) {
+                return Say(OutputShown(request, op), "cannot write the data in full",
+                           op.delivered < 0 ? "" : std::to_string(op.delivered) + " bytes reached it", status);
+            }
             return Say(OutputShown(request, op), "cannot write the data in full", WhatBecameOfTheOutput(op), status);
         case UUARC_STATUS_NO_MEMORY: return Say(archive, "out of memory", "", status);
         default: return Say(archive, Other(status), "", status);

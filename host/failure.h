@@ -24,6 +24,7 @@ struct Request {
     std::string output_folder;    // extract: the output path (module terms), "" for the current one
     bool keep_paths = false;
     bool to_stdout = false;       // extract -c, create -o -
+    bool testing = false;         // test: the decoded bytes go nowhere
     // create
     std::string source;           // the source file as found (not the alias made for --name)
     std::string source_shown;     // as the user named it; "standard input" for "-"

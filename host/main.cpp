@@ -43,6 +43,11 @@ int Run(int argc, char** argv) {
         Report(options.directory, "cannot pass the name to the module", error, -1);
         return kExitCannotOpen;
     }
+#if !defined(_WIN32)
+    // The module adds no separator after a ':', which ends a drive on Windows and is a plain
+    // character here ("-d notes:" is a folder); with one, no folder is taken for a reserved output.
+    if (!module_directory.empty() && module_directory.back() != '\\') module_directory += '\\';
+#endif
     int result = kExitOk;
     bool first = true;
     for (const std::string& operand : options.operands) {

@@ -39,6 +39,11 @@ int64_t SizeOf(const FindData& data) {
 int32_t UUARC_CALL OnFileName(UserData, const char*, const char* target) noexcept {
     Operation& op = g_operation;
     if (!op.extracting) return 0;
+    // A sink is named by its reserved spelling: there is no file to look after.
+    if (op.output_sink) {
+        op.target = target;
+        return 0;
+    }
     std::string native = ToNativePath(target);
     if (native != op.target) {
         op.target = native;
@@ -56,8 +61,13 @@ int32_t UUARC_CALL OnProgress(UserData, int32_t, int32_t bytes) noexcept {
 }
 
 // The output is open and nothing is written yet: an empty file there is the one the module has
-// just made. (A module that links its new file in only at the end leaves nothing to take.)
-int32_t UUARC_CALL OnSignal(UserData, int64_t, int32_t) noexcept {
+// just made. (A module that links its new file in only at the end leaves nothing to take.) A sink
+// says at the end how many bytes it took.
+int32_t UUARC_CALL OnSignal(UserData, int64_t length, int32_t code) noexcept {
+    if (code == UUARC_SIGNAL_BYTES_DELIVERED) {
+        g_operation.delivered = length;
+        return 0;
+    }
     g_operation.output_opened = true;
     IdentifyLeftover(g_operation.new_output, true);
     return 0;

@@ -37,8 +37,10 @@ struct Operation {
     // module has made it: extraction when the output is open (SetSignalProc), creation at the
     // first progress report.
     LeftoverId new_output = kNoLeftover;
-    bool output_private = false;         // extraction into a private folder (-c): what the module
-                                         // makes there is this run's own from the start
+    bool output_private = false;         // extraction into a private folder (-c, -o): what the
+                                         // module makes there is this run's own from the start
+    bool output_sink = false;            // extraction into standard output or nothing: no file
+    int64_t delivered = -1;              // the bytes that the sink took, once the module says
 };
 
 extern Operation g_operation;

@@ -32,13 +32,17 @@ constexpr const char kHelp[] =
     "Usage: uuarc list ARCHIVE...\n"
     "  or:  uuarc extract ARCHIVE... [-d DIR] [--keep-paths] [--no-mode] [--overwrite | --skip-existing]\n"
     "                     [-c] [-q]\n"
+    "  or:  uuarc extract ARCHIVE -o FILE [--no-mode] [--overwrite | --skip-existing] [-q]\n"
+    "  or:  uuarc test ARCHIVE... [-q]\n"
     "  or:  uuarc create SOURCE [-o TARGET] [-n NAME] [--overwrite] [-q]\n"
-    "List, extract or create uuencoded files; each one holds a single file.\n"
+    "List, extract, test or create uuencoded files; each one holds a single file.\n"
     "An ARCHIVE or SOURCE of '-' is standard input; -o - writes to standard output.\n"
     "\n"
     "Commands:\n"
     "  list             show the stored name, estimated size, date, time and attributes\n"
     "  extract          decode each ARCHIVE into DIR\n"
+    "  test             decode each ARCHIVE without writing anything, and say whether it\n"
+    "                   is intact\n"
     "  create           encode SOURCE into a new file (default: the stored name + .uue,\n"
     "                   in the current directory)\n"
     "\n"
@@ -48,8 +52,10 @@ constexpr const char kHelp[] =
     "      --keep-paths     keep the directories of the stored name below DIR\n"
     "      --no-mode        extract: make new files 0666 less the umask, not with the\n"
     "                       begin line's mode (Linux)\n"
-    "  -c, --stdout         extract: write the decoded bytes to standard output\n"
-    "  -o, --output=TARGET  the file that create writes; - for standard output\n"
+    "  -c, --stdout         extract: write the decoded bytes to standard output as they\n"
+    "                       are decoded\n"
+    "  -o, --output=FILE    the file that create writes, or that extract writes instead of\n"
+    "                       the stored name (one ARCHIVE); - for standard output\n"
     "  -n, --name=NAME      create: the name to store (required when SOURCE is -)\n"
     "      --overwrite      replace existing files without asking\n"
     "      --skip-existing  keep existing files and go on (extract)\n"
@@ -140,11 +146,13 @@ int Apply(int value, const char* argument, Options& options) {
 // What the parsed options must satisfy together; -1 when they do.
 int CheckCombination(Options& options) {
     const std::string command = options.operands.empty() ? std::string() : options.operands.front();
-    if (command.empty()) return UsageError("missing command: list, extract or create");
+    if (command.empty()) return UsageError("missing command: list, extract, test or create");
     if (command == "list") {
         options.command = Command::kList;
     } else if (command == "extract") {
         options.command = Command::kExtract;
+    } else if (command == "test") {
+        options.command = Command::kTest;
     } else if (command == "create") {
         options.command = Command::kCreate;
     } else {
@@ -160,13 +168,25 @@ int CheckCombination(Options& options) {
         (options.has_directory || options.keep_paths || options.skip_given || options.to_stdout || options.no_mode)) {
         return UsageError("-d, -c, --keep-paths, --no-mode and --skip-existing belong to extract");
     }
-    if (!create && (options.has_output || options.has_name)) return UsageError("-o and -n belong to create");
-    if (options.command == Command::kList && options.overwrite_given) {
+    if (!create && options.has_name) return UsageError("-n belongs to create");
+    if (!create && !extract && options.has_output) return UsageError("-o belongs to extract and create");
+    if (!create && !extract && options.overwrite_given) {
         return UsageError("--overwrite belongs to extract and create");
     }
-    if (options.to_stdout && options.has_directory) return UsageError("-c and -d exclude each other");
-    if (options.has_directory && options.directory.empty()) return UsageError("-d needs a directory name");
     if (options.has_output && options.output.empty()) return UsageError("-o needs a file name");
+    // extract -o -: standard output, as -c.
+    if (extract && options.has_output && options.output == kStandardStream) {
+        options.has_output = false;
+        options.to_stdout = true;
+    }
+    if (options.to_stdout && options.has_directory) return UsageError("-c and -d exclude each other");
+    if (extract && options.has_output) {
+        if (options.has_directory || options.to_stdout || options.keep_paths) {
+            return UsageError("-o FILE excludes -d, -c and --keep-paths");
+        }
+        if (options.operands.size() != 1) return UsageError("-o FILE takes exactly one ARCHIVE");
+    }
+    if (options.has_directory && options.directory.empty()) return UsageError("-d needs a directory name");
     if (create) {
         if (options.operands.size() != 1) return UsageError("create takes exactly one SOURCE");
         if (options.operands[0] == kStandardStream && !options.has_name) {

@@ -8,7 +8,7 @@
 
 namespace uuarc_host {
 
-enum class Command { kNone, kList, kExtract, kCreate };
+enum class Command { kNone, kList, kExtract, kTest, kCreate };
 enum class ReplacePolicy { kAsk, kOverwrite, kSkip };
 
 // The operand that names standard input (list, extract, create) or standard output (-o).
@@ -19,7 +19,7 @@ struct Options {
     std::vector<std::string> operands;   // archives (list, extract) or the one source (create)
     std::string directory;               // -d
     bool has_directory = false;
-    std::string output;                  // -o
+    std::string output;                  // -o: create's target, or extract's output file
     bool has_output = false;
     std::string name;                    // -n: the name stored instead of the source's
     bool has_name = false;

@@ -10,6 +10,8 @@
 #include <string>
 
 #include "host/cleanup.h"
+#include "host/options.h"
+#include "host/system.h"
 
 namespace uuarc_host {
 
@@ -23,13 +25,35 @@ struct Replacement {
     // overwritten in place instead, from a new file in the run's scratch folder.
     bool in_place = false;
     FileIdentity target_identity;
+    bool target_new = false;     // nothing was at the target: a file that appears there is kept
 };
 
 enum class ReplaceResult { kDone, kKept, kLost };
 
+// A file that the host names for writing (create's target, extract -o FILE), as found before
+// anything is written.
+struct NamedTarget {
+    bool exists = false;         // a regular file is there, to be replaced
+    bool in_place = false;       // ... by writing over it (see IdentifyReplaced)
+    FileIdentity identity;
+};
+
+// The checks and the question before `target` is written from `source` (create's source,
+// extract's archive, `source_shown` in messages), as --overwrite, --skip-existing and the
+// terminal decide: only a regular file is ever replaced, and never the source itself. -1 to go
+// on, with `found`; kExitOk after a "no" or with --skip-existing (said); otherwise the exit code
+// after a message.
+int ConsentToWrite(const std::string& target, const Options& options, const std::string& source,
+                   const std::string& source_shown, NamedTarget& found);
+
 // Makes the private folder beside `target` and names the new file in it, both remembered for
-// removal. False, with `error`, when the folder cannot be made.
-bool PrepareWriteBeside(const std::string& target, Replacement& replacement, std::string& error);
+// removal. False, with `error`, when the folder cannot be made. Without `stand_in_name` the file is
+// named later, by TakeStandIn.
+bool PrepareWriteBeside(const std::string& target, Replacement& replacement, std::string& error,
+                        const char* stand_in_name = "new.uue");
+
+// The new file is `path`, already remembered as `id`, which the replacement now settles.
+void TakeStandIn(Replacement& replacement, const std::string& path, LeftoverId id);
 
 // The target is overwritten in place once `stand_in`, a new file in a private scratch folder
 // that its owner settles, is whole. `identity` is the target's, checked again before the write.

@@ -172,4 +172,6 @@ bool FlushStandardOutput() {
 
 bool StandardOutputFailed() { return g_stdout_failed; }
 
+void StandardOutputLost() { g_stdout_failed = true; }
+
 }  // namespace uuarc_host

@@ -60,4 +60,8 @@ bool FlushStandardOutput();
 // A write to standard output has failed: nothing more is worth writing there.
 bool StandardOutputFailed();
 
+// The module's writes into standard output failed (it said so with its status, and the host
+// with its message): nothing more is written there.
+void StandardOutputLost();
+
 }  // namespace uuarc_host

@@ -57,10 +57,11 @@ bool IdentifyOwnFile(const std::string& path, bool must_be_empty, FileIdentity& 
 // Moves the new file `stand_in` over `target`. `stand_in` is opened without following a link and
 // must still be the regular file `identity` names, with no other name; through that descriptor
 // (never through a path) it gets the permission bits of a regular file at `target`, never
-// setuid, setgid or sticky, and, for root, its owner and group. Then it takes the name. False,
-// with `error`, when a check or the rename fails; `target` is then as it was.
+// setuid, setgid or sticky, and, for root, its owner and group. Then it takes the name; with
+// `must_be_new` only while nothing is there. False, with `error`, when a check or the rename
+// fails; `target` is then as it was.
 bool InstallOwnFile(const std::string& stand_in, const FileIdentity& identity, const std::string& target,
-                    std::string& error);
+                    bool must_be_new, std::string& error);
 
 // The identity of the regular file at `path` (looked at without following a link), and whether
 // a rename over it would lose it: it has another name (a hard link), or its folder cannot be

@@ -73,7 +73,7 @@ bool IdentifyOwnFile(const std::string& path, bool must_be_empty, FileIdentity& 
 }
 
 bool InstallOwnFile(const std::string& stand_in, const FileIdentity& identity, const std::string& target,
-                    std::string& error) {
+                    bool must_be_new, std::string& error) {
     // O_NONBLOCK: should a FIFO have taken the name after all, the open does not wait for it.
     const int fd = open(stand_in.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
@@ -94,8 +94,15 @@ bool InstallOwnFile(const std::string& stand_in, const FileIdentity& identity, c
         if (geteuid() == 0 && fchown(fd, old.st_uid, old.st_gid) != 0) {}
         fchmod(fd, old.st_mode & 0777);
     }
-    const bool renamed = rename(stand_in.c_str(), target.c_str()) == 0;
-    if (!renamed) error = SystemErrorText();
+    // A file that appeared at a target that was free is not replaced unasked.
+    bool renamed = must_be_new ? renameat2(AT_FDCWD, stand_in.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0
+                               : rename(stand_in.c_str(), target.c_str()) == 0;
+    // A file system without that rename: a second name that must be new, then the first goes.
+    if (!renamed && must_be_new && errno == EINVAL) {
+        renamed = link(stand_in.c_str(), target.c_str()) == 0;
+        if (renamed) unlink(stand_in.c_str());
+    }
+    if (!renamed) error = errno == EEXIST ? "a file appeared under the name meanwhile" : SystemErrorText();
     close(fd);
     return renamed;
 }

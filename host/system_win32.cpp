@@ -110,14 +110,14 @@ bool IdentifyOwnFile(const std::string& path, bool must_be_empty, FileIdentity& 
 
 // Windows keeps no permission bits to carry over: the module's attribute rules hold.
 bool InstallOwnFile(const std::string& stand_in, const FileIdentity& identity, const std::string& target,
-                    std::string& error) {
+                    bool must_be_new, std::string& error) {
     HANDLE handle = OpenOwnFile(stand_in.c_str(), FILE_READ_ATTRIBUTES, &identity, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         error = "the new file is not the one this run wrote";
         return false;
     }
     CloseHandle(handle);
-    if (MoveFileExA(stand_in.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    if (MoveFileExA(stand_in.c_str(), target.c_str(), must_be_new ? 0 : MOVEFILE_REPLACE_EXISTING)) return true;
     error = SystemErrorText();
     return false;
 }
