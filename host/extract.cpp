@@ -154,7 +154,8 @@ int ExtractPrepared(const Options& options, Request& request, Destination& out) 
             // stays where the user asked for it; the message names FILE, and what became of it.
             if (op.output_opened && !out.found.exists) code = MoveIntoPlace(request, out, kExitOk);
             if (code != kExitOk && code >= 0) return code;
-            op.target = request.target_shown;
+            // An empty target means that the module refused the stored name before naming an output.
+            if (!op.target.empty()) op.target = request.target_shown;
             if (out.found.exists) {
                 op.replace = ReplaceOutcome::kReplaced;
                 op.replaced = out.found_info;

@@ -733,6 +733,97 @@ rc=0
 expect_rc "a failed write outranks later damage" 5
 expect_grep "a failed write outranks later damage: message" "status 101" "$(tr -d '\r' < err.txt)"
 
+# ---- Streaming -c, test, extract -o FILE ---------------------------------------------------------
+# Damaged copies of size46 x 1000: the last lines cut off, and a bad character on line 40.
+head -c 46000 big.bin > mid.bin
+uuarc create mid.bin -q
+head -n 300 mid.bin.uue > cut.uue
+sed '40s/./~/5' mid.bin.uue > badchar.uue
+# -c: what reached standard output is counted in the message, byte for byte.
+for archive in cut.uue badchar.uue; do
+    uuarc extract -c "$archive"
+    expect_rc "extract -c $archive" 2
+    expect_grep "extract -c $archive: the count" "reached it\|is incomplete" "$err"
+    if [ "$under_wine" -eq 0 ]; then
+        expect_grep "extract -c $archive: the count is what arrived" " $(wc -c < out.txt) bytes reached it" "$err"
+        cmp -s out.txt mid.bin || [ "$(cmp out.txt mid.bin 2>&1 | grep -c EOF)" -eq 1 ] && pass ||
+            fail "extract -c $archive: the bytes before the damage differ"
+    fi
+done
+if [ "$under_wine" -eq 0 ]; then
+    # The decoded bytes arrive while the decoding goes on: with the reader stalled, nothing waits
+    # in a temporary file.
+    uuarc create big.bin -o stream.uue -q
+    "$host" extract -c stream.uue 2>/dev/null | { head -c 10 >/dev/null; ls -A scratch > seen.txt; cat >/dev/null; }
+    [ ! -s seen.txt ] && pass || fail "extract -c: a temporary file while streaming: $(cat seen.txt)"
+    rc=0
+    "$host" extract -c stream.uue 2>err.txt | head -c 100 > head.txt || rc=$?
+    [ "$(wc -c < head.txt)" -eq 100 ] && cmp -s head.txt <(head -c 100 big.bin) && pass ||
+        fail "extract -c | head -c 100"
+fi
+# test: each archive intact or damaged with the reason, the exit codes of extract, nothing written.
+mkdir test_here
+cp mid.bin.uue cut.uue badchar.uue plain.uue test_here/
+cd test_here
+tests=("mid.bin.uue|0|mid.bin.uue: intact"
+       "cut.uue|2|cut.uue: damaged uuencoded data: the end line is missing"
+       "badchar.uue|2|line 40: '~' is not in"
+       "plain.uue|2|plain.uue: not a uuencoded file"
+       "missing.uue|3|missing.uue: cannot open"
+       "mid.bin.uue cut.uue plain.uue|2|mid.bin.uue: intact")
+for entry in "${tests[@]}"; do
+    IFS='|' read -r archives expected pattern <<< "$entry"
+    uuarc test $archives
+    expect_rc "test $archives" "$expected"
+    expect_grep "test $archives: says" "$pattern" "$out$err"
+done
+[ "$(ls -A | grep -vc -e '\.uue$' -e '^out.txt$' -e '^err.txt$')" -eq 0 ] && pass || fail "test wrote files: $(ls -A)"
+uuarc_in mid.bin.uue test -
+expect_rc "test -" 0
+cd "$work"
+no_scratch_left "test"
+# -o FILE: the file under another name, with the checks and questions of any replaced file.
+outputs=("fresh.bin||0|absent"
+         "kept.bin||4|old"
+         "kept.bin|--skip-existing|0|old"
+         "kept.bin|--overwrite|0|new"
+         "dir_out|--overwrite|4|dir"
+         "sub/new.bin||3|absent")
+mkdir dir_out
+for entry in "${outputs[@]}"; do
+    IFS='|' read -r name option expected after <<< "$entry"
+    printf 'old\n' > kept.bin
+    uuarc extract mid.bin.uue -o "$name" $option
+    expect_rc "extract -o $name $option" "$expected"
+    case $after in
+        new) expect_same "extract -o $name $option: the file" mid.bin "$name" ;;
+        old) [ "$(cat "$name")" = old ] && pass || fail "extract -o $name $option: the old file changed" ;;
+        absent) [ "$expected" -ne 0 ] || expect_same "extract -o $name" mid.bin "$name" ;;
+        dir) [ -d "$name" ] && pass || fail "extract -o $name: the directory changed" ;;
+    esac
+done
+[ -z "$(ls -A | grep '^\.uuarc-')" ] && pass || fail "extract -o left a private folder: $(ls -A | grep '^\.uuarc-')"
+uuarc extract size46.bin.uue -o -
+expect_same "extract -o - is -c" size46.bin out.txt
+make_named dots_o.uue 'a/..'
+uuarc extract dots_o.uue -o safe.txt
+expect_rc "extract -o: a refused stored name stays refused" 3
+expect_grep "extract -o: the refusal names the stored name" "stored name 'a/..' refused: it leaves" "$err"
+[ ! -e safe.txt ] && pass || fail "extract -o: a refused stored name made safe.txt"
+if [ "$under_wine" -eq 0 ]; then
+    printf 'begin 600 secret.txt\n#86)C\n`\nend\n' > secret.uue
+    (umask 022 && uuarc extract secret.uue -o secret_out.txt)
+    [ "$(stat -c %a secret_out.txt)" = 600 ] && pass || fail "extract -o: mode $(stat -c %a secret_out.txt), expected 600"
+    printf 'begin 644 aux.c\n#86)C\n`\nend\n' > clash.uue
+    uuarc extract clash.uue -o renamed_aux.c
+    [ "$(cat renamed_aux.c)" = abc ] && pass || fail "extract -o renamed_aux.c"
+fi
+for args in "extract mid.bin.uue cut.uue -o x" "extract mid.bin.uue -o x -d y" "extract mid.bin.uue -o x --keep-paths" \
+            "test mid.bin.uue -d y" "test mid.bin.uue -o x" "list mid.bin.uue -o x"; do
+    eval "uuarc $args"
+    expect_rc "usage: $args" 1
+done
+
 # ---- An installed tree, run from elsewhere ------------------------------------------------------
 module=$(dirname "$host")/libuuarc.so
 [ "$under_wine" -eq 1 ] && module=$(dirname "$host")/uuarc.dll

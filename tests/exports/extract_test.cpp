@@ -2,7 +2,9 @@
 // replace question and its records, read-only files, missing directories, keep-paths, hostile
 // stored names, and the files that damaged archives leave behind.
 #if !defined(_WIN32)
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include <cstdio>
@@ -573,6 +575,76 @@ TEST_F(Extraction, NewFileTakesTheBeginLineMode) {
     }
     api_.arOptionsOff(UUARC_OPTION_NO_MODE);
     umask(umask_before);
+}
+#endif
+
+#if defined(UUARC_OUTPUT_STDOUT)
+// The reserved output paths: the decoded bytes go into descriptor 1 (here a file or /dev/full put
+// in its place) or nowhere, nothing is made or asked about, and the bytes taken come last.
+TEST_F(Extraction, SinksTakeTheBytesAndSayHowMany) {
+    const std::string payload = RandomBytes(1000, 3);
+    const std::string intact = ClassicUuencode("f.bin", payload);
+    std::string damaged = intact;
+    damaged[damaged.find('\n', damaged.find('\n', damaged.find('\n') + 1) + 1) + 5] = '~';  // the third data line
+    const struct {
+        const char* label;
+        const char* sink;
+        const char* stored;
+        const std::string* text;
+        const char* descriptor_one;  // what fd 1 is during the run ("": a file in the folder)
+        uint16_t status;
+        int64_t delivered;  // -1: no signal 3
+    } cases[] = {
+        {"standard output", UUARC_OUTPUT_STDOUT, "f.bin", &intact, "", 0, 1000},
+        {"damage on the third data line", UUARC_OUTPUT_STDOUT, "f.bin", &damaged, "", 9964, 90},
+        {"nothing", UUARC_OUTPUT_NULL, "f.bin", &intact, "", 0, 1000},
+        {"a full disk", UUARC_OUTPUT_STDOUT, "f.bin", &intact, "/dev/full", 101, 0},
+        {"an unsafe stored name", UUARC_OUTPUT_STDOUT, "..", &intact, "", 5, -1},
+    };
+    ASSERT_TRUE(WriteBytes(Path("out\\f.bin"), "existing"));
+    for (const auto& c : cases) {
+        std::string text = *c.text;
+        if (std::strcmp(c.stored, "f.bin") != 0) text.replace(text.find("f.bin"), 5, c.stored);
+        Open(text);
+        api_.SetOutputPath(c.sink);
+        ClearCalls();
+        const std::string taken = NativePath(Path("fd1.bin"));
+        std::fflush(stdout);
+        const int saved = dup(1);
+        const int into = open(*c.descriptor_one != '\0' ? c.descriptor_one : taken.c_str(),
+                              O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ASSERT_GE(into, 0) << c.label;
+        dup2(into, 1);
+        close(into);
+        const uint16_t status = Extract({"*.*"});
+        dup2(saved, 1);
+        close(saved);
+        EXPECT_EQ(status, c.status) << c.label;
+        const std::vector<HostCall> signals = CallsOf(CallKind::kSignal);
+        if (c.delivered < 0) {
+            EXPECT_TRUE(signals.empty()) << c.label;
+        } else {
+            ASSERT_EQ(signals.size(), 2u) << c.label;
+            EXPECT_EQ(signals[0].second, UUARC_SIGNAL_OUTPUT_OPEN) << c.label;
+            EXPECT_EQ(signals[1].first, c.delivered) << c.label;
+            EXPECT_EQ(signals[1].second, UUARC_SIGNAL_BYTES_DELIVERED) << c.label;
+        }
+        const bool into_file = *c.descriptor_one == '\0' && std::strcmp(c.sink, UUARC_OUTPUT_STDOUT) == 0;
+        const size_t expected = into_file && c.delivered > 0 ? static_cast<size_t>(c.delivered) : 0;
+        EXPECT_EQ(ReadBytes(Path("fd1.bin")), payload.substr(0, expected)) << c.label;
+        EXPECT_TRUE(CallsOf(CallKind::kReplace).empty()) << c.label;
+        const std::vector<HostCall> names = CallsOf(CallKind::kFileName);
+        if (!names.empty()) {
+            EXPECT_EQ(names.back().target, c.sink) << c.label;
+        }
+        EXPECT_EQ(ReadBytes(Path("out\\f.bin")), "existing") << c.label;
+        EXPECT_EQ(FolderNames(Path("out")).size(), 1u) << c.label;
+    }
+    // Any other output path ends the sink.
+    Open(intact);
+    api_.SetOutputPath(Path("out").c_str());
+    EXPECT_EQ(Extract({"*.*"}), 0);
+    EXPECT_EQ(ReadBytes(Path("out\\f.bin")), payload);
 }
 #endif
 
