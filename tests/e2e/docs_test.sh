@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # docs_test.sh - the README, the manual page and --help say what the program does: every option of
 # --help is described in the manual page's OPTIONS and in the README, the manual page describes no
-# option that --help lacks, the three commands' synopses agree, and every `uuarc` example that
+# option that --help lacks, the four commands' synopses agree, and every `uuarc` example that
 # they show runs and succeeds, each in a fresh folder of the sample files it names. A pipeline
 # into mail(1) runs up to the mail, which would need the network.
 #
@@ -40,7 +40,7 @@ for option in $manual_options; do
 done
 
 # ---- Synopses: each command's line of --help is in the README, and its options in the manual ----
-for command in list extract create; do
+for command in list extract test create; do
     usage=$(printf '%s\n' "$help" | grep -o "uuarc $command .*" | head -n 1)
     [ -n "$usage" ] || { fail "no usage line for $command in --help"; continue; }
     grep -qF -- "$usage" "$readme" && pass || fail "the README's synopsis differs from --help: $usage"
