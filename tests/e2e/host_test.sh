@@ -579,13 +579,13 @@ if [ "$under_wine" -eq 0 ]; then
         "XCPU:152|int_new||extract huge.bin.uue -d int_new"
         "TERM:143|int_old|huge.bin |extract huge.bin.uue -d int_old --overwrite"
         "HUP:129|int_create|target.uue |create huge.bin -o int_create/target.uue --overwrite"
-        "INT:130|scratch||extract -c huge.bin.uue"
+        "INT:130|scratch||extract -c -"
     )
     for entry in "${interrupts[@]}"; do
         IFS='|' read -r signal folder left args <<< "$entry"
         rm -rf int_new int_old int_create && mkdir int_new int_old int_create
         cp old.bin int_old/huge.bin && cp old.bin int_create/target.uue
-        signal_when "${signal%:*}" "$folder" "SIG$signal $args" $args || continue
+        input=huge.bin.uue signal_when "${signal%:*}" "$folder" "SIG$signal $args" $args || continue
         finish $pid
         expect_rc "SIG$signal: $args" "${signal#*:}"
         [ "$(left_in "$folder")" = "$left" ] && pass || fail "SIG$signal: $args: left: $(ls -A "$folder")"
