@@ -8,7 +8,8 @@ namespace uuarc {
 
 // The default alphabet, which creation writes and most files carry, is a range of characters and
 // is coded by arithmetic on the first four paths; any alphabet can go through its tables. Lines
-// in the XX or a table alphabet take Table on every path but Careful.
+// in the XX or a table alphabet take Table on every path but Careful. Base64 lines are decoded
+// with vectors on Avx2 and Ssse3 and a character at a time on the others.
 enum class CodecPath : uint8_t {
     Avx2,     // 32 characters a step (x86 with AVX2 that the system saves); shorter lines as Ssse3
     Ssse3,    // sixteen characters a step (x86 with SSSE3); lines shorter than that as Words64

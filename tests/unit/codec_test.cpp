@@ -1,6 +1,7 @@
 // codec_test.cpp - the line codec on every path it has (format/codec_path.h), each held against
-// the plain reference coder of tests/codec_reference.h, and the choice of path at load. Needs no
-// files, so the Win32 build runs it under Wine too, against the objects that make the DLL.
+// the plain reference coder of tests/codec_reference.h, base64 lines on every path against the
+// careful one, and the choice of path at load. Needs no files, so the Win32 build runs it under
+// Wine too, against the objects that make the DLL.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #endif
 
 #include "format/alphabet.h"
+#include "format/base64.h"
 #include "format/codec_path.h"
 #include "format/line_codec.h"
 #include "tests/codec_paths.h"
@@ -190,6 +192,84 @@ TEST_P(Codec, EveryLengthWithAnOddCharacterAnywhereDecodesAsReference) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, Codec, ::testing::ValuesIn(kEveryCodecPath), CodecPathTestName);
+
+// ---- Base64 lines ----------------------------------------------------------------------------
+
+class Base64Paths : public OnEveryCodecPath {};
+
+// What decoding one base64 line gives: the answer, the bytes of a good line and the state after.
+struct Base64Decoded {
+    int result = 0;
+    std::string bytes;
+    Base64State state;
+};
+
+Base64Decoded DecodeBase64(const Base64State& before, std::string_view line) {
+    const std::vector<char> exact(line.begin(), line.end());  // a read past it shows in a sanitizer build
+    Base64Decoded decoded{0, {}, before};
+    uint8_t out[kDecodeBufferSize];
+    decoded.result = DecodeBase64Line(decoded.state, std::string_view(exact.data(), exact.size()), out);
+    if (decoded.result > 0) decoded.bytes.assign(reinterpret_cast<char*>(out), static_cast<size_t>(decoded.result));
+    return decoded;
+}
+
+// `line` from each state on this path and on the careful one, which decodes a character at a
+// time: the same answer, bytes and state after (for a good line).
+void ExpectBase64AsCareful(std::string_view line, const std::string& label) {
+    const CodecPath path = ActiveCodecPath();
+    Base64State carried;
+    carried.group[0] = 1;
+    carried.group[1] = 2;
+    carried.count = 2;
+    Base64State padded;
+    padded.padded = true;
+    for (const Base64State& before : {Base64State{}, carried, padded}) {
+        ASSERT_TRUE(SetCodecPath(CodecPath::Careful));
+        const Base64Decoded expected = DecodeBase64(before, line);
+        ASSERT_TRUE(SetCodecPath(path));
+        const Base64Decoded got = DecodeBase64(before, line);
+        ASSERT_EQ(got.result, expected.result) << label << " after " << before.count << " characters";
+        EXPECT_EQ(got.bytes, expected.bytes) << label;
+        if (got.result < 0) continue;
+        EXPECT_EQ(got.state.count, expected.state.count) << label;
+        EXPECT_EQ(got.state.padded, expected.state.padded) << label;
+        EXPECT_EQ(std::string_view(reinterpret_cast<const char*>(got.state.group), static_cast<size_t>(got.state.count)),
+                  std::string_view(reinterpret_cast<const char*>(expected.state.group), static_cast<size_t>(got.state.count)))
+            << label;
+    }
+}
+
+// Lines of every length up to 100 characters and some up to the line buffer's 254, with and
+// without padding and line ends, and with an odd character ("=" among them) at each place in
+// turn: the vectors take a line's whole groups up to its last, and must give every answer that
+// a character at a time gives.
+TEST_P(Base64Paths, EveryLineDecodesAsCarefully) {
+    static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::mt19937 generator(76);
+    std::vector<size_t> lengths;
+    for (size_t length = 0; length <= 100; ++length) lengths.push_back(length);
+    for (const size_t length : {127, 128, 129, 190, 251, 252}) lengths.push_back(length);
+    for (const size_t length : lengths) {
+        std::string line;
+        for (size_t i = 0; i < length; ++i) line += kAlphabet[generator() % 64];
+        if (length % 4 == 2) line += "==";
+        if (length % 4 == 3) line += "=";
+        for (const char* end : {"", "\n", "\r\n"}) {
+            ExpectBase64AsCareful(line.substr(0, length) + end, std::to_string(length) + " characters");
+            ExpectBase64AsCareful(line + end, std::to_string(length) + " characters padded");
+        }
+        for (size_t at = 0; at < line.size(); ++at) {
+            for (const char odd : {'=', '*', '\n', '\0', '\x80'}) {
+                std::string damaged = line + "\n";
+                damaged[at] = odd;
+                ExpectBase64AsCareful(damaged, std::to_string(length) + ": " + std::to_string(odd) + " at " +
+                                                   std::to_string(at));
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, Base64Paths, ::testing::ValuesIn(kEveryCodecPath), CodecPathTestName);
 
 #if defined(__i386__) || defined(__x86_64__)
 // XCR0: which register sets the system saves (bit 1 XMM, bit 2 YMM). Only with OSXSAVE.
