@@ -139,32 +139,33 @@ UUARC_SSSE3_ROUTINE void EncodeDefaultSsse3(const uint8_t* bytes, int groups, ch
     }
 }
 
-// Avx2: the groups of a line of at least eight groups, eight at a time, the last eight encoded
-// again where they overlap the eight before. As in EncodeDefaultFourGroups, in each half of the
-// register: its four groups, twelve bytes loaded so that the high half ends at the eighth group
-// (no byte past the groups is read), spread as b1 b0 b2 b1, the values moved into place by one
-// multiply per pair.
-UUARC_AVX2_ROUTINE void EncodeDefaultAvx2(const uint8_t* bytes, int groups, char* out) {
+// Avx2: eight groups at once, 24 bytes into 32 characters. As in EncodeDefaultFourGroups, in
+// each half of the register: its four groups' twelve bytes, spread as b1 b0 b2 b1, the values
+// moved into place by one multiply per pair. The high half is loaded so that it ends at the
+// eighth group: no byte past the groups is read.
+[[gnu::always_inline]] UUARC_AVX2_ROUTINE inline void EncodeDefaultEightGroups(const uint8_t* bytes, char* out) {
     const __m256i spread = _mm256_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10,  //
                                             5, 4, 6, 5, 8, 7, 9, 8, 11, 10, 12, 11, 14, 13, 15, 14);
+    const __m256i loaded =
+        _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes))),
+                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 8)), 1);
+    const __m256i lanes = _mm256_shuffle_epi8(loaded, spread);
+    const __m256i even =
+        _mm256_mulhi_epu16(_mm256_and_si256(lanes, _mm256_set1_epi32(0x0FC0FC00)), _mm256_set1_epi32(0x04000040));
+    const __m256i odd =
+        _mm256_mullo_epi16(_mm256_and_si256(lanes, _mm256_set1_epi32(0x003F03F0)), _mm256_set1_epi32(0x01000010));
+    const __m256i values = _mm256_or_si256(even, odd);
     const __m256i sixty_three = _mm256_set1_epi8(0x3F);
-    for (int group = 0;; group += 8) {
-        if (group + 8 > groups) group = groups - 8;
-        const uint8_t* at = bytes + 3 * group;
-        const __m256i loaded =
-            _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at))),
-                                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 8)), 1);
-        const __m256i lanes = _mm256_shuffle_epi8(loaded, spread);
-        const __m256i even =
-            _mm256_mulhi_epu16(_mm256_and_si256(lanes, _mm256_set1_epi32(0x0FC0FC00)), _mm256_set1_epi32(0x04000040));
-        const __m256i odd =
-            _mm256_mullo_epi16(_mm256_and_si256(lanes, _mm256_set1_epi32(0x003F03F0)), _mm256_set1_epi32(0x01000010));
-        const __m256i values = _mm256_or_si256(even, odd);
-        const __m256i characters = _mm256_add_epi8(_mm256_and_si256(_mm256_add_epi8(values, sixty_three), sixty_three),
-                                                   _mm256_set1_epi8(0x21));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * group), characters);
-        if (group + 8 == groups) break;
-    }
+    const __m256i characters =
+        _mm256_add_epi8(_mm256_and_si256(_mm256_add_epi8(values, sixty_three), sixty_three), _mm256_set1_epi8(0x21));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), characters);
+}
+
+// Avx2: a line of eight to fifteen groups in two steps, the first eight groups and the last,
+// which overlap unless there are sixteen.
+UUARC_AVX2_ROUTINE void EncodeDefaultAvx2(const uint8_t* bytes, int groups, char* out) {
+    EncodeDefaultEightGroups(bytes, out);
+    EncodeDefaultEightGroups(bytes + 3 * (groups - 8), out + 4 * (groups - 8));
 }
 #endif
 
@@ -271,26 +272,32 @@ UUARC_SSSE3_ROUTINE bool DecodeDefaultSsse3(const char* characters, int groups, 
     return _mm_movemask_epi8(in_range) == 0xFFFF;
 }
 
-// Avx2: 32 characters a step for a line of at least eight groups, each half of the register as a
-// step of DecodeDefaultSsse3; the two halves' twelve bytes are then put side by side, eight zero
-// bytes after them. The last eight groups are decoded again where they overlap.
-UUARC_AVX2_ROUTINE bool DecodeDefaultAvx2(const char* characters, int groups, uint8_t* out) {
+// Avx2: eight groups at once, each half of the register as a step of DecodeDefaultSsse3; the two
+// halves' twelve bytes are then put side by side, eight zero bytes after them. Returns 0xFF in
+// each byte of a character in 0x20..0x60, else 0.
+[[gnu::always_inline]] UUARC_AVX2_ROUTINE inline __m256i DecodeDefaultEightGroups(const char* characters, uint8_t* out) {
+    const __m256i loaded = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(characters));
+    const __m256i in_range =
+        _mm256_and_si256(_mm256_cmpgt_epi8(loaded, _mm256_set1_epi8(0x1F)), _mm256_cmpgt_epi8(_mm256_set1_epi8(0x61), loaded));
+    const __m256i values = _mm256_and_si256(_mm256_sub_epi8(loaded, _mm256_set1_epi8(0x20)), _mm256_set1_epi8(0x3F));
+    const __m256i pairs = _mm256_maddubs_epi16(values, _mm256_set1_epi32(0x01400140));
+    const __m256i lanes = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00011000));
     const __m256i take_bytes = _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1,  //
                                                 2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
-    const __m256i join_halves = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7);
-    __m256i in_range = _mm256_set1_epi8(-1);
-    for (int step = 0;; step += 8) {
-        if (step + 8 > groups) step = groups - 8;
-        const __m256i loaded = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(characters + 4 * step));
-        in_range = _mm256_and_si256(in_range, _mm256_and_si256(_mm256_cmpgt_epi8(loaded, _mm256_set1_epi8(0x1F)),
-                                                               _mm256_cmpgt_epi8(_mm256_set1_epi8(0x61), loaded)));
-        const __m256i values = _mm256_and_si256(_mm256_sub_epi8(loaded, _mm256_set1_epi8(0x20)), _mm256_set1_epi8(0x3F));
-        const __m256i pairs = _mm256_maddubs_epi16(values, _mm256_set1_epi32(0x01400140));
-        const __m256i lanes = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00011000));
-        const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(lanes, take_bytes), join_halves);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 3 * step), bytes);
-        if (step + 8 == groups) break;
-    }
+    const __m256i bytes =
+        _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(lanes, take_bytes), _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), bytes);
+    return in_range;
+}
+
+// Avx2: a line of eight to 21 groups (the length 63) in two or three steps, the first eight
+// groups, the next eight when there are more than sixteen, and the last eight, decoded again
+// where they overlap. Each step's zero bytes are overwritten by the next.
+UUARC_AVX2_ROUTINE bool DecodeDefaultAvx2(const char* characters, int groups, uint8_t* out) {
+    __m256i in_range = DecodeDefaultEightGroups(characters, out);
+    if (groups > 16) in_range = _mm256_and_si256(in_range, DecodeDefaultEightGroups(characters + 32, out + 24));
+    in_range = _mm256_and_si256(
+        in_range, DecodeDefaultEightGroups(characters + 4 * (groups - 8), out + 3 * (groups - 8)));
     return _mm256_movemask_epi8(in_range) == -1;
 }
 #endif
