@@ -108,6 +108,7 @@ UUARC_AVX2_ROUTINE bool DecodeBase64Avx2(const char* characters, size_t length, 
 // character in it has no value (then the caller decodes the line from its start).
 size_t DecodeBase64Groups(std::string_view line, uint8_t* out) {
 #if UUARC_CODEC_X86
+    if (line.size() < 16) return 0;  // the usual last line of a file, before the path is asked
     const CodecPath path = ActiveCodecPath();
     if (path != CodecPath::Avx2 && path != CodecPath::Ssse3) return 0;
     size_t length = line.size() / 4 * 4;
