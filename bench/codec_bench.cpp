@@ -1,6 +1,7 @@
 // codec_bench.cpp - throughput of DecodeLine and EncodeLine in MB/s of decoded bytes on each path
 // of the codec that the processor has, for full 45-byte lines in the default and the XX alphabet
-// and for a short last line. Names read Decode/PATH/bytes:45/xx:0.
+// and for a short last line, and of DecodeBase64Line for lines of 57 bytes (76 characters) and of
+// 6. Names read Decode/PATH/bytes:45/xx:0 and Base64/PATH/bytes:57.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "format/alphabet.h"
+#include "format/base64.h"
 #include "format/codec_path.h"
 #include "format/line_codec.h"
 
@@ -20,6 +22,8 @@ using uuarc::kBytesPerLine;
 
 // Enough lines that the input does not sit in L1 the way a single line would: 64 KiB of data.
 constexpr int kLines = 1456;
+// The bytes of a full base64 line.
+constexpr int kBase64Bytes = 57;
 // Each encoded line in its own slot, with room for the NUL that the line reader adds.
 constexpr size_t kSlot = uuarc::kMaxEncodedLine + 1;
 
@@ -81,6 +85,41 @@ void DecodeLines(benchmark::State& state, uuarc::CodecPath path) {
     state.SetBytesProcessed(state.iterations() * kLines * count);
 }
 
+// Base64 lines as "uuencode -m" writes them: 57 bytes in 76 characters, "=" padding for a short
+// last line, LF.
+void DecodeBase64Lines(benchmark::State& state, uuarc::CodecPath path) {
+    static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    uuarc::SetCodecPath(path);
+    const int count = static_cast<int>(state.range(0));
+    const std::vector<uint8_t> data = RandomBytes(static_cast<size_t>(kLines) * kBase64Bytes);
+    std::vector<std::string> lines(kLines);
+    for (int i = 0; i < kLines; ++i) {
+        const uint8_t* bytes = data.data() + static_cast<size_t>(i) * kBase64Bytes;
+        for (int at = 0; at < count; at += 3) {
+            const int left = count - at;
+            const uint32_t bits = static_cast<uint32_t>(bytes[at]) << 16 |
+                                  (left > 1 ? static_cast<uint32_t>(bytes[at + 1]) << 8 : 0) | (left > 2 ? bytes[at + 2] : 0);
+            for (int place = 0; place < 4; ++place) {
+                lines[i] += place <= left ? kAlphabet[(bits >> (18 - 6 * place)) & 0x3F] : '=';
+            }
+        }
+        lines[i] += '\n';
+    }
+    uint8_t out[uuarc::kDecodeBufferSize];
+    for (auto _ : state) {
+        for (const std::string& line : lines) {
+            uuarc::Base64State base64;
+            if (uuarc::DecodeBase64Line(base64, line, out) != count) {
+                state.SkipWithError("a line failed to decode");
+                return;
+            }
+            benchmark::DoNotOptimize(out);
+        }
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * kLines * count);
+}
+
 // Arguments: bytes per line, alphabet (0 default, 1 XX). XX lines take the table on every path
 // but the careful one, so they are measured on those two alone.
 void RegisterPaths() {
@@ -94,6 +133,10 @@ void RegisterPaths() {
             run->ArgNames({"bytes", "xx"})->Args({45, 0})->Args({7, 0});
             if (takes_xx) run->Args({45, 1});
         }
+        benchmark::RegisterBenchmark(("Base64/" + name).c_str(), DecodeBase64Lines, path)
+            ->ArgNames({"bytes"})
+            ->Args({kBase64Bytes})
+            ->Args({6});
     }
 }
 

@@ -27,8 +27,10 @@ struct Base64State {
 
 // Decodes the characters of one data line as read (a CR or LF at its end is not data) into `out`
 // (kDecodeBufferSize bytes: a line of the line buffer and a carried group make at most 192
-// bytes). Returns the number of bytes; 0 for an empty line; -1 for a byte outside the alphabet,
-// "=" anywhere but the last one or two places of a group, or any character after the padding.
+// bytes, and the vector paths of codec_path.h write up to eight more after them). Returns the
+// number of bytes; 0 for an empty line; -1 for a byte outside the alphabet, "=" anywhere but the
+// last one or two places of a group, or any character after the padding. Every path gives the
+// same answers and state.
 int DecodeBase64Line(Base64State& state, std::string_view line, uint8_t* out);
 
 // Whether `line` is the line that ends the data: it begins with "====".

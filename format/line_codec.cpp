@@ -1,41 +1,47 @@
 // line_codec.cpp - encoding and decoding of data lines on the paths of codec_path.h. Any alphabet
 // can go through its tables, one look-up per character. The default alphabet, which creation
 // writes and most files carry, is a range of characters and is coded by arithmetic instead:
-// sixteen characters a step where the processor has SSSE3, eight or four in a word otherwise.
+// 32 characters a step where the processor has AVX2, sixteen where it has SSSE3, eight or four in
+// a word otherwise.
 #include "format/line_codec.h"
 
 #include <algorithm>
 #include <cstring>
+#if defined(__i386__) || defined(__x86_64__)
+#include <cpuid.h>
+#endif
 
 #include "format/alphabet.h"
 #include "format/codec_path.h"
 #include "format/header.h"
-
-// The SSSE3 routines are compiled for SSSE3 one by one (a target attribute), the rest of the
-// module for the plain processor of the build, and they run only when the processor says it has
-// SSSE3. The intrinsics headers of GCC and clang allow that without -mssse3.
-#if defined(__i386__) || defined(__x86_64__)
-#define UUARC_CODEC_SSSE3 1
-#include <tmmintrin.h>
-// A 32-bit Windows host may call with the stack aligned to four bytes only; the vectors that
-// these routines keep on the stack want sixteen, so they align it themselves there.
-#if defined(__i386__)
-#define UUARC_SSSE3_ROUTINE __attribute__((target("ssse3"), force_align_arg_pointer))
-#else
-#define UUARC_SSSE3_ROUTINE __attribute__((target("ssse3")))
-#endif
-#else
-#define UUARC_CODEC_SSSE3 0
-#endif
+#include "format/x86_vectors.h"
 
 namespace uuarc {
 
 namespace {
 
+#if UUARC_CODEC_X86
+// Whether the system saves and restores the XMM and YMM registers on a task switch: the bits
+// 1 and 2 of XCR0, which XGETBV reads. Only asked after cpuid has reported OSXSAVE, without
+// which the instruction faults.
+bool SystemSavesYmm() {
+    uint32_t low = 0, high = 0;
+    __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    return (low & 0x6) == 0x6;
+}
+#endif
+
 CodecPath AskProcessor() {
-#if UUARC_CODEC_SSSE3
-    __builtin_cpu_init();  // the indicator is filled by a constructor that may not have run yet
-    if (__builtin_cpu_supports("ssse3")) return CodecPath::Ssse3;
+#if UUARC_CODEC_X86
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return CodecPath::Words64;
+    const bool ssse3 = (ecx & bit_SSSE3) != 0;
+    // AVX2 needs the AVX registers, which the processor has (AVX) and the system saves.
+    if ((ecx & bit_OSXSAVE) != 0 && (ecx & bit_AVX) != 0 && SystemSavesYmm() &&
+        __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) != 0 && (ebx & bit_AVX2) != 0) {
+        return CodecPath::Avx2;
+    }
+    if (ssse3) return CodecPath::Ssse3;
 #endif
     return CodecPath::Words64;
 }
@@ -97,7 +103,7 @@ void EncodeDefaultWords64(const uint8_t* bytes, int groups, char* out) {
     if (group < groups) EncodeDefaultGroup(bytes + 3 * group, out + 4 * group);
 }
 
-#if UUARC_CODEC_SSSE3
+#if UUARC_CODEC_X86
 // Four groups at once, twelve bytes into sixteen characters; reads sixteen bytes. Each group's
 // bytes go into a 32-bit lane as b1 b0 b2 b1, so that its first two values lie in the low half
 // (b0 b1) and the other two in the high half (b1 b2); one multiply moves each pair into place.
@@ -131,6 +137,35 @@ UUARC_SSSE3_ROUTINE void EncodeDefaultSsse3(const uint8_t* bytes, int groups, ch
         const __m128i spread_late = _mm_add_epi8(spread, _mm_set1_epi8(4));
         EncodeDefaultFourGroups(_mm_shuffle_epi8(loaded, spread_late), out + 4 * (groups - 4));
     }
+}
+
+// Avx2: eight groups at once, 24 bytes into 32 characters. As in EncodeDefaultFourGroups, in
+// each half of the register: its four groups' twelve bytes, spread as b1 b0 b2 b1, the values
+// moved into place by one multiply per pair. The high half is loaded so that it ends at the
+// eighth group: no byte past the groups is read.
+[[gnu::always_inline]] UUARC_AVX2_ROUTINE inline void EncodeDefaultEightGroups(const uint8_t* bytes, char* out) {
+    const __m256i spread = _mm256_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10,  //
+                                            5, 4, 6, 5, 8, 7, 9, 8, 11, 10, 12, 11, 14, 13, 15, 14);
+    const __m256i loaded =
+        _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes))),
+                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 8)), 1);
+    const __m256i lanes = _mm256_shuffle_epi8(loaded, spread);
+    const __m256i even =
+        _mm256_mulhi_epu16(_mm256_and_si256(lanes, _mm256_set1_epi32(0x0FC0FC00)), _mm256_set1_epi32(0x04000040));
+    const __m256i odd =
+        _mm256_mullo_epi16(_mm256_and_si256(lanes, _mm256_set1_epi32(0x003F03F0)), _mm256_set1_epi32(0x01000010));
+    const __m256i values = _mm256_or_si256(even, odd);
+    const __m256i sixty_three = _mm256_set1_epi8(0x3F);
+    const __m256i characters =
+        _mm256_add_epi8(_mm256_and_si256(_mm256_add_epi8(values, sixty_three), sixty_three), _mm256_set1_epi8(0x21));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), characters);
+}
+
+// Avx2: a line of eight to fifteen groups in two steps, the first eight groups and the last,
+// which overlap unless there are sixteen.
+UUARC_AVX2_ROUTINE void EncodeDefaultAvx2(const uint8_t* bytes, int groups, char* out) {
+    EncodeDefaultEightGroups(bytes, out);
+    EncodeDefaultEightGroups(bytes + 3 * (groups - 8), out + 4 * (groups - 8));
 }
 #endif
 
@@ -213,7 +248,7 @@ bool DecodeDefaultWords64(const char* characters, int groups, uint8_t* out) {
     return seen == 0;
 }
 
-#if UUARC_CODEC_SSSE3
+#if UUARC_CODEC_X86
 // Ssse3: sixteen characters a step for a line of at least four groups. Each must lie in
 // 0x20..0x60 (compared as signed bytes, 0x80 and up are below 0x20). The values are joined in
 // pairs, the pairs into 24-bit lanes, and the three bytes of each lane taken out high byte first;
@@ -235,6 +270,35 @@ UUARC_SSSE3_ROUTINE bool DecodeDefaultSsse3(const char* characters, int groups, 
         if (step + 4 == groups) break;
     }
     return _mm_movemask_epi8(in_range) == 0xFFFF;
+}
+
+// Avx2: eight groups at once, each half of the register as a step of DecodeDefaultSsse3; the two
+// halves' twelve bytes are then put side by side, eight zero bytes after them. Returns 0xFF in
+// each byte of a character in 0x20..0x60, else 0.
+[[gnu::always_inline]] UUARC_AVX2_ROUTINE inline __m256i DecodeDefaultEightGroups(const char* characters, uint8_t* out) {
+    const __m256i loaded = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(characters));
+    const __m256i in_range =
+        _mm256_and_si256(_mm256_cmpgt_epi8(loaded, _mm256_set1_epi8(0x1F)), _mm256_cmpgt_epi8(_mm256_set1_epi8(0x61), loaded));
+    const __m256i values = _mm256_and_si256(_mm256_sub_epi8(loaded, _mm256_set1_epi8(0x20)), _mm256_set1_epi8(0x3F));
+    const __m256i pairs = _mm256_maddubs_epi16(values, _mm256_set1_epi32(0x01400140));
+    const __m256i lanes = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00011000));
+    const __m256i take_bytes = _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1,  //
+                                                2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
+    const __m256i bytes =
+        _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(lanes, take_bytes), _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), bytes);
+    return in_range;
+}
+
+// Avx2: a line of eight to 21 groups (the length 63) in two or three steps, the first eight
+// groups, the next eight when there are more than sixteen, and the last eight, decoded again
+// where they overlap. Each step's zero bytes are overwritten by the next.
+UUARC_AVX2_ROUTINE bool DecodeDefaultAvx2(const char* characters, int groups, uint8_t* out) {
+    __m256i in_range = DecodeDefaultEightGroups(characters, out);
+    if (groups > 16) in_range = _mm256_and_si256(in_range, DecodeDefaultEightGroups(characters + 32, out + 24));
+    in_range = _mm256_and_si256(
+        in_range, DecodeDefaultEightGroups(characters + 4 * (groups - 8), out + 3 * (groups - 8)));
+    return _mm256_movemask_epi8(in_range) == -1;
 }
 #endif
 
@@ -264,8 +328,13 @@ bool DecodeGroupsUnchecked(const AlphabetState& alphabet, const char* characters
     if (path == CodecPath::Careful) return false;
     if (alphabet.active != AlphabetKind::Default) return DecodeTableGroups(alphabet.decode, characters, groups, out);
     switch (path) {
+        case CodecPath::Avx2:
+#if UUARC_CODEC_X86
+            if (groups >= 8) return DecodeDefaultAvx2(characters, groups, out);
+#endif
+            [[fallthrough]];
         case CodecPath::Ssse3:
-#if UUARC_CODEC_SSSE3
+#if UUARC_CODEC_X86
             if (groups >= 4) return DecodeDefaultSsse3(characters, groups, out);
 #endif
             [[fallthrough]];
@@ -315,8 +384,14 @@ bool ReadsExactly(const uint8_t* decode, std::string_view line) {
 }
 
 // Whether the line holds nothing but its line end: mail systems insert such lines among the
-// data, where they are neither data nor the end.
-bool IsEmptyLine(std::string_view line) { return line.find_first_not_of("\r\n") == std::string_view::npos; }
+// data, where they are neither data nor the end. Asked of every line, and a data line answers
+// at its first character: a loop here, where find_first_not_of would call memchr for it.
+bool IsEmptyLine(std::string_view line) {
+    for (const char character : line) {
+        if (character != '\n' && character != '\r') return false;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -326,7 +401,8 @@ CodecPath BestCodecPath() { return g_best_path; }
 
 bool CodecPathSupported(CodecPath path) {
     switch (path) {
-        case CodecPath::Ssse3: return g_best_path == CodecPath::Ssse3;
+        case CodecPath::Avx2: return g_best_path == CodecPath::Avx2;
+        case CodecPath::Ssse3: return g_best_path == CodecPath::Avx2 || g_best_path == CodecPath::Ssse3;
         case CodecPath::Words64:
         case CodecPath::Words32:
         case CodecPath::Table:
@@ -345,6 +421,7 @@ bool SetCodecPath(CodecPath path) {
 
 const char* CodecPathName(CodecPath path) {
     switch (path) {
+        case CodecPath::Avx2: return "avx2";
         case CodecPath::Ssse3: return "ssse3";
         case CodecPath::Words64: return "words64";
         case CodecPath::Words32: return "words32";
@@ -368,8 +445,16 @@ int EncodeLine(const AlphabetState& alphabet, const uint8_t* bytes, char* line, 
     char* out = line + 1;
     const CodecPath path = alphabet.active == AlphabetKind::Default ? g_codec_path : CodecPath::Table;
     switch (path) {
+        case CodecPath::Avx2:
+#if UUARC_CODEC_X86
+            if (groups >= 8) {
+                EncodeDefaultAvx2(bytes, groups, out);
+                break;
+            }
+#endif
+            [[fallthrough]];
         case CodecPath::Ssse3:
-#if UUARC_CODEC_SSSE3
+#if UUARC_CODEC_X86
             if (groups >= 6) {
                 EncodeDefaultSsse3(bytes, groups, out);
                 break;

@@ -1,9 +1,13 @@
 // codec_fuzz.cpp - differential fuzz target: DecodeLine and EncodeLine on every path the processor
-// has, each against the plain reference coder on the same input: same result and bytes.
+// has, each against the plain reference coder on the same input: same result and bytes; and
+// DecodeBase64Line on the paths that decode base64 with vectors against the careful one, which
+// decodes a character at a time as every other path does.
 //
 // Input: byte 0 picks the alphabet (low two bits: default, XX, table, default; the table runs up
 // from 0x20 + (bits 2..6), backwards when bit 7 is set), byte 1 modulo 46 is the count to
-// encode, the rest is the line to decode and, zero-padded, the bytes to encode.
+// encode, the rest is the line to decode (as uuencoded and as base64) and, zero-padded, the bytes
+// to encode.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +17,7 @@
 #include <vector>
 
 #include "format/alphabet.h"
+#include "format/base64.h"
 #include "format/codec_path.h"
 #include "format/line_codec.h"
 #include "tests/codec_reference.h"
@@ -60,21 +65,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < bytes.size() && i < rest.size(); ++i) bytes[i] = static_cast<uint8_t>(rest[i]);
     const std::string encoded = test::ReferenceEncodeLine(alphabet, bytes.data(), count);
 
+    // The outputs too in blocks of exactly their size, the same ones for every path.
+    std::vector<uint8_t> out(kDecodeBufferSize);
+    std::vector<char> written(kMaxEncodedLine);
     const CodecPath before = ActiveCodecPath();
+    SetCodecPath(CodecPath::Careful);
+    Base64State base64_careful;
+    const int base64_count = DecodeBase64Line(base64_careful, std::string_view(line.data(), line.size()), out.data());
+    uint8_t base64_bytes[kDecodeBufferSize];
+    std::memcpy(base64_bytes, out.data(), static_cast<size_t>(std::max(base64_count, 0)));
     for (int index = 0; index < kCodecPathCount; ++index) {
         const auto path = static_cast<CodecPath>(index);
         if (!SetCodecPath(path)) continue;
 
-        std::vector<uint8_t> out(kDecodeBufferSize);
         const int got = DecodeLine(g_alphabet, std::string_view(line.data(), line.size()), out.data());
         if (got != decoded.count) Fail("DecodeLine's count differs", path);
         if (got > 0 && std::memcmp(out.data(), decoded.bytes.data(), decoded.bytes.size()) != 0) {
             Fail("DecodeLine's bytes differ", path);
         }
 
-        std::vector<char> written(kMaxEncodedLine);
         const int length = EncodeLine(g_alphabet, bytes.data(), written.data(), count);
         if (std::string_view(written.data(), static_cast<size_t>(length)) != encoded) Fail("EncodeLine's line differs", path);
+
+        if (path != CodecPath::Avx2 && path != CodecPath::Ssse3) continue;
+        Base64State base64;
+        const int base64_got = DecodeBase64Line(base64, std::string_view(line.data(), line.size()), out.data());
+        if (base64_got != base64_count || base64.count != base64_careful.count ||
+            base64.padded != base64_careful.padded) {
+            Fail("DecodeBase64Line's answer differs", path);
+        }
+        if (base64_got > 0 && std::memcmp(out.data(), base64_bytes, static_cast<size_t>(base64_got)) != 0) {
+            Fail("DecodeBase64Line's bytes differ", path);
+        }
     }
     SetCodecPath(before);
     return 0;

@@ -29,6 +29,7 @@ inline int ReferenceValue(const ReferenceAlphabet& alphabet, char character) {
 // The line for bytes[0, 3 * groups): the length character, the groups, the LF.
 inline std::string ReferenceEncodeLine(const ReferenceAlphabet& alphabet, const uint8_t* bytes, int count) {
     std::string line(1, alphabet.characters[count & 0x3F]);
+    line.reserve(2 + 4 * static_cast<size_t>((count + 2) / 3));
     for (int at = 0; at < count; at += 3) {
         const uint32_t bits = static_cast<uint32_t>(bytes[at]) << 16 | static_cast<uint32_t>(bytes[at + 1]) << 8 | bytes[at + 2];
         for (int shift = 18; shift >= 0; shift -= 6) line += alphabet.characters[(bits >> shift) & 0x3F];
@@ -50,6 +51,7 @@ inline ReferenceDecoded ReferenceDecodeLine(const ReferenceAlphabet& alphabet, s
     const int count = ReferenceValue(alphabet, line[0]);
     if (count < 0) return decoded;
     const std::string_view present = line.substr(1, line.find('\n', 1) - 1);
+    decoded.bytes.reserve(static_cast<size_t>(count) + 2);
     for (int at = 0; at < count; at += 3) {
         uint32_t bits = 0;
         for (size_t i = 0; i < 4; ++i) {

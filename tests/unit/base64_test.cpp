@@ -1,11 +1,12 @@
-// base64_test.cpp - the base64 decode table, the line decoder of "begin-base64" files, and the
-// header scan's choice between the two begin lines.
+// base64_test.cpp - the base64 decode table, the line decoder of "begin-base64" files on every
+// path of the codec, and the header scan's choice between the two begin lines.
 #include <cstring>
 #include <string>
 
 #include "format/base64.h"
 #include "format/header.h"
 #include "test_support.h"
+#include "tests/codec_paths.h"
 
 namespace uuarc::test {
 namespace {
@@ -31,11 +32,16 @@ std::string DecodeOne(const std::string& line, int* result) {
     return *result < 0 ? std::string() : std::string(reinterpret_cast<char*>(out), static_cast<size_t>(*result));
 }
 
+class Base64Lines : public OnEveryCodecPath {};
+
 // Lines and what they decode to; a damaged line (a character outside the alphabet, padding
-// where it cannot stand, a byte of 0x80 and up) gives -1.
-TEST(Base64, LinesDecodeOrAreRefused) {
+// where it cannot stand, a byte of 0x80 and up) gives -1, also where it lies among groups that
+// the wider paths take 16 or 32 characters at a time.
+TEST_P(Base64Lines, DecodeOrAreRefused) {
+    const std::string long_line = "TWFu" + std::string(68, 'A');  // 54 bytes: "Man" and zeros
+    const std::string long_bytes = "Man" + std::string(51, '\0');
     const struct {
-        const char* line;
+        std::string line;
         std::string decoded;
         int result;
     } cases[] = {
@@ -49,6 +55,10 @@ TEST(Base64, LinesDecodeOrAreRefused) {
         {"AP8A/w==\n", std::string("\x00\xff\x00\xff", 4), 4},
         {"YW*j\n", "", -1}, {"YW Jj\n", "", -1}, {"Y===\n", "", -1}, {"=AAA\n", "", -1},
         {"YQ=j\n", "", -1}, {"YQ==YQ==\n", "", -1}, {"YWJ\xc3\n", "", -1},
+        {long_line + "YQ==\r\n", long_bytes + "a", 55},
+        {long_line + "YWI=\n", long_bytes + "ab", 56},
+        {"*" + long_line + "\n", "", -1}, {long_line + "*\n", "", -1}, {long_line + "YQ==A\n", "", -1},
+        {long_line.substr(0, 30) + "=" + long_line.substr(31) + "\n", "", -1},
     };
     for (const auto& c : cases) {
         int result = 0;
@@ -60,8 +70,9 @@ TEST(Base64, LinesDecodeOrAreRefused) {
     EXPECT_EQ(DecodeOne(std::string(76, 'A') + "\n", &result), std::string(57, '\0'));
 }
 
-// A line longer than the line buffer arrives in pieces that need not end at a group.
-TEST(Base64, GroupCarriedToTheNextPiece) {
+// A line longer than the line buffer arrives in pieces that need not end at a group; a piece that
+// goes on inside a group is decoded from there, however long.
+TEST_P(Base64Lines, GroupCarriedToTheNextPiece) {
     Base64State state;
     uint8_t out[kDecodeBufferSize];
     EXPECT_EQ(DecodeBase64Line(state, "YWJjZG", out), 3);
@@ -69,7 +80,12 @@ TEST(Base64, GroupCarriedToTheNextPiece) {
     ASSERT_EQ(DecodeBase64Line(state, "Vm\n", out), 3);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 3), "def");
     EXPECT_EQ(state.count, 0);
+    EXPECT_EQ(DecodeBase64Line(state, "YW", out), 0);
+    ASSERT_EQ(DecodeBase64Line(state, "JjYWJjYWJjYWJjYWJjYWJjYWJjYWJjYWJjYWJj\n", out), 30);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 30), "abcabcabcabcabcabcabcabcabcabc");
 }
+
+INSTANTIATE_TEST_SUITE_P(Paths, Base64Lines, ::testing::ValuesIn(kEveryCodecPath), CodecPathTestName);
 
 // ---- The header scan -------------------------------------------------------------------------
 

@@ -1,6 +1,7 @@
 // codec_test.cpp - the line codec on every path it has (format/codec_path.h), each held against
-// the plain reference coder of tests/codec_reference.h, and the choice of path at load. Needs no
-// files, so the Win32 build runs it under Wine too, against the objects that make the DLL.
+// the plain reference coder of tests/codec_reference.h, base64 lines on every path against the
+// careful one, and the choice of path at load. Needs no files, so the Win32 build runs it under
+// Wine too, against the objects that make the DLL.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,14 +15,11 @@
 #endif
 
 #include "format/alphabet.h"
+#include "format/base64.h"
 #include "format/codec_path.h"
 #include "format/line_codec.h"
+#include "tests/codec_paths.h"
 #include "tests/codec_reference.h"
-
-namespace uuarc {
-// gtest prints a path by its name.
-void PrintTo(CodecPath path, std::ostream* out) { *out << CodecPathName(path); }
-}  // namespace uuarc
 
 namespace uuarc::test {
 namespace {
@@ -60,17 +58,12 @@ void ExpectDecodesAsReference(std::string_view line, const std::string& label) {
 }
 
 // Every test of the suite runs once per path, with a fresh alphabet state.
-class Codec : public ::testing::TestWithParam<CodecPath> {
+class Codec : public OnEveryCodecPath {
 protected:
     void SetUp() override {
         g_alphabet = AlphabetState{};
-        before_ = ActiveCodecPath();
-        if (!SetCodecPath(GetParam())) GTEST_SKIP() << "this processor lacks " << CodecPathName(GetParam());
+        OnEveryCodecPath::SetUp();
     }
-    void TearDown() override { SetCodecPath(before_); }
-
-private:
-    CodecPath before_ = CodecPath::Words64;
 };
 
 TEST_P(Codec, EncodesAndDecodesTheWorkedExample) {
@@ -173,29 +166,117 @@ TEST_P(Codec, LinesFailOnlyOnACharacterWithoutValue) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, Codec,
-                         ::testing::Values(CodecPath::Ssse3, CodecPath::Words64, CodecPath::Words32, CodecPath::Table,
-                                           CodecPath::Careful),
-                         [](const ::testing::TestParamInfo<CodecPath>& info) {
-                             std::string name = CodecPathName(info.param);
-                             name[0] = static_cast<char>(name[0] - 'a' + 'A');
-                             return name;
-                         });
+// Every length the length character can give, up to 21 groups, with a character that may lack a
+// value at each place in turn, the length character's too: the wide paths' steps, their overlap
+// at the end and the narrower paths that take shorter lines must find it wherever it lies.
+TEST_P(Codec, EveryLengthWithAnOddCharacterAnywhereDecodesAsReference) {
+    std::mt19937 generator(63);
+    for (const Alphabet alphabet : kAlphabets) {
+        UseAlphabet(alphabet);
+        const char* characters = ActiveAlphabet(g_alphabet);
+        for (int count = 1; count <= 63; ++count) {
+            std::string line(1, characters[count]);
+            for (int i = 0; i < 4 * ((count + 2) / 3); ++i) line += characters[generator() % 64];
+            line += '\n';
+            ExpectDecodesAsReference(line, "whole " + std::to_string(count));
+            for (size_t at = 0; at + 1 < line.size(); ++at) {
+                for (const char odd : {'\0', '\x1F', ' ', '`', 'a', '\x7F', '\x80', '\xFF'}) {
+                    std::string damaged = line;
+                    damaged[at] = odd;
+                    ExpectDecodesAsReference(damaged, std::to_string(count) + ": " + std::to_string(odd) + " at " +
+                                                          std::to_string(at));
+                }
+            }
+        }
+    }
+}
 
-// The processor is asked once, at load: SSSE3 exactly where cpuid reports it, the words
-// otherwise, and a path it lacks cannot be forced.
-TEST(CodecPaths, BestPathIsSsse3ExactlyWhereTheProcessorHasIt) {
+INSTANTIATE_TEST_SUITE_P(Paths, Codec, ::testing::ValuesIn(kEveryCodecPath), CodecPathTestName);
+
+// ---- Base64 lines ----------------------------------------------------------------------------
+
+class Base64Paths : public OnEveryCodecPath {};
+
+// What decoding `line` from the state `before` gives on `path`, in one string: the answer, the
+// bytes and the state after (the characters of the group begun, and the padding flag).
+std::string DecodeBase64On(CodecPath path, Base64State state, std::string_view line) {
+    const std::vector<char> exact(line.begin(), line.end());  // a read past it shows in a sanitizer build
+    uint8_t out[kDecodeBufferSize];
+    EXPECT_TRUE(SetCodecPath(path));
+    const int result = DecodeBase64Line(state, std::string_view(exact.data(), exact.size()), out);
+    if (result < 0) return "-1";
+    return std::to_string(result) + std::string(reinterpret_cast<char*>(out), static_cast<size_t>(result)) +
+           std::string(reinterpret_cast<char*>(state.group), static_cast<size_t>(state.count)) + "|" +
+           std::to_string(state.padded);
+}
+
+// Lines of every length up to 100 characters and some up to the line buffer's 254, with and
+// without padding and line ends, and with an odd character ("=" among them) at each place in
+// turn, from a fresh, a carried and a padded state: the vectors take a line's whole groups up to
+// its last, and must give every answer that the careful path gives a character at a time.
+TEST_P(Base64Paths, EveryLineDecodesAsCarefully) {
+    static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const auto expect_as_careful = [](const std::string& line) {
+        for (const Base64State& before : {Base64State{}, Base64State{{1, 2}, 2, false}, Base64State{{}, 0, true}}) {
+            ASSERT_EQ(DecodeBase64On(GetParam(), before, line), DecodeBase64On(CodecPath::Careful, before, line))
+                << line << " after " << before.count << " characters";
+        }
+    };
+    std::mt19937 generator(76);
+    for (size_t length = 0; length <= 252; length += length < 100 ? 1 : 38) {
+        std::string line;
+        for (size_t i = 0; i < length; ++i) line += kAlphabet[generator() % 64];
+        const std::string padded = line + (length % 4 == 2 ? "==" : length % 4 == 3 ? "=" : "");
+        for (const char* end : {"", "\n", "\r\n"}) {
+            expect_as_careful(line + end);
+            expect_as_careful(padded + end);
+        }
+        for (size_t at = 0; at < padded.size(); ++at) {
+            for (const char odd : {'=', '*', '\n', '\0', '\x80'}) {
+                std::string damaged = padded + "\n";
+                damaged[at] = odd;
+                expect_as_careful(damaged);
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, Base64Paths, ::testing::ValuesIn(kEveryCodecPath), CodecPathTestName);
+
+#if defined(__i386__) || defined(__x86_64__)
+// XCR0: which register sets the system saves (bit 1 XMM, bit 2 YMM). Only with OSXSAVE.
+uint32_t ExtendedControlRegister0() {
+    uint32_t low = 0, high = 0;
+    __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    return low;
+}
+#endif
+
+// The processor is asked once, at load: AVX2 exactly where cpuid reports it and XGETBV says the
+// system saves the YMM registers, else SSSE3 where cpuid reports that, the words otherwise; a
+// path it lacks cannot be forced.
+TEST(CodecPaths, BestPathIsTheWidestTheProcessorAndSystemHave) {
     bool has_ssse3 = false;
+    bool has_avx2 = false;
 #if defined(__i386__) || defined(__x86_64__)
     unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    has_ssse3 = __get_cpuid(1, &eax, &ebx, &ecx, &edx) && (ecx & bit_SSSE3) != 0;
+    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx)) {
+        has_ssse3 = (ecx & bit_SSSE3) != 0;
+        const bool saves_ymm = (ecx & bit_OSXSAVE) != 0 && (ecx & bit_AVX) != 0 && (ExtendedControlRegister0() & 6) == 6;
+        has_avx2 = saves_ymm && __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) && (ebx & bit_AVX2) != 0;
+    }
 #endif
-    EXPECT_EQ(BestCodecPath(), has_ssse3 ? CodecPath::Ssse3 : CodecPath::Words64);
+    EXPECT_EQ(BestCodecPath(), has_avx2 ? CodecPath::Avx2 : has_ssse3 ? CodecPath::Ssse3 : CodecPath::Words64);
     EXPECT_EQ(ActiveCodecPath(), BestCodecPath()) << "unless forced, the best path is taken";
+    EXPECT_EQ(CodecPathSupported(CodecPath::Avx2), has_avx2);
     EXPECT_EQ(CodecPathSupported(CodecPath::Ssse3), has_ssse3);
     const CodecPath before = ActiveCodecPath();
-    EXPECT_EQ(SetCodecPath(CodecPath::Ssse3), has_ssse3);
-    EXPECT_EQ(ActiveCodecPath(), has_ssse3 ? CodecPath::Ssse3 : before);
+    for (const CodecPath path : {CodecPath::Avx2, CodecPath::Ssse3}) {
+        const bool has = path == CodecPath::Avx2 ? has_avx2 : has_ssse3;
+        EXPECT_EQ(SetCodecPath(path), has) << CodecPathName(path);
+        EXPECT_EQ(ActiveCodecPath(), has ? path : before);
+        SetCodecPath(before);
+    }
     ASSERT_TRUE(SetCodecPath(CodecPath::Careful));
     EXPECT_EQ(ActiveCodecPath(), CodecPath::Careful);
     SetCodecPath(before);
