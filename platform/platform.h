@@ -26,7 +26,10 @@ enum class OpenHow;
 using FileHandle = intptr_t;
 constexpr FileHandle kNoHandle = -1;
 
-constexpr size_t kStreamBufferSize = 64 * 1024;
+// A stream's buffer: one system read or write moves up to this much, a system call per 16,000-odd
+// data lines, as a plain copy in pieces of a mebibyte makes them. A Stream is too large for a
+// stack: it lives in static storage (the module's state, or a test's).
+constexpr size_t kStreamBufferSize = 1024 * 1024;
 
 // ---- Buffered streams ------------------------------------------------------------------------
 // Modes: "rt" and "wt" (text), "rb" and "wb" (binary). Text reads turn CR LF into LF (also when

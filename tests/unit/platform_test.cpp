@@ -20,8 +20,8 @@
 namespace uuarc {
 namespace {
 
-constexpr size_t kLongLine = 1 << 17;   // room for any line these tests write
-Stream g_stream;                        // 64 KiB: kept off the test's stack
+constexpr size_t kLongLine = 2 * kStreamBufferSize;  // room for any line these tests write
+Stream g_stream;                        // a mebibyte: kept off the test's stack
 
 // Each test runs in a fresh directory of its own, so relative host paths land there.
 class Platform : public ::testing::Test {
@@ -97,7 +97,7 @@ TEST_F(Platform, TextReadTurnsCrLfAndLoneCrIntoLf) {
 }
 
 TEST_F(Platform, TextReadJoinsCrLfAcrossBufferRefill) {
-    // The CR is the last byte of the first 64 KiB buffer, its LF the first of the second.
+    // The CR is the last byte of the first buffer, its LF the first of the second.
     std::string disk(kStreamBufferSize - 1, 'x');
     disk += "\r\nyz\r\n";
     WriteRaw("f", disk);
