@@ -217,10 +217,6 @@ bool StreamFlush(Stream& stream) {
     return Flush(stream);
 }
 
-bool StreamIsOpen(const Stream& stream) { return stream.handle != kNoHandle; }
-
-bool StreamFailed(const Stream& stream) { return stream.failed; }
-
 std::string_view StreamNextLine(Stream& stream, char* buffer, size_t size) {
     if (buffer == nullptr || size == 0) return {};
     buffer[0] = '\0';
@@ -294,15 +290,6 @@ size_t StreamRead(Stream& stream, void* data, size_t count) {
     return stored;
 }
 
-std::span<const uint8_t> StreamNextBytes(Stream& stream, uint8_t* buffer, size_t count) {
-    if (CanRead(stream) && !stream.text && count <= stream.end - stream.start) {
-        const uint8_t* bytes = stream.buffer + stream.start;
-        stream.start += count;
-        return {bytes, count};
-    }
-    return {buffer, StreamRead(stream, buffer, count)};
-}
-
 size_t StreamWrite(Stream& stream, const void* data, size_t count) {
     if (stream.handle == kNoHandle || !stream.writing || stream.failed || data == nullptr) return 0;
     const uint8_t* in = static_cast<const uint8_t*>(data);
@@ -337,7 +324,7 @@ size_t StreamWrite(Stream& stream, const void* data, size_t count) {
     return count;
 }
 
-uint8_t* StreamSpace(Stream& stream, size_t count) {
+uint8_t* StreamSpaceAfterFlush(Stream& stream, size_t count) {
     if (stream.handle == kNoHandle || !stream.writing) return nullptr;
     const size_t room = stream.text ? count + 1 : count;
     if (room > kStreamBufferSize) return nullptr;
@@ -346,29 +333,12 @@ uint8_t* StreamSpace(Stream& stream, size_t count) {
     return stream.buffer + stream.end;
 }
 
-bool StreamCommit(Stream& stream, size_t count) {
-    if (stream.handle == kNoHandle || !stream.writing || stream.failed) return false;
-    uint8_t* at = stream.buffer + stream.end;
-    if (stream.text && count > 0 && at[count - 1] == kLf) {
-        at[count - 1] = kCr;
-        at[count++] = kLf;
-    }
-    stream.end += count;
-    return true;
-}
-
 int64_t StreamLength(Stream& stream) {
     if (stream.handle == kNoHandle) return -1;
     const int64_t on_disk = g_system.length(stream.handle);
     if (!stream.writing) return on_disk;
     const int64_t with_pending = stream.buffer_offset + static_cast<int64_t>(stream.end);
     return on_disk > with_pending ? on_disk : with_pending;
-}
-
-int64_t StreamPosition(const Stream& stream) {
-    if (stream.handle == kNoHandle) return -1;
-    if (stream.writing) return stream.buffer_offset + static_cast<int64_t>(stream.end);
-    return stream.buffer_offset + static_cast<int64_t>(stream.start);
 }
 
 }  // namespace uuarc
