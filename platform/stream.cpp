@@ -26,15 +26,27 @@ constexpr uint64_t kTopBits = 0x8080808080808080u;
 // Offset of the first byte below 0x20 in p[0, count), or count. In (x - 0x20..) & ~x & 0x80.. the
 // lowest set bit marks the first such byte exactly: a borrow runs only upward, and only out of a
 // byte that is itself below 0x20.
+#if defined(__SSE2__)
+// One bit for each of the sixteen bytes at p that is below 0x20: a byte is when its unsigned
+// minimum with 0x1F is the byte itself.
+uint64_t ControlBits16(const uint8_t* p) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(0x1F)), bytes)));
+}
+#endif
+
 size_t FirstControl(const uint8_t* p, size_t count) {
     size_t i = 0;
 #if defined(__SSE2__)
-    // Sixteen bytes a step where the build has SSE2: a byte is below 0x20 when its unsigned
-    // minimum with 0x1F is the byte itself.
+    // Where the build has SSE2: 64 bytes a step, so that a data line of 61 characters and its line
+    // end are looked at in one step with one branch, then sixteen at a time.
+    for (; i + 64 <= count; i += 64) {
+        const uint64_t below = ControlBits16(p + i) | ControlBits16(p + i + 16) << 16 |
+                               ControlBits16(p + i + 32) << 32 | ControlBits16(p + i + 48) << 48;
+        if (below != 0) return i + static_cast<size_t>(std::countr_zero(below));
+    }
     for (; i + 16 <= count; i += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        const unsigned below = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(0x1F)), bytes)));
+        const uint64_t below = ControlBits16(p + i);
         if (below != 0) return i + static_cast<size_t>(std::countr_zero(below));
     }
 #endif

@@ -153,6 +153,33 @@ TEST_F(Platform, NulBytesAreCountedLineCharacters) {
     StreamClose(g_stream);
 }
 
+TEST_F(Platform, ControlByteIsFoundAtEveryOffsetOfTheLineScan) {
+    // The line scan looks at 64 bytes a step, then 16, then 8, then one: a control byte at every
+    // offset of those steps, in a line that goes on after it, ends the line there or stays in it
+    // as a plain character. One file a byte, a line for each offset.
+    for (const char control : {'\0', '\t', '\n', '\r'}) {
+        const bool ends_text = control == '\n' || control == '\r';
+        std::string disk, text, binary;
+        for (size_t offset = 0; offset < 150; ++offset) {
+            const std::string run(offset, 'x');
+            const std::string line = run + control + "yz\n";
+            const std::string split = run + "\n|yz\n|";
+            disk += line;
+            text += ends_text ? split : line + "|";
+            binary += control == '\n' ? split : line + "|";
+        }
+        WriteRaw("f", disk);
+        EXPECT_EQ(Lines("f", "rt", 1000), text) << int{control};
+        EXPECT_EQ(Lines("f", "rb", 1000), binary) << int{control};
+    }
+    // 0x1A ends the text where it is found, the line before it cut there.
+    for (size_t offset = 0; offset < 150; ++offset) {
+        const std::string run(offset, 'x');
+        WriteRaw("f", "ab\n" + run + "\x1A" + "yz\n");
+        EXPECT_EQ(Lines("f", "rt", 1000), offset > 0 ? "ab\n|" + run + "|" : "ab\n|") << offset;
+    }
+}
+
 TEST_F(Platform, LineViewsGiveWhatFgetsWouldAcrossRefills) {
     // Lines of every kind, over several buffers: plain ones, CR LF, lone CRs, NULs, tabs, long
     // runs, and a 0x1A near the end. The lines handed out without a copy and those copied must
