@@ -312,6 +312,37 @@ TEST_F(Platform, TextWriteStoresCrLfAndRoundTrips) {
     EXPECT_EQ(ReadRaw("b"), "a\nb");
 }
 
+TEST_F(Platform, WriteRoomFlushesOnlyWhenTheLineWouldNotFit) {
+    // StreamSpace gives room in place while the buffer has it (in text mode a byte more, for the
+    // CR before a LF) and flushes what is pending first when it has not. Pending bytes fill the
+    // buffer to `left` places short of its end; then a line of nine characters goes in.
+    const struct {
+        const char* mode;
+        size_t left;
+        bool flushed;
+    } cases[] = {{"wb", 8, true}, {"wb", 9, false}, {"wt", 9, true}, {"wt", 10, false}, {"wt", 11, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.mode) + ", " + std::to_string(c.left) + " left");
+        const std::string filler(kStreamBufferSize - c.left, 'f');
+        ASSERT_TRUE(StreamOpen(g_stream, "w", c.mode));
+        ASSERT_EQ(StreamWrite(g_stream, filler.data(), filler.size()), filler.size());
+        uint8_t* room = StreamSpace(g_stream, 9);
+        ASSERT_NE(room, nullptr);
+        EXPECT_EQ(ReadRaw("w").size(), c.flushed ? filler.size() : 0u);
+        std::memcpy(room, "abcdefgh\n", 9);
+        EXPECT_TRUE(StreamCommit(g_stream, 9));
+        EXPECT_TRUE(StreamClose(g_stream));
+        EXPECT_EQ(ReadRaw("w"), filler + (c.mode[1] == 't' ? "abcdefgh\r\n" : "abcdefgh\n"));
+    }
+    // A whole buffer is room in a binary stream, never in a text one (no place for the CR).
+    ASSERT_TRUE(StreamOpen(g_stream, "w", "wb"));
+    EXPECT_NE(StreamSpace(g_stream, kStreamBufferSize), nullptr);
+    StreamClose(g_stream);
+    ASSERT_TRUE(StreamOpen(g_stream, "w", "wt"));
+    EXPECT_EQ(StreamSpace(g_stream, kStreamBufferSize), nullptr);
+    StreamClose(g_stream);
+}
+
 TEST_F(Platform, FailedWriteIsShortAndSticky) {
     static char data[3 * kStreamBufferSize];
     std::memset(data, 'd', sizeof data);
