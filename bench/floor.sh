@@ -50,10 +50,12 @@ MakeRandom() {  # bytes file
 }
 
 # Time LABEL COMMAND: runs the command line in this shell and appends its wall time in
-# microseconds to times/LABEL. No process is started to read the clock.
+# microseconds to times/LABEL. No process is started to read the clock. A run that fails ends
+# the script with the command line (a time never does).
 Time() {
-    local start=${EPOCHREALTIME//[.,]/}
-    eval "$2"
+    local start=${EPOCHREALTIME//[.,]/} status=0
+    eval "$2" || status=$?
+    [ "$status" -eq 0 ] || { echo "floor.sh: $1: exit status $status from: $2" >&2; exit 1; }
     local end=${EPOCHREALTIME//[.,]/}
     echo $((end - start)) >>"$work/times/$1"
 }
