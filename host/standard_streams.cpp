@@ -15,7 +15,9 @@ namespace uuarc_host {
 
 namespace {
 
-constexpr size_t kCopyBlock = 64 * 1024;
+// The pieces that standard input and the decoded file are copied in: a mebibyte, as the module
+// reads and writes; in 64 KiB pieces the copies took a fifth longer.
+constexpr size_t kCopyBlock = 1024 * 1024;
 
 bool g_stdout_failed = false;
 

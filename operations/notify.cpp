@@ -34,10 +34,7 @@ ProgressPacer StartProgress(int64_t size, int64_t first_after) {
     return pacer;
 }
 
-void AdvanceProgress(const Job& job, ProgressPacer& pacer, int64_t bytes) {
-    pacer.done += bytes;
-    pacer.since_last += bytes;
-    if (pacer.done <= pacer.threshold) return;
+void ReportProgress(const Job& job, ProgressPacer& pacer) {
     const Callbacks& callbacks = *job.callbacks;
     if (callbacks.progress != nullptr) {
         callbacks.progress(callbacks.progress_user, ProgressPercent(pacer.done, pacer.size),

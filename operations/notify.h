@@ -40,8 +40,17 @@ struct ProgressPacer {
 // A pacer for `size` bytes whose first report comes once the count passes `first_after`.
 ProgressPacer StartProgress(int64_t size, int64_t first_after);
 
-// Counts `bytes` more and reports when the count has passed the threshold.
-void AdvanceProgress(const Job& job, ProgressPacer& pacer, int64_t bytes);
+// Reports the count (ProgressPercent of it, and the bytes since the report before) and sets the
+// next threshold. AdvanceProgress calls it when the count has passed the threshold.
+void ReportProgress(const Job& job, ProgressPacer& pacer);
+
+// Counts `bytes` more and reports when the count has passed the threshold. Inline: the decoding
+// and encoding loops count every line, and only about one in a hundred lines is reported.
+inline void AdvanceProgress(const Job& job, ProgressPacer& pacer, int64_t bytes) {
+    pacer.done += bytes;
+    pacer.since_last += bytes;
+    if (pacer.done > pacer.threshold) ReportProgress(job, pacer);
+}
 
 // A progress percentage for `done` of `size` bytes, between 0 and 100, also when the size was
 // unknown (0) or smaller than what was read.

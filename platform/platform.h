@@ -26,7 +26,10 @@ enum class OpenHow;
 using FileHandle = intptr_t;
 constexpr FileHandle kNoHandle = -1;
 
-constexpr size_t kStreamBufferSize = 64 * 1024;
+// A stream's buffer: one system read or write moves up to this much, a system call per 16,000-odd
+// data lines, as a plain copy in pieces of a mebibyte makes them. A Stream is too large for a
+// stack: it lives in static storage (the module's state, or a test's).
+constexpr size_t kStreamBufferSize = 1024 * 1024;
 
 // ---- Buffered streams ------------------------------------------------------------------------
 // Modes: "rt" and "wt" (text), "rb" and "wb" (binary). Text reads turn CR LF into LF (also when
@@ -73,8 +76,8 @@ bool StreamFlush(Stream& stream);
 // a write, the flush or the close failed. Closing a closed stream does nothing and answers true.
 bool StreamClose(Stream& stream);
 
-bool StreamIsOpen(const Stream& stream);
-bool StreamFailed(const Stream& stream);
+bool StreamIsOpen(const Stream& stream);   // inline, below
+bool StreamFailed(const Stream& stream);   // inline, below
 
 // Reads one line like fgets: at most size - 1 characters, through the LF, then a NUL. Returns the
 // number of characters stored (a NUL byte read from the file counts as one); 0 when nothing was
@@ -93,7 +96,7 @@ size_t StreamRead(Stream& stream, void* data, size_t count);
 
 // The same bytes without the copy where it can: when all `count` of them are buffered in a binary
 // stream, the view holds them in the stream's own buffer; otherwise they are read into `buffer`.
-// It stays valid until the next call on the stream.
+// It stays valid until the next call on the stream. Inline, below.
 std::span<const uint8_t> StreamNextBytes(Stream& stream, uint8_t* buffer, size_t count);
 
 // Writes `count` bytes of the caller's data; returns how many of them were accepted, fewer than
@@ -106,15 +109,62 @@ size_t StreamWrite(Stream& stream, const void* data, size_t count);
 // StreamWrite; in text mode they may hold a LF only as their last byte, and StreamSpace keeps a
 // byte more for the CR that goes before it. After a failed flush the room is still there but its
 // bytes are dropped, and StreamCommit answers false, as it does whenever the stream has failed.
-// StreamSpace gives nullptr only for a stream not open for writing.
+// StreamSpace gives nullptr only for a stream not open for writing. Both inline, below.
 uint8_t* StreamSpace(Stream& stream, size_t count);
 bool StreamCommit(Stream& stream, size_t count);
 
 // Length of the open file on disk in bytes (pending writes included); -1 when unknown.
 int64_t StreamLength(Stream& stream);
 
-// Read side: file offset of the next byte that a read would return.
+// Read side: file offset of the next byte that a read would return. Inline, below.
 int64_t StreamPosition(const Stream& stream);
+
+// ---- The calls of the per-line loops, inline -------------------------------------------------
+// Decoding and encoding call these once a line; defined here, they cost no call while the buffer
+// holds the bytes or has the room, in every build (the DLL's too, which is linked without
+// whole-program optimisation). What they need beyond that is done in stream.cpp.
+
+// StreamSpace when the room is short or the stream cannot be written: flushes or refuses.
+uint8_t* StreamSpaceAfterFlush(Stream& stream, size_t count);
+
+inline bool StreamIsOpen(const Stream& stream) { return stream.handle != kNoHandle; }
+
+inline bool StreamFailed(const Stream& stream) { return stream.failed; }
+
+inline std::span<const uint8_t> StreamNextBytes(Stream& stream, uint8_t* buffer, size_t count) {
+    if (stream.handle != kNoHandle && !stream.writing && !stream.failed && !stream.text &&
+        count <= stream.end - stream.start) {
+        const uint8_t* bytes = stream.buffer + stream.start;
+        stream.start += count;
+        return {bytes, count};
+    }
+    return {buffer, StreamRead(stream, buffer, count)};
+}
+
+inline uint8_t* StreamSpace(Stream& stream, size_t count) {
+    if (stream.handle != kNoHandle && stream.writing && !stream.failed && count < kStreamBufferSize &&
+        count + (stream.text ? 1 : 0) <= kStreamBufferSize - stream.end) {
+        return stream.buffer + stream.end;
+    }
+    return StreamSpaceAfterFlush(stream, count);
+}
+
+inline bool StreamCommit(Stream& stream, size_t count) {
+    if (stream.handle == kNoHandle || !stream.writing || stream.failed) return false;
+    uint8_t* at = stream.buffer + stream.end;
+    if (stream.text && count > 0 && at[count - 1] == '\n') {  // LF goes out as CR LF
+        at[count - 1] = '\r';
+        at[count++] = '\n';
+    }
+    stream.end += count;
+    return true;
+}
+
+inline int64_t StreamPosition(const Stream& stream) {
+    if (stream.handle == kNoHandle) return -1;
+    if (stream.writing) return stream.buffer_offset + static_cast<int64_t>(stream.end);
+    return stream.buffer_offset + static_cast<int64_t>(stream.start);
+}
 
 // ---- File services ---------------------------------------------------------------------------
 // Each checks what it is handed and reaches the system through g_system alone, alike on both

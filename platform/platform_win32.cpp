@@ -90,8 +90,10 @@ FileHandle Overwrite(const char* native_path, const FileInfo& like) {
 FileHandle SysOpen(FileHandle, const char* native_path, OpenHow how, const FileInfo* like) {
     switch (how) {
         case OpenHow::Read:
+            // The module reads every file from its start to its end: the cache manager may read
+            // further ahead (FILE_FLAG_SEQUENTIAL_SCAN is only a hint).
             return DiskFileOnly(CreateFileA(native_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         case OpenHow::WriteProbe:
             return DiskFileOnly(CreateForWriting(native_path, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
         case OpenHow::WriteTruncate: {

@@ -26,15 +26,27 @@ constexpr uint64_t kTopBits = 0x8080808080808080u;
 // Offset of the first byte below 0x20 in p[0, count), or count. In (x - 0x20..) & ~x & 0x80.. the
 // lowest set bit marks the first such byte exactly: a borrow runs only upward, and only out of a
 // byte that is itself below 0x20.
+#if defined(__SSE2__)
+// One bit for each of the sixteen bytes at p that is below 0x20: a byte is when its unsigned
+// minimum with 0x1F is the byte itself.
+uint64_t ControlBits16(const uint8_t* p) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(0x1F)), bytes)));
+}
+#endif
+
 size_t FirstControl(const uint8_t* p, size_t count) {
     size_t i = 0;
 #if defined(__SSE2__)
-    // Sixteen bytes a step where the build has SSE2: a byte is below 0x20 when its unsigned
-    // minimum with 0x1F is the byte itself.
+    // Where the build has SSE2: 64 bytes a step, so that a data line of 61 characters and its line
+    // end are looked at in one step with one branch, then sixteen at a time.
+    for (; i + 64 <= count; i += 64) {
+        const uint64_t below = ControlBits16(p + i) | ControlBits16(p + i + 16) << 16 |
+                               ControlBits16(p + i + 32) << 32 | ControlBits16(p + i + 48) << 48;
+        if (below != 0) return i + static_cast<size_t>(std::countr_zero(below));
+    }
     for (; i + 16 <= count; i += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        const unsigned below = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(0x1F)), bytes)));
+        const uint64_t below = ControlBits16(p + i);
         if (below != 0) return i + static_cast<size_t>(std::countr_zero(below));
     }
 #endif
@@ -231,10 +243,6 @@ bool StreamFlush(Stream& stream) {
     return Flush(stream);
 }
 
-bool StreamIsOpen(const Stream& stream) { return stream.handle != kNoHandle; }
-
-bool StreamFailed(const Stream& stream) { return stream.failed; }
-
 std::string_view StreamNextLine(Stream& stream, char* buffer, size_t size) {
     if (buffer == nullptr || size == 0) return {};
     buffer[0] = '\0';
@@ -308,15 +316,6 @@ size_t StreamRead(Stream& stream, void* data, size_t count) {
     return stored;
 }
 
-std::span<const uint8_t> StreamNextBytes(Stream& stream, uint8_t* buffer, size_t count) {
-    if (CanRead(stream) && !stream.text && count <= stream.end - stream.start) {
-        const uint8_t* bytes = stream.buffer + stream.start;
-        stream.start += count;
-        return {bytes, count};
-    }
-    return {buffer, StreamRead(stream, buffer, count)};
-}
-
 size_t StreamWrite(Stream& stream, const void* data, size_t count) {
     if (stream.handle == kNoHandle || !stream.writing || stream.failed || data == nullptr) return 0;
     const uint8_t* in = static_cast<const uint8_t*>(data);
@@ -351,7 +350,7 @@ size_t StreamWrite(Stream& stream, const void* data, size_t count) {
     return count;
 }
 
-uint8_t* StreamSpace(Stream& stream, size_t count) {
+uint8_t* StreamSpaceAfterFlush(Stream& stream, size_t count) {
     if (stream.handle == kNoHandle || !stream.writing) return nullptr;
     const size_t room = stream.text ? count + 1 : count;
     if (room > kStreamBufferSize) return nullptr;
@@ -360,29 +359,12 @@ uint8_t* StreamSpace(Stream& stream, size_t count) {
     return stream.buffer + stream.end;
 }
 
-bool StreamCommit(Stream& stream, size_t count) {
-    if (stream.handle == kNoHandle || !stream.writing || stream.failed) return false;
-    uint8_t* at = stream.buffer + stream.end;
-    if (stream.text && count > 0 && at[count - 1] == kLf) {
-        at[count - 1] = kCr;
-        at[count++] = kLf;
-    }
-    stream.end += count;
-    return true;
-}
-
 int64_t StreamLength(Stream& stream) {
     if (stream.handle == kNoHandle) return -1;
     const int64_t on_disk = g_system.length(stream.handle);
     if (!stream.writing) return on_disk;
     const int64_t with_pending = stream.buffer_offset + static_cast<int64_t>(stream.end);
     return on_disk > with_pending ? on_disk : with_pending;
-}
-
-int64_t StreamPosition(const Stream& stream) {
-    if (stream.handle == kNoHandle) return -1;
-    if (stream.writing) return stream.buffer_offset + static_cast<int64_t>(stream.end);
-    return stream.buffer_offset + static_cast<int64_t>(stream.start);
 }
 
 }  // namespace uuarc

@@ -20,8 +20,8 @@
 namespace uuarc {
 namespace {
 
-constexpr size_t kLongLine = 1 << 17;   // room for any line these tests write
-Stream g_stream;                        // 64 KiB: kept off the test's stack
+constexpr size_t kLongLine = 2 * kStreamBufferSize;  // room for any line these tests write
+Stream g_stream;                        // a mebibyte: kept off the test's stack
 
 // Each test runs in a fresh directory of its own, so relative host paths land there.
 class Platform : public ::testing::Test {
@@ -97,7 +97,7 @@ TEST_F(Platform, TextReadTurnsCrLfAndLoneCrIntoLf) {
 }
 
 TEST_F(Platform, TextReadJoinsCrLfAcrossBufferRefill) {
-    // The CR is the last byte of the first 64 KiB buffer, its LF the first of the second.
+    // The CR is the last byte of the first buffer, its LF the first of the second.
     std::string disk(kStreamBufferSize - 1, 'x');
     disk += "\r\nyz\r\n";
     WriteRaw("f", disk);
@@ -151,6 +151,33 @@ TEST_F(Platform, NulBytesAreCountedLineCharacters) {
     ASSERT_EQ(StreamReadLine(g_stream, line, sizeof line), 4u);
     EXPECT_EQ(std::string(line, 5), std::string("a\0b\n\0", 5));
     StreamClose(g_stream);
+}
+
+TEST_F(Platform, ControlByteIsFoundAtEveryOffsetOfTheLineScan) {
+    // The line scan looks at 64 bytes a step, then 16, then 8, then one: a control byte at every
+    // offset of those steps, in a line that goes on after it, ends the line there or stays in it
+    // as a plain character. One file a byte, a line for each offset.
+    for (const char control : {'\0', '\t', '\n', '\r'}) {
+        const bool ends_text = control == '\n' || control == '\r';
+        std::string disk, text, binary;
+        for (size_t offset = 0; offset < 150; ++offset) {
+            const std::string run(offset, 'x');
+            const std::string line = run + control + "yz\n";
+            const std::string split = run + "\n|yz\n|";
+            disk += line;
+            text += ends_text ? split : line + "|";
+            binary += control == '\n' ? split : line + "|";
+        }
+        WriteRaw("f", disk);
+        EXPECT_EQ(Lines("f", "rt", 1000), text) << int{control};
+        EXPECT_EQ(Lines("f", "rb", 1000), binary) << int{control};
+    }
+    // 0x1A ends the text where it is found, the line before it cut there.
+    for (size_t offset = 0; offset < 150; ++offset) {
+        const std::string run(offset, 'x');
+        WriteRaw("f", "ab\n" + run + "\x1A" + "yz\n");
+        EXPECT_EQ(Lines("f", "rt", 1000), offset > 0 ? "ab\n|" + run + "|" : "ab\n|") << offset;
+    }
 }
 
 TEST_F(Platform, LineViewsGiveWhatFgetsWouldAcrossRefills) {
@@ -283,6 +310,37 @@ TEST_F(Platform, TextWriteStoresCrLfAndRoundTrips) {
     EXPECT_EQ(StreamWrite(g_stream, "a\nb", 3), 3u);
     EXPECT_TRUE(StreamClose(g_stream));
     EXPECT_EQ(ReadRaw("b"), "a\nb");
+}
+
+TEST_F(Platform, WriteRoomFlushesOnlyWhenTheLineWouldNotFit) {
+    // StreamSpace gives room in place while the buffer has it (in text mode a byte more, for the
+    // CR before a LF) and flushes what is pending first when it has not. Pending bytes fill the
+    // buffer to `left` places short of its end; then a line of nine characters goes in.
+    const struct {
+        const char* mode;
+        size_t left;
+        bool flushed;
+    } cases[] = {{"wb", 8, true}, {"wb", 9, false}, {"wt", 9, true}, {"wt", 10, false}, {"wt", 11, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.mode) + ", " + std::to_string(c.left) + " left");
+        const std::string filler(kStreamBufferSize - c.left, 'f');
+        ASSERT_TRUE(StreamOpen(g_stream, "w", c.mode));
+        ASSERT_EQ(StreamWrite(g_stream, filler.data(), filler.size()), filler.size());
+        uint8_t* room = StreamSpace(g_stream, 9);
+        ASSERT_NE(room, nullptr);
+        EXPECT_EQ(ReadRaw("w").size(), c.flushed ? filler.size() : 0u);
+        std::memcpy(room, "abcdefgh\n", 9);
+        EXPECT_TRUE(StreamCommit(g_stream, 9));
+        EXPECT_TRUE(StreamClose(g_stream));
+        EXPECT_EQ(ReadRaw("w"), filler + (c.mode[1] == 't' ? "abcdefgh\r\n" : "abcdefgh\n"));
+    }
+    // A whole buffer is room in a binary stream, never in a text one (no place for the CR).
+    ASSERT_TRUE(StreamOpen(g_stream, "w", "wb"));
+    EXPECT_NE(StreamSpace(g_stream, kStreamBufferSize), nullptr);
+    StreamClose(g_stream);
+    ASSERT_TRUE(StreamOpen(g_stream, "w", "wt"));
+    EXPECT_EQ(StreamSpace(g_stream, kStreamBufferSize), nullptr);
+    StreamClose(g_stream);
 }
 
 TEST_F(Platform, FailedWriteIsShortAndSticky) {

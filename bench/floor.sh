@@ -1,0 +1,187 @@
+#!/usr/bin/env bash
+# floor.sh - holds uuarc against the copy floor (bench/floor.cpp: read in 1 MiB pieces, write the
+# decoded or encoded share of bytes, nothing else) on the same random bytes in tmpfs: extraction to
+# a file, extraction with -c into a pipe, and creation; then the system calls of one extraction
+# against the floor's; then, where a 64-bit Windows build and Wine are there, the same three for
+# uuarc.exe and the DLL against the floor built for Windows (ReadFile and WriteFile) under the same
+# Wine.
+#
+# Usage: bench/floor.sh [BUILD_DIR] [WIN_BUILD_DIR]   (defaults: an optimised build in build/release,
+#        made here, and build/win64; RUNS=7, SIZE_MB=100 override, WINE=0 leaves Wine out)
+# Runs come in pairs, the floor and uuarc one after the other, the order swapped from pair to pair so
+# that a noisy moment hurts both alike. Each pair is printed, then the medians and uuarc / floor. A
+# benchmark: it reports, it never fails on a time.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-}
+if [ -z "$build" ]; then
+    build=$root/build/release
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$build" -j 2 --target uuarc uuarc_host >/dev/null
+fi
+win_build=${2:-$root/build/win64}
+runs=${RUNS:-7}
+size_mb=${SIZE_MB:-100}
+host=$build/uuarc
+[ -x "$host" ] || { echo "floor.sh: $host is missing; build uuarc first" >&2; exit 1; }
+
+shm=/dev/shm
+[ -d "$shm" ] && [ -w "$shm" ] || shm=${TMPDIR:-/tmp}
+work=$(mktemp -d "$shm/uuarc-floor.XXXXXX")
+wine_used=
+Cleanup() {
+    rm -rf "$work"
+    [ -z "$wine_used" ] || wineserver -k >/dev/null 2>&1 </dev/null || true
+}
+trap Cleanup EXIT
+mkdir -p "$work/out" "$work/times"
+
+g++ -O2 -std=c++20 -o "$work/floor" "$root/bench/floor.cpp"
+
+# The same bytes on every run of the script (see compare.sh).
+MakeRandom() {  # bytes file
+    if command -v openssl >/dev/null; then
+        { openssl enc -aes-128-ctr -nosalt -pass pass:uuarc-bench -pbkdf2 </dev/zero 2>/dev/null || true; } |
+            head -c "$1" >"$2"
+    else
+        head -c "$1" /dev/urandom >"$2"
+    fi
+}
+
+# Time LABEL COMMAND: runs the command line in this shell and appends its wall time in
+# microseconds to times/LABEL. No process is started to read the clock. A run that fails ends
+# the script with the command line (a time never does).
+Time() {
+    local start=${EPOCHREALTIME//[.,]/} status=0
+    eval "$2" || status=$?
+    [ "$status" -eq 0 ] || { echo "floor.sh: $1: exit status $status from: $2" >&2; exit 1; }
+    local end=${EPOCHREALTIME//[.,]/}
+    echo $((end - start)) >>"$work/times/$1"
+}
+
+# Median LABEL: the median of times/LABEL, in microseconds.
+Median() {
+    sort -g "$work/times/$1" |
+        awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+# Pairs NAME PREPARE FLOOR UUARC: `runs` pairs of the floor's and uuarc's command lines, PREPARE
+# (untimed) before each; prints every pair and the medians. Labels NAME-floor and NAME-uuarc.
+Pairs() {
+    local name=$1 prepare=$2 floor=$3 uuarc=$4 run
+    rm -f "$work/times/$name-floor" "$work/times/$name-uuarc"
+    for ((run = 1; run <= runs; ++run)); do
+        if ((run % 2)); then
+            eval "$prepare"; Time "$name-floor" "$floor"
+            eval "$prepare"; Time "$name-uuarc" "$uuarc"
+        else
+            eval "$prepare"; Time "$name-uuarc" "$uuarc"
+            eval "$prepare"; Time "$name-floor" "$floor"
+        fi
+    done
+    paste "$work/times/$name-floor" "$work/times/$name-uuarc" |
+        awk -v n="$name" '{ printf "  %-14s pair %d: floor %.3f s  uuarc %.3f s  ratio %.2f\n", n, NR, $1 / 1e6, $2 / 1e6, $2 / $1 }'
+    awk -v n="$name" -v f="$(Median "$name-floor")" -v u="$(Median "$name-uuarc")" \
+        'BEGIN { printf "  %-14s median: floor %.3f s  uuarc %.3f s  uuarc / floor = %.2f\n", n, f / 1e6, u / 1e6, u / f }'
+}
+
+source=$work/data.bin
+text=$work/data.uue
+MakeRandom $((size_mb * 1000000)) "$source"
+"$host" create "$source" -o "$text" -q
+"$host" extract "$text" -d "$work/out" --overwrite -q
+cmp -s "$source" "$work/out/data.bin" || { echo "floor.sh: uuarc round trip differs" >&2; exit 1; }
+
+echo "uuarc $("$host" --version | awk '{ print $NF }') in $build; $size_mb MB of random bytes," \
+    "$(($(stat -c %s "$text") / 1000000)) MB encoded, in $shm; $runs pairs"
+echo
+echo "native, against the floor (read 1 MiB pieces, write 3/4 or 4/3)"
+Pairs extract-file 'rm -f "$work/out/data.bin"' \
+    '"$work/floor" decode "$text" "$work/out/data.bin"' \
+    '"$host" extract "$text" -d "$work/out" --overwrite -q'
+Pairs extract-pipe : \
+    '"$work/floor" decode "$text" - | cat >/dev/null' \
+    '"$host" extract "$text" -c -q | cat >/dev/null'
+Pairs create 'rm -f "$work/out/new.uue"' \
+    '"$work/floor" encode "$source" "$work/out/new.uue"' \
+    '"$host" create "$source" -o "$work/out/new.uue" -q'
+
+# Syscalls NAME COMMAND...: the system calls of one run: how many in all, and the reads and writes
+# with the bytes they moved and the largest piece.
+Syscalls() {
+    local name=$1
+    shift
+    rm -f "$work/out/data.bin"
+    strace -f -qq -c -o "$work/strace-count" "$@" >/dev/null
+    rm -f "$work/out/data.bin"
+    strace -f -qq -s 0 -e trace=read,write -o "$work/strace-trace" "$@" >/dev/null
+    local total
+    total=$(awk '$NF == "total" { print $4 }' "$work/strace-count")
+    awk -v n="$name" -v t="$total" '
+        match($0, /(read|write)\(/) {
+            call = substr($0, RSTART, RLENGTH - 1)
+            r = $NF
+            if (r !~ /^[0-9]+$/) next
+            count[call]++; bytes[call] += r; if (r > top[call]) top[call] = r
+        }
+        END {
+            printf "  %-6s %5d system calls; %5d reads (%.1f MB, largest %d KiB); %5d writes (%.1f MB, largest %d KiB)\n",
+                n, t, count["read"], bytes["read"] / 1e6, top["read"] / 1024,
+                count["write"], bytes["write"] / 1e6, top["write"] / 1024
+        }' "$work/strace-trace"
+}
+
+echo
+if command -v strace >/dev/null; then
+    echo "system calls of one extraction to a file (strace -f)"
+    Syscalls floor "$work/floor" decode "$text" "$work/out/data.bin"
+    Syscalls uuarc "$host" extract "$text" -d "$work/out" --overwrite -q
+else
+    echo "system calls: strace is missing"
+fi
+
+# ---- The 64-bit DLL under Wine ---------------------------------------------------------------------
+echo
+exe=$win_build/uuarc.exe
+mingw=$(command -v x86_64-w64-mingw32-g++-posix || command -v x86_64-w64-mingw32-g++ || true)
+if [ "${WINE:-1}" = 0 ]; then
+    echo "Wine: left out (WINE=0)"
+    exit 0
+elif [ ! -f "$exe" ] || [ -z "$mingw" ] || ! command -v wine >/dev/null; then
+    echo "Wine: left out (needs $exe, the 64-bit MinGW compiler and Wine)"
+    exit 0
+fi
+. "$root/scripts/wine-env.sh"
+"$mingw" -O2 -std=c++20 -static -o "$work/floor.exe" "$root/bench/floor.cpp"
+wine_boot
+wine_used=1
+loader=$(wine_loader "$exe")
+Windows() { local path=$1; echo "Z:${path//\//\\}"; }
+wtext=$(Windows "$text")
+wsource=$(Windows "$source")
+wout=$(Windows "$work/out")
+printf 'begin 644 tiny\n#86)C\n`\nend\n' >"$work/tiny.uue"
+wtiny=$(Windows "$work/tiny.uue")
+
+echo "64-bit DLL under Wine ($(basename "$loader")), against the floor built for Windows (ReadFile, WriteFile)"
+# What starting a program under Wine costs, by itself: the floor on a tiny file, uuarc listing it.
+Pairs startup 'rm -f "$work/out/tiny.bin"' \
+    '"$loader" "$work/floor.exe" decode "$wtiny" "$wout\\tiny.bin"' \
+    '"$loader" "$exe" list "$wtiny" >/dev/null'
+Pairs extract-file 'rm -f "$work/out/data.bin"' \
+    '"$loader" "$work/floor.exe" decode "$wtext" "$wout\\data.bin"' \
+    '"$loader" "$exe" extract "$wtext" -d "$wout" --overwrite -q'
+cmp -s "$source" "$work/out/data.bin" || { echo "floor.sh: uuarc.exe round trip differs" >&2; exit 1; }
+Pairs extract-pipe : \
+    '"$loader" "$work/floor.exe" decode "$wtext" - | cat >/dev/null' \
+    '"$loader" "$exe" extract "$wtext" -c -q | cat >/dev/null'
+Pairs create 'rm -f "$work/out/new.uue"' \
+    '"$loader" "$work/floor.exe" encode "$wsource" "$wout\\new.uue"' \
+    '"$loader" "$exe" create "$wsource" -o "$wout\\new.uue" -q'
+echo "  with each program's start-up median taken off both sides:"
+for name in extract-file extract-pipe create; do
+    awk -v n="$name" -v f="$(Median "$name-floor")" -v u="$(Median "$name-uuarc")" \
+        -v fs="$(Median startup-floor)" -v us="$(Median startup-uuarc)" \
+        'BEGIN { printf "  %-14s floor %.3f s  uuarc %.3f s  uuarc / floor = %.2f\n", n, (f - fs) / 1e6, (u - us) / 1e6, (u - us) / (f - fs) }'
+done
