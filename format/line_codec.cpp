@@ -490,6 +490,32 @@ int DecodeLine(const AlphabetState& alphabet, std::string_view line, uint8_t* ou
     return DecodeLineCarefully(alphabet, line, count, out);
 }
 
+size_t DecodeFullLines(const AlphabetState& alphabet, std::span<const uint8_t> text, uint8_t* out, size_t most,
+                       size_t* consumed) {
+    constexpr size_t kCharacters = 1 + 4 * (kBytesPerLine / 3);  // the length character and the groups
+    const char length_character = ActiveAlphabet(alphabet)[kBytesPerLine];
+    const char* line = reinterpret_cast<const char*>(text.data());
+    size_t left = text.size();
+    size_t lines = 0;
+    // A line needs its first end byte in view, and a CR the byte after it too.
+    while (lines < most && left > kCharacters && line[0] == length_character) {
+        size_t length = kCharacters + 1;
+        if (line[kCharacters] == '\r') {
+            if (left == kCharacters + 1) break;
+            if (line[kCharacters + 1] == '\n') ++length;
+        } else if (line[kCharacters] != '\n') {
+            break;
+        }
+        if (!DecodeGroupsUnchecked(alphabet, line + 1, kBytesPerLine / 3, out)) break;
+        line += length;
+        left -= length;
+        out += kBytesPerLine;
+        ++lines;
+    }
+    *consumed = text.size() - left;
+    return lines;
+}
+
 int ReadFirstDataLine(AlphabetState& alphabet, Stream& input, char* buffer, std::string_view& line) {
     bool after_empty = false;
     for (;;) {

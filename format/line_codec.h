@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "format/alphabet.h"
@@ -35,6 +36,18 @@ int DecodeGroup(const AlphabetState& alphabet, const char* characters, uint8_t* 
 // line's end (its LF, or the end of the view, which is never read past) read as if the missing
 // characters were the alphabet's character for 0.
 int DecodeLine(const AlphabetState& alphabet, std::string_view line, uint8_t* out);
+
+// Most encoded files are runs of full lines: the length character for 45 bytes, its fifteen
+// groups, then LF, CR LF or a CR alone. DecodeFullLines takes such lines from `text`, the file's
+// bytes as they lie in the input's buffer (text mode not applied), for as long as they come, at
+// most `most` of them, and decodes them into `out`, 45 bytes a line (the room must hold
+// kFullLineSlack bytes more). It stops before the first line of another form, one with a
+// character that has no value, a CR whose next byte is not there yet, and anything at the end
+// of `text` that is not a whole line: the line routines take those, and they give for the lines
+// taken here what this gives. `consumed` gets the bytes of `text` taken; returns the lines.
+constexpr size_t kFullLineSlack = 32;
+size_t DecodeFullLines(const AlphabetState& alphabet, std::span<const uint8_t> text, uint8_t* out, size_t most,
+                       size_t* consumed);
 
 // Reads the first data line, skipping empty lines, and settles the alphabet before any character
 // is read as missing: the active alphabet when the line reads whole in it (the length

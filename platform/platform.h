@@ -160,6 +160,23 @@ inline bool StreamCommit(Stream& stream, size_t count) {
     return true;
 }
 
+// The unread bytes of a read stream's buffer as they lie in the file, before the text mode: for
+// a reader that recognises whole lines there itself and takes them with StreamSkip (at most as
+// many bytes as this gives). Empty for a stream that is not open for reading or has failed.
+inline std::span<const uint8_t> StreamBuffered(const Stream& stream) {
+    if (stream.handle == kNoHandle || stream.writing || stream.failed) return {};
+    return {stream.buffer + stream.start, stream.end - stream.start};
+}
+
+inline void StreamSkip(Stream& stream, size_t count) { stream.start += count; }
+
+// The room that a write stream's buffer has left before StreamSpace must flush; 0 for a stream
+// that cannot be written.
+inline size_t StreamRoom(const Stream& stream) {
+    if (stream.handle == kNoHandle || !stream.writing || stream.failed) return 0;
+    return kStreamBufferSize - stream.end;
+}
+
 inline int64_t StreamPosition(const Stream& stream) {
     if (stream.handle == kNoHandle) return -1;
     if (stream.writing) return stream.buffer_offset + static_cast<int64_t>(stream.end);
