@@ -490,27 +490,97 @@ int DecodeLine(const AlphabetState& alphabet, std::string_view line, uint8_t* ou
     return DecodeLineCarefully(alphabet, line, count, out);
 }
 
-size_t DecodeFullLines(const AlphabetState& alphabet, std::span<const uint8_t> text, uint8_t* out, size_t most,
-                       size_t* consumed) {
-    constexpr size_t kCharacters = 1 + 4 * (kBytesPerLine / 3);  // the length character and the groups
-    const char length_character = ActiveAlphabet(alphabet)[kBytesPerLine];
-    const char* line = reinterpret_cast<const char*>(text.data());
-    size_t left = text.size();
+namespace {
+
+// The characters of a full line before its end: the length character and fifteen groups.
+constexpr size_t kFullLineCharacters = 1 + 4 * (kBytesPerLine / 3);
+
+// The length of the full line at `line`, its end included, when it starts with
+// `length_character` and ends after its groups in LF, CR LF or a CR alone whose next byte is in
+// view; 0 otherwise.
+inline size_t FullLineLength(const char* line, size_t left, char length_character) {
+    if (left <= kFullLineCharacters || line[0] != length_character) return 0;
+    const char end = line[kFullLineCharacters];
+    if (end == '\n') return kFullLineCharacters + 1;
+    if (end != '\r' || left == kFullLineCharacters + 1) return 0;
+    return line[kFullLineCharacters + 1] == '\n' ? kFullLineCharacters + 2 : kFullLineCharacters + 1;
+}
+
+#if UUARC_CODEC_X86
+// The default alphabet's length character for 45 bytes: 'M'.
+constexpr char kDefaultFullLength = static_cast<char>(0x20 + kBytesPerLine);
+
+// Avx2: the run of full lines in the default alphabet, each line's groups in two steps of
+// DecodeDefaultEightGroups as in DecodeDefaultAvx2, without a call a line.
+UUARC_AVX2_ROUTINE size_t DecodeFullLinesAvx2(const char* line, size_t left, uint8_t* out, size_t most,
+                                             const char** end) {
     size_t lines = 0;
-    // A line needs its first end byte in view, and a CR the byte after it too.
-    while (lines < most && left > kCharacters && line[0] == length_character) {
-        size_t length = kCharacters + 1;
-        if (line[kCharacters] == '\r') {
-            if (left == kCharacters + 1) break;
-            if (line[kCharacters + 1] == '\n') ++length;
-        } else if (line[kCharacters] != '\n') {
-            break;
-        }
-        if (!DecodeGroupsUnchecked(alphabet, line + 1, kBytesPerLine / 3, out)) break;
+    for (; lines < most; ++lines) {
+        const size_t length = FullLineLength(line, left, kDefaultFullLength);
+        if (length == 0) break;
+        // In this order: the second step's bytes overwrite the zeros that the first puts after its own.
+        const __m256i first = DecodeDefaultEightGroups(line + 1, out);
+        const __m256i in_range = _mm256_and_si256(first, DecodeDefaultEightGroups(line + 29, out + 21));
+        if (_mm256_movemask_epi8(in_range) != -1) break;
         line += length;
         left -= length;
         out += kBytesPerLine;
-        ++lines;
+    }
+    *end = line;
+    return lines;
+}
+
+// Avx2: the run of full lines in the default alphabet, each line's groups in the two steps of
+// EncodeDefaultAvx2, without a call a line.
+UUARC_AVX2_ROUTINE char* EncodeFullLinesAvx2(const uint8_t* bytes, size_t lines, char* out, std::string_view line_end) {
+    for (size_t line = 0; line < lines; ++line, bytes += kBytesPerLine) {
+        out[0] = kDefaultFullLength;
+        EncodeDefaultEightGroups(bytes, out + 1);
+        EncodeDefaultEightGroups(bytes + 21, out + 29);
+        std::memcpy(out + kFullLineCharacters, line_end.data(), line_end.size());
+        out += kFullLineCharacters + line_end.size();
+    }
+    return out;
+}
+#endif
+
+}  // namespace
+
+size_t EncodeFullLines(const AlphabetState& alphabet, const uint8_t* bytes, size_t lines, char* out,
+                       std::string_view line_end) {
+    char* const start = out;
+#if UUARC_CODEC_X86
+    if (g_codec_path == CodecPath::Avx2 && alphabet.active == AlphabetKind::Default) {
+        return static_cast<size_t>(EncodeFullLinesAvx2(bytes, lines, out, line_end) - start);
+    }
+#endif
+    for (size_t line = 0; line < lines; ++line, bytes += kBytesPerLine) {
+        EncodeLine(alphabet, bytes, out, kBytesPerLine);  // its LF is overwritten by the line end
+        std::memcpy(out + kFullLineCharacters, line_end.data(), line_end.size());
+        out += kFullLineCharacters + line_end.size();
+    }
+    return static_cast<size_t>(out - start);
+}
+
+size_t DecodeFullLines(const AlphabetState& alphabet, std::span<const uint8_t> text, uint8_t* out, size_t most,
+                       size_t* consumed) {
+    const char* line = reinterpret_cast<const char*>(text.data());
+    size_t lines = 0;
+#if UUARC_CODEC_X86
+    if (g_codec_path == CodecPath::Avx2 && alphabet.active == AlphabetKind::Default) {
+        lines = DecodeFullLinesAvx2(line, text.size(), out, most, &line);
+        *consumed = static_cast<size_t>(line - reinterpret_cast<const char*>(text.data()));
+        return lines;
+    }
+#endif
+    const char length_character = ActiveAlphabet(alphabet)[kBytesPerLine];
+    size_t left = text.size();
+    for (; lines < most; ++lines) {
+        const size_t length = FullLineLength(line, left, length_character);
+        if (length == 0 || !DecodeGroupsUnchecked(alphabet, line + 1, kBytesPerLine / 3, out)) break;
+        line += length;
+        left -= length;
+        out += kBytesPerLine;
     }
     *consumed = text.size() - left;
     return lines;

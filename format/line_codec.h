@@ -49,6 +49,12 @@ constexpr size_t kFullLineSlack = 32;
 size_t DecodeFullLines(const AlphabetState& alphabet, std::span<const uint8_t> text, uint8_t* out, size_t most,
                        size_t* consumed);
 
+// Full lines in a run, as creation writes them: `lines` blocks of 45 bytes from `bytes`, each
+// written as EncodeLine writes it but ended with `line_end` (LF, or CR LF for a text file), one
+// after the other into `out`. Returns the characters written: lines * (61 + line_end's length).
+size_t EncodeFullLines(const AlphabetState& alphabet, const uint8_t* bytes, size_t lines, char* out,
+                       std::string_view line_end);
+
 // Reads the first data line, skipping empty lines, and settles the alphabet before any character
 // is read as missing: the active alphabet when the line reads whole in it (the length
 // character's groups all there and all with a value), else XX when it reads whole in that, else

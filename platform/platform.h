@@ -177,6 +177,14 @@ inline size_t StreamRoom(const Stream& stream) {
     return kStreamBufferSize - stream.end;
 }
 
+// StreamCommit without the text mode: the bytes go out exactly as they were written, for a writer
+// that puts the line ends of a text file there itself.
+inline bool StreamCommitAsIs(Stream& stream, size_t count) {
+    if (stream.handle == kNoHandle || !stream.writing || stream.failed) return false;
+    stream.end += count;
+    return true;
+}
+
 inline int64_t StreamPosition(const Stream& stream) {
     if (stream.handle == kNoHandle) return -1;
     if (stream.writing) return stream.buffer_offset + static_cast<int64_t>(stream.end);
