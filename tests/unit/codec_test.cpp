@@ -191,6 +191,73 @@ TEST_P(Codec, EveryLengthWithAnOddCharacterAnywhereDecodesAsReference) {
     }
 }
 
+// Runs of full lines go only as far as the line routines would take them whole: the first line
+// that is not a full one in the active alphabet (a character without a value, another length, a
+// short line, 0x1A, a CR whose next byte is not in view, a cut) ends the run before it, and every
+// line taken gives the bytes that DecodeLine gives it. Encoding them back gives the same text.
+TEST_P(Codec, RunsOfFullLinesMatchLineByLine) {
+    std::mt19937 generator(45);
+    const struct {
+        const char* label;
+        size_t line;       // the line changed (6: none)
+        size_t at;         // where in it
+        char value;        // what goes there; '\0': the line ends there
+        size_t cut;        // bytes left off the end of the text
+        size_t expected;   // lines taken
+    } cases[] = {
+        {"six whole lines", 6, 0, 0, 0, 6},
+        {"a character without a value", 3, 17, '\x7F', 0, 3},
+        {"a control character", 0, 60, '\t', 0, 0},
+        {"the length of 44 bytes", 2, 0, 'L', 0, 2},
+        {"a short line (its blanks stripped)", 4, 50, '\0', 0, 4},
+        {"0x1A where a line starts", 5, 0, '\x1A', 0, 5},
+        {"a line end that is neither", 1, 61, 'x', 0, 1},
+        {"the text cut inside the last line", 6, 0, 0, 30, 5},
+        {"the last CR without its next byte in view", 6, 0, 0, 1, 5},
+    };
+    const char* ends[] = {"\n", "\r\n", "\r", "\r\n", "\r", "\n"};
+    for (const Alphabet alphabet : kAlphabets) {
+        UseAlphabet(alphabet);
+        const char* characters = ActiveAlphabet(g_alphabet);
+        for (const auto& c : cases) {
+            std::vector<std::string> lines(6);
+            std::string text;
+            for (size_t i = 0; i < lines.size(); ++i) {
+                lines[i] = std::string(1, characters[45]);
+                for (int k = 0; k < 60; ++k) lines[i] += characters[generator() % 64];
+                if (i == c.line && c.value == '\0') lines[i].resize(c.at);
+                else if (i == c.line && c.at == lines[i].size()) lines[i] += c.value;  // a character after the groups
+                else if (i == c.line) lines[i][c.at] = c.value;
+                text += lines[i] + (i + 1 == lines.size() && c.cut == 1 ? "\r\n" : ends[i]);
+            }
+            text.resize(text.size() - c.cut);
+            const std::vector<uint8_t> exact(text.begin(), text.end());
+            std::vector<uint8_t> out(6 * 45 + kFullLineSlack);
+            size_t consumed = 0;
+            const size_t taken = DecodeFullLines(g_alphabet, exact, out.data(), 6, &consumed);
+            const std::string label = std::string(c.label) + ", alphabet " + characters[0];
+            if (ActiveCodecPath() == CodecPath::Careful) {
+                EXPECT_EQ(taken, 0u) << label;  // the careful path takes every line on its own
+                continue;
+            }
+            ASSERT_EQ(taken, c.expected) << label;
+            size_t length = 0;
+            for (size_t i = 0; i < taken; ++i) {
+                length += lines[i].size() + std::strlen(ends[i]);
+                uint8_t one[kDecodeBufferSize];
+                ASSERT_EQ(DecodeLine(g_alphabet, lines[i] + "\n", one), 45) << label << ", line " << i;
+                EXPECT_TRUE(std::equal(one, one + 45, out.begin() + 45 * i)) << label << ", line " << i;
+            }
+            EXPECT_EQ(consumed, length) << label;
+            std::string encoded(6 * 63, '\0');
+            encoded.resize(EncodeFullLines(g_alphabet, out.data(), taken, encoded.data(), "\r\n"));
+            std::string expected;
+            for (size_t i = 0; i < taken; ++i) expected += lines[i] + "\r\n";
+            EXPECT_EQ(encoded, expected) << label;
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Paths, Codec, ::testing::ValuesIn(kEveryCodecPath), CodecPathTestName);
 
 // ---- Base64 lines ----------------------------------------------------------------------------
