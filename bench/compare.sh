@@ -34,17 +34,8 @@ work=$(mktemp -d "$shm/uuarc-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/out" "$work/times"
 
-# The same bytes on every run of the script: AES-CTR over zeros with a fixed key, a fast
-# stream that no encoder can take a short cut through.
-MakeRandom() {  # bytes file
-    if command -v openssl >/dev/null; then
-        # openssl ends on the broken pipe once head has its bytes; that is not a failure.
-        { openssl enc -aes-128-ctr -nosalt -pass pass:uuarc-bench -pbkdf2 </dev/zero 2>/dev/null || true; } |
-            head -c "$1" >"$2"
-    else
-        head -c "$1" /dev/urandom >"$2"
-    fi
-}
+# The same bytes on every run of the script.
+. "$root/bench/random.sh"
 
 # Measure LABEL OUTPUT COMMAND...: runs COMMAND with stdout to OUTPUT and appends
 # "wall_us user_s sys_s rss_kib" to times/LABEL.

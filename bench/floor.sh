@@ -39,15 +39,8 @@ mkdir -p "$work/out" "$work/times"
 
 g++ -O2 -std=c++20 -o "$work/floor" "$root/bench/floor.cpp"
 
-# The same bytes on every run of the script (see compare.sh).
-MakeRandom() {  # bytes file
-    if command -v openssl >/dev/null; then
-        { openssl enc -aes-128-ctr -nosalt -pass pass:uuarc-bench -pbkdf2 </dev/zero 2>/dev/null || true; } |
-            head -c "$1" >"$2"
-    else
-        head -c "$1" /dev/urandom >"$2"
-    fi
-}
+# The same bytes on every run of the script.
+. "$root/bench/random.sh"
 
 # Time LABEL COMMAND: runs the command line in this shell and appends its wall time in
 # microseconds to times/LABEL. No process is started to read the clock. A run that fails ends
