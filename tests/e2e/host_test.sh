@@ -276,6 +276,11 @@ if [ "$under_wine" -eq 0 ]; then
     expect_grep "listing shows the name in UTF-8" ' café_ü.bin$' "$out"
     uuarc extract -q 'café_ü.bin.uue' -d accents
     expect_same "accented name round trip" size45.bin 'accents/café_ü.bin'
+    # Other Linux decoders take the stored name as the bytes it is.
+    if have uudecode; then
+        mkdir -p gnu_names && (cd gnu_names && uudecode '../café_ü.bin.uue' 2>/dev/null)
+        expect_same "GNU uudecode makes the name that was stored" size45.bin 'gnu_names/café_ü.bin'
+    fi
     mkdir -p 'Документы'
     cp size1.bin 'Документы/smile 😀.bin'
     uuarc create -q 'Документы/smile 😀.bin' -o 'Документы/smile.uue'
