@@ -653,20 +653,24 @@ if [ "$under_wine" -eq 0 ]; then
     done
 
     # Two runs replace one file; the first ends by SIGTERM while the second writes: the second's
-    # file stays, and the first puts nothing back.
+    # file stays, and the first puts nothing back. Each is stopped once it writes, so that both are
+    # under way whatever the speed of the machine, and the first gets its SIGTERM as it goes on.
     mkdir concurrent
     cp old.bin concurrent/huge.bin
     start extract huge.bin.uue -d concurrent --overwrite
     first=$pid
+    wait_writing $first concurrent && kill -STOP $first
     start extract huge.bin.uue -d concurrent --overwrite
-    if wait_writing $first concurrent && wait_writing $pid concurrent && kill -TERM $first; then
+    if wait_writing $pid concurrent && kill -STOP $pid && kill -TERM $first && kill -CONT $first; then
         finish $first
+        kill -CONT $pid
         expect_rc "two runs: the first" 143
         finish $pid
         expect_rc "two runs: the second" 0
         expect_same "two runs: the second's file stays" huge.bin concurrent/huge.bin
         [ "$(left_in concurrent)" = "huge.bin " ] && pass || fail "two runs: left: $(ls -A concurrent)"
     else
+        kill -CONT $first $pid 2>/dev/null
         finish $first
         finish $pid
         echo "skipped: two runs (one ended first)"
