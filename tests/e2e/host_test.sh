@@ -371,6 +371,13 @@ for spelling in "${spellings[@]}"; do
 done
 uuarc extract --keep size46.bin.uue -d opt_keep
 expect_same "an abbreviated --keep-paths" size46.bin opt_keep/size46.bin
+if [ "$under_wine" -eq 0 ]; then
+    # A ':' ends a drive on Windows only: here "notes:" is a folder like any other.
+    mkdir 'notes:'
+    uuarc extract size46.bin.uue -d 'notes:'
+    expect_same "-d with a folder that ends in ':'" size46.bin 'notes:/size46.bin'
+    [ ! -e 'notes:size46.bin' ] && pass || fail "-d 'notes:' wrote beside the folder"
+fi
 usage_errors=("extract size45.bin.uue --o x" "extract size45.bin.uue --quiet=yes" "extract -x size45.bin.uue"
               "extract size45.bin.uue -d" "create size1.bin -o ''" "extract -c -d x size45.bin.uue"
               "list - -")
