@@ -46,6 +46,8 @@ int DecodeLine(const AlphabetState& alphabet, std::string_view line, uint8_t* ou
 // of `text` that is not a whole line: the line routines take those, and they give for the lines
 // taken here what this gives. `consumed` gets the bytes of `text` taken; returns the lines.
 constexpr size_t kFullLineSlack = 32;
+// The most full lines that a caller takes at once: 45 KiB decoded.
+constexpr size_t kFullLinesAtOnce = 1024;
 size_t DecodeFullLines(const AlphabetState& alphabet, std::span<const uint8_t> text, uint8_t* out, size_t most,
                        size_t* consumed);
 

@@ -23,12 +23,6 @@ namespace uuarc_host {
 
 namespace {
 
-#if defined(UUARC_OUTPUT_STDOUT)
-constexpr bool kModuleHasSinks = true;
-#else
-constexpr bool kModuleHasSinks = false;
-#endif
-
 // Where the decoded file goes, and what is settled after the run.
 struct Destination {
     const char* sink = nullptr;  // the module's reserved output name, or null for files
@@ -58,13 +52,13 @@ std::string ListStoredName() {
 int PlaceOutput(const Options& options, Request& request, Destination& out) {
     int code = kExitOk;
     const bool into_nothing = request.testing || request.to_stdout;
-    if (into_nothing && kModuleHasSinks) {
 #if defined(UUARC_OUTPUT_STDOUT)
+    if (into_nothing) {
         out.sink = request.to_stdout ? UUARC_OUTPUT_STDOUT : UUARC_OUTPUT_NULL;
-#endif
         request.output_folder = out.sink;
         return -1;
     }
+#endif
     std::string folder, error;
     if (into_nothing) {
         if (!MakeScratch(out.scratch, code)) return code;

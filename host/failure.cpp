@@ -73,6 +73,15 @@ std::string WhatBecameOfTheOutput(const Operation& op) {
     return op.output_opened ? "it is incomplete" : "";
 }
 
+// How many bytes the extraction gave before it failed, for the size check of the damage
+// message: what a sink took, or the length of the output file; -1 when that is unknown (nothing
+// opened, the old file kept, the private copy behind -c).
+int64_t BytesDecoded(const Request& request, const Operation& op, bool kept) {
+    if (!op.output_opened || kept) return -1;
+    if (op.output_sink) return op.delivered;
+    return request.to_stdout ? -1 : QueryPath(op.target).size;
+}
+
 int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t status) {
     const std::string& archive = request.archive_shown;
     switch (status) {
@@ -80,11 +89,7 @@ int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t s
         case UUARC_STATUS_BAD_FORMAT: {
             // Where and why, read off the archive once more; then what became of the output.
             const bool kept = OldFileKept(op);
-            const int64_t decoded = !op.output_opened || kept ? -1
-                                    : op.output_sink          ? op.delivered
-                                    : request.to_stdout       ? -1
-                                                              : QueryPath(op.target).size;
-            std::string why = Shown(DescribeDamage(request.archive, decoded));
+            std::string why = Shown(DescribeDamage(request.archive, BytesDecoded(request, op, kept)));
             if (op.output_opened && op.output_sink && request.to_stdout) {
                 why += (why.empty() ? "" : "; ") + WhatReachedStandardOutput(op);
             } else if (op.output_opened && !request.testing) {

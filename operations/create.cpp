@@ -48,9 +48,6 @@ bool IsDirectory(const char* path) {
 
 namespace {
 
-// The most full lines encoded at once: 45 KiB of the source.
-constexpr size_t kFullLinesAtOnce = 1024;
-
 // Runs of whole 45-byte blocks straight from the source's buffer into the target's, written as
 // line by line (see EncodeFullLines). The runs keep to what the line loop does: a run ends at the
 // block after which a progress report is due, and at the last line that the target's buffer
@@ -62,9 +59,8 @@ void PutFullLines(Job& job, Stream& source, Stream& target, ProgressPacer& progr
         const std::span<const uint8_t> bytes = StreamBuffered(source);
         const size_t room = StreamRoom(target);
         if (room < line_length || bytes.size() < kBytesPerLine) return;
-        const int64_t until_report = std::max<int64_t>(progress.threshold - progress.done, 0);
         const size_t lines = std::min({kFullLinesAtOnce, bytes.size() / kBytesPerLine,
-                                       static_cast<size_t>(until_report) / kBytesPerLine + 1,
+                                       static_cast<size_t>(BytesBeforeReport(progress)) / kBytesPerLine + 1,
                                        (room - line_length) / line_length + 1});
         char* out = reinterpret_cast<char*>(StreamSpace(target, lines * line_length));  // never flushes
         const size_t written = EncodeFullLines(*job.alphabet, bytes.data(), lines, out, line_end);

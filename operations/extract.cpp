@@ -152,9 +152,6 @@ bool PutLine(DecodedLines& lines, Decode decode) {
     return true;
 }
 
-// The most full lines decoded at once: 45 KiB of output.
-constexpr size_t kFullLinesAtOnce = 1024;
-
 // Runs of full lines straight from the input's buffer into the output's (see DecodeFullLines),
 // after the line that PutLine has put; the line routines take whatever else comes. The runs keep
 // to what PutLine does line by line: a run ends at the line after which a progress report is
@@ -164,14 +161,14 @@ constexpr size_t kFullLinesAtOnce = 1024;
 void PutFullLines(DecodedLines& lines) {
     Job& job = lines.job;
     Stream& output = *job.output;
-    constexpr size_t kLongestFullLine = 1 + 4 * (kBytesPerLine / 3) + 2;
+    constexpr size_t kLongestFullLine = kMaxEncodedLine + 1;  // its end a CR LF
     for (;;) {
         const std::span<const uint8_t> text = StreamBuffered(*job.input);
         const size_t room = StreamRoom(output);
         if (room < kDecodeBufferSize) return;
-        const int64_t until_report = std::max<int64_t>(lines.progress.threshold - lines.progress.done, 0);
-        const size_t most = std::min({kFullLinesAtOnce, static_cast<size_t>(until_report) / kLongestFullLine + 1,
-                                      (room - kDecodeBufferSize) / kBytesPerLine + 1});
+        const size_t most =
+            std::min({kFullLinesAtOnce, static_cast<size_t>(BytesBeforeReport(lines.progress)) / kLongestFullLine + 1,
+                      (room - kDecodeBufferSize) / kBytesPerLine + 1});
         uint8_t* space = StreamSpace(output, most * kBytesPerLine + kFullLineSlack);  // never flushes
         size_t consumed = 0;
         const size_t count = DecodeFullLines(*job.alphabet, text, space, most, &consumed);

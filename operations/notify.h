@@ -52,6 +52,11 @@ inline void AdvanceProgress(const Job& job, ProgressPacer& pacer, int64_t bytes)
     if (pacer.done > pacer.threshold) ReportProgress(job, pacer);
 }
 
+// How many more bytes the count may take before the next report is due (0: the next one makes it).
+inline int64_t BytesBeforeReport(const ProgressPacer& pacer) {
+    return pacer.threshold > pacer.done ? pacer.threshold - pacer.done : 0;
+}
+
 // A progress percentage for `done` of `size` bytes, between 0 and 100, also when the size was
 // unknown (0) or smaller than what was read.
 int32_t ProgressPercent(int64_t done, int64_t size);
