@@ -752,6 +752,22 @@ if [ "$under_wine" -eq 0 ] && have script && script -qec true /dev/null >/dev/nu
     expect_grep "progress counts what is read" "of [0-9.]* MiB read" "$(tr '\r' '\n' < bar.txt)"
     script -qec "'$host' extract -q big.bin.uue -d bar --overwrite" /dev/null > bar.txt 2>&1
     ! grep -q '%' bar.txt && pass || fail "progress drawn with -q"
+    # Data on standard output to the terminal that shows the bar: no bar in it. Where standard
+    # output goes elsewhere, the bar is drawn.
+    seq 1 100000 > lines.txt
+    uuarc create -q lines.txt
+    for row in "extract -c lines.txt.uue|0" "create lines.txt -o -|0" "extract -c lines.txt.uue > lines.out|1"; do
+        IFS='|' read -r args bar <<< "$row"
+        script -qec "'$host' $args" /dev/null > bar.txt 2>&1
+        drawn=$(tr '\r' '\n' < bar.txt | grep -ac ' of [0-9.]* KiB read' || true)
+        if [ "$bar" -eq 0 ]; then
+            [ "$drawn" -eq 0 ] && pass || fail "progress drawn into the data on the terminal: $args"
+            grep -aq '^100000' bar.txt || grep -aq '^M' bar.txt && pass || fail "progress: $args: no data shown"
+        else
+            [ "$drawn" -ge 1 ] && pass || fail "progress: no bar while the data goes elsewhere: $args"
+        fi
+    done
+    rm -f lines.txt lines.txt.uue lines.out
 
     # A run held up long enough for the rate and the time left to appear: on 80 columns the bar
     # keeps its width throughout, and no line is wider than 79.
