@@ -220,9 +220,19 @@ int FindBeginLine(AlphabetState& alphabet, Stream& input, BeginLine& found) {
         if (ReadsAsUtf8(name, &utf8_length, line_cut)) {
             converted = Utf8ToAnsi(TakeName(name, utf8_length, stored), found.name, sizeof found.name);
         }
+#if defined(_WIN32)
         if (converted == Conversion::NoForm) {
             converted = OemToAnsi(TakeName(name, length, stored), found.name, sizeof found.name);
         }
+#else
+        // Linux file names are bytes: a name that is not UTF-8 (Latin-1, or OEM from a DOS
+        // encoder) is kept as the bytes it is, as other Linux decoders keep it, never converted.
+        // It always fits: the line buffer is shorter than the name's.
+        if (converted == Conversion::NoForm) {
+            TakeName(name, length, found.name);
+            converted = Conversion::Whole;
+        }
+#endif
         found.name_cut = converted == Conversion::Cut;
         return 0;
     }

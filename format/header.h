@@ -22,7 +22,7 @@ namespace uuarc {
 
 // What a begin line says, and what the lines just before it say of the file.
 struct BeginLine {
-    char name[kNameBufferSize] = {};  // the stored name in the ANSI code page
+    char name[kNameBufferSize] = {};  // the stored name in the ANSI code page (Linux: its bytes)
     bool name_cut = false;            // its ANSI form did not fit: cut after its last whole character
     BeginForm form = BeginForm::Uuencode;
     uint32_t mode = 0;                // the octal mode, its low twelve bits
@@ -42,13 +42,15 @@ struct BeginLine {
 // well-formed UTF-8 with a byte of 0x80 or more (Unix encoders write names so; an OEM name reads
 // so only when a box-drawing character is followed by accented letters) and the ANSI code page
 // has every one of its characters; otherwise as OEM code page 437, as OemToCharA converts it.
+// Outside Windows a file name is bytes, UTF-8 or not, and so is a stored name: it is taken as it
+// is, without the OEM conversion.
 int FindBeginLine(AlphabetState& alphabet, Stream& input, BeginLine& found);
 
 // The name that a begin line stores for `name` (ANSI code page), into `stored` (`size` bytes):
 // the OEM form when every character has an exact one and the OEM bytes would not be read back as
 // UTF-8 (see FindBeginLine); the UTF-8 form otherwise, so that no character becomes a
 // look-alike. Cut only when `size` is too small. Outside Windows the name is stored as its bytes,
-// UTF-8 as the ANSI code page there is (creation refuses a name that is not).
+// UTF-8 or not, as FindBeginLine reads it back.
 Conversion MakeStoredName(const char* name, char* stored, size_t size);
 
 

@@ -39,7 +39,8 @@ bool AskYesNo(const std::string& question);
 std::string FormatBytes(double bytes);
 
 // ---- The progress bar (progress.cpp) -------------------------------------------------------------
-// Shown on standard error while it is a terminal and -q is not given. It counts the bytes of one
+// Shown on standard error while it is a terminal and -q is not given, unless standard output
+// carries data to that same terminal. It counts the bytes of one
 // file as they are read (the encoded file while extracting, the source while creating), shows the
 // percentage, rate and time left, fits the terminal's width at each redraw and is redrawn at most
 // ten times a second.

@@ -173,7 +173,6 @@ std::string NameRuleText(uuarc::NameRule rule, const std::string& name, const uu
         case NameRule::kEndsInSeparator: return "it ends in a separator, so it names a folder, not a file";
         case NameRule::kControlByte: return "it holds a control byte ('" + part + "'), which a begin line cannot carry";
         case NameRule::kEndBlank: return "it starts or ends with a blank, which readers drop";
-        case NameRule::kNotUtf8: return "it is not UTF-8 ('" + part + "'), which a name is stored as";
     }
     return "";
 }

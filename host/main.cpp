@@ -44,8 +44,7 @@ int Run(int argc, char** argv) {
         return kExitCannotOpen;
     }
 #if !defined(_WIN32)
-    // The module adds no separator after a ':', which ends a drive on Windows and is a plain
-    // character here ("-d notes:" is a folder); with one, no folder is taken for a reserved output.
+    // With a separator after it, no folder (say "-d :null:") is taken for a reserved output.
     if (!module_directory.empty() && module_directory.back() != '\\') module_directory += '\\';
 #endif
     int result = kExitOk;

@@ -28,34 +28,38 @@ constexpr struct option kLongOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 
+// GNU style: no line wider than 79 columns; continued descriptions line up under their start.
 constexpr const char kHelp[] =
     "Usage: uuarc list ARCHIVE...\n"
-    "  or:  uuarc extract ARCHIVE... [-d DIR] [--keep-paths] [--no-mode] [--overwrite | --skip-existing]\n"
-    "                     [-c] [-q]\n"
-    "  or:  uuarc extract ARCHIVE -o FILE [--no-mode] [--overwrite | --skip-existing] [-q]\n"
+    "  or:  uuarc extract ARCHIVE... [-d DIR] [--keep-paths] [--no-mode]\n"
+    "                     [--overwrite | --skip-existing] [-c] [-q]\n"
+    "  or:  uuarc extract ARCHIVE -o FILE [--no-mode]\n"
+    "                     [--overwrite | --skip-existing] [-q]\n"
     "  or:  uuarc test ARCHIVE... [-q]\n"
     "  or:  uuarc create SOURCE [-o TARGET] [-n NAME] [--overwrite] [-q]\n"
-    "List, extract, test or create uuencoded files; each one holds a single file.\n"
-    "An ARCHIVE or SOURCE of '-' is standard input; -o - writes to standard output.\n"
+    "  or:  uuarc --help | --version\n"
+    "List, extract, test or create uuencoded files, each one seen as an archive\n"
+    "that holds a single file. An ARCHIVE or SOURCE of '-' is standard input.\n"
     "\n"
     "Commands:\n"
-    "  list             show the stored name, estimated size, date, time and attributes\n"
-    "  extract          decode each ARCHIVE into DIR\n"
-    "  test             decode each ARCHIVE without writing anything, and say whether it\n"
-    "                   is intact\n"
-    "  create           encode SOURCE into a new file (default: the stored name + .uue,\n"
-    "                   in the current directory)\n"
+    "  list     show the stored name, estimated size, date, time and attributes\n"
+    "  extract  decode each ARCHIVE into DIR\n"
+    "  test     decode each ARCHIVE without writing anything, and say whether it\n"
+    "           is intact\n"
+    "  create   encode SOURCE into a new file (default: the stored name + .uue,\n"
+    "           in the current directory)\n"
     "\n"
     "Options:\n"
-    "  -d, --directory=DIR  extract into DIR (default: the current directory); missing\n"
-    "                       directories are created\n"
+    "  -d, --directory=DIR  extract into DIR (default: the current directory);\n"
+    "                       missing directories are created\n"
     "      --keep-paths     keep the directories of the stored name below DIR\n"
-    "      --no-mode        extract: make new files 0666 less the umask, not with the\n"
-    "                       begin line's mode (Linux)\n"
-    "  -c, --stdout         extract: write the decoded bytes to standard output as they\n"
-    "                       are decoded\n"
-    "  -o, --output=FILE    the file that create writes, or that extract writes instead of\n"
-    "                       the stored name (one ARCHIVE); - for standard output\n"
+    "      --no-mode        extract: make new files 0666 less the umask, not with\n"
+    "                       the begin line's mode (Linux)\n"
+    "  -c, --stdout         extract: write the decoded bytes to standard output\n"
+    "                       as they are decoded\n"
+    "  -o, --output=FILE    the file that create writes, or that extract writes\n"
+    "                       instead of the stored name (one ARCHIVE); '-' is\n"
+    "                       standard output\n"
     "  -n, --name=NAME      create: the name to store (required when SOURCE is -)\n"
     "      --overwrite      replace existing files without asking\n"
     "      --skip-existing  keep existing files and go on (extract)\n"
@@ -64,25 +68,36 @@ constexpr const char kHelp[] =
     "  -V, --version        output version information and exit\n"
     "Short options may be bundled (-qc); long ones may be abbreviated (--dir=DIR).\n"
     "\n"
-    "When a file to be written exists, uuarc asks on the terminal; when standard input is\n"
-    "not a terminal it keeps the file and fails unless --overwrite (or, on extract,\n"
-    "--skip-existing) is given. A replaced file stays as it was until its replacement is\n"
-    "complete. Names pass as the system spells them; on Linux a stored name is kept as its\n"
-    "UTF-8 bytes, on Windows in OEM code page 437, or in UTF-8 where 437 has no exact form.\n"
+    "When a file to be written exists, uuarc asks on the terminal; when standard\n"
+    "input is not a terminal it keeps the file and fails unless --overwrite (or,\n"
+    "on extract, --skip-existing) is given. A replaced file stays as it was until\n"
+    "its replacement is complete. On Linux a name is bytes: a stored name is kept\n"
+    "as it is, UTF-8 or not, ':' included; on Windows it is stored in OEM code\n"
+    "page 437, or in UTF-8 where 437 has no exact form.\n"
     "\n"
     "Exit status:\n"
     "  0  success (files skipped on request count as success)\n"
     "  1  usage error\n"
     "  2  not a uuencoded file, or damaged data (status 9974, 9964)\n"
-    "  3  a file cannot be opened or created, or its name cannot be passed on (status 5)\n"
+    "  3  a file cannot be opened or created, or its name cannot be passed on\n"
+    "     (status 5)\n"
     "  4  an existing file was kept: replacing it was refused (status 2926)\n"
     "  5  the output could not be written in full (status 101)\n"
-    "  6  creation refused: the target is already encoded or is the source, or the source\n"
-    "     is a directory (status 9901, 9907, 9908)\n"
+    "  6  creation refused: the target is already encoded or is the source, or\n"
+    "     the source is a directory (status 9901, 9907, 9908)\n"
     "  7  any other failure: out of memory, the module cannot be loaded\n"
     "  128+N  ended by signal N (interrupt, hang-up, quit, termination, CPU limit)\n"
-    "With several archives, uuarc goes on after a failure and exits with the first failure's\n"
-    "code.\n";
+    "With several archives, uuarc goes on after a failure and exits with the\n"
+    "first failure's code.\n"
+    "\n"
+    "The manual page uuarc(1) tells the whole story.\n";
+
+// GNU style: the program and version, then the copyright and licence lines.
+constexpr const char kVersionTail[] =
+    "Copyright (C) 2026 the uuarc developers.\n"
+    "License: MIT <https://opensource.org/licenses/MIT>.\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
 
 int UsageError(const std::string& text) {
     Complain(text);
@@ -137,7 +152,7 @@ int Apply(int value, const char* argument, Options& options) {
         case kSkipExisting: options.skip_given = true; options.replace = ReplacePolicy::kSkip; break;
         case 'q': options.quiet = true; break;
         case 'h': std::fputs(kHelp, stdout); return kExitOk;
-        case 'V': std::printf("uuarc %s\n", UUARC_VERSION_STRING); return kExitOk;
+        case 'V': std::printf("uuarc %s\n%s", UUARC_VERSION_STRING, kVersionTail); return kExitOk;
         default: break;
     }
     return -1;

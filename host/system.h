@@ -107,6 +107,9 @@ bool MakeAlias(const std::string& target, const std::string& alias);
 
 // ---- Standard streams ---------------------------------------------------------------------------
 bool IsTerminal(std::FILE* stream);
+// True when both streams are terminals and the same one: what is written to either shows in one
+// place (on Windows, the process's one console).
+bool SameTerminal(std::FILE* a, std::FILE* b);
 // The terminal's width in columns; 0 when it is not a terminal or does not say.
 int TerminalColumns(std::FILE* stream);
 // Binary mode for a standard stream that carries file data (a no-op on POSIX).

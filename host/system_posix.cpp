@@ -237,6 +237,14 @@ bool MakeAlias(const std::string& target, const std::string& alias) {
 
 bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 
+bool SameTerminal(std::FILE* a, std::FILE* b) {
+    struct stat first, second;
+    if (!IsTerminal(a) || !IsTerminal(b) || fstat(fileno(a), &first) != 0 || fstat(fileno(b), &second) != 0) {
+        return false;
+    }
+    return first.st_rdev == second.st_rdev;
+}
+
 int TerminalColumns(std::FILE* stream) {
     struct winsize size;
     if (ioctl(fileno(stream), TIOCGWINSZ, &size) != 0) return 0;

@@ -273,6 +273,8 @@ bool IsTerminal(std::FILE* stream) {
     return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
 }
 
+bool SameTerminal(std::FILE* a, std::FILE* b) { return IsTerminal(a) && IsTerminal(b); }
+
 int TerminalColumns(std::FILE* stream) {
     HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
     CONSOLE_SCREEN_BUFFER_INFO info;

@@ -47,9 +47,13 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path) {
     if (path == nullptr) return;
     g_state.settings.output_path_refused = HostStringLength(path, kMaxHostPath + 1) > kMaxHostPath;
     if (g_state.settings.output_path_refused) return;
-    // A reserved spelling ends in ':', so it is kept as it is, without a separator.
-    AddTrailingBackslash(path, g_state.settings.output_path);
     g_state.settings.sink = SinkNamed(path);
+    // A reserved spelling is kept as it is, without a separator: it names no folder.
+    if (g_state.settings.sink != OutputSink::Files) {
+        CopyHostString(g_state.settings.output_path, path, std::strlen(path));
+    } else {
+        AddTrailingBackslash(path, g_state.settings.output_path);
+    }
 }
 
 UUARC_API void UUARC_CALL SetDecompExtraFeatures(const DecompExtraFeatures* record) {
@@ -67,7 +71,7 @@ UUARC_API void UUARC_CALL SetCompExtraFeatures(const CompExtraFeatures* record) 
     g_state.settings.source_prefix_refused = prefix_length > kMaxHostPath;
     if (g_state.settings.source_prefix_refused) return;
     CopyHostString(g_state.settings.source_prefix, record->source_prefix, prefix_length);
-    // A drive root (C:\) or a bare drive (C:) stays as it is; a longer prefix gets a separator
-    // whatever it ends in.
-    if (prefix_length > 3) std::strcat(g_state.settings.source_prefix, "\\");
+    // A drive root (C:\) or a bare drive (C:) stays as it is; a longer prefix, and any prefix where
+    // no drive can be, gets a separator whatever it ends in.
+    if (prefix_length > 3 || !kDrivesAndStreams) std::strcat(g_state.settings.source_prefix, "\\");
 }

@@ -18,9 +18,11 @@
      GetArchiveStatus (the UUARC_STATUS_ codes below). The five archive operations (InitArcFile,
      CreateArcFile, BuildArcFileList, ExtractFileMaskListArc, CompressFileMaskListArc) set it to
      0 on entry and then to their outcome; the other exports leave it alone unless said below.
-   - Strings are NUL-terminated bytes in the ANSI code page (UTF-8 in the Linux build). Paths
-     that the host hands over are at most 255 bytes long, terminator not counted; a longer one is
-     refused with status 5 where an operation takes it, and is never cut.
+   - Strings are NUL-terminated bytes in the ANSI code page. In the Linux build names are bytes,
+     as the file system has them (UTF-8 as a rule, but not necessarily): a stored name is taken
+     as it is, without the OEM conversion, and ':' is a byte like any other, with no drive or
+     stream behind it. Paths that the host hands over are at most 255 bytes long, terminator not
+     counted; a longer one is refused with status 5 where an operation takes it, and is never cut.
    - A null pointer where an export takes a string or a record is refused, never read: the five
      archive operations end with status 5, the other exports change nothing. A null string is no
      empty string. Each family below says what it does.
@@ -270,25 +272,25 @@ UUARC_API void UUARC_CALL GetMainCommentArc(void* record);                      
 
 /* ---- Host settings -------------------------------------------------------------------------
    SetOutputPath(path) sets the folder of extracted files ("\" appended unless empty or ending in
-   "\" or ":"). SetDecompExtraFeatures takes the keep-paths flag and, when not empty, the output
-   and base paths; SetCompExtraFeatures the base path and the source prefix. A value over 255
-   bytes is not taken and the older one is not used either: the operations that need it end with
-   status 5 until a value that fits is set. A null path or record changes nothing. The status is
-   untouched. */
+   "\", or on Windows in ":"). SetDecompExtraFeatures takes the keep-paths flag and, when not
+   empty, the output and base paths; SetCompExtraFeatures the base path and the source prefix. A
+   value over 255 bytes is not taken and the older one is not used either: the operations that
+   need it end with status 5 until a value that fits is set. A null path or record changes
+   nothing. The status is untouched. */
 UUARC_API void UUARC_CALL SetOutputPath(const char* path);                         /* 29 */
 
 /* Outputs that are not files (native POSIX builds only; the Windows modules know no such names).
    An output path that is exactly one of these spellings, given to SetOutputPath or in
    DecompExtraFeatures, sends what extraction decodes into the process's standard output
-   (descriptor 1) or into nothing, until another output path is set. A ':' cannot come from a
-   stored name, so neither spelling can be the output of an archive's name. The stored name must
-   still be safe to put under an output path (status 5 otherwise), but nothing is made, renamed or
-   asked about: SetFileNameProc names the spelling as the output, OkToReplaceProc never comes, and
-   the bytes go out as they are decoded, a buffer at a time. When the decoding ends, however it
-   ends, SetSignalProc is called a second time with the number of bytes that the output took and
-   the code UUARC_SIGNAL_BYTES_DELIVERED: the count that a host reports after a failure. Status
-   101 means the output refused a write (a closed pipe, a full disk), 5 that it could not be
-   opened. */
+   (descriptor 1) or into nothing, until another output path is set. Only the output path itself
+   names one: a stored name, ':' and all, always goes below the output path, so no archive can
+   name either. The stored name must still be safe to put under an output path (status 5
+   otherwise), but nothing is made, renamed or asked about: SetFileNameProc names the spelling as
+   the output, OkToReplaceProc never comes, and the bytes go out as they are decoded, a buffer at
+   a time. When the decoding ends, however it ends, SetSignalProc is called a second time with
+   the number of bytes that the output took and the code UUARC_SIGNAL_BYTES_DELIVERED: the count
+   that a host reports after a failure. Status 101 means the output refused a write (a closed
+   pipe, a full disk), 5 that it could not be opened. */
 #if !defined(_WIN32)
 #define UUARC_OUTPUT_STDOUT ":stdout:"
 #define UUARC_OUTPUT_NULL ":null:"

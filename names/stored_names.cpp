@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "platform/utf8.h"
+#include "names/strings.h"
 
 namespace uuarc {
 
@@ -55,7 +55,7 @@ NameRule RelativeNameRule(const char* name, NameFault* fault) {
     const size_t whole = std::strlen(name);
     if (whole == 0) return Broken(NameRule::kEmpty, 0, 0, fault);
     if (name[0] == '\\' || name[0] == '/') return Broken(NameRule::kRooted, 0, whole, fault);
-    const char* colon = std::strchr(name, ':');
+    const char* colon = kDrivesAndStreams ? std::strchr(name, ':') : nullptr;
     if (colon != nullptr) return Broken(NameRule::kColon, static_cast<size_t>(colon - name), 1, fault);
     const char* component = name;
     for (;;) {
@@ -85,15 +85,6 @@ NameRule CreationNameRule(const char* name, NameFault* fault) {
     if (length > 0 && (name[length - 1] == ' ' || name[length - 1] == '\t')) {
         return Broken(NameRule::kEndBlank, length - 1, 1, fault);
     }
-#if !defined(_WIN32)
-    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(name);
-    for (size_t at = 0; at < length;) {
-        char32_t code_point = 0;
-        const size_t size = DecodeUtf8(bytes + at, length - at, &code_point);
-        if (size == 0) return Broken(NameRule::kNotUtf8, at, 1, fault);
-        at += size;
-    }
-#endif
     return Broken(NameRule::kNone, 0, 0, fault);
 }
 

@@ -13,13 +13,12 @@ enum class NameRule {
     kNone = 0,
     kEmpty,            // no name at all
     kRooted,           // starts with a separator: an absolute path
-    kColon,            // a ':' names a drive or an alternate stream
+    kColon,            // a ':' names a drive or an alternate stream (Windows builds only)
     kDotComponent,     // a component of dots and spaces alone: "..", or ". ." which Windows reads so
     kDeviceName,       // CON, NUL, COM1, CONIN$, ... with any extension (Windows builds only)
     kEndsInSeparator,  // names a directory, not a file
     kControlByte,      // creation: a byte 0x01 to 0x1F or 0x7F, which a begin line cannot carry
     kEndBlank,         // creation: a space or tab at either end, which readers drop
-    kNotUtf8,          // creation outside Windows: not UTF-8, which the name is stored as
 };
 
 // Device names are reserved by Windows alone: elsewhere "aux.c" or "nul" is a file like any other,
@@ -31,7 +30,7 @@ constexpr bool kDeviceNamesReserved = false;
 #endif
 
 // Where in the name the rule is broken: the component at fault (kDotComponent, kDeviceName) or
-// the offending byte (kControlByte, kEndBlank, kNotUtf8); the whole name otherwise.
+// the offending byte (kColon, kControlByte, kEndBlank); the whole name otherwise.
 struct NameFault {
     size_t start = 0;
     size_t length = 0;
@@ -45,9 +44,9 @@ NameRule RelativeNameRule(const char* name, NameFault* fault = nullptr);
 inline bool IsSafeRelativeName(const char* name) { return RelativeNameRule(name) == NameRule::kNone; }
 
 // The first rule that `name`, the last component of a source as creation would store it, breaks:
-// control bytes anywhere, blanks at either end, and outside Windows, where a name is stored as
-// its bytes, a byte that starts no well-formed UTF-8 character (the fault is that byte). An empty
-// name passes here (creation refuses it on its own terms). `fault`, when given, says where.
+// control bytes anywhere, blanks at either end. Outside Windows a name is stored as its bytes,
+// UTF-8 or not, as extraction there takes them back. An empty name passes here (creation refuses
+// it on its own terms). `fault`, when given, says where.
 NameRule CreationNameRule(const char* name, NameFault* fault = nullptr);
 
 }  // namespace uuarc

@@ -147,7 +147,7 @@ char* AddTrailingBackslash(const char* source, char* destination) {
     std::memcpy(path, source, length);
     path[length] = '\0';
     std::memcpy(destination, path, length + 1);
-    if (length > 0 && path[length - 1] != '\\' && path[length - 1] != ':') {
+    if (length > 0 && path[length - 1] != '\\' && !(kDrivesAndStreams && path[length - 1] == ':')) {
         destination[length] = '\\';
         destination[length + 1] = '\0';
     }
@@ -157,7 +157,7 @@ char* AddTrailingBackslash(const char* source, char* destination) {
 void SplitPathParts(const char* path, char* drive, char* directory, char* name, char* extension) {
     const char* rest = path;
     // A lead byte in front would make the second byte the tail of a character, not a colon.
-    if (path[0] != '\0' && path[1] == ':' && !IsLeadByte(static_cast<uint8_t>(path[0]))) {
+    if (kDrivesAndStreams && path[0] != '\0' && path[1] == ':' && !IsLeadByte(static_cast<uint8_t>(path[0]))) {
         if (drive != nullptr) {
             drive[0] = path[0];
             drive[1] = ':';

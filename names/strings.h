@@ -14,6 +14,14 @@ namespace uuarc {
 // 8-bit routines below, terminator not counted.
 constexpr size_t kMaxHostPath = UUARC_MAX_HOST_PATH;
 
+// Whether a ':' is special in a path: on Windows it ends a drive ("C:") and names an alternate
+// stream. Elsewhere it is a byte like any other, in the host's paths as in stored names.
+#if defined(_WIN32)
+constexpr bool kDrivesAndStreams = true;
+#else
+constexpr bool kDrivesAndStreams = false;
+#endif
+
 // Copies exactly `count` bytes; the areas may overlap either way. No terminator is added.
 void MoveBytes(const void* source, void* destination, uint16_t count);
 
@@ -46,12 +54,14 @@ char* StrDelete(char* text, uint8_t position, uint8_t count);
 uint8_t StrPos(char byte, const char* text);
 
 // Copies `source` into `destination` (which may be `source`) and appends "\" unless it is empty
-// or ends in "\" or ":". At most 255 bytes of the source are taken; `destination` needs 257.
+// or ends in "\" or, where kDrivesAndStreams, ":". At most 255 bytes of the source are taken;
+// `destination` needs 257.
 char* AddTrailingBackslash(const char* source, char* destination);
 
-// Splits a path into drive ("C:" or ""), directory (through the last "\" or "/"), name and
-// extension (from the last "." of the name part, dot included). Each output may be null; the
-// drive needs 3 bytes, the others 256 (each part is cut to 255 bytes).
+// Splits a path into drive ("C:" or ""; always "" without kDrivesAndStreams), directory (through
+// the last "\" or "/"), name and extension (from the last "." of the name part, dot included).
+// Each output may be null; the drive needs 3 bytes, the others 256 (each part is cut to 255
+// bytes).
 void SplitPathParts(const char* path, char* drive, char* directory, char* name, char* extension);
 
 // Allocation from the module's heap: AllocBlock fills the slot (null on failure) and says whether

@@ -21,7 +21,7 @@ constexpr int kTemporaryNameTries = 16;
 bool MakeTemporaryName(const char* target, int attempt, char* out, size_t size) {
     const char* last = target;
     for (const char* p = target; *p != '\0'; ++p) {
-        if (*p == '\\' || *p == '/' || *p == ':') last = p + 1;
+        if (*p == '\\' || *p == '/' || (kDrivesAndStreams && *p == ':')) last = p + 1;
     }
     FileTime now;
     SystemTimeAsFileTime(&now);
@@ -40,7 +40,7 @@ enum class Walk { Opened, Missing, Refused };
 // "\x" are never made. False when one is missing and cannot be made.
 bool MakeTrustedDirectories(char* folder, size_t length) {
     for (size_t end = 0; end < length; ++end) {
-        if (!IsSeparator(folder[end]) || end == 0 || folder[end - 1] == ':') continue;
+        if (!IsSeparator(folder[end]) || end == 0 || (kDrivesAndStreams && folder[end - 1] == ':')) continue;
         const char separator = folder[end];
         folder[end] = '\0';
         const bool there = FileExists(folder) || MakeDirectory(folder);

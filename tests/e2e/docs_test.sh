@@ -3,7 +3,8 @@
 # --help is described in the manual page's OPTIONS and in the README, the manual page describes no
 # option that --help lacks, the four commands' synopses agree, and every `uuarc` example that
 # they show runs and succeeds, each in a fresh folder of the sample files it names. A pipeline
-# into mail(1) runs up to the mail, which would need the network.
+# into mail(1) runs up to the mail, which would need the network. --help and --version keep GNU's
+# conventions, and the manual page reads the same in every locale.
 #
 # Usage: tests/e2e/docs_test.sh HOST SOURCE_DIR
 set -eu
@@ -26,6 +27,11 @@ fail() { failed=$((failed + 1)); echo "FAIL: $*" >&2; }
 # The manual page as text, its escapes undone: "\-" is "-", "\(lq" a quote.
 manual_text=$(sed -e 's/\\-/-/g' -e 's/\\(.q/"/g' -e 's/\\f[BIRP]//g' "$manual")
 help=$("$host" --help)
+# The synopses of --help, each on one line: a line that goes on under "uuarc" is joined to it.
+help_usage=$(printf '%s\n' "$help" | awk '
+    /^(Usage:|  or:) / { if (line != "") print line; line = $0; next }
+    line != "" && /^         *\[/ { sub(/^ +/, " "); line = line $0; next }
+    { if (line != "") print line; line = "" }')
 
 # ---- Options: --help, the manual page's OPTIONS and the README name the same ones ---------------
 help_options=$(printf '%s\n' "$help" | grep '^  *-' | grep -o -- '--[a-z][a-z-]*' | sort -u)
@@ -41,7 +47,7 @@ done
 
 # ---- Synopses: each command's line of --help is in the README, and its options in the manual ----
 for command in list extract test create; do
-    usage=$(printf '%s\n' "$help" | grep -o "uuarc $command .*" | head -n 1)
+    usage=$(printf '%s\n' "$help_usage" | grep -o "uuarc $command .*" | head -n 1)
     [ -n "$usage" ] || { fail "no usage line for $command in --help"; continue; }
     grep -qF -- "$usage" "$readme" && pass || fail "the README's synopsis differs from --help: $usage"
     synopsis=$(printf '%s\n' "$manual_text" | awk -v c="$command" '
@@ -52,6 +58,30 @@ for command in list extract test create; do
             fail "the manual's synopsis of $command lacks $option"
     done
 done
+
+# ---- GNU's conventions: --help fits 79 columns, --version names the copyright and the licence ----
+wide=$(printf '%s\n' "$help" | awk 'length($0) > 79')
+[ -z "$wide" ] && pass || fail "--help lines wider than 79 columns: $wide"
+version=$("$host" --version)
+printf '%s\n' "$version" | head -n 1 | grep -qE '^uuarc [0-9]+\.[0-9]+\.[0-9]+$' && pass || fail "--version: $version"
+for line in '^Copyright \(C\) [0-9]{4} ' '^License: ' 'NO WARRANTY'; do
+    printf '%s\n' "$version" | grep -qE "$line" && pass || fail "--version without '$line': $version"
+done
+
+# ---- The manual page in every locale: ASCII only, a date, no warnings from groff or man ---------
+raw=$(LC_ALL=C grep -nP '[^\x00-\x7F]' "$manual" | head -n 3 || true)
+[ -z "$raw" ] && pass || fail "the manual page holds bytes outside ASCII: $raw"
+grep -qE '^\.TH UUARC 1 "?[0-9]{4}-[0-9]{2}-[0-9]{2}"? ' "$manual" && pass || fail "the manual page's .TH has no date"
+if command -v groff >/dev/null 2>&1; then
+    warnings=$(groff -man -ww -z "$manual" 2>&1)
+    [ -z "$warnings" ] && pass || fail "groff -ww: $warnings"
+    if command -v man >/dev/null 2>&1; then
+        warnings=$(LC_ALL=C MANWIDTH=80 man --warnings -l "$manual" 2>&1 >/dev/null)
+        [ -z "$warnings" ] && pass || fail "man in the C locale: $warnings"
+    fi
+else
+    echo "skipped: the manual page under groff (not installed)"
+fi
 
 # ---- Examples -----------------------------------------------------------------------------------
 # The sample files that the examples name, made by the host itself.

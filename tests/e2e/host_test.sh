@@ -289,6 +289,50 @@ if [ "$under_wine" -eq 0 ]; then
     expect_same "emoji name round trip through Cyrillic folders" size1.bin 'Загрузки/smile 😀.bin'
 fi
 
+# ---- Linux names are bytes: ':' is a byte like any other, a name not UTF-8 is kept as it is -------
+printf 'begin 644 10:30 notes.txt\n#:&D*\n`\nend\n' > colon.uue       # "hi\n", as GNU would write it
+printf 'begin 644 a:b\n#:&D*\n`\nend\n' > drive_like.uue
+printf 'begin 644 caf\351 r\351sum\351.txt\n#:&D*\n`\nend\n' > latin1.uue  # Latin-1 bytes
+if [ "$under_wine" -eq 0 ]; then
+    # ARGS | FILE MADE ("" for none) - each must give "hi", exit 0
+    rows=("extract colon.uue -d names_a|names_a/10:30 notes.txt"
+          "extract colon.uue -o names_o.txt|names_o.txt"
+          "test colon.uue|"
+          "extract drive_like.uue -d names_b|names_b/a:b"
+          "extract latin1.uue -d names_c|names_c/caf"$'\351'" r"$'\351'"sum"$'\351'".txt")
+    for row in "${rows[@]}"; do
+        IFS='|' read -r args made <<< "$row"
+        uuarc $args
+        expect_rc "names as bytes: $args" 0
+        if [ -n "$made" ]; then
+            [ "$(cat "$made" 2>/dev/null)" = hi ] && pass || fail "names as bytes: $args: no $made"
+        fi
+    done
+    uuarc extract -c colon.uue
+    [ "$rc" -eq 0 ] && [ "$out" = hi ] && pass || fail "names as bytes: -c gave '$out', exit $rc"
+    uuarc list latin1.uue
+    expect_grep "a name not UTF-8 is listed escaped" ' caf\\xE9 r\\xE9sum\\xE9.txt$' "$out"
+    uuarc extract latin1.uue -d names_d
+    expect_grep "a name not UTF-8 is escaped in messages" 'names_d/caf\\xE9 r\\xE9sum\\xE9.txt$' "$out"
+    # Creation stores what extraction takes: ':' and bytes that are not UTF-8.
+    printf 'hi\n' > 'report 14:31.log'
+    cp 'report 14:31.log' "$(printf 'r\351sum\351.txt')"
+    for source in 'report 14:31.log' "$(printf 'r\351sum\351.txt')"; do
+        uuarc create -q "$source" -o names_made.uue --overwrite
+        expect_rc "create of a name as bytes" 0
+        uuarc test names_made.uue
+        expect_rc "test of what create made of a name as bytes" 0
+        rm -rf names_back
+        uuarc extract -q names_made.uue -d names_back
+        expect_same "round trip of a name as bytes" 'report 14:31.log' "names_back/$source"
+        # GNU uudecode keeps the bytes too.
+        if have uudecode; then
+            rm -rf names_gnu && mkdir names_gnu && (cd names_gnu && uudecode ../names_made.uue 2>/dev/null)
+            expect_same "GNU uudecode makes the name stored as bytes" 'report 14:31.log' "names_gnu/$source"
+        fi
+    done
+fi
+
 # ---- Pipes and the standard streams -------------------------------------------------------------
 no_scratch_left() {  # NAME - the host's temporary folders are all gone (Windows has its own)
     [ "$under_wine" -eq 0 ] || return 0
@@ -431,15 +475,17 @@ if [ "$under_wine" -eq 1 ]; then
         "device CONOUT\$|extract dev_conout.uue -d msg|3|^uuarc: dev_conout.uue: stored name 'conout\$.log' refused: it is a device name ('conout\$.log') (status 5)$"
     )
 fi
+if [ "$under_wine" -eq 1 ]; then
+    # A ':' names a drive or a stream on Windows: only there is it refused.
+    messages+=(
+        "a ':' in the name|extract colon.uue -d msg|3|^uuarc: colon.uue: stored name '10:30 notes.txt' refused: it names a drive or a stream (':') (status 5)$"
+        "a drive in the name|extract drive_like.uue -d msg --keep-paths|3|^uuarc: drive_like.uue: stored name 'a:b' refused: it names a drive or a stream (':') (status 5)$"
+    )
+fi
 if [ "$under_wine" -eq 0 ]; then
-    # 200 OEM bytes are 400 in UTF-8: more than the module's name buffer holds.
-    make_named cut_name.uue "$(head -c 200 /dev/zero | tr '\0' '\202')"
     mkfifo msg.fifo
-    printf 'x' > $'latin1_\xe9.txt'
     # A message that opened the FIFO or the device to find its reason would wait, or copy, for ever.
     messages+=(
-        "a name cut by its buffer|extract cut_name.uue -d msg|3|refused: it is longer than the 255 bytes the module reads of a name, so it was cut (status 5)$"
-        "a name not UTF-8|create latin1_"$'\xe9'".txt -o latin1.uue|3|^uuarc: latin1_\\\\xE9.txt: cannot store its name: it is not UTF-8 ('\\\\xE9'), which a name is stored as; give another with -n NAME (status 5)$"
         "a FIFO as the source|create msg.fifo -o fifo.uue|3|^uuarc: msg.fifo: cannot open the source: it is a FIFO, not a regular file (status 5)$"
         "a device as the source|create /dev/zero -o zero.uue|3|^uuarc: /dev/zero: cannot open the source: it is a device, not a regular file (status 5)$"
         "a device as an archive|list /dev/zero|3|^uuarc: /dev/zero: cannot open: it is a device, which is read as an archive only as standard input (status 5)$"
@@ -706,6 +752,22 @@ if [ "$under_wine" -eq 0 ] && have script && script -qec true /dev/null >/dev/nu
     expect_grep "progress counts what is read" "of [0-9.]* MiB read" "$(tr '\r' '\n' < bar.txt)"
     script -qec "'$host' extract -q big.bin.uue -d bar --overwrite" /dev/null > bar.txt 2>&1
     ! grep -q '%' bar.txt && pass || fail "progress drawn with -q"
+    # Data on standard output to the terminal that shows the bar: no bar in it. Where standard
+    # output goes elsewhere, the bar is drawn.
+    seq 1 100000 > lines.txt
+    uuarc create -q lines.txt
+    for row in "extract -c lines.txt.uue|0" "create lines.txt -o -|0" "extract -c lines.txt.uue > lines.out|1"; do
+        IFS='|' read -r args bar <<< "$row"
+        script -qec "'$host' $args" /dev/null > bar.txt 2>&1
+        drawn=$(tr '\r' '\n' < bar.txt | grep -ac ' of [0-9.]* KiB read' || true)
+        if [ "$bar" -eq 0 ]; then
+            [ "$drawn" -eq 0 ] && pass || fail "progress drawn into the data on the terminal: $args"
+            grep -aq '^100000' bar.txt || grep -aq '^M' bar.txt && pass || fail "progress: $args: no data shown"
+        else
+            [ "$drawn" -ge 1 ] && pass || fail "progress: no bar while the data goes elsewhere: $args"
+        fi
+    done
+    rm -f lines.txt lines.txt.uue lines.out
 
     # A run held up long enough for the rate and the time left to appear: on 80 columns the bar
     # keeps its width throughout, and no line is wider than 79.

@@ -494,12 +494,14 @@ TEST_F(Extraction, UnsafeStoredNamesRefusedBeforeAnything) {
         int32_t keep;
     };
     std::vector<Case> cases = {
-        {"..\\..\\x", 1}, {"../../x", 1}, {"dir/../../x", 1}, {"C:x", 1},  {"C:\\x", 1}, {"a.txt:s", 0},
-        {"a.txt:s", 1},   {"\\\\abs", 1},  {"./x", 1},         {"..\\escape.txt", 1}, {"a/b/", 1},
+        {"..\\..\\x", 1}, {"../../x", 1}, {"dir/../../x", 1}, {"\\\\abs", 1},
+        {"./x", 1},       {"..\\escape.txt", 1}, {"a/b/", 1},
     };
 #if defined(_WIN32)
-    // Windows opens a device under these names, so only its builds refuse them.
+    // Windows opens a device under these names, and a ':' names a drive or a stream there, so
+    // only its builds refuse them.
     cases.insert(cases.end(), {
+        {"C:x", 1}, {"C:\\x", 1}, {"a.txt:s", 0}, {"a.txt:s", 1},
         {"nul.txt", 0}, {"NUL", 1}, {"com1.log", 0}, {"sub/aux.c", 1}, {"nul.txt", 1},
         {"COM\xFD", 0}, {"lpt0.txt", 0}, {"CONIN$", 0}, {"conout$.log", 1},  // \xFD: OEM superscript two
     });
@@ -518,8 +520,8 @@ TEST_F(Extraction, UnsafeStoredNamesRefusedBeforeAnything) {
 }
 
 #if !defined(_WIN32)
-// Only Windows reserves device names: elsewhere they are files like any other.
-TEST_F(Extraction, DeviceNamesExtractWhereNotReserved) {
+// Only Windows reserves device names and a ':': elsewhere they are names like any other.
+TEST_F(Extraction, DeviceNamesAndColonsExtractWhereNotReserved) {
     const struct {
         const char* stored;
         int32_t keep;
@@ -528,6 +530,8 @@ TEST_F(Extraction, DeviceNamesExtractWhereNotReserved) {
         {"aux.c", 0, "aux.c"},         {"con.txt", 0, "con.txt"},   {"nul", 0, "nul"},
         {"sub/NUL", 1, "sub\\NUL"},    {"COM1.log", 0, "COM1.log"}, {"lpt0.txt", 0, "lpt0.txt"},
         {"CONIN$", 0, "CONIN$"},       {"d/conout$.log", 1, "d\\conout$.log"},
+        {"C:x", 1, "C:x"},             {"C:\\x", 1, "C:\\x"},       {"a.txt:s", 0, "a.txt:s"},
+        {"a:b", 0, "a:b"},             {"10:30 notes.txt", 0, "10:30 notes.txt"},
     };
     for (const auto& c : cases) {
         KeepPaths(c.keep);
@@ -702,7 +706,11 @@ TEST_F(Extraction, OemStoredNameUsedForCallbacksAndOutput) {
     if (!HaveWesternCodePages()) GTEST_SKIP() << "needs OEM code page 437 and ANSI code page 1252";
     Open(ClassicUuencode("\x81" "ber.bin", "umlaut"));
     EXPECT_EQ(Extract({"*.*"}), 0);
+#if defined(_WIN32)
     const std::string ansi = Ansi("\xC3\xBC" "ber.bin");
+#else
+    const std::string ansi = "\x81" "ber.bin";  // a Linux name is its bytes: no OEM conversion
+#endif
     for (const HostCall& call : CallsOf(CallKind::kFileName)) {
         EXPECT_EQ(call.source, "\\" + ansi);
         EXPECT_EQ(call.target, Path("out\\") + ansi);

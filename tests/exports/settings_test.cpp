@@ -120,9 +120,16 @@ TEST_F(Settings, SourcePrefixAt1168) {
     } cases[] = {
         {Path("src"), false, Path("src\\abc.txt")},
         {"C:\\src\\", false, "C:\\src\\\\abc.txt"},
+#if defined(_WIN32)
         {"C:\\", false, "C:\\abc.txt"},
         {"ab", false, "ababc.txt"},
         {"", false, "ababc.txt"},  // an empty prefix in the record keeps the one before
+#else
+        // No drive roots: every prefix gets its separator.
+        {"C:\\", false, "C:\\\\abc.txt"},
+        {"ab", false, "ab\\abc.txt"},
+        {"", false, "ab\\abc.txt"},
+#endif
         {Path("src"), true, "abc.txt"},
     };
     for (const auto& c : cases) {
@@ -152,7 +159,12 @@ TEST_F(Masks, NodeHoldsDirectoryNameAndExtension) {
     } cases[] = {
         {"C:/DATA/*.DOC", "C:\\DATA\\", "*", "DOC"},  {"C:\\DATA\\REPORT.TXT", "C:\\DATA\\", "REPORT", "TXT"},
         {"NOTES", "", "NOTES", ""},                   {"ARCHIVE.TAR.GZ", "", "ARCHIVE.TAR", "GZ"},
-        {"c:\\data\\*.txt", "c:\\data\\", "*", "txt"}, {"C:*.TXT", "C:", "*", "TXT"},
+        {"c:\\data\\*.txt", "c:\\data\\", "*", "txt"},
+#if defined(_WIN32)
+        {"C:*.TXT", "C:", "*", "TXT"},
+#else
+        {"C:*.TXT", "", "C:*", "TXT"},  // no drive: the ':' is part of the name
+#endif
         {"\\DOCS\\*.TXT", "\\DOCS\\", "*", "TXT"},    {"*.TXT", "", "*", "TXT"},
         {"FILE.", "", "FILE", ""},                    {"", "", "", ""},
     };

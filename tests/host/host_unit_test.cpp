@@ -16,6 +16,7 @@
 #include "host/options.h"
 #include "host/system.h"
 #include "names/stored_names.h"
+#include "names/strings.h"
 
 namespace uuarc_host {
 namespace {
@@ -144,6 +145,8 @@ TEST(HostConsole, UnprintableBytesAreEscaped) {
 
 // A device name's problem where the system reserves device names; none elsewhere.
 const char* Device(const char* problem) { return uuarc::kDeviceNamesReserved ? problem : ""; }
+// A ':' is a problem where it names a drive or a stream; elsewhere it is a byte like any other.
+const char* Colon(const char* problem) { return uuarc::kDrivesAndStreams ? problem : ""; }
 
 struct StoredNameCase {
     const char* stored;
@@ -159,8 +162,13 @@ TEST(HostFailure, StoredNameProblemNamesTheRule) {
         {"../../escape.txt", true, "it leaves the target folder"},
         {"a\\...\\b", true, "it leaves the target folder"},
         {"\\\\server\\share\\x", true, "it is an absolute path"},
-        {"c:x.txt", false, "it names a drive or a stream"},
-        {"notes.txt:hidden", false, "it names a drive or a stream"},
+        {"c:x.txt", false, Colon("it names a drive or a stream")},
+        {"c:x.txt", true, Colon("it names a drive or a stream (':')")},
+        {"notes.txt:hidden", false, Colon("it names a drive or a stream")},
+        {"10:30 notes.txt", false, Colon("it names a drive or a stream")},
+        {"dir:\\f", true, Colon("it names a drive or a stream")},
+        {"caf\xe9 r\xe9sum\xe9.txt", false, ""},  // Latin-1: bytes, not UTF-8
+        {"M\x81ller.txt", false, ""},               // OEM from DOS
         {"NUL", false, Device("it is a device name")},
         {"con.txt", false, Device("it is a device name")},
         {"dir\\Com1 .log", true, Device("it is a device name")},
@@ -193,6 +201,8 @@ TEST(HostFailure, CreationNameProblemNamesTheRuleAndTheWayOut) {
         {"a\x1a", false, "it holds a control byte ('\\x1A')"},
         {"trail ", false, "it starts or ends with a blank"},
         {"in side \xe2\x82\xac.txt", false, ""},
+        {"caf\xe9.txt", false, ""},  // stored as its bytes, as it is read back
+        {"report 14:31.log", false, ""},
     };
     for (const StoredNameCase& c : cases) {
         const std::string problem = CreationNameProblem(c.stored);
