@@ -1,8 +1,8 @@
 // cleanup.h - what a run has on disk that it must not leave behind: its private temporary folders
 // and their files, and output files it made and has not finished. Each is settled (removed) once
 // the run is done with it, at exit, after an error, and by the interrupt handler, which then ends
-// the process with 128 + the signal number. Nothing is ever moved aside or put back: an existing
-// file is replaced only by a rename at the end, so a run that stops leaves it as it was.
+// the process with 128 + the signal number. Nothing is ever moved aside or put back: the module
+// replaces an existing file only once the new one is whole, so a run that stops leaves it as it was.
 #pragma once
 
 #include <string>
@@ -46,8 +46,8 @@ void Settle(LeftoverId& id);
 // Settles everything that is remembered, newest first.
 void SettleAll();
 
-// Installs the handler of SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXCPU and SIGPIPE: it ends the
-// progress line, settles everything and exits with 128 + the signal number.
+// Installs the handler of every signal that ends the run (InstallInterruptHandler, system.h): it
+// ends the progress line, settles everything and exits with 128 + the signal number.
 void SettleOnInterrupt();
 
 }  // namespace uuarc_host

@@ -1,14 +1,13 @@
-// create.cpp - the create command: encodes one source (a file, or standard input) into a new file,
-// or through a private temporary folder to standard output (-o -). The module stores the last
-// component of the source path, so --name gives it a source of that name: a second name of the
-// file (or the copy of standard input) in a private folder.
+// create.cpp - the create command: encodes one source (a file, or standard input) into a file that
+// the module makes or replaces, or through a private temporary folder to standard output (-o -).
+// The module stores the last component of the source path, so --name gives it a source of that
+// name: a second name of the file (or the copy of standard input) in a private folder.
 #include "host/commands.h"
 #include "host/console.h"
 #include "host/exit_codes.h"
 #include "host/failure.h"
 #include "host/module_names.h"
 #include "host/operation.h"
-#include "host/replace.h"
 #include "host/standard_streams.h"
 #include "host/system.h"
 
@@ -30,7 +29,8 @@ struct Plan {
     std::string stored_name;
     std::string source;          // what the module opens: the source, its alias or the copy
     Scratch scratch;
-    Replacement replacement;     // --overwrite of an existing target
+    std::string archive;         // CreateArcFile's path (module terms): "" for the output file
+    std::string output_file;     // the output-file setting that names the target, if any
     LeftoverId new_target = kNoLeftover;
 };
 
@@ -57,75 +57,71 @@ int PlaceSource(const Options& options, Request& request, Plan& plan) {
     return -1;
 }
 
-// Settles where the module writes: a free target, a stand-in beside an existing one, or the
+// Settles where the module writes: the target, which it makes, asks about and replaces as it does
+// every output (named by the output-file setting where the module has one), or a file in the
 // scratch folder for -o -. -1 when done.
-int PlaceTarget(const Options& options, Request& request, Plan& plan) {
+int PlaceTarget(Request& request, Plan& plan) {
     int code = kExitOk;
+    std::string error;
     if (request.to_stdout) {
         if (!MakeScratch(plan.scratch, code)) return code;
         request.written = plan.scratch.folder + kPathSeparator + plan.stored_name + ".uue";
-        return RememberScratchFile(plan.scratch, request.written, code) ? -1 : code;
-    }
-    const std::string& target = request.target_shown;
-    request.written = target;
-    NamedTarget found;
-    code = ConsentToWrite(target, options, request.source, request.source_shown, found);
-    if (code >= 0) return code;
-    if (!found.exists) {
-        plan.new_target = Remember(LeftoverKind::kOwnFile, target);
-        if (plan.new_target != kNoLeftover) return -1;
-        Report(target, "cannot create", "the path is too long to be cleaned up after", -1);
-        return kExitOther;
-    }
-    request.replacing = true;
-    const bool in_place = found.in_place;
-    const FileIdentity& identity = found.identity;
-    // A rename would split the target's links, or cannot be done in its folder: the new file is
-    // written in the scratch folder and copied over the target in place once it is whole.
-    if (in_place) {
-        if (!MakeScratch(plan.scratch, code)) return code;
-        request.written = plan.scratch.folder + kPathSeparator + "new.uue";
         if (!RememberScratchFile(plan.scratch, request.written, code)) return code;
-        PrepareOverwriteInPlace(target, identity, request.written, plan.replacement);
-        return -1;
+    } else {
+        request.written = request.target_shown;
     }
-    // Otherwise the new file is written in a private folder beside the target and takes its name
-    // once it is complete.
-    std::string error;
-    if (!PrepareWriteBeside(target, plan.replacement, error)) {
-        Report(target, "cannot be replaced", error, -1);
+    bool passed = false;
+#if defined(UUARC_OUTPUT_FILE)
+    passed = request.to_stdout ? ToModulePath(request.written, plan.archive, error)
+                               : ToModuleFile(request.written, plan.output_file, error);
+#else
+    // A module without the output file makes a new target only, named by CreateArcFile.
+    passed = ToModulePath(request.written, plan.archive, error);
+#endif
+    if (!passed) {
+        Report(request.target_shown, "cannot pass the name to the module", error, -1);
         return kExitCannotOpen;
     }
-    request.written = plan.replacement.stand_in;
-    return -1;
+    // A target that is not there yet is this run's own once the module has made it, until it is whole.
+    if (request.to_stdout || QueryPath(request.written).exists) return -1;
+    plan.new_target = Remember(LeftoverKind::kOwnFile, request.written);
+    if (plan.new_target != kNoLeftover) return -1;
+    Report(request.target_shown, "cannot create", "the path is too long to be cleaned up after", -1);
+    return kExitOther;
 }
 
 int Encode(const Options& options, Request& request, Plan& plan) {
-    std::string module_source, module_written, error;
+    std::string module_source, error;
     if (!ToModulePath(plan.source, module_source, error)) {
         Report(request.source_shown, "cannot pass the name to the module", error, -1);
         return kExitCannotOpen;
     }
-    if (!ToModulePath(request.written, module_written, error)) {
-        Report(request.target_shown, "cannot pass the name to the module", error, -1);
-        return kExitCannotOpen;
-    }
-    g_api.CreateArcFile(module_written.c_str());
+    g_api.CreateArcFile(plan.archive.c_str());
     uint16_t status = g_api.GetArchiveStatus();
     if (status != UUARC_STATUS_OK) {
         g_api.DoneArcFile();
         return ReportFailure(request, status, g_operation);
     }
     StartOperation(options, false, request.source_shown, QueryPath(plan.source).size);
+    g_operation.target = request.written;
     // The progress reports take the file that the module writes for this run's own.
-    g_operation.new_output = request.replacing ? plan.replacement.stand_in_id : plan.new_target;
+    g_operation.new_output = plan.new_target;
+    if (!plan.output_file.empty()) g_api.SetOutputPath(plan.output_file.c_str());
     g_api.arOptionsOn(UUARC_OPTION_NO_SOURCE_PREFIX);
+#if defined(UUARC_OPTION_REPLACE_ENCODED)
+    // An encoded target is replaced only when the user said --overwrite.
+    if (options.replace == ReplacePolicy::kOverwrite) g_api.arOptionsOn(UUARC_OPTION_REPLACE_ENCODED);
+    else g_api.arOptionsOff(UUARC_OPTION_REPLACE_ENCODED);
+#endif
     status = RunOnOneMask(g_api.CompressFileMaskListArc, module_source);
     g_api.DoneArcFile();
     FinishOperation(status == UUARC_STATUS_OK);
+    if (status == UUARC_STATUS_REPLACE_REFUSED && g_operation.replace == ReplaceOutcome::kSkipped) {
+        Say(Shown(request.target_shown) + " exists, skipped");
+        return kExitOk;
+    }
     if (status != UUARC_STATUS_OK) {
         const int code = ReportFailure(request, status, g_operation);
-        AbandonReplacement(plan.replacement);
         // A cut encoded file serves nobody. Only a failed write means that the file at the
         // target may be ours: the other failures come before it is made, or (2926) it is not
         // ours. It goes only if it was taken for ours during the run.
@@ -140,16 +136,6 @@ int Encode(const Options& options, Request& request, Plan& plan) {
     if (request.to_stdout) {
         int code = kExitOk;
         return CopyToStandardOutput(request.written, code) ? kExitOk : code;
-    }
-    switch (CompleteReplacement(plan.replacement, error)) {
-        case ReplaceResult::kDone: break;
-        case ReplaceResult::kKept:
-            Report(request.target_shown, "not replaced", error + "; the old file is kept as it was", -1);
-            return kExitCannotOpen;
-        case ReplaceResult::kLost:
-            Report(request.target_shown, "cannot write the data in full",
-                   error + "; it is incomplete, and the old content is lost", UUARC_STATUS_WRITE_FAILED);
-            return kExitWriteFailed;
     }
     Say(Shown(request.source_shown) + " -> " + Shown(request.target_shown));
     return kExitOk;
@@ -187,10 +173,9 @@ int CreateArchive(const Options& options) {
         return kExitCannotOpen;
     }
     int code = PlaceSource(options, request, plan);
-    if (code < 0) code = PlaceTarget(options, request, plan);
+    if (code < 0) code = PlaceTarget(request, plan);
     if (code < 0) code = Encode(options, request, plan);
     Forget(plan.new_target);
-    AbandonReplacement(plan.replacement);
     SettleScratch(plan.scratch);
     return code;
 }

@@ -3,9 +3,8 @@
 //
 // Where the module has sinks (the Linux build), standard output and "nothing" are handed to it
 // by their reserved names and it writes into them as it decodes. Elsewhere the file is decoded
-// into a private temporary folder, then copied to standard output or dropped. With -o the file
-// is decoded into a private folder beside FILE and moved into place once it is whole, checked as
-// create checks its target.
+// into a private temporary folder, then copied to standard output or dropped. -o FILE goes to
+// the module as its output file: it makes, asks about and replaces FILE as it does any output.
 #include <algorithm>
 #include <iterator>
 
@@ -15,7 +14,6 @@
 #include "host/failure.h"
 #include "host/module_names.h"
 #include "host/operation.h"
-#include "host/replace.h"
 #include "host/standard_streams.h"
 #include "host/system.h"
 
@@ -27,9 +25,6 @@ namespace {
 struct Destination {
     const char* sink = nullptr;  // the module's reserved output name, or null for files
     Scratch scratch;             // -c and test without sinks: the private folder decoded into
-    Replacement named;           // -o FILE: the private folder beside FILE
-    NamedTarget found;           // -o FILE: what was at FILE
-    PathInfo found_info;
 };
 
 // The stored name of the open archive as the module lists it (module terms); "" when the listing
@@ -48,71 +43,27 @@ std::string ListStoredName() {
 }
 
 // Settles where the module writes for `request`; -1 when done, otherwise the exit code after a
-// message (or kExitOk when -o FILE exists and is to be kept).
+// message.
 int PlaceOutput(const Options& options, Request& request, Destination& out) {
-    int code = kExitOk;
-    const bool into_nothing = request.testing || request.to_stdout;
-#if defined(UUARC_OUTPUT_STDOUT)
-    if (into_nothing) {
-        out.sink = request.to_stdout ? UUARC_OUTPUT_STDOUT : UUARC_OUTPUT_NULL;
-        request.output_folder = out.sink;
-        return -1;
-    }
-#endif
-    std::string folder, error;
-    if (into_nothing) {
-        if (!MakeScratch(out.scratch, code)) return code;
-        folder = out.scratch.folder;
-    } else if (options.has_output) {
-        const std::string& target = options.output;
-        code = ConsentToWrite(target, options, request.archive, request.archive_shown, out.found);
-        if (code >= 0) return code;
-        out.found_info = QueryPath(target);
-        if (out.found.in_place) {
-            // A rename would split the file's links, or cannot be done in its folder: the file is
-            // decoded into a scratch folder and written over it once whole.
-            if (!MakeScratch(out.scratch, code)) return code;
-            folder = out.scratch.folder;
-            PrepareOverwriteInPlace(target, out.found.identity, "", out.named);
-        } else if (PrepareWriteBeside(target, out.named, error, nullptr)) {
-            folder = out.named.folder;
-        } else {
-            Report(target, out.found.exists ? "cannot be replaced" : "cannot create", error, -1);
-            return kExitCannotOpen;
-        }
-    } else {
-        return -1;
-    }
-    if (ToModulePath(folder, request.output_folder, error)) return -1;
-    Report(folder, "cannot pass the name to the module", error, -1);
-    return kExitCannotOpen;
-}
-
-// With -o FILE: the decoded file takes FILE's place, checked to be the file the module made.
-// `code` is the run's exit code so far, kept unless the move fails.
-int MoveIntoPlace(const Request& request, Destination& out, int code) {
-    Operation& op = g_operation;
-    if (out.named.in_place) {
-        out.named.stand_in = op.target;  // the scratch folder's, settled with it
-    } else {
-        TakeStandIn(out.named, op.target, op.new_output);
-        op.new_output = kNoLeftover;
-    }
     std::string error;
-    switch (CompleteReplacement(out.named, error)) {
-        case ReplaceResult::kDone:
-            if (code == kExitOk) Say(Shown(request.archive_shown) + " -> " + Shown(request.target_shown));
-            return code;
-        case ReplaceResult::kKept:
-            Report(request.target_shown, out.found.exists ? "not replaced" : "not created",
-                   error + (out.found.exists ? "; the old file is kept as it was" : ""), -1);
-            return code == kExitOk ? kExitCannotOpen : code;
-        case ReplaceResult::kLost:
-            Report(request.target_shown, "cannot write the data in full",
-                   error + "; it is incomplete, and the old content is lost", UUARC_STATUS_WRITE_FAILED);
-            return kExitWriteFailed;
+    if (options.has_output) {
+        if (ToModuleFile(options.output, request.output_folder, error)) return -1;
+        Report(options.output, "cannot pass the name to the module", error, -1);
+        return kExitCannotOpen;
     }
-    return code;
+    const bool into_nothing = request.testing || request.to_stdout;
+    if (!into_nothing) return -1;
+#if defined(UUARC_OUTPUT_STDOUT)
+    out.sink = request.to_stdout ? UUARC_OUTPUT_STDOUT : UUARC_OUTPUT_NULL;
+    request.output_folder = out.sink;
+    return -1;
+#else
+    int code = kExitOk;
+    if (!MakeScratch(out.scratch, code)) return code;
+    if (ToModulePath(out.scratch.folder, request.output_folder, error)) return -1;
+    Report(out.scratch.folder, "cannot pass the name to the module", error, -1);
+    return kExitCannotOpen;
+#endif
 }
 
 int ExtractPrepared(const Options& options, Request& request, Destination& out) {
@@ -123,7 +74,7 @@ int ExtractPrepared(const Options& options, Request& request, Destination& out) 
     Operation& op = g_operation;
     op.archive = request.archive;
     op.output_sink = out.sink != nullptr;
-    op.output_private = !out.scratch.folder.empty() || !out.named.folder.empty();
+    op.output_private = !out.scratch.folder.empty();
     DecompExtraFeatures features{};
     features.keep_paths = request.keep_paths ? 1 : 0;
     g_api.SetDecompExtraFeatures(&features);
@@ -140,21 +91,8 @@ int ExtractPrepared(const Options& options, Request& request, Destination& out) 
     if (status == UUARC_STATUS_CANNOT_OPEN && op.target.empty()) request.stored_name = ListStoredName();
     g_api.DoneArcFile();
 
-    const bool named = options.has_output && !out.named.target.empty();
     if (status != UUARC_STATUS_OK) {
         FinishOperation(false);
-        if (named) {
-            // A partial file takes FILE's name where that replaces nothing, as a partial output
-            // stays where the user asked for it; the message names FILE, and what became of it.
-            if (op.output_opened && !out.found.exists) code = MoveIntoPlace(request, out, kExitOk);
-            if (code != kExitOk && code >= 0) return code;
-            // An empty target means that the module refused the stored name before naming an output.
-            if (!op.target.empty()) op.target = request.target_shown;
-            if (out.found.exists) {
-                op.replace = ReplaceOutcome::kReplaced;
-                op.replaced = out.found_info;
-            }
-        }
         const bool skipped = status == UUARC_STATUS_REPLACE_REFUSED && op.replace == ReplaceOutcome::kSkipped;
         code = skipped ? kExitOk : ReportFailure(request, status, op);
         if (op.output_sink && request.to_stdout && status == UUARC_STATUS_WRITE_FAILED) StandardOutputLost();
@@ -174,7 +112,6 @@ int ExtractPrepared(const Options& options, Request& request, Destination& out) 
     if (op.output_sink) return FlushStandardOutput() ? kExitOk : kExitWriteFailed;
     // Without sinks the decoded file is in the scratch folder, settled with it by the caller.
     if (request.to_stdout) return CopyToStandardOutput(op.target, code) ? kExitOk : code;
-    if (named) return MoveIntoPlace(request, out, kExitOk);
     Forget(op.new_output);
     Say(Shown(request.archive_shown) + " -> " + Shown(op.target));
     return kExitOk;
@@ -202,7 +139,6 @@ int ExtractArchive(const Options& options, const std::string& operand, const std
     }
     // A decoded file goes before its folder.
     if (g_operation.output_private) Settle(g_operation.new_output);
-    AbandonReplacement(out.named);
     SettleScratch(out.scratch);
     SettleScratch(input.scratch);
     return code;

@@ -43,19 +43,20 @@ std::string Other(uint16_t status) {
     return *text != '\0' ? text : "unexpected status";
 }
 
-int ReportReplaceRefused(const Operation& op, uint16_t status) {
+int ReportReplaceRefused(const Request& request, const Operation& op, uint16_t status) {
     const std::string& output = op.target;
-    switch (op.replace) {
-        case ReplaceOutcome::kRefusedNoTerminal:
-            return Say(output, "exists",
-                       "not replaced without --overwrite or --skip-existing, since standard input is not a terminal",
-                       status);
-        case ReplaceOutcome::kRefusedSelf: return Say(output, "not replaced", "it is the archive itself", status);
-        case ReplaceOutcome::kRefusedDirectory: return Say(output, "not replaced", "it is a directory", status);
-        case ReplaceOutcome::kRefusedLink:
-            return Say(output, "not replaced", "it is a symbolic link, which is never written through", status);
-        default: return Say(output, "not replaced", "", status);
-    }
+    if (op.replace != ReplaceOutcome::kRefusedNoTerminal) return Say(output, "not replaced", "", status);
+    if (request.command == Command::kCreate) return Say(output, "exists", "not replaced without --overwrite", status);
+    return Say(output, "exists",
+               "not replaced without --overwrite or --skip-existing, since standard input is not a terminal", status);
+}
+
+// Why the module did not make `output`. After a yes it refuses a file that another took the
+// place of while the question was asked.
+std::string WhyNotCreated(const std::string& output, const Operation& op) {
+    const std::string why = WhyUncreatable(output);
+    if (!why.empty() || op.replace != ReplaceOutcome::kReplaced) return why;
+    return "it is not the file that the question was about";
 }
 
 // After a failed replace: whether the output is still the file that was there before the yes.
@@ -114,9 +115,9 @@ int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t s
             }
             const std::string& output = op.target;
             if (SameFile(output, request.archive)) return Say(output, "cannot create", "it is the archive itself", status);
-            return Say(output, "cannot create", WhyUncreatable(output), status);
+            return Say(output, "cannot create", WhyNotCreated(output, op), status);
         }
-        case UUARC_STATUS_REPLACE_REFUSED: return ReportReplaceRefused(op, status);
+        case UUARC_STATUS_REPLACE_REFUSED: return ReportReplaceRefused(request, op, status);
         case UUARC_STATUS_WRITE_FAILED:
             if (op.output_sink && request.to_stdout) {
                 return Say(OutputShown(request, op), "cannot write the data in full",
@@ -128,14 +129,15 @@ int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t s
     }
 }
 
-int ReportCreateFailure(const Request& request, uint16_t status) {
+int ReportCreateFailure(const Request& request, const Operation& op, uint16_t status) {
     const std::string& target = request.target_shown;
     switch (status) {
         case UUARC_STATUS_CREATE_REFUSED:
             if (SameFile(request.source, request.written)) {
                 return Say(target, "creation refused", "the target is the source itself", status);
             }
-            return Say(target, "creation refused", "it is a uuencoded file already", status);
+            return Say(target, "creation refused", "it is a uuencoded file already, replaced only with --overwrite",
+                       status);
         case UUARC_STATUS_TOO_MANY_MASKS:
             return Say(request.source_shown, "creation refused", "more than one source", status);
         case UUARC_STATUS_SOURCE_IS_DIRECTORY:
@@ -145,14 +147,15 @@ int ReportCreateFailure(const Request& request, uint16_t status) {
             if (!why_name.empty()) return Say(request.source_shown, "cannot store its name", why_name, status);
             std::string why = WhyUnreadable(request.source);
             if (!why.empty()) return Say(request.source_shown, "cannot open the source", why, status);
-            return Say(target, "cannot create", WhyUncreatable(request.written), status);
+            why = WhyNotCreated(request.written, op);
+#if !defined(UUARC_OUTPUT_FILE)
+            if (why.empty() && QueryPath(request.written).exists) why = "it exists, and the 32-bit module makes new files only";
+#endif
+            return Say(target, "cannot create", why, status);
         }
-        case UUARC_STATUS_REPLACE_REFUSED:
-            return Say(target, "not replaced", "it appeared during the creation", status);
-        // A new file beside the target never took its name: the target is untouched.
+        case UUARC_STATUS_REPLACE_REFUSED: return ReportReplaceRefused(request, op, status);
         case UUARC_STATUS_WRITE_FAILED:
-            return Say(target, "cannot write the data in full", request.replacing ? "the old file is kept as it was" : "",
-                       status);
+            return Say(target, "cannot write the data in full", WhatBecameOfTheOutput(op), status);
         case UUARC_STATUS_NO_MEMORY: return Say(request.source_shown, "out of memory", "", status);
         default: return Say(target, Other(status), "", status);
     }
@@ -205,7 +208,7 @@ std::string CreationNameProblem(const std::string& name) {
 }
 
 int ReportFailure(const Request& request, uint16_t status, const Operation& operation) {
-    if (request.command == Command::kCreate) return ReportCreateFailure(request, status);
+    if (request.command == Command::kCreate) return ReportCreateFailure(request, operation, status);
     return ReportArchiveFailure(request, operation, status);
 }
 

@@ -30,7 +30,6 @@ struct Request {
     std::string source_shown;     // as the user named it; "standard input" for "-"
     std::string target_shown;     // the target as named, "standard output" for -o -
     std::string written;          // the native path that the module was asked to write
-    bool replacing = false;       // --overwrite of an existing target: `written` is beside it
 };
 
 // The words for a broken name rule; `fault` says where in `name` (module terms) it is broken.

@@ -12,6 +12,7 @@
 #include "host/operation.h"
 #include "host/options.h"
 #include "host/standard_streams.h"
+#include "host/system.h"
 
 #if !defined(UUARC_INSTALLED_MODULE_DIR)
 #define UUARC_INSTALLED_MODULE_DIR ""
@@ -65,6 +66,9 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     using namespace uuarc_host;
+    // Before anything is opened: a closed descriptor would otherwise be the next file's number,
+    // and the module's writes to standard output would go into it.
+    OpenClosedStandardStreams();
     int code = kExitOther;
     try {
         code = Run(argc, argv);

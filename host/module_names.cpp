@@ -23,6 +23,29 @@ bool ToModulePath(const std::string& native, std::string& module, std::string& e
     return true;
 }
 
+bool ToModuleFile(const std::string& native, std::string& setting, std::string& error) {
+#if defined(UUARC_OUTPUT_FILE)
+    if (!native.empty() && (native.back() == '/' || native.back() == '\\')) {
+        error = "it ends in a separator, so it names a folder, not a file";
+        return false;
+    }
+    // The setting, prefix and all, is a host path.
+    const size_t longest = UUARC_MAX_HOST_PATH - std::string(UUARC_OUTPUT_FILE).size();
+    if (native.size() > longest) {
+        error = "the path is longer than " + std::to_string(longest) + " bytes";
+        return false;
+    }
+    if (!ToModulePath(native, setting, error)) return false;
+    setting.insert(0, UUARC_OUTPUT_FILE);
+    return true;
+#else
+    (void)native;
+    (void)setting;
+    error = "the 32-bit module writes no file under a name of the host's; use -d DIR or -c";
+    return false;
+#endif
+}
+
 std::string ToNativePath(const std::string& module) {
 #if defined(_WIN32)
     return module;

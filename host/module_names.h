@@ -13,6 +13,11 @@ namespace uuarc_host {
 // the module accepts.
 bool ToModulePath(const std::string& native, std::string& module, std::string& error);
 
+// The output-file setting (UUARC_OUTPUT_FILE, uuarc.h) that names the file at `native` to the
+// module. False, with `error` set, as ToModulePath, for a path that ends in a separator (a
+// folder), and where the module has no such setting (the 32-bit DLL).
+bool ToModuleFile(const std::string& native, std::string& setting, std::string& error);
+
 // A path that the module hands back (Windows syntax) as the system here spells it.
 std::string ToNativePath(const std::string& module);
 

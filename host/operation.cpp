@@ -76,21 +76,21 @@ int32_t UUARC_CALL OnSignal(UserData, int64_t length, int32_t code) noexcept {
 // Asks on the terminal, showing both files' sizes and times.
 bool AskToReplace(const std::string& shown, const FindData& existing, const FindData& incoming) {
     ProgressHide();
-    std::fprintf(stderr, "%s exists\n  existing: %" PRId64 " bytes, %s\n", shown.c_str(), SizeOf(existing),
-                 FormatFileTime(existing.last_write_time).c_str());
+    if (QueryPath(ToNativePath(incoming.file_name)).is_link) {
+        std::fprintf(stderr, "%s exists\n  existing: a symbolic link, which is never written through\n", shown.c_str());
+    } else {
+        std::fprintf(stderr, "%s exists\n  existing: %" PRId64 " bytes, %s\n", shown.c_str(), SizeOf(existing),
+                     FormatFileTime(existing.last_write_time).c_str());
+    }
     std::fprintf(stderr, "  new:      about %" PRId64 " bytes, %s\n", SizeOf(incoming),
                  FormatFileTime(incoming.last_write_time).c_str());
     return AskYesNo("replace " + shown + "?");
 }
 
+// What the user wants done with an existing output. The module decides everything else: it asks
+// about a regular file or a link (which a yes does not make it write through), nothing else.
 ReplaceOutcome DecideReplace(const std::string& target, const FindData& existing, const FindData& incoming) {
-    const Operation& op = g_operation;
-    // Creation writes only to names that were free a moment ago; one that appeared since is kept.
-    if (!op.extracting) return ReplaceOutcome::kRefusedExisting;
-    if (existing.attributes & UUARC_ATTR_DIRECTORY) return ReplaceOutcome::kRefusedDirectory;
-    if (SameFile(target, op.archive)) return ReplaceOutcome::kRefusedSelf;
-    if (QueryPath(target).is_link) return ReplaceOutcome::kRefusedLink;
-    switch (op.options->replace) {
+    switch (g_operation.options->replace) {
         case ReplacePolicy::kOverwrite: return ReplaceOutcome::kReplaced;
         case ReplacePolicy::kSkip: return ReplaceOutcome::kSkipped;
         case ReplacePolicy::kAsk: break;
@@ -99,9 +99,8 @@ ReplaceOutcome DecideReplace(const std::string& target, const FindData& existing
     return AskToReplace(Shown(target), existing, incoming) ? ReplaceOutcome::kReplaced : ReplaceOutcome::kSkipped;
 }
 
-// The module's question before it replaces a file: 0 lets it go ahead. The module writes the new
-// file beside the old one and renames it over it only when it is whole, so the old file is kept
-// by a failure or an interrupt without the host's help. What it was is noted for the message.
+// The module's question before it replaces a file: 0 lets it go ahead. The module keeps the old
+// file until the new one is whole, without the host's help. What it was is noted for the message.
 int32_t UUARC_CALL OnOkToReplace(UserData, FindData* existing, FindData* incoming) noexcept {
     Operation& op = g_operation;
     const std::string target = ToNativePath(incoming->file_name);

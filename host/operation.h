@@ -19,17 +19,14 @@ extern uuarc_loader::ModuleExports g_api;
 enum class ReplaceOutcome {
     kNotAsked, kReplaced, kSkipped,
     kRefusedNoTerminal,   // no --overwrite or --skip-existing, and nobody to ask
-    kRefusedSelf,         // the output would be the archive itself
-    kRefusedDirectory,
-    kRefusedLink,         // never replaced, as it is never written through
-    kRefusedExisting,     // creation: a file appeared at the target during the run
 };
 
 struct Operation {
     const Options* options = nullptr;
     bool extracting = false;
     std::string archive;                 // extraction: the native path the module reads
-    std::string target;                  // extraction: the output the module named last (native)
+    std::string target;                  // the output the module named last (native); creation:
+                                         // the target
     bool output_opened = false;          // extraction: SetSignalProc came, the output exists
     ReplaceOutcome replace = ReplaceOutcome::kNotAsked;
     PathInfo replaced;                   // kReplaced: the existing output as it was before the yes

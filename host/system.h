@@ -42,8 +42,7 @@ std::string AbsolutePath(const std::string& path);
 
 // ---- Files this run made -------------------------------------------------------------------------
 // What tells one file from another: device and inode (volume and file index on Windows). A run
-// removes, renames or changes only a file whose identity it took while it knew the file to be its
-// own.
+// removes only a file whose identity it took while it knew the file to be its own.
 struct FileIdentity {
     uint64_t device = 0;
     uint64_t file = 0;
@@ -53,27 +52,6 @@ struct FileIdentity {
 // owns and that has no other name (POSIX). False for anything else. With `must_be_empty`, only
 // an empty file passes: one that was made a moment ago.
 bool IdentifyOwnFile(const std::string& path, bool must_be_empty, FileIdentity& identity);
-
-// Moves the new file `stand_in` over `target`. `stand_in` is opened without following a link and
-// must still be the regular file `identity` names, with no other name; through that descriptor
-// (never through a path) it gets the permission bits of a regular file at `target`, never
-// setuid, setgid or sticky, and, for root, its owner and group. Then it takes the name; with
-// `must_be_new` only while nothing is there. False, with `error`, when a check or the rename
-// fails; `target` is then as it was.
-bool InstallOwnFile(const std::string& stand_in, const FileIdentity& identity, const std::string& target,
-                    bool must_be_new, std::string& error);
-
-// The identity of the regular file at `path` (looked at without following a link), and whether
-// a rename over it would lose it: it has another name (a hard link), or its folder cannot be
-// written in. False when no regular file is there.
-bool IdentifyReplaced(const std::string& path, FileIdentity& identity, bool& keep_in_place);
-
-// Overwrites `target` in place with the bytes of `from`. Both are opened without following a link
-// and must still be the regular files their identities name; `target` keeps its name, its other
-// names, its owner and its bits. False, with `error`, when a check fails (nothing is changed) or
-// a read or write fails, which sets `lost`: `target` is then cut short.
-bool OverwriteInPlace(const std::string& from, const FileIdentity& from_identity, const std::string& target,
-                      const FileIdentity& target_identity, bool& lost, std::string& error);
 
 // The system's words for the error of the last failed call.
 std::string SystemErrorText();
@@ -92,11 +70,6 @@ std::string WhyUncreatable(const std::string& path);
 // Windows temporary folder. False, with the reason in `error`.
 bool MakePrivateFolder(std::string& path, std::string& error);
 
-// The same beside `target`, in its folder (".uuarc-" and a unique tail): a new file written there
-// is out of everyone else's reach, whatever its permission bits, and is renamed over `target`
-// within one file system.
-bool MakePrivateFolderBeside(const std::string& target, std::string& path, std::string& error);
-
 // Creates `path`, which must not exist, readable by this user only (0600), open for binary
 // writing; null with errno or the last error set.
 std::FILE* CreatePrivateFile(const std::string& path);
@@ -106,6 +79,10 @@ std::FILE* CreatePrivateFile(const std::string& path);
 bool MakeAlias(const std::string& target, const std::string& alias);
 
 // ---- Standard streams ---------------------------------------------------------------------------
+// Opens the null device on each of descriptors 0, 1 and 2 that is closed (POSIX): write-only on 0
+// and read-only on 1 and 2, so that every use of one fails and is reported, and no file opened
+// later takes its number. Nothing on Windows.
+void OpenClosedStandardStreams();
 bool IsTerminal(std::FILE* stream);
 // True when both streams are terminals and the same one: what is written to either shows in one
 // place (on Windows, the process's one console).
@@ -124,9 +101,12 @@ void RemoveFolderNow(const char* path);
 void WriteErrorNow(const char* text, size_t length);
 [[noreturn]] void ExitNow(int code);
 
-// Calls `handler` with the signal number on SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXCPU and SIGPIPE
-// (on Windows: Ctrl-C, Ctrl-Break and closing the console). The handler ends the process.
-// SIGXFSZ is ignored: a write over the file-size limit then fails as a write.
+// Calls `handler` with the signal number on every signal that ends the process by default but
+// for the program's own faults: SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXCPU, SIGPIPE, SIGUSR1,
+// SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGIO, SIGPWR, SIGSTKFLT and the real-time signals (on
+// Windows: Ctrl-C, Ctrl-Break and closing the console). The handler ends the process. SIGXFSZ is
+// ignored: a write over the file-size limit then fails as a write. SIGSEGV, SIGBUS, SIGILL,
+// SIGFPE, SIGABRT, SIGTRAP and SIGSYS keep their default action.
 void InstallInterruptHandler(void (*handler)(int signal));
 
 // Between these two an interrupt waits: the handler never sees a half-made change.

@@ -72,99 +72,6 @@ bool IdentifyOwnFile(const std::string& path, bool must_be_empty, FileIdentity& 
     return true;
 }
 
-bool InstallOwnFile(const std::string& stand_in, const FileIdentity& identity, const std::string& target,
-                    bool must_be_new, std::string& error) {
-    // O_NONBLOCK: should a FIFO have taken the name after all, the open does not wait for it.
-    const int fd = open(stand_in.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        error = "the new file is gone: " + SystemErrorText();
-        return false;
-    }
-    struct stat made;
-    if (fstat(fd, &made) != 0 || !S_ISREG(made.st_mode) || made.st_nlink != 1 || !Is(made, identity)) {
-        close(fd);
-        error = "the new file is not the one this run wrote";
-        return false;
-    }
-    // The old file's bits, and for root its owner, go to the new one through the descriptor; a
-    // link or anything else found at the target now gives nothing.
-    struct stat old;
-    if (lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        // A change of owner clears the setuid and setgid bits: it goes first.
-        if (geteuid() == 0 && fchown(fd, old.st_uid, old.st_gid) != 0) {}
-        fchmod(fd, old.st_mode & 0777);
-    }
-    // A file that appeared at a target that was free is not replaced unasked.
-    bool renamed = must_be_new ? renameat2(AT_FDCWD, stand_in.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0
-                               : rename(stand_in.c_str(), target.c_str()) == 0;
-    // A file system without that rename: a second name that must be new, then the first goes.
-    if (!renamed && must_be_new && errno == EINVAL) {
-        renamed = link(stand_in.c_str(), target.c_str()) == 0;
-        if (renamed) unlink(stand_in.c_str());
-    }
-    if (!renamed) error = errno == EEXIST ? "a file appeared under the name meanwhile" : SystemErrorText();
-    close(fd);
-    return renamed;
-}
-
-namespace {
-
-bool IsFile(int fd, const FileIdentity& identity) {
-    struct stat status;
-    return fd >= 0 && fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && Is(status, identity);
-}
-
-}  // namespace
-
-bool IdentifyReplaced(const std::string& path, FileIdentity& identity, bool& keep_in_place) {
-    struct stat status;
-    if (lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
-    identity = IdentityOf(status);
-    const size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    keep_in_place = status.st_nlink > 1 || access(folder.c_str(), W_OK | X_OK) != 0;
-    return true;
-}
-
-bool OverwriteInPlace(const std::string& from, const FileIdentity& from_identity, const std::string& target,
-                      const FileIdentity& target_identity, bool& lost, std::string& error) {
-    lost = false;
-    const int in = open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    const int out = open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    bool ok = IsFile(in, from_identity) && IsFile(out, target_identity);
-    if (!ok) error = "it is not the file it was, or the new file is not the one this run wrote";
-    if (ok && ftruncate(out, 0) != 0) {
-        ok = false;
-        error = SystemErrorText();
-    }
-    // From the truncation on, the old content is gone whatever happens.
-    char block[64 * 1024];
-    while (ok) {
-        const ssize_t got = read(in, block, sizeof block);
-        if (got < 0 && errno == EINTR) continue;
-        if (got == 0) break;
-        ssize_t done = 0;
-        while (got > 0 && done < got) {
-            const ssize_t wrote = write(out, block + done, static_cast<size_t>(got - done));
-            if (wrote < 0 && errno == EINTR) continue;
-            if (wrote <= 0) break;
-            done += wrote;
-        }
-        if (got < 0 || done < got) {
-            ok = false;
-            lost = true;
-            error = SystemErrorText();
-        }
-    }
-    if (in >= 0) close(in);
-    if (out >= 0 && close(out) != 0 && ok) {
-        ok = false;
-        lost = true;
-        error = SystemErrorText();
-    }
-    return ok;
-}
-
 std::string SystemErrorText() { return std::strerror(errno); }
 
 std::string WhyUnreadable(const std::string& path) {
@@ -182,6 +89,9 @@ std::string WhyUncreatable(const std::string& path) {
     if (lstat(path.c_str(), &status) == 0) {
         if (S_ISLNK(status.st_mode)) return "it is a symbolic link, which is never written through";
         if (S_ISDIR(status.st_mode)) return "it is a directory";
+        if (S_ISFIFO(status.st_mode)) return "it is a FIFO, not a regular file";
+        if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)) return "it is a device, not a regular file";
+        if (!S_ISREG(status.st_mode)) return "it is not a regular file";
         return access(path.c_str(), W_OK) != 0 ? SystemErrorText() : "";
     }
     // The nearest folder that exists must be one, and writable: the rest would be made.
@@ -210,19 +120,6 @@ bool MakePrivateFolder(std::string& path, std::string& error) {
     return true;
 }
 
-bool MakePrivateFolderBeside(const std::string& target, std::string& path, std::string& error) {
-    const size_t slash = target.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    // A short name of its own: the target's name may leave no room for more.
-    std::string pattern = folder + ".uuarc-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) {
-        error = SystemErrorText();
-        return false;
-    }
-    path = pattern;
-    return true;
-}
-
 std::FILE* CreatePrivateFile(const std::string& path) {
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return nullptr;
@@ -233,6 +130,15 @@ std::FILE* CreatePrivateFile(const std::string& path) {
 
 bool MakeAlias(const std::string& target, const std::string& alias) {
     return symlink(target.c_str(), alias.c_str()) == 0;
+}
+
+void OpenClosedStandardStreams() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // The lowest free number is this one: those below it are open by now.
+        const int opened = open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+        if (opened >= 0 && opened != fd) close(opened);
+    }
 }
 
 bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
@@ -277,15 +183,18 @@ void ExitNow(int code) { _exit(code); }
 namespace {
 
 // Every signal that ends the run by default and can be caught, but for the program's own faults
-// (SIGSEGV and the like, where nothing is safe any more). SIGXFSZ is not among them: it is
-// ignored, so that a write over the file-size limit fails and is reported as one.
-constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGXCPU};
+// (SIGSEGV and the like, where nothing is safe any more), and the real-time signals, whose
+// numbers are known only at run time. SIGXFSZ is not among them: it is ignored, so that a write
+// over the file-size limit fails and is reported as one.
+constexpr int kInterrupts[] = {SIGINT,  SIGTERM,   SIGHUP,  SIGPIPE, SIGQUIT, SIGXCPU,  SIGUSR1,
+                               SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,   SIGSTKFLT};
 int g_hold_depth = 0;
 
 sigset_t InterruptSet() {
     sigset_t set;
     sigemptyset(&set);
     for (int signal_number : kInterrupts) sigaddset(&set, signal_number);
+    for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX; ++signal_number) sigaddset(&set, signal_number);
     return set;
 }
 
@@ -297,10 +206,12 @@ void InstallInterruptHandler(void (*handler)(int signal)) {
     action.sa_handler = handler;
     // One interrupt at a time: the handler ends the process, a second one must wait for it.
     action.sa_mask = InterruptSet();
-    for (int signal_number : kInterrupts) {
+    for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
         struct sigaction previous;
         // A signal ignored by whoever started us (nohup, a background job) stays ignored.
-        if (sigaction(signal_number, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+        if (!sigismember(&action.sa_mask, signal_number) || sigaction(signal_number, nullptr, &previous) != 0 ||
+            previous.sa_handler == SIG_IGN)
+            continue;
         sigaction(signal_number, &action, nullptr);
     }
     signal(SIGXFSZ, SIG_IGN);

@@ -108,71 +108,6 @@ bool IdentifyOwnFile(const std::string& path, bool must_be_empty, FileIdentity& 
     return !must_be_empty || empty;
 }
 
-// Windows keeps no permission bits to carry over: the module's attribute rules hold.
-bool InstallOwnFile(const std::string& stand_in, const FileIdentity& identity, const std::string& target,
-                    bool must_be_new, std::string& error) {
-    HANDLE handle = OpenOwnFile(stand_in.c_str(), FILE_READ_ATTRIBUTES, &identity, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        error = "the new file is not the one this run wrote";
-        return false;
-    }
-    CloseHandle(handle);
-    if (MoveFileExA(stand_in.c_str(), target.c_str(), must_be_new ? 0 : MOVEFILE_REPLACE_EXISTING)) return true;
-    error = SystemErrorText();
-    return false;
-}
-
-bool IdentifyReplaced(const std::string& path, FileIdentity& identity, bool& keep_in_place) {
-    HANDLE handle = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    BY_HANDLE_FILE_INFORMATION info{};
-    const bool plain = GetFileInformationByHandle(handle, &info) &&
-                       (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
-    CloseHandle(handle);
-    identity.device = info.dwVolumeSerialNumber;
-    identity.file = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
-    keep_in_place = info.nNumberOfLinks > 1;
-    return plain;
-}
-
-bool OverwriteInPlace(const std::string& from, const FileIdentity& from_identity, const std::string& target,
-                      const FileIdentity& target_identity, bool& lost, std::string& error) {
-    lost = false;
-    HANDLE in = CreateFileA(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    HANDLE out = CreateFileA(target.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    const auto is_file = [](HANDLE handle, const FileIdentity& identity) {
-        BY_HANDLE_FILE_INFORMATION info{};
-        return handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &info) &&
-               (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
-               info.dwVolumeSerialNumber == identity.device &&
-               ((uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow) == identity.file;
-    };
-    bool ok = is_file(in, from_identity) && is_file(out, target_identity);
-    if (!ok) error = "it is not the file it was, or the new file is not the one this run wrote";
-    if (ok && !SetEndOfFile(out)) {
-        ok = false;
-        error = SystemErrorText();
-    }
-    // From the truncation on, the old content is gone whatever happens.
-    char block[64 * 1024];
-    while (ok) {
-        DWORD got = 0, wrote = 0;
-        if (!ReadFile(in, block, sizeof block, &got, nullptr) || (got > 0 && !WriteFile(out, block, got, &wrote, nullptr)) ||
-            wrote != got) {
-            ok = false;
-            lost = true;
-            error = SystemErrorText();
-        }
-        if (got == 0) break;
-    }
-    if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
-    if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
-    return ok;
-}
-
 std::string SystemErrorText() { return ErrorText(GetLastError()); }
 
 std::string WhyUnreadable(const std::string& path) {
@@ -231,22 +166,6 @@ bool MakePrivateFolder(std::string& path, std::string& error) {
     return false;
 }
 
-bool MakePrivateFolderBeside(const std::string& target, std::string& path, std::string& error) {
-    const size_t slash = target.find_last_of("\\/");
-    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    for (unsigned attempt = 0; attempt < 1000; ++attempt) {
-        std::string candidate =
-            folder + ".uuarc-" + std::to_string(GetCurrentProcessId()) + "." + std::to_string(attempt);
-        if (CreateDirectoryA(candidate.c_str(), nullptr)) {
-            path = candidate;
-            return true;
-        }
-        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
-    }
-    error = SystemErrorText();
-    return false;
-}
-
 std::FILE* CreatePrivateFile(const std::string& path) {
     HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_TEMPORARY, nullptr);
@@ -265,6 +184,8 @@ bool MakeAlias(const std::string& target, const std::string& alias) {
     return CreateHardLinkA(alias.c_str(), target.c_str(), nullptr) ||
            CopyFileA(target.c_str(), alias.c_str(), TRUE);
 }
+
+void OpenClosedStandardStreams() {}
 
 // A console, not merely a character device: _isatty also answers yes for NUL.
 bool IsTerminal(std::FILE* stream) {

@@ -31,13 +31,24 @@ void TakeBasePath(const char* text, size_t field_size) {
 }
 
 
-// The sink that an output path names: one of the reserved spellings of uuarc.h, exactly, or files.
-OutputSink SinkNamed(const char* path) {
+// The sink that an output path names: one of the reserved spellings of uuarc.h, exactly, the
+// output file's prefix before a path that names a file (not a folder), or files. `file` is where
+// that path begins in `path`.
+OutputSink SinkNamed(const char* path, const char** file) {
 #if defined(UUARC_OUTPUT_STDOUT)
     if (std::strcmp(path, UUARC_OUTPUT_STDOUT) == 0) return OutputSink::StandardOutput;
     if (std::strcmp(path, UUARC_OUTPUT_NULL) == 0) return OutputSink::Null;
 #endif
-    (void)path;
+#if defined(UUARC_OUTPUT_FILE)
+    const size_t prefix = std::strlen(UUARC_OUTPUT_FILE);
+    const size_t length = std::strlen(path);
+    if (length > prefix && std::strncmp(path, UUARC_OUTPUT_FILE, prefix) == 0 && path[length - 1] != '\\' &&
+        path[length - 1] != '/') {
+        *file = path + prefix;
+        return OutputSink::NamedFile;
+    }
+#endif
+    (void)file;
     return OutputSink::Files;
 }
 
@@ -47,9 +58,13 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path) {
     if (path == nullptr) return;
     g_state.settings.output_path_refused = HostStringLength(path, kMaxHostPath + 1) > kMaxHostPath;
     if (g_state.settings.output_path_refused) return;
-    g_state.settings.sink = SinkNamed(path);
-    // A reserved spelling is kept as it is, without a separator: it names no folder.
-    if (g_state.settings.sink != OutputSink::Files) {
+    const char* file = nullptr;
+    g_state.settings.sink = SinkNamed(path, &file);
+    // The output file is held without its prefix; a reserved spelling as it is, without a
+    // separator: it names no folder.
+    if (file != nullptr) {
+        std::strcpy(g_state.settings.output_path, file);
+    } else if (g_state.settings.sink != OutputSink::Files) {
         CopyHostString(g_state.settings.output_path, path, std::strlen(path));
     } else {
         AddTrailingBackslash(path, g_state.settings.output_path);

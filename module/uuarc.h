@@ -83,6 +83,13 @@
    the umask instead of the begin line's mode (less setuid, setgid and sticky, less the umask).
    A file that replaces another takes the old file's bits either way; Windows builds ignore it. */
 #define UUARC_OPTION_NO_MODE 0x0020
+/* This module's own bit, read by the native build and the 64-bit DLL; the 32-bit DLL has none (it
+   is not defined there): creation replaces a target that already holds a begin line, asking
+   OkToReplaceProc first as for any existing target, instead of refusing it with 9901. A host sets
+   it only when its user asked for exactly that. */
+#if !defined(_WIN32) || defined(_WIN64)
+#define UUARC_OPTION_REPLACE_ENCODED 0x0040
+#endif
 #define UUARC_OPTIONS_AT_LOAD 0x0800         /* the options word right after load */
 #define UUARC_OPTIONS_LOCKED 0x8000          /* never switched on */
 
@@ -295,6 +302,18 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
 #define UUARC_OUTPUT_STDOUT ":stdout:"
 #define UUARC_OUTPUT_NULL ":null:"
 #endif
+/* The output file (native builds and the 64-bit DLL; the 32-bit DLL knows no such name). An output
+   path that is UUARC_OUTPUT_FILE followed by a path that does not end in "\" or "/" names the
+   output file itself, until another output path is set; the whole setting is at most 255 bytes.
+   Extraction writes the decoded file there whatever the stored name says: the stored name is no
+   part of the path, so neither its length nor its path rules count (SetFileNameProc still gets
+   "\" + stored name, then this path). A creation on a new, unnamed archive (CreateArcFile with an
+   empty path) writes its encoded file there, an existing file included; CreateArcFile(path) names
+   a new target as before. The file is made, asked about and replaced as every output is (see
+   Extraction); the directories of its path are taken as they resolve, and missing ones are made. */
+#if !defined(_WIN32) || defined(_WIN64)
+#define UUARC_OUTPUT_FILE ":file:"
+#endif
 #define UUARC_SIGNAL_OUTPUT_OPEN 2
 #define UUARC_SIGNAL_BYTES_DELIVERED 3
 UUARC_API void UUARC_CALL SetDecompExtraFeatures(const DecompExtraFeatures* record);  /* 24 */
@@ -318,9 +337,16 @@ UUARC_API void UUARC_CALL DoneFileMaskList(FileMaskList* list);                 
    SetFileNameProc ("\" + stored name, output path); the archive is read again and
    SetFileNameProc is called once more with the same names; OkToReplaceProc when the output file
    exists; SetSignalProc (archive length, 2) once the output is open; SetProgressProc after data
-   lines, about once per hundredth of the archive's length. An existing output is replaced through
-   a new file beside it that takes its name only at the end, so a failure (5, 101) or a refusal
-   (2926) leaves it as it was. Statuses: 9974 no begin line; 5 archive unreadable, unsafe stored
+   lines, about once per hundredth of the archive's length. OkToReplaceProc is asked about a
+   symbolic link at the output as about a file: a yes ends with 5 (a link is never written
+   through), a no with 2926. An existing output is replaced through a new file beside it that
+   takes its name only at the end; where a rename would make another file of it (a second hard
+   link, a folder where names cannot be made) the new content is made whole in a private file
+   first (beside it, else in the system's temporary folder) and then copied over it, with the
+   signals that end a POSIX process held for the copy. So a failure (5, 101) or a refusal (2926)
+   before that copy leaves the old file as it was; a failure during it leaves the file cut short.
+   A new file (POSIX) is made writable by its owner and gets the begin line's mode (less setuid,
+   setgid, sticky and the umask; see UUARC_OPTION_NO_MODE) on the open file at the end. Statuses: 9974 no begin line; 5 archive unreadable, unsafe stored
    name (leaving the output path, a device name), output not creatable or not a regular file,
    a refused setting; 2926; 9964 damaged data (the bytes before the damage are kept); 101 a write
    failed (decoding stops at once, the bytes written before stay, and damage or a missing "end"
@@ -330,14 +356,16 @@ UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list);           
 /* ---- Creation ------------------------------------------------------------------------------
    CompressFileMaskListArc(list) encodes the one source that the list's single mask names (the
    source prefix in front unless UUARC_OPTION_NO_SOURCE_PREFIX is on) into the archive named by
-   CreateArcFile. Status 0 and nothing for an empty list; 9901 without a new archive or when the
-   target holds a begin line or is the source; 9907 for two masks or more; 5, before anything is
+   CreateArcFile (or the output file, UUARC_OUTPUT_FILE, for an unnamed one). Status 0 and nothing
+   for an empty list; 9901 without a new archive, when the target is the source, or when it holds
+   a begin line (unless UUARC_OPTION_REPLACE_ENCODED is on); 9907 for two masks or more; 5, before anything is
    made, when the name to store (the source's last component) holds a control byte (0x01 to
    0x1F, 0x7F) or starts or ends with a blank, which a begin line would not give back. Then
    SetFileNameProc (source path, "\" + entry name); 9908 for a directory; 5 when the source
    cannot be read or is no regular file; SetFileNameProc (source path, target path); 5 when the
-   target is no regular file; OkToReplaceProc when the target exists (2926 keeps it);
-   SetProgressProc after data lines.
+   target is no regular file nor link; OkToReplaceProc when the target exists (2926 keeps it; a
+   link then gives 5); SetProgressProc after data lines. The target is made and replaced as
+   extraction makes its output.
    101 when a line cannot be written: a new target keeps what was written, a replaced one stays
    as it was. A null list gives 5 before anything else. */
 UUARC_API void UUARC_CALL CompressFileMaskListArc(FileMaskList* list);             /*  5 */

@@ -180,7 +180,12 @@ int WriteEncodedFile(Job& job, const char* source_path, const char* target_path)
 void CreateEncodedArchive(Job& job, const char* source_path, const char* target_path) {
     SetStatus(job, kStatusOk);
     ResetDefaultAlphabet(*job.alphabet);
-    if (ProbeArchiveHeader(*job.alphabet, *job.input, target_path) == kStatusOk) {
+    // An encoded target is replaced only where the host says that its user asked for that.
+    bool replaces_encoded = false;
+#if defined(UUARC_OPTION_REPLACE_ENCODED)
+    replaces_encoded = (job.settings->options & UUARC_OPTION_REPLACE_ENCODED) != 0;
+#endif
+    if (ProbeArchiveHeader(*job.alphabet, *job.input, target_path) == kStatusOk && !replaces_encoded) {
         SetStatus(job, kStatusCreateRefused);
         return;
     }
@@ -206,6 +211,11 @@ void RunCreation(Job& job, const FileMaskList* list) {
         return;
     }
     const FileMask& mask = *list->head;
+    // An unnamed new archive goes to the output file that the host named, where it named one.
+    const char* target = settings.archive_path;
+    if (target[0] == '\0' && settings.sink == OutputSink::NamedFile && !settings.output_path_refused) {
+        target = settings.output_path;
+    }
     const bool prefixed = (settings.options & UUARC_OPTION_NO_SOURCE_PREFIX) == 0;
     // A prefix that the host gave too long is not replaced by an older one.
     if (prefixed && settings.source_prefix_refused) {
@@ -228,7 +238,7 @@ void RunCreation(Job& job, const FileMaskList* list) {
         }
     }
     // Paths that the platform cannot take are refused before anything is opened or made.
-    if (!fits || std::strlen(source_path) > kMaxOutputPath || std::strlen(settings.archive_path) > kMaxOutputPath) {
+    if (!fits || std::strlen(source_path) > kMaxOutputPath || std::strlen(target) > kMaxOutputPath) {
         SetStatus(job, kStatusCannotOpen);
         return;
     }
@@ -251,7 +261,7 @@ void RunCreation(Job& job, const FileMaskList* list) {
         SetStatus(job, kStatusSourceIsDirectory);
         return;
     }
-    CreateEncodedArchive(job, source_path, settings.archive_path);
+    CreateEncodedArchive(job, source_path, target);
 }
 
 }  // namespace uuarc

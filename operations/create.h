@@ -12,14 +12,15 @@ namespace uuarc {
 
 // The work of CompressFileMaskListArc: the request checks (new archive, one mask), the source
 // path from the prefix and the mask's parts, the name to store (CreationNameRule: 5 when it
-// breaks one), the host's first name call, the directory test and
-// CreateEncodedArchive.
+// breaks one), the host's first name call, the directory test and CreateEncodedArchive onto the
+// archive path, or, for an unnamed new archive, onto the output file the host named.
 void RunCreation(Job& job, const FileMaskList* list);
 
 // True when the path names a directory.
 bool IsDirectory(const char* path);
 
-// Refuses a target that already holds a begin line (or is the source itself), then writes.
+// Refuses a target that is the source itself, or that already holds a begin line unless the
+// host set UUARC_OPTION_REPLACE_ENCODED, then writes.
 void CreateEncodedArchive(Job& job, const char* source_path, const char* target_path);
 
 // Opens both files, asks about replacing the target, writes the header, the body and the closing

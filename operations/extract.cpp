@@ -89,7 +89,7 @@ bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_na
     char notification[kNameBufferSize + 8];
     MakeNotificationName(begin.name, notification, sizeof notification);
     NotifyFileName(job, notification, output_name);
-    if (job.settings->sink != OutputSink::Files) {
+    if (IsStreamSink(job.settings->sink)) {
         OpenOutputSink(job);
         if (!StreamIsOpen(*job.output)) return false;
         NotifyOutputOpen(job, *size);
@@ -263,9 +263,10 @@ void RunExtraction(Job& job, const FileMaskList* list) {
     }
     if (!MatchFileMaskList(stored_name, list)) return;
     // A name that did not fit whole in the ANSI code page would make another file than the one
-    // stored: it is listed cut, never extracted.
+    // stored: it is listed cut, never extracted. The file that the host named is made whatever
+    // the stored name: it is shown, never used.
     char output_name[kOutputNameSize];
-    if (name_cut || !MakeOutputName(settings, stored_name, output_name)) {
+    if (settings.sink != OutputSink::NamedFile && (name_cut || !MakeOutputName(settings, stored_name, output_name))) {
         SetStatus(job, kStatusCannotOpen);
         return;
     }

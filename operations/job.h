@@ -26,9 +26,14 @@ struct Callbacks {
 };
 
 // The host's settings as the exports took them. The host paths are at most kMaxHostPath bytes.
-// Where extraction puts the decoded file: a file under the output path, or (POSIX builds, when
-// the host named one of the reserved output paths) the process's standard output or nothing.
-enum class OutputSink : uint8_t { Files, StandardOutput, Null };
+// Where extraction puts the decoded file: a file under the output path, or (when the host named
+// one of the reserved output paths) the process's standard output or nothing (POSIX builds), or
+// the one file that the output path then holds (native builds and the 64-bit DLL), which an
+// unnamed new archive's creation writes too.
+enum class OutputSink : uint8_t { Files, StandardOutput, Null, NamedFile };
+
+// Standard output and nothing take bytes without a file being made.
+inline bool IsStreamSink(OutputSink sink) { return sink == OutputSink::StandardOutput || sink == OutputSink::Null; }
 
 struct HostSettings {
     char archive_path[262] = {};
@@ -52,7 +57,7 @@ enum class OutputWay : uint8_t {
     New,            // a new file under its own name from the start
     Beside,         // a new file under `temporary`, renamed over `target` at the end
     BesideUnnamed,  // a new file without a name, linked in as `temporary`, then renamed so
-    InPlace,        // the existing file itself, cut to nothing and written again
+    InPlace,        // a private file without a name, copied over the existing file at the end
     Sink,           // standard output or the null device: nothing named, nothing replaced
 };
 
@@ -65,9 +70,11 @@ struct PendingOutput {
     size_t trusted = 0;  // bytes of the path that the host gave: its directories are taken as they resolve
     OutputWay way = OutputWay::None;
     bool agreed = false;
-    // Permission bits a new file is made with (POSIX; less the umask), -1 for 0666 less the
-    // umask. Never used for a file that replaces another: that one takes the old file's bits.
+    // Permission bits a new file ends with (POSIX; less the umask), -1 for 0666 less the umask.
+    // Never used for a file that replaces another: that one takes the old file's bits.
     int32_t new_mode = -1;
+    // InPlace: the file to be overwritten at the end (its identity, and the bits it is to have).
+    FileInfo replaced;
     bool seen = false;
     uint64_t seen_volume = 0;
     uint64_t seen_index = 0;

@@ -98,9 +98,30 @@ Walk WalkToFolder(const char* path, size_t trusted, bool make, FileHandle* folde
     return Walk::Opened;
 }
 
+// The private file that takes the new content of a file to be written in place: without a name,
+// in the output's directory where names may be made there, else in the system's temporary folder.
+bool CreatePrivateCopy(Job& job, const char* path, const char* mode) {
+    PendingOutput& pending = job.pending;
+    char temporary_folder[kOutputNameSize];
+    const bool beside = FolderWritable(pending.folder);
+    const bool elsewhere = SystemTemporaryFolder(temporary_folder, sizeof temporary_folder);
+    for (int place = beside ? 0 : 1; place < (elsewhere ? 2 : 1); ++place) {
+        for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
+            // Made in the folder the name is in (a named one loses its name at once).
+            if (!MakeTemporaryName(place == 0 ? path : temporary_folder, attempt, pending.temporary,
+                                   sizeof pending.temporary))
+                break;
+            if (StreamCreate(*job.output, pending.temporary, mode, OpenHow::CreatePrivate, nullptr,
+                             place == 0 ? pending.folder : kNoHandle))
+                return true;
+        }
+    }
+    return false;
+}
+
 // The bytes for an existing file go to a new one, made with its permissions (or with those that
-// the reset to "archive" gives after the host's yes) and its owner, or to the file itself where
-// a rename would make another file of it (see output_file.h).
+// the reset to "archive" gives after the host's yes) and its owner, or, where a rename would make
+// another file of it, to a private file that is copied over it at the end (see output_file.h).
 void CreateReplacement(Job& job, const char* path, const char* mode, const FileInfo& existing) {
     PendingOutput& pending = job.pending;
     Stream& output = *job.output;
@@ -113,7 +134,10 @@ void CreateReplacement(Job& job, const char* path, const char* mode, const FileI
         like.permissions |= 0200;
     }
     if (existing.links > 1 || !FolderWritable(pending.folder)) {
-        if (StreamCreate(output, path, mode, OpenHow::Overwrite, &like, pending.folder)) pending.way = OutputWay::InPlace;
+        if (CreatePrivateCopy(job, path, mode)) {
+            pending.way = OutputWay::InPlace;
+            pending.replaced = like;
+        }
         return;
     }
     if (StreamCreate(output, path, mode, OpenHow::CreateUnnamed, &like, pending.folder)) {
@@ -156,8 +180,9 @@ bool OutputPathWritable(Job& job, const char* path, size_t trusted) {
     const Walk walk = WalkToFolder(path, trusted, false, &folder);
     if (walk != Walk::Opened) return walk == Walk::Missing;
     job.pending.folder = folder;
+    // A link is asked about as a file is, and never written through (OpenOutputFile).
     FileInfo info;
-    if (!PathInfo(path, &info, folder) || info.kind == FileKind::Regular) return true;
+    if (!PathInfo(path, &info, folder) || info.kind == FileKind::Regular || info.kind == FileKind::Link) return true;
     ReleaseOutputFolder(job);
     return false;
 }
@@ -210,8 +235,10 @@ void OpenOutputFile(Job& job, const char* path, const char* mode) {
     if (pending.folder != kNoHandle) {
         FileInfo existing;
         if (!PathInfo(path, &existing, pending.folder)) {
+            // Its owner may write it while it is made; FinishOutputFile takes the bits away that
+            // the mode does not give.
             FileInfo like;
-            like.permissions = static_cast<uint32_t>(pending.new_mode) & 0777;
+            like.permissions = (static_cast<uint32_t>(pending.new_mode) | 0600) & 0777;
             const FileInfo* bits = pending.new_mode >= 0 ? &like : nullptr;
             if (StreamCreate(*job.output, path, mode, OpenHow::CreateNew, bits, pending.folder)) {
                 pending.way = OutputWay::New;
@@ -245,11 +272,23 @@ bool FinishOutputFile(Job& job, bool keep) {
     Stream& output = *job.output;
     bool whole = true;
     switch (pending.way) {
+        case OutputWay::New: {
+            // Every byte goes in while the owner may still write the file; then it gets its mode.
+            StreamFlush(output);
+            const bool mode_set =
+                pending.new_mode < 0 || KeepPermissions(output.handle, static_cast<uint32_t>(pending.new_mode) & 0777);
+            whole = StreamClose(output) && mode_set;
+            break;
+        }
         case OutputWay::None:
-        case OutputWay::New:
-        case OutputWay::InPlace:
             whole = StreamClose(output);
             break;
+        case OutputWay::InPlace: {
+            // The new content is whole: only now is the old file cut and written over.
+            if (keep) whole = StreamCopyOver(output, pending.target, pending.replaced, pending.folder);
+            whole = StreamClose(output) && whole;
+            break;
+        }
         case OutputWay::Sink:
             whole = StreamFlush(output);
             NotifyBytesDelivered(job, StreamPosition(output));

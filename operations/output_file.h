@@ -29,8 +29,9 @@ constexpr size_t kOutputNameSize = 264;
 // How an output is written:
 //   - a new file (nothing under the name) is made under its name at once, which claims the name
 //     before anything is decoded; it stays with what was written, whatever happens after. On
-//     POSIX it has the permission bits of `pending.new_mode` (less setuid, setgid and sticky)
-//     where that is set, 0666 otherwise, less the umask either way.
+//     POSIX it is made with the permission bits of `pending.new_mode` and the owner's read and
+//     write where that is set, 0666 otherwise, less the umask either way; at the end the bits
+//     that the mode lacks are taken off the open file (never setuid, setgid or sticky).
 //   - replacing by rename, the usual way: a new file without a name where the system offers that
 //     (Linux: O_TMPFILE in the target's directory, linked in beside the target at the end), else
 //     "~uu" and five hex digits beside the target from the start; it has the old file's
@@ -39,14 +40,18 @@ constexpr size_t kOutputNameSize = 264;
 //     operation ends well. Until then the old file is as it was; a failure leaves it so.
 //   - replacing in place, where a rename would make another file of it: the existing file has
 //     more than one hard link, or the caller may write the file but not make names in its folder.
-//     The file itself is opened for writing without following a link, checked to be the file the
-//     question was about (volume and index) and cut to nothing. The old content cannot be kept:
-//     a failure leaves a file that is cut short.
+//     The new content is first made whole in a private file that has no name (beside the target
+//     where names may be made there, else in the system's temporary folder). Only at the end is
+//     the file itself opened for writing without following a link, checked to be the file the
+//     question was about (volume and index), cut to nothing and written from the private file,
+//     with the signals that end the process held. A failure before that leaves the old file as
+//     it was; one during the copy leaves it cut short.
 // A run that is killed while it replaces a file leaves no name behind where files without a name
-// are made; elsewhere at most the one "~uu" file beside the target.
+// are made; elsewhere at most the one "~uu" file beside the target (never for the in-place way).
 
 // Whether a file may be written under `path`: true when nothing is there or a regular file is
-// (which may then be replaced). False for a directory, a link, a device, a FIFO, a socket, a path
+// (which may then be replaced), and for a symbolic link, which is asked about as a file is and
+// then never written (OpenOutputFile). False for a directory, a device, a FIFO, a socket, a path
 // whose last component is empty (it ends in a separator), and a path whose directories below its
 // first `trusted` bytes pass through a link or something else than a directory. Opens the
 // directory of the path, where it exists, for the calls that follow; changes nothing on disk.
@@ -71,12 +76,12 @@ void OpenOutputFile(Job& job, const char* path, const char* mode);
 // stream open, or 5.
 void OpenOutputSink(Job& job);
 
-// Closes the job's output stream and lets the directory go. With `keep`, a file that replaces another by
-// rename takes its name now; without, it is dropped and the old file stays as it was. A new file
-// (nothing replaced) and a file overwritten in place stay either way, with what was written. A
+// Closes the job's output stream and lets the directory go. With `keep`, a file that replaces
+// another takes its name now, or is copied over it in place; without, it is dropped and the old
+// file stays as it was. A new file (nothing replaced) stays either way, with what was written. A
 // sink is flushed and the host told how many bytes it took.
-// False when not everything written reached the disk or the file could not take its name; an
-// old file replaced by rename then stays too.
+// False when not everything written reached the disk or the file could not take its name or be
+// copied; the old file then stays too, but after a copy that failed part-way.
 bool FinishOutputFile(Job& job, bool keep);
 
 // Lets the directory go where an operation ends before FinishOutputFile; nothing when none is held.

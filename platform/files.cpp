@@ -102,6 +102,12 @@ bool LinkFile(FileHandle handle, const char* path, FileHandle folder) {
     return handle != kNoHandle && ToNative(path, native) && g_system.link(handle, folder, native);
 }
 
+bool KeepPermissions(FileHandle handle, uint32_t kept) {
+    FileInfo info;
+    if (handle == kNoHandle || !g_system.query_handle(handle, &info)) return false;
+    return (info.permissions & ~kept) == 0 || g_system.set_permissions(handle, info.permissions & kept);
+}
+
 FileHandle OpenFileForInfo(const char* path) {
     NativeBuffer native;
     return ToNative(path, native) ? g_system.open(kNoHandle, native, OpenHow::Read, nullptr) : kNoHandle;

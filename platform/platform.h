@@ -73,6 +73,14 @@ bool StreamOpenSink(Stream& stream, OpenHow how);
 // True when everything written so far reached the file; false once the stream has failed.
 bool StreamFlush(Stream& stream);
 
+// Copies everything written to `stream`, a file made by OpenHow::CreatePrivate and flushed, over
+// the existing file `path` (in `folder`) that `like` names, through the stream's buffer: the file
+// is opened as OpenHow::Overwrite opens it (checked to be that file, given the bits of `like`, cut
+// to nothing) and written from the start, with the signals that end the process held meanwhile
+// (HoldTerminatingSignals). True when every byte went in; false when the file was not opened (it
+// is as it was) or a read or write failed after the cut (it is cut short).
+bool StreamCopyOver(Stream& stream, const char* path, const FileInfo& like, FileHandle folder);
+
 // Flushes what is pending and closes. True when everything written reached the file; false when
 // a write, the flush or the close failed. Closing a closed stream does nothing and answers true.
 bool StreamClose(Stream& stream);
@@ -278,6 +286,20 @@ bool FolderWritable(FileHandle folder);
 // when it cannot, a name already there included.
 bool LinkFile(FileHandle handle, const char* path, FileHandle folder);
 
+// The system's folder for temporary files, with a separator at its end, in host syntax: "\var\tmp\"
+// on POSIX (no environment variable is read), GetTempPathA on Win32. False when it does not fit.
+bool SystemTemporaryFolder(char* path, size_t size);
+
+// Takes from the open file's permission bits those not in `kept` (POSIX; nothing on Win32). False
+// when they cannot be read or set.
+bool KeepPermissions(FileHandle handle, uint32_t kept);
+
+// Between these two the signals that end a POSIX process by default (all of them but SIGKILL and
+// the program's own faults: SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP, SIGSYS) wait for
+// this thread; the previous mask comes back after. Nothing on Win32. They do not nest.
+void HoldTerminatingSignals();
+void ReleaseTerminatingSignals();
+
 // The current system time in UTC (GetSystemTimeAsFileTime).
 void SystemTimeAsFileTime(FileTime* time);
 
@@ -347,6 +369,10 @@ bool IsLeadByte(uint8_t byte);
 //                CreateLike makes it, without it as CreateNew. Fails where the file system or
 //                the system has no such files (Win32 always): the caller then names the file
 //                at once.
+//   CreatePrivate  a new file for reading and writing that its owner alone may read (0600; Win32:
+//                hidden, temporary, deleted when it is closed) and that has no name once open:
+//                made without one in the directory of `path` where the system allows (Linux:
+//                O_TMPFILE), else made under `path` and its name removed at once (POSIX).
 //   Overwrite    the existing regular file that `like` describes (its volume and index), opened
 //                for writing without following a link, checked to be that very file, and cut
 //                to length 0. Permission bits of `like` that differ are set on a descriptor,
@@ -358,7 +384,8 @@ bool IsLeadByte(uint8_t byte);
 // Every other handle that open gives is of a regular file. With a folder, the path's last
 // component is opened inside it (see "Folders").
 enum class OpenHow {
-    Read, WriteTruncate, WriteProbe, CreateNew, CreateLike, CreateUnnamed, Overwrite, StandardOutput, NullDevice
+    Read, WriteTruncate, WriteProbe, CreateNew, CreateLike, CreateUnnamed, CreatePrivate, Overwrite, StandardOutput,
+    NullDevice
 };
 
 // The entries that take a folder work relative to it as "Folders" says, and on the whole path
@@ -383,6 +410,8 @@ struct SystemCalls {
     FileHandle (*open_folder)(FileHandle folder, const char* native_path, bool follow);
     bool (*folder_writable)(FileHandle folder);
     bool (*link)(FileHandle handle, FileHandle folder, const char* native_path);
+    bool (*seek_start)(FileHandle handle);                                  // to offset 0
+    bool (*set_permissions)(FileHandle handle, uint32_t permissions);      // POSIX bits; Win32: true
 };
 
 extern SystemCalls g_system;

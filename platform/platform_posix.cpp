@@ -2,6 +2,8 @@
 // (Windows syntax, UTF-8 as the ANSI code page) with "/" for "\", Win32-shaped answers and times
 // synthesized from stat and the C library, and OEM code page 437 to and from UTF-8.
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -141,6 +143,27 @@ FileHandle SysOpen(FileHandle folder, const char* native_path, OpenHow how, cons
             }
             return RegularOnly(fd);
         }
+        case OpenHow::CreatePrivate: {
+            int fd = -1;
+#if defined(O_TMPFILE)
+            // The directory that the name is in: the folder, or the path up to its last "/".
+            char directory[kNativePathSize] = ".";
+            const char* slash = folder == kNoHandle ? std::strrchr(native_path, '/') : nullptr;
+            if (slash != nullptr) {
+                std::snprintf(directory, sizeof directory, "%.*s", static_cast<int>(slash - native_path + 1), native_path);
+            }
+            fd = OpenRetrying(folder, directory, O_RDWR | O_TMPFILE, 0600);
+#endif
+            if (fd < 0) {
+                fd = OpenRetrying(folder, name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+                // A name that cannot be taken off again would stay behind: such a file is not used.
+                if (fd >= 0 && ::unlinkat(at, name, 0) != 0) {
+                    ::close(fd);
+                    return kNoHandle;
+                }
+            }
+            return RegularOnly(fd);
+        }
         case OpenHow::Overwrite:
             return like != nullptr ? Overwrite(folder, name, *like) : kNoHandle;
         case OpenHow::StandardOutput:
@@ -240,6 +263,12 @@ bool SysLink(FileHandle handle, FileHandle folder, const char* native_path) {
     return ::linkat(static_cast<int>(handle), "", at, name, AT_EMPTY_PATH) == 0;
 }
 
+bool SysSeekStart(FileHandle handle) { return ::lseek(static_cast<int>(handle), 0, SEEK_SET) == 0; }
+
+bool SysSetPermissions(FileHandle handle, uint32_t permissions) {
+    return ::fchmod(static_cast<int>(handle), static_cast<mode_t>(permissions & 07777)) == 0;
+}
+
 // ---- Host paths -----------------------------------------------------------------------------
 
 // The find-data time of a stat time: 100 ns ticks since 1601, UTC.
@@ -305,7 +334,7 @@ bool SysFind(FileHandle folder, const char* native_path, FindData* record) {
 SystemCalls g_system = {
     SysOpen,   SysRead,          SysWrite,         SysClose,  SysLength,     SysQuery,
     SysQueryHandle, SysFind,     SysSetAttributes, SysMakeDirectory, SysRename, SysRemove,
-    SysOpenFolder, SysFolderWritable, SysLink,
+    SysOpenFolder, SysFolderWritable, SysLink, SysSeekStart, SysSetPermissions,
 };
 
 bool NativePath(const char* path, char* native, size_t size) {
@@ -315,6 +344,27 @@ bool NativePath(const char* path, char* native, size_t size) {
     for (size_t i = 0; i <= length; ++i) native[i] = path[i] == '\\' ? '/' : path[i];
     return true;
 }
+
+bool SystemTemporaryFolder(char* path, size_t size) {
+    return std::snprintf(path, size, "%s", "\\var\\tmp\\") < static_cast<int>(size);
+}
+
+// ---- Signals --------------------------------------------------------------------------------
+
+namespace {
+
+sigset_t g_mask_before;
+
+}  // namespace
+
+void HoldTerminatingSignals() {
+    sigset_t held;
+    sigfillset(&held);
+    for (int fault : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP, SIGSYS}) sigdelset(&held, fault);
+    ::pthread_sigmask(SIG_BLOCK, &held, &g_mask_before);
+}
+
+void ReleaseTerminatingSignals() { ::pthread_sigmask(SIG_SETMASK, &g_mask_before, nullptr); }
 
 // ---- Times ----------------------------------------------------------------------------------
 

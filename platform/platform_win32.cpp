@@ -114,6 +114,12 @@ FileHandle SysOpen(FileHandle, const char* native_path, OpenHow how, const FileI
         }
         case OpenHow::CreateUnnamed:
             return kNoHandle;  // Windows has no file without a name
+        case OpenHow::CreatePrivate:
+            // Shared with nobody, and gone with its last handle.
+            return DiskFileOnly(CreateFileA(native_path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                            FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY |
+                                                FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
+                                            nullptr));
         case OpenHow::Overwrite:
             return like != nullptr ? Overwrite(native_path, *like) : kNoHandle;
         case OpenHow::StandardOutput:
@@ -261,12 +267,19 @@ bool SysFolderWritable(FileHandle) { return true; }
 
 bool SysLink(FileHandle, FileHandle, const char*) { return false; }
 
+bool SysSeekStart(FileHandle handle) {
+    LARGE_INTEGER start = {};
+    return SetFilePointerEx(ToHandle(handle), start, nullptr, FILE_BEGIN) != 0;
+}
+
+bool SysSetPermissions(FileHandle, uint32_t) { return true; }  // Windows has no permission bits
+
 }  // namespace
 
 SystemCalls g_system = {
     SysOpen,   SysRead,          SysWrite,         SysClose,  SysLength,     SysQuery,
     SysQueryHandle, SysFind,     SysSetAttributes, SysMakeDirectory, SysRename, SysRemove,
-    SysOpenFolder, SysFolderWritable, SysLink,
+    SysOpenFolder, SysFolderWritable, SysLink, SysSeekStart, SysSetPermissions,
 };
 
 bool NativePath(const char* path, char* native, size_t size) {
@@ -276,6 +289,15 @@ bool NativePath(const char* path, char* native, size_t size) {
     std::memcpy(native, path, length + 1);
     return true;
 }
+
+bool SystemTemporaryFolder(char* path, size_t size) {
+    const DWORD length = GetTempPathA(static_cast<DWORD>(size), path);
+    return length > 0 && length < size;
+}
+
+// Windows ends no process by a signal the module could hold.
+void HoldTerminatingSignals() {}
+void ReleaseTerminatingSignals() {}
 
 // ---- Times ----------------------------------------------------------------------------------
 

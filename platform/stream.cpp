@@ -243,6 +243,32 @@ bool StreamFlush(Stream& stream) {
     return Flush(stream);
 }
 
+bool StreamCopyOver(Stream& stream, const char* path, const FileInfo& like, FileHandle folder) {
+    char native[kNativePathSize];
+    if (!StreamFlush(stream) || path == nullptr || !NativePath(path, native, sizeof native) ||
+        !g_system.seek_start(stream.handle))
+        return false;
+    HoldTerminatingSignals();
+    const FileHandle target = g_system.open(folder, native, OpenHow::Overwrite, &like);
+    // From the open on, the old content is gone: it was cut to nothing.
+    bool whole = target != kNoHandle;
+    while (whole) {
+        const int64_t got = g_system.read(stream.handle, stream.buffer, kStreamBufferSize);
+        if (got <= 0) {
+            whole = got == 0;
+            break;
+        }
+        for (int64_t done = 0; whole && done < got;) {
+            const int64_t wrote = g_system.write(target, stream.buffer + done, static_cast<size_t>(got - done));
+            whole = wrote > 0;
+            done += wrote;
+        }
+    }
+    if (target != kNoHandle && !g_system.close(target)) whole = false;
+    ReleaseTerminatingSignals();
+    return whole;
+}
+
 std::string_view StreamNextLine(Stream& stream, char* buffer, size_t size) {
     if (buffer == nullptr || size == 0) return {};
     buffer[0] = '\0';

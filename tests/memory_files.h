@@ -65,7 +65,7 @@ public:
         real_ = g_system;
         g_system = {Open,          Read,   Write,  Close,         Length,         Query,
                     QueryHandle,   Find,   SetAttributes, MakeDirectory, Rename, Remove,
-                    OpenFolder,    FolderWritable, Link};
+                    OpenFolder,    FolderWritable, Link,   SeekStart,     SetPermissions};
         Reset();
     }
     ~MemoryFiles() { g_system = real_; }
@@ -249,6 +249,7 @@ private:
                 node->bytes.clear();
                 return Handing(normal);
             case OpenHow::CreateUnnamed:
+            case OpenHow::CreatePrivate:  // no file here has a second name: nothing is written in place
             case OpenHow::StandardOutput:
             case OpenHow::NullDevice: return kNoHandle;
             case OpenHow::CreateNew:
@@ -374,6 +375,16 @@ private:
     }
     static bool FolderWritable(FileHandle) { return true; }
     static bool Link(FileHandle, FileHandle, const char*) { return false; }
+    static bool SeekStart(FileHandle handle) {
+        OpenFile* open = OpenOf(handle);
+        if (open != nullptr) open->offset = 0;
+        return open != nullptr;
+    }
+    static bool SetPermissions(FileHandle handle, uint32_t permissions) {
+        Node* node = NodeOf(handle);
+        if (node != nullptr) node->permissions = permissions & 0777;
+        return node != nullptr;
+    }
 
     // 2024-01-01 00:00 UTC in 100 ns ticks since 1601.
     static constexpr uint64_t kLastWrite = 133485408000000000u;

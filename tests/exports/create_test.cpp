@@ -222,6 +222,8 @@ TEST_F(Creation, RefusedWithoutNewArchive) {
     EXPECT_EQ(ReadBytes(encoded), ClassicUuencode("e.bin", "abc"));
 }
 
+// Refused unchanged, but where the host sets the module's own bit for a user who asked for it:
+// then it is asked about and replaced as any file.
 TEST_F(Creation, TargetHoldingBeginLineRefusedUnchanged) {
     WriteBytes(Path("s.bin"), "abc");
     for (const std::string encoded : {"a note\r\nbegin 644 other\r\n#86)C\r\n`\r\nend\r\n",
@@ -232,6 +234,17 @@ TEST_F(Creation, TargetHoldingBeginLineRefusedUnchanged) {
         EXPECT_EQ(CallsOf(CallKind::kFileName).size(), 1u) << encoded;
         EXPECT_TRUE(CallsOf(CallKind::kReplace).empty()) << encoded;
         EXPECT_EQ(ReadBytes(target_), encoded);
+#if defined(UUARC_OPTION_REPLACE_ENCODED)
+        // CreateArcFile takes no existing path: the output file names this one.
+        api_.CreateArcFile("");
+        api_.SetOutputPath((UUARC_OUTPUT_FILE + target_).c_str());
+        RegisterRecorders();
+        api_.arOptionsOn(UUARC_OPTION_REPLACE_ENCODED);
+        EXPECT_EQ(Compress({"s.bin"}), 0) << encoded;
+        api_.arOptionsOff(UUARC_OPTION_REPLACE_ENCODED);
+        EXPECT_EQ(CallsOf(CallKind::kReplace).size(), 1u) << encoded;
+        EXPECT_NE(ReadBytes(target_).find("begin 644 s.bin"), std::string::npos) << encoded;
+#endif
     }
 }
 
@@ -277,6 +290,7 @@ TEST_F(Creation, RequestsThatNeverStart) {
     EXPECT_EQ(g_calls.back().target, "\\srcdir");
 }
 
+// An unnamed new archive has no target, but for the output file where the module has one.
 TEST_F(Creation, UnnamedNewArchiveCannotBeWritten) {
     WriteBytes(Path("s.bin"), "abc");
     api_.InitArcFile(Path("none.uue").c_str());
@@ -286,6 +300,17 @@ TEST_F(Creation, UnnamedNewArchiveCannotBeWritten) {
     ASSERT_EQ(names.size(), 2u);
     EXPECT_EQ(names[1].target, "");
     EXPECT_FALSE(PathExists(Path("none.uue")));
+#if defined(UUARC_OUTPUT_FILE)
+    api_.SetOutputPath((UUARC_OUTPUT_FILE + Path("sub\\named.uue")).c_str());
+    ClearCalls();
+    EXPECT_EQ(Compress({"s.bin"}), 0);
+    EXPECT_EQ(CallsOf(CallKind::kFileName).back().target, Path("sub\\named.uue"));
+    EXPECT_NE(ReadBytes(Path("sub\\named.uue")).find("begin 644 s.bin"), std::string::npos);
+    // A named archive still goes where CreateArcFile named it.
+    api_.CreateArcFile(Path("t2.uue").c_str());
+    EXPECT_EQ(Compress({"s.bin"}), 0);
+    EXPECT_TRUE(PathExists(Path("t2.uue")));
+#endif
 }
 
 TEST_F(Creation, PlainTargetReplacedOnlyWithConsent) {

@@ -66,6 +66,21 @@ TEST_F(Settings, OutputPathGetsTrailingBackslash) {
     EXPECT_FALSE(PathExists(Path("f.bin")));
 }
 
+#if defined(UUARC_OUTPUT_FILE)
+// The output file takes the decoded file whatever the stored name: its path rules and its length
+// do not count.
+TEST_F(Settings, OutputFileTakesTheDecodedFileWhateverTheStoredName) {
+    const std::string file = Path("named.bin");
+    api_.SetOutputPath((UUARC_OUTPUT_FILE + file).c_str());
+    for (const std::string& stored : {std::string("f.bin"), std::string("..\\..\\up.bin"), std::string(200, 'n')}) {
+        EXPECT_EQ(TargetFor(stored), file) << stored;
+        EXPECT_EQ(ReadBytes(file), "abc") << stored;
+        RemoveFile(file);
+    }
+    EXPECT_EQ(FolderNames(Folder()), (std::vector<std::string>{"s.uue"}));
+}
+#endif
+
 // An empty string in the record changes nothing; keep-paths is always taken.
 TEST_F(Settings, DecompEmptyStringsChangeOnlyKeepPaths) {
     api_.SetOutputPath(Path("out").c_str());

@@ -13,6 +13,7 @@
 #include "host/console.h"
 #include "host/damage.h"
 #include "host/failure.h"
+#include "host/module_names.h"
 #include "host/options.h"
 #include "host/system.h"
 #include "names/stored_names.h"
@@ -241,29 +242,16 @@ TEST(HostCleanup, OwnFileGoesOnlyWhileItIsTheFileIdentified) {
     std::filesystem::remove_all(folder);
 }
 
-TEST(HostReplace, OverwriteInPlaceWritesOnlyIntoTheFileIdentified) {
-    std::string folder, error;
-    ASSERT_TRUE(MakePrivateFolder(folder, error)) << error;
-    const std::string from = folder + "/new", target = folder + "/target", moved = folder + "/moved";
-    const auto read = [](const std::string& path) {
-        std::ifstream file(path);
-        return std::string(std::istreambuf_iterator<char>(file), {});
-    };
-    std::ofstream(from) << "new";
-    std::ofstream(target) << "old";
-    FileIdentity from_identity, target_identity;
-    bool in_place = false, lost = false;
-    ASSERT_TRUE(IdentifyOwnFile(from, false, from_identity));
-    ASSERT_TRUE(IdentifyReplaced(target, target_identity, in_place));
-    std::filesystem::rename(target, moved);
-    std::ofstream(target) << "planted";
-    EXPECT_FALSE(OverwriteInPlace(from, from_identity, target, target_identity, lost, error));
-    EXPECT_FALSE(lost);
-    EXPECT_EQ(read(target), "planted");
-    std::filesystem::rename(moved, target);
-    EXPECT_TRUE(OverwriteInPlace(from, from_identity, target, target_identity, lost, error)) << error;
-    EXPECT_EQ(read(target), "new");
-    std::filesystem::remove_all(folder);
+// -o FILE and create's target reach the module as its output file, never as a folder.
+TEST(HostNames, OutputFileSettingNamesOneFile) {
+    std::string setting, error;
+    EXPECT_TRUE(ToModuleFile("out/f.bin", setting, error));
+    EXPECT_EQ(setting, UUARC_OUTPUT_FILE "out\\f.bin");
+    EXPECT_FALSE(ToModuleFile("out/", setting, error));
+    EXPECT_NE(error.find("names a folder"), std::string::npos) << error;
+    EXPECT_TRUE(ToModuleFile(std::string(249, 'f'), setting, error));
+    EXPECT_EQ(setting.size(), size_t{UUARC_MAX_HOST_PATH});
+    EXPECT_FALSE(ToModuleFile(std::string(250, 'f'), setting, error));
 }
 
 // After status 9964: where and why, read off the archive's text as the module reads it.

@@ -1,10 +1,12 @@
 // replace_test.cpp - where something already lies at the output: an existing file is replaced
 // only by a whole new one, links and special files are neither written nor read, no privilege
-// bit survives a replace, the directory asked about is the one written in, a replacement has no
-// name until it is whole and keeps the old file's owner, a hard-linked file is written in place;
-// and the settings and lengths that must never take an old or a zero value.
+// bit survives a replace, a new file gets its mode at the end, the directory and the file asked
+// about are the ones written, a replacement has no name until it is whole and keeps the old
+// file's owner, a hard-linked file is written in place once the new content is whole; and the
+// settings and lengths that must never take an old or a zero value.
 #include <fcntl.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -74,6 +76,41 @@ FileHandle FailCreateLike(FileHandle folder, const char* path, OpenHow how, cons
     return how == OpenHow::CreateLike || how == OpenHow::CreateUnnamed ? kNoHandle : g_real_open(folder, path, how, like);
 }
 
+// Stand-ins for three g_system entries, set by Hooks: `find` (the replace question's look-up) runs
+// g_on_find once after it, `open` refuses files without a name while g_no_unnamed is set and tells
+// g_on_open of every open, `write` runs g_on_write first.
+SystemCalls g_real;
+std::function<void()> g_on_find;
+std::function<void(FileHandle)> g_on_write;
+std::function<void(const char*, OpenHow)> g_on_open;
+bool g_no_unnamed = false;
+
+struct Hooks {
+    Hooks() {
+        g_real = g_system;
+        g_system.find = [](FileHandle folder, const char* path, FindData* record) {
+            const bool found = g_real.find(folder, path, record);
+            if (g_on_find) std::exchange(g_on_find, nullptr)();
+            return found;
+        };
+        g_system.open = [](FileHandle folder, const char* path, OpenHow how, const FileInfo* like) {
+            if (g_on_open) g_on_open(path, how);
+            return g_no_unnamed && how == OpenHow::CreateUnnamed ? kNoHandle : g_real.open(folder, path, how, like);
+        };
+        g_system.write = [](FileHandle handle, const void* data, size_t count) {
+            if (g_on_write) g_on_write(handle);
+            return g_real.write(handle, data, count);
+        };
+    }
+    ~Hooks() {
+        g_system = g_real;
+        g_on_find = nullptr;
+        g_on_write = nullptr;
+        g_on_open = nullptr;
+        g_no_unnamed = false;
+    }
+};
+
 TEST_F(Replace, OldFileStaysUntilTheNewOneIsWhole) {
     enum class Failure { None, Write, Rename, Create };
     const struct {
@@ -131,26 +168,47 @@ TEST_F(Replace, PermissionsCarryOverWithoutPrivilegeBits) {
             EXPECT_EQ(Mode("out/f.txt") & 07777, c.after) << std::oct << c.before;
         }
     }
-    // A new file: 0666 less the umask.
+    // A new file gets the begin line's mode less the umask, set at the end: until then its owner
+    // may write it, whatever the mode.
     const mode_t mask = umask(022);
+    for (const mode_t mode : {0644, 0200, 044, 0}) {
+        char begin[32];
+        std::snprintf(begin, sizeof begin, "begin %o f.txt", mode);
+        std::string archive = ClassicUuencode("f.txt", "new contents");
+        archive.replace(archive.find("begin 644 f.txt"), 15, begin);
+        Write("a.uue", archive);
+        fs::remove(Native("out/f.txt"));
+        mode_t while_written = 0;
+        {
+            Hooks hooks;
+            g_on_write = [&](FileHandle handle) {
+                FileInfo info;
+                if (g_real.query_handle(handle, &info)) while_written = info.permissions;
+            };
+            Run(Operation::Extract);
+        }
+        EXPECT_STATUS(kStatusOk);
+        EXPECT_EQ(while_written & 0600, 0600u) << std::oct << mode;
+        EXPECT_EQ(Mode("out/f.txt") & 07777, mode & ~0022u) << std::oct << mode;
+    }
     umask(mask);
-    fs::remove(Native("out/f.txt"));
-    Run(Operation::Extract);
-    EXPECT_EQ(Mode("out/f.txt") & 07777, 0666u & ~mask);
 }
 
+// A link is asked about as a file is, so that a "no" (2926) keeps it as it keeps a file; a yes
+// still never writes through it (5). Special files are refused before anyone is asked.
 TEST_F(Replace, LinksAndSpecialFilesAtTheOutputAreLeftAlone) {
     Write("victim.txt", "precious");
     chmod(Native("victim.txt").c_str(), 0444);
     const struct {
         const char* what;
+        bool asked;
         bool (*make)(const std::string& path, const std::string& victim);
     } cases[] = {
-        {"link", [](const std::string& p, const std::string& v) { return symlink(v.c_str(), p.c_str()) == 0; }},
-        {"dangling link", [](const std::string& p, const std::string& v) { return symlink((v + "-none").c_str(), p.c_str()) == 0; }},
-        {"fifo", [](const std::string& p, const std::string&) { return mkfifo(p.c_str(), 0644) == 0; }},
-        {"directory", [](const std::string& p, const std::string&) { return mkdir(p.c_str(), 0755) == 0; }},
-        {"device", [](const std::string& p, const std::string&) { return mknod(p.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0; }},
+        {"link", true, [](const std::string& p, const std::string& v) { return symlink(v.c_str(), p.c_str()) == 0; }},
+        {"dangling link", true, [](const std::string& p, const std::string& v) { return symlink((v + "-none").c_str(), p.c_str()) == 0; }},
+        {"fifo", false, [](const std::string& p, const std::string&) { return mkfifo(p.c_str(), 0644) == 0; }},
+        {"directory", false, [](const std::string& p, const std::string&) { return mkdir(p.c_str(), 0755) == 0; }},
+        {"device", false, [](const std::string& p, const std::string&) { return mknod(p.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0; }},
     };
     for (const Operation operation : kBoth) {
         for (const auto& c : cases) {
@@ -160,14 +218,18 @@ TEST_F(Replace, LinksAndSpecialFilesAtTheOutputAreLeftAlone) {
                 continue;
             }
             const mode_t before = Mode("out/f.txt");
-            ClearCalls();
-            Run(operation);
-            EXPECT_STATUS(kStatusCannotOpen) << c.what;
-            EXPECT_TRUE(CallsOf(CallKind::kReplace).empty()) << c.what;
-            EXPECT_EQ(Mode("out/f.txt"), before) << c.what;
-            EXPECT_EQ(Names("out").size(), 1u) << c.what;
+            for (const int32_t answer : {0, 1}) {
+                ClearCalls();
+                g_replace_answer = answer;
+                Run(operation);
+                EXPECT_STATUS(answer == 0 || !c.asked ? kStatusCannotOpen : kStatusReplaceRefused) << c.what;
+                EXPECT_EQ(CallsOf(CallKind::kReplace).size(), c.asked ? 1u : 0u) << c.what;
+                EXPECT_EQ(Mode("out/f.txt"), before) << c.what;
+                EXPECT_EQ(Names("out").size(), 1u) << c.what;
+            }
         }
     }
+    g_replace_answer = 0;
     EXPECT_EQ(Read("victim.txt"), "precious");
     EXPECT_EQ(Mode("victim.txt") & 07777, 0444u);
 }
@@ -207,38 +269,6 @@ TEST_F(Replace, NamesThatEndInASeparatorMakeNoDirectory) {
 
 // ---- The directory asked about, files without a name, owners and hard links ----------------------
 
-// Stand-ins for three g_system entries, set by Hooks: `find` (the replace question's look-up) runs
-// g_on_find once after it, `open` refuses files without a name while g_no_unnamed is set, `write`
-// runs g_on_write first.
-SystemCalls g_real;
-std::function<void()> g_on_find;
-std::function<void(FileHandle)> g_on_write;
-bool g_no_unnamed = false;
-
-struct Hooks {
-    Hooks() {
-        g_real = g_system;
-        g_system.find = [](FileHandle folder, const char* path, FindData* record) {
-            const bool found = g_real.find(folder, path, record);
-            if (g_on_find) std::exchange(g_on_find, nullptr)();
-            return found;
-        };
-        g_system.open = [](FileHandle folder, const char* path, OpenHow how, const FileInfo* like) {
-            return g_no_unnamed && how == OpenHow::CreateUnnamed ? kNoHandle : g_real.open(folder, path, how, like);
-        };
-        g_system.write = [](FileHandle handle, const void* data, size_t count) {
-            if (g_on_write) g_on_write(handle);
-            return g_real.write(handle, data, count);
-        };
-    }
-    ~Hooks() {
-        g_system = g_real;
-        g_on_find = nullptr;
-        g_on_write = nullptr;
-        g_no_unnamed = false;
-    }
-};
-
 TEST_F(Replace, DirectoryAskedAboutIsTheOneWrittenIn) {
     const struct {
         Operation operation;
@@ -251,6 +281,20 @@ TEST_F(Replace, DirectoryAskedAboutIsTheOneWrittenIn) {
         {Operation::Extract, "out/d", true, "out/moved/f.txt"},  // a directory of the stored name
         {Operation::Extract, "out/d", false, nullptr},
     };
+    // At the question the file itself becomes a second name of another: the yes was not about
+    // that one, which stays as it was.
+    KeepPaths(false);
+    for (const Operation operation : kBoth) {
+        fs::remove_all(Native("out"));
+        fs::create_directories(Native("out"));
+        Write("out/f.txt", "old");
+        Write("elsewhere.txt", "precious");
+        Hooks hooks;
+        g_on_find = [&] { fs::remove(Native("out/f.txt")); fs::create_hard_link(Native("elsewhere.txt"), Native("out/f.txt")); };
+        Run(operation);
+        EXPECT_STATUS(kStatusCannotOpen);
+        EXPECT_EQ(Read("elsewhere.txt"), "precious");
+    }
     Write("a.uue", ClassicUuencode("d/f.txt", "new contents"));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.swapped + std::string(c.at_question ? " at the question" : " before the run"));
@@ -321,25 +365,62 @@ TEST_F(Replace, ReplacementIsUnnamedUntilWholeNeverWiderAndKeepsTheOwner) {
     umask(mask);
 }
 
-// A rename would leave the other name with the old bytes: the file itself is written, and a
-// failure part-way leaves it cut short.
-TEST_F(Replace, HardLinkedFileIsOverwrittenInPlace) {
+// A rename would leave the other name with the old bytes: the file itself is written, from a
+// private file without a name (beside it, or in /var/tmp where its folder takes no new names)
+// once that is whole, with the terminating signals held for the copy. A failure before the copy
+// keeps the old file; one during the copy leaves it cut short.
+TEST_F(Replace, HardLinkedFileIsWrittenInPlaceOnceTheNewContentIsWhole) {
+    const struct {
+        int failing_write;     // 1: the private file's, 2: the copy's
+        bool folder_writable;
+        uint16_t status;
+        const char* left;      // nullptr: the new content
+    } cases[] = {
+        {0, true, kStatusOk, nullptr},
+        {0, false, kStatusOk, nullptr},
+        {1, true, kStatusWriteFailed, "the old contents"},
+        {2, true, kStatusWriteFailed, ""},
+    };
     for (const Operation operation : kBoth) {
-        for (const bool fail : {false, true}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << "failing write " << c.failing_write << ", folder writable "
+                                            << c.folder_writable);
             fs::remove_all(Native("out"));
             fs::create_directory(Native("out"));
             Write("out/f.txt", "the old contents");
             fs::create_hard_link(Native("out/f.txt"), Native("out/other"));
+            std::vector<bool> held;  // SIGTERM blocked, at each write
+            std::string private_file;
             {
-                FailHook<&SystemCalls::write> write(fail ? 1 : 1 << 30, FailMode::FromThenOn);
+                Hooks hooks;
+                if (!c.folder_writable) g_system.folder_writable = [](FileHandle) { return false; };
+                g_on_open = [&](const char* path, OpenHow how) { if (how == OpenHow::CreatePrivate) private_file = path; };
+                g_on_write = [&](FileHandle) {
+                    sigset_t now;
+                    pthread_sigmask(SIG_BLOCK, nullptr, &now);
+                    held.push_back(sigismember(&now, SIGTERM) == 1);
+                };
+                FailHook<&SystemCalls::write> write(c.failing_write > 0 ? c.failing_write : 1 << 30, FailMode::FromThenOn);
                 Run(operation);
             }
-            EXPECT_STATUS(fail ? kStatusWriteFailed : kStatusOk);
+            EXPECT_STATUS(c.status);
+            EXPECT_EQ(private_file.rfind(c.folder_writable ? Native("out/~uu") : "/var/tmp/~uu", 0), 0u) << private_file;
+            // A write that fails never reaches the recorder.
+            const std::vector<bool> writes = {false, true};
+            EXPECT_EQ(held, std::vector<bool>(writes.begin(), writes.begin() + (c.failing_write > 0 ? c.failing_write - 1 : 2)));
+            EXPECT_EQ(Names("out").size(), 2u);
             EXPECT_EQ(fs::hard_link_count(Native("out/f.txt")), 2u);
             EXPECT_EQ(Read("out/other"), Read("out/f.txt"));
-            EXPECT_TRUE(fail ? Read("out/f.txt").empty() : Read("out/f.txt").find(Written(operation)) != std::string::npos);
+            if (c.left != nullptr) {
+                EXPECT_EQ(Read("out/f.txt"), c.left);
+            } else {
+                EXPECT_NE(Read("out/f.txt").find(Written(operation)), std::string::npos);
+            }
         }
     }
+    sigset_t now;
+    pthread_sigmask(SIG_BLOCK, nullptr, &now);
+    EXPECT_FALSE(sigismember(&now, SIGTERM));
 }
 
 // /proc files and growing files: the length read at the start is 0 or less than what follows.
