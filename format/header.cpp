@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "module/status.h"
-#include "platform/utf8.h"
+#include "shared/utf8.h"
+#include "uuarc_status.h"
 
 namespace uuarc {
 

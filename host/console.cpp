@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "platform/utf8.h"
+#include "shared/utf8.h"
 
 namespace uuarc_host {
 

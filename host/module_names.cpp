@@ -1,7 +1,7 @@
 // module_names.cpp - the separators of module_names.h; every other byte passes as it is.
 #include "host/module_names.h"
 
-#include "module/uuarc.h"
+#include "uuarc.h"
 
 namespace uuarc_host {
 

@@ -8,8 +8,8 @@
 #include "host/console.h"
 #include "host/module_names.h"
 #include "host/system.h"
-#include "module/uuarc.h"
-#include "platform/file_time.h"
+#include "shared/file_time.h"
+#include "uuarc.h"
 
 namespace uuarc_host {
 

@@ -8,7 +8,7 @@
 
 #include "host/console.h"
 #include "host/system.h"
-#include "platform/utf8.h"
+#include "shared/utf8.h"
 
 namespace uuarc_host {
 

@@ -9,7 +9,7 @@
 #include "host/exit_codes.h"
 #include "host/options.h"
 #include "host/system.h"
-#include "module/uuarc.h"
+#include "uuarc.h"
 
 namespace uuarc_host {
 

@@ -6,8 +6,8 @@
 
 #include "format/header.h"
 #include "module/module_state.h"
-#include "module/status.h"
 #include "names/strings.h"
+#include "uuarc_status.h"
 
 namespace uuarc {
 

@@ -3,9 +3,9 @@
 
 #include <cstddef>
 
-#include "module/uuarc.h"
 #include "operations/job.h"
 #include "operations/output_file.h"
+#include "uuarc.h"
 
 namespace uuarc {
 

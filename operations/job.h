@@ -7,8 +7,8 @@
 #include <cstdint>
 
 #include "format/alphabet.h"
-#include "module/uuarc.h"
 #include "platform/platform.h"
+#include "uuarc.h"
 
 namespace uuarc {
 

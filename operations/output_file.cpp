@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "module/status.h"
 #include "names/strings.h"
 #include "operations/notify.h"
+#include "uuarc_status.h"
 
 namespace uuarc {
 

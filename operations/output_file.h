@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "module/uuarc.h"
 #include "operations/job.h"
+#include "uuarc.h"
 
 namespace uuarc {
 

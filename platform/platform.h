@@ -15,7 +15,7 @@
 #include <span>
 #include <string_view>
 
-#include "module/uuarc.h"
+#include "uuarc.h"
 
 namespace uuarc {
 

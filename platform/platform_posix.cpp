@@ -13,12 +13,12 @@
 #include <cstring>
 #include <ctime>
 
-#include "module/uuarc.h"
 #include "platform/backend.h"
 #include "platform/codepage_tables.h"
-#include "platform/file_time.h"
 #include "platform/platform.h"
-#include "platform/utf8.h"
+#include "shared/file_time.h"
+#include "shared/utf8.h"
+#include "uuarc.h"
 
 namespace uuarc {
 namespace {

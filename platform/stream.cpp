@@ -7,8 +7,8 @@
 #include <emmintrin.h>
 #endif
 
-#include "module/uuarc.h"
 #include "platform/platform.h"
+#include "uuarc.h"
 
 namespace uuarc {
 namespace {

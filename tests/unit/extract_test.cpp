@@ -8,11 +8,11 @@
 
 #include "../fail_hook.h"
 #include "format/format.h"
-#include "module/status.h"
-#include "names/stored_names.h"
 #include "names/strings.h"
 #include "operations/extract.h"
+#include "shared/stored_names.h"
 #include "test_support.h"
+#include "uuarc_status.h"
 
 namespace uuarc::test {
 namespace {

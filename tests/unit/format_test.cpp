@@ -9,8 +9,8 @@
 #include "format/alphabet.h"
 #include "format/header.h"
 #include "format/line_codec.h"
-#include "module/status.h"
 #include "test_support.h"
+#include "uuarc_status.h"
 
 namespace uuarc::test {
 namespace {

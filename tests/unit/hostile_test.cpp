@@ -14,11 +14,11 @@
 #include <utility>
 
 #include "format/alphabet.h"
-#include "module/status.h"
 #include "names/masks.h"
 #include "platform/platform.h"
 #include "test_support.h"
 #include "tests/memory_files.h"
+#include "uuarc_status.h"
 
 namespace uuarc::test {
 namespace {

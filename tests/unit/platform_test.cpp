@@ -13,9 +13,9 @@
 #include <tuple>
 #include <vector>
 
-#include "module/uuarc.h"
 #include "platform/platform.h"
 #include "tests/fail_hook.h"
+#include "uuarc.h"
 
 namespace uuarc {
 namespace {
