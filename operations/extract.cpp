@@ -95,10 +95,19 @@ bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_na
         NotifyOutputOpen(job, *size);
         return true;
     }
+    // A new file gets the begin line's mode, as Unix decoders give it, unless the host asked for
+    // the default; the platform drops setuid, setgid and sticky, and the umask applies.
+    if ((job.settings->options & UUARC_OPTION_NO_MODE) == 0) job.pending.new_mode = static_cast<int32_t>(begin.mode);
+    const size_t trusted = std::strlen(job.settings->output_path);
+    // Mostly nothing is there yet, and the file is made at once. Made new, it is neither the
+    // archive nor anything that is never written, and there is nothing to ask about.
+    if (OpenNewOutputFile(job, output_name, "wb", trusted)) {
+        NotifyOutputOpen(job, *size);
+        return true;
+    }
     // Decoding a file onto itself would truncate it before a line is read; a directory, a link
     // or a device there is never written.
-    if (SameFile(archive_path, output_name) ||
-        !OutputPathWritable(job, output_name, std::strlen(job.settings->output_path))) {
+    if (SameFile(archive_path, output_name) || !OutputPathWritable(job, output_name, trusted)) {
         SetStatus(job, kStatusCannotOpen);
         return false;
     }
@@ -106,9 +115,6 @@ bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_na
         SetStatus(job, kStatusReplaceRefused);
         return false;
     }
-    // A new file gets the begin line's mode, as Unix decoders give it, unless the host asked for
-    // the default; the platform drops setuid, setgid and sticky, and the umask applies.
-    if ((job.settings->options & UUARC_OPTION_NO_MODE) == 0) job.pending.new_mode = static_cast<int32_t>(begin.mode);
     OpenOutputFile(job, output_name, "wb");
     if (!StreamIsOpen(*job.output)) {
         SetStatus(job, kStatusCannotOpen);
@@ -219,7 +225,10 @@ void DecodeBase64Lines(Job& job, int64_t size) {
 }  // namespace
 
 int DecodeToFile(Job& job, const char* archive_path, const char* output_name) {
-    if (!StreamOpen(*job.input, archive_path, "rt")) {
+    Stream& input = *job.input;
+    const bool open = StreamIsOpen(input) ? StreamRewind(input) : StreamOpen(input, archive_path, "rt");
+    if (!open) {
+        StreamClose(input);
         SetStatus(job, kStatusCannotOpen);
         return -1;
     }
@@ -252,21 +261,25 @@ void RunExtraction(Job& job, const FileMaskList* list) {
         SetStatus(job, kStatusCannotOpen);
         return;
     }
+    // The archive stays open from the scan to the decoding, which reads it again from its start.
     char stored_name[kNameBufferSize];
-    int64_t estimate = 0;
     bool name_cut = false;
     const uint16_t scanned =
-        ScanArchiveHeader(*job.alphabet, *job.input, settings.archive_path, stored_name, &estimate, &name_cut);
+        OpenAndScanArchive(*job.alphabet, *job.input, settings.archive_path, stored_name, nullptr, &name_cut);
     if (scanned != kStatusOk) {
         SetStatus(job, scanned == kStatusBadFormat ? uint16_t{kStatusNotEncoded} : scanned);
         return;
     }
-    if (!MatchFileMaskList(stored_name, list)) return;
+    if (!MatchFileMaskList(stored_name, list)) {
+        StreamClose(*job.input);
+        return;
+    }
     // A name that did not fit whole in the ANSI code page would make another file than the one
     // stored: it is listed cut, never extracted. The file that the host named is made whatever
     // the stored name: it is shown, never used.
     char output_name[kOutputNameSize];
     if (settings.sink != OutputSink::NamedFile && (name_cut || !MakeOutputName(settings, stored_name, output_name))) {
+        StreamClose(*job.input);
         SetStatus(job, kStatusCannotOpen);
         return;
     }

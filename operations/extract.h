@@ -20,8 +20,10 @@ bool MakeOutputName(const HostSettings& settings, const char* stored_name, char*
 // host's first name call and DecodeToFile.
 void RunExtraction(Job& job, const FileMaskList* list);
 
-// Decodes the archive into `output_name`. -1 when no output was opened (the status says why), 0
-// once it was, whatever the status then says. Whatever it opened is closed when it returns.
+// Decodes the archive into `output_name`: from `job.input` read again from its start where the
+// header scan left it open (OpenAndScanArchive), else from `archive_path` opened afresh. -1 when
+// no output was opened (the status says why), 0 once it was, whatever the status then says. The
+// archive and whatever it opened are closed when it returns.
 int DecodeToFile(Job& job, const char* archive_path, const char* output_name);
 
 }  // namespace uuarc
