@@ -7,6 +7,7 @@ namespace uuarc_host {
 
 bool ToModulePath(const std::string& native, std::string& module, std::string& error) {
     module.clear();
+    module.reserve(native.size());
     for (char c : native) {
 #if !defined(_WIN32)
         if (c == '\\') {

@@ -167,6 +167,8 @@ void ProgressStart(const std::string& name, int64_t total) {
     g_progress.start = Clock::now();
 }
 
+void ProgressTotal(int64_t total) { g_progress.total = total > 0 ? total : 0; }
+
 void ProgressAdd(int64_t bytes) {
     if (!g_progress.enabled) return;
     if (bytes > 0) g_progress.done += bytes;

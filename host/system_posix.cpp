@@ -64,9 +64,10 @@ bool Is(const struct stat& status, const FileIdentity& identity) {
 }  // namespace
 
 bool IdentifyOwnFile(const std::string& path, bool must_be_empty, FileIdentity& identity) {
+    static const uid_t user = geteuid();  // a run's user is asked once
     struct stat status;
     if (lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != 1 ||
-        status.st_uid != geteuid() || (must_be_empty && status.st_size != 0)) {
+        status.st_uid != user || (must_be_empty && status.st_size != 0)) {
         return false;
     }
     identity = IdentityOf(status);
