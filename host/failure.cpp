@@ -128,7 +128,7 @@ int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t s
     }
 }
 
-int ReportCreateFailure(const Request& request, uint16_t status) {
+int ReportCreateFailure(const Request& request, const Operation& op, uint16_t status) {
     const std::string& target = request.target_shown;
     switch (status) {
         case UUARC_STATUS_CREATE_REFUSED:
@@ -143,6 +143,12 @@ int ReportCreateFailure(const Request& request, uint16_t status) {
         case UUARC_STATUS_CANNOT_OPEN: {
             const std::string why_name = CreationNameProblem(request.stored_name);
             if (!why_name.empty()) return Say(request.source_shown, "cannot store its name", why_name, status);
+            if (op.source_read >= 0) {
+                return Say(request.source_shown, "cannot encode",
+                           "it changed while it was read, or the system does not report its size truly (" +
+                               std::to_string(op.source_read) + " bytes read)",
+                           status);
+            }
             std::string why = WhyUnreadable(request.source);
             if (!why.empty()) return Say(request.source_shown, "cannot open the source", why, status);
             return Say(target, "cannot create", WhyUncreatable(request.written), status);
@@ -174,6 +180,9 @@ std::string NameRuleText(uuarc::NameRule rule, const std::string& name, const uu
         case NameRule::kControlByte: return "it holds a control byte ('" + part + "'), which a begin line cannot carry";
         case NameRule::kEndBlank: return "it starts or ends with a blank, which readers drop";
         case NameRule::kNotUtf8: return "it is not UTF-8 ('" + part + "'), which a name is stored as";
+        case NameRule::kTooLong:
+            return "it is longer than the " + std::to_string(UUARC_MAX_STORED_NAME) +
+                   " bytes that a begin line gives back whole";
     }
     return "";
 }
@@ -206,7 +215,7 @@ std::string CreationNameProblem(const std::string& name) {
 }
 
 int ReportFailure(const Request& request, uint16_t status, const Operation& operation) {
-    if (request.command == Command::kCreate) return ReportCreateFailure(request, status);
+    if (request.command == Command::kCreate) return ReportCreateFailure(request, operation, status);
     return ReportArchiveFailure(request, operation, status);
 }
 

@@ -93,7 +93,12 @@ NameRule CreationNameRule(const char* name, NameFault* fault) {
         if (size == 0) return Broken(NameRule::kNotUtf8, at, 1, fault);
         at += size;
     }
+    const char* colon = std::strchr(name, ':');
+    if (colon != nullptr) return Broken(NameRule::kColon, static_cast<size_t>(colon - name), 1, fault);
 #endif
+    if (length > UUARC_MAX_STORED_NAME) {
+        return Broken(NameRule::kTooLong, UUARC_MAX_STORED_NAME, length - UUARC_MAX_STORED_NAME, fault);
+    }
     return Broken(NameRule::kNone, 0, 0, fault);
 }
 

@@ -188,11 +188,17 @@ TEST(HostFailure, StoredNameProblemNamesTheRule) {
 }
 
 TEST(HostFailure, CreationNameProblemNamesTheRuleAndTheWayOut) {
+    const std::string longest(UUARC_MAX_STORED_NAME, 'n'), too_long = longest + "x";
     const StoredNameCase cases[] = {
         {"report\nbegin 644 evil.sh", false, "it holds a control byte ('\\n')"},
         {"a\x1a", false, "it holds a control byte ('\\x1A')"},
         {"trail ", false, "it starts or ends with a blank"},
         {"in side \xe2\x82\xac.txt", false, ""},
+        {longest.c_str(), false, ""},
+        {too_long.c_str(), false, "it is longer than the 243 bytes that a begin line gives back whole"},
+#if !defined(_WIN32)
+        {"a:b.txt", false, "it names a drive or a stream (':')"},  // extraction would refuse it
+#endif
     };
     for (const StoredNameCase& c : cases) {
         const std::string problem = CreationNameProblem(c.stored);

@@ -174,7 +174,9 @@ TEST_P(Codec, LinesFailOnlyOnACharacterWithoutValue) {
             const int expected = padding == Padding::Allowed ? c.padded_count : c.count;
             ASSERT_EQ(DecodeLine(g_alphabet, std::string_view(exact.data(), exact.size()), out, padding), expected)
                 << c.line;
-            if (expected > 0) EXPECT_EQ(std::string(reinterpret_cast<char*>(out), static_cast<size_t>(expected)), c.bytes);
+            if (expected > 0) {
+                EXPECT_EQ(std::string(reinterpret_cast<char*>(out), static_cast<size_t>(expected)), c.bytes);
+            }
         }
     }
 }
