@@ -47,20 +47,19 @@ void LastComponent(const char* source_path, char* component) {
     std::snprintf(component, 2 * 256, "%s%s", name, extension);
 }
 
-// Whether the file's own name (what follows the path's last separator) holds a ':'. Outside
-// Windows that is a byte of the name, which the path split takes for a drive's and extraction
-// refuses: such a name would not come back.
-bool ColonInFileName(const char* source_path) {
-#if defined(_WIN32)
-    (void)source_path;
-    return false;
-#else
+// Whether the name that the path split gives (LastComponent) is the file's own, all that follows
+// the path's last separator (and, on Windows, its drive). It is not for a name that ends in a
+// dot, whose empty extension the split drops, and outside Windows for a name with a ':', which
+// the split takes for a drive's and extraction refuses: such names would not come back.
+bool NameSplitsWhole(const char* source_path, const char* component) {
     const char* name = source_path;
     for (const char* p = source_path; *p != '\0'; ++p) {
+#if defined(_WIN32)
+        if (*p == ':') name = p + 1;
+#endif
         if (*p == '\\' || *p == '/') name = p + 1;
     }
-    return std::strchr(name, ':') != nullptr;
-#endif
+    return std::strcmp(name, component) == 0;
 }
 
 // The name in the header and the begin line, into `stored` (kStoredNameSize bytes): the source's
@@ -305,14 +304,14 @@ void RunCreation(Job& job, const FileMaskList* list) {
         return;
     }
     // Only a name that comes back is stored: a begin line cannot carry a line end or another
-    // control byte, readers drop blanks at its ends, and a line is read 254 characters at a time.
-    // Refused before anything is made.
+    // control byte, readers drop blanks at its ends, and a line is read 254 characters at a time;
+    // an empty name is no begin line's. Refused before anything is made.
     char component[2 * 256];
     LastComponent(source_path, component);
     char stored[kStoredNameSize];
     MakeHeaderName(source_path, stored);
-    if (CreationNameRule(component) != NameRule::kNone || std::strlen(stored) > UUARC_MAX_STORED_NAME ||
-        ColonInFileName(source_path)) {
+    if (component[0] == '\0' || CreationNameRule(component) != NameRule::kNone ||
+        std::strlen(stored) > UUARC_MAX_STORED_NAME || !NameSplitsWhole(source_path, component)) {
         SetStatus(job, kStatusCannotOpen);
         return;
     }
