@@ -85,7 +85,8 @@ int64_t BytesDecoded(const Request& request, const Operation& op, bool kept) {
 int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t status) {
     const std::string& archive = request.archive_shown;
     switch (status) {
-        case UUARC_STATUS_NOT_ENCODED: return Say(archive, "not a uuencoded file", "no begin line", status);
+        case UUARC_STATUS_NOT_ENCODED:
+            return Say(archive, "not a uuencoded file", Shown(DescribeNoBeginLine(request.archive)), status);
         case UUARC_STATUS_BAD_FORMAT: {
             // Where and why, read off the archive once more; then what became of the output.
             const bool kept = OldFileKept(op);
