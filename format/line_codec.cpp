@@ -700,9 +700,11 @@ bool PaddingAllowed(const AlphabetState& alphabet, Stream& input) {
         const std::string_view line = NextDataLine(input, buffer, &after_empty, &last);
         if (line.empty() || (line.starts_with("end") && (after_empty || !first))) return true;
         first = false;
-        if (last == ' ' || line[0] == other_zero) return false;
+        if (last == ' ') return false;
+        if (other_zero == '\0') continue;
         const uint8_t count = CharValue(alphabet, line[0]);
-        if (count > 63 || other_zero == '\0') continue;
+        if (line[0] == other_zero) return false;
+        if (count > 63) continue;
         const std::string_view groups = PresentCharacters(line, 4 * static_cast<size_t>((count + 2) / 3));
         if (groups.find(other_zero) != std::string_view::npos) return false;
     }
