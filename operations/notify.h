@@ -19,8 +19,8 @@ void NotifyOutputOpen(const Job& job, int64_t length);
 void NotifyBytesDelivered(const Job& job, int64_t bytes);
 
 // SetSignalProc: creation ends with status 5 because the source did not hold the size that the
-// header states (code 4) after `bytes` were read. Not in the 32-bit Windows build, whose hosts
-// know the specified codes only.
+// header states (code 4) after `bytes` were read. Not in the 32-bit Windows build: the hosts of
+// that module know no code but the one that says the output is open.
 void NotifySourceChanged(const Job& job, int64_t bytes);
 
 // Whether the host asks to be asked before a file is replaced (OkToReplaceProc is registered).

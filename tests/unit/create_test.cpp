@@ -118,7 +118,6 @@ TEST_F(Create, SourceThatDoesNotHoldItsSizeMakesNoFile) {
         {"size 0 and more than the buffer holds", kLong, 0, -1, -1},
         {"a long file that grows while it is read", kLong, -1, kLong + 5000, -1},
         {"a long file cut while it is read", kLong, -1, kLong - 5000, -1},
-        {"a long file that holds its size", kLong, -1, -1, kLong},
     };
     g_real_calls = g_system;
     g_source = Native("src.bin");
@@ -137,9 +136,8 @@ TEST_F(Create, SourceThatDoesNotHoldItsSizeMakesNoFile) {
             EXPECT_STATUS(kStatusCannotOpen);
             EXPECT_FALSE(Exists("t.uue"));
             const std::vector<HostCall> signals = CallsOf(CallKind::kSignal);
-            ASSERT_EQ(signals.size(), 1u);
-            EXPECT_EQ(signals[0].second, UUARC_SIGNAL_SOURCE_CHANGED);
-            EXPECT_GE(signals[0].first, kStreamBufferSize);
+            EXPECT_TRUE(signals.size() == 1 && signals[0].second == UUARC_SIGNAL_SOURCE_CHANGED &&
+                        signals[0].first >= int64_t{kStreamBufferSize});
             continue;
         }
         ASSERT_STATUS(0);
