@@ -62,10 +62,14 @@ int32_t UUARC_CALL OnProgress(UserData, int32_t, int32_t bytes) noexcept {
 
 // The output is open and nothing is written yet: an empty file there is the one the module has
 // just made. (A module that links its new file in only at the end leaves nothing to take.) A sink
-// says at the end how many bytes it took.
+// says at the end how many bytes it took; a creation whose source changed, how many it read.
 int32_t UUARC_CALL OnSignal(UserData, int64_t length, int32_t code) noexcept {
     if (code == UUARC_SIGNAL_BYTES_DELIVERED) {
         g_operation.delivered = length;
+        return 0;
+    }
+    if (code == UUARC_SIGNAL_SOURCE_CHANGED) {
+        g_operation.source_read = length;
         return 0;
     }
     g_operation.output_opened = true;

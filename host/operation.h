@@ -38,6 +38,7 @@ struct Operation {
                                          // module makes there is this run's own from the start
     bool output_sink = false;            // extraction into standard output or nothing: no file
     int64_t delivered = -1;              // the bytes that the sink took, once the module says
+    int64_t source_read = -1;            // creation: the source did not hold its size; bytes read
 };
 
 extern Operation g_operation;

@@ -108,6 +108,10 @@
 /* Longest output path that extraction makes of the output path and a stored name, or that a
    creation writes: what the find-data record's name field holds with its terminator. */
 #define UUARC_MAX_OUTPUT_PATH 259
+/* Longest name that creation stores, in bytes as the begin line holds it: "begin 644 ", the name
+   and the line end fill one read of a line (254 characters), so that extraction gives it back
+   whole. */
+#define UUARC_MAX_STORED_NAME 243
 
 /* ---- Records at the boundary --------------------------------------------------------------- */
 
@@ -316,6 +320,7 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
 #endif
 #define UUARC_SIGNAL_OUTPUT_OPEN 2
 #define UUARC_SIGNAL_BYTES_DELIVERED 3
+#define UUARC_SIGNAL_SOURCE_CHANGED 4 /* creation, before status 5: see CompressFileMaskListArc */
 UUARC_API void UUARC_CALL SetDecompExtraFeatures(const DecompExtraFeatures* record);  /* 24 */
 UUARC_API void UUARC_CALL SetCompExtraFeatures(const CompExtraFeatures* record);   /* 22 */
 
@@ -346,9 +351,12 @@ UUARC_API void UUARC_CALL DoneFileMaskList(FileMaskList* list);                 
    signals that end a POSIX process held for the copy. So a failure (5, 101) or a refusal (2926)
    before that copy leaves the old file as it was; a failure during it leaves the file cut short.
    A new file (POSIX) is made writable by its owner and gets the begin line's mode (less setuid,
-   setgid, sticky and the umask; see UUARC_OPTION_NO_MODE) on the open file at the end. Statuses: 9974 no begin line; 5 archive unreadable, unsafe stored
+   setgid, sticky and the umask; see UUARC_OPTION_NO_MODE) on the open file at the end. Statuses: 9974 no begin line, or a line "table" alone
+   before it that no alphabet block follows; 5 archive unreadable, unsafe stored
    name (leaving the output path, a device name), output not creatable or not a regular file,
-   a refused setting; 2926; 9964 damaged data (the bytes before the damage are kept); 101 a write
+   a refused setting; 2926; 9964 damaged data (the bytes before the damaged line are kept; a data
+   line cut short is damage unless blanks can have been stripped from the archive, which is then
+   read a second time to tell, before that line's bytes are written); 101 a write
    failed (decoding stops at once, the bytes written before stay, and damage or a missing "end"
    line met before the failure showed does not turn it into 9964). */
 UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list);              /* 14 */
@@ -358,14 +366,21 @@ UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list);           
    source prefix in front unless UUARC_OPTION_NO_SOURCE_PREFIX is on) into the archive named by
    CreateArcFile (or the output file, UUARC_OUTPUT_FILE, for an unnamed one). Status 0 and nothing
    for an empty list; 9901 without a new archive, when the target is the source, or when it holds
-   a begin line (unless UUARC_OPTION_REPLACE_ENCODED is on); 9907 for two masks or more; 5, before anything is
-   made, when the name to store (the source's last component) holds a control byte (0x01 to
-   0x1F, 0x7F) or starts or ends with a blank, which a begin line would not give back. Then
-   SetFileNameProc (source path, "\" + entry name); 9908 for a directory; 5 when the source
-   cannot be read or is no regular file; SetFileNameProc (source path, target path); 5 when the
-   target is no regular file nor link; OkToReplaceProc when the target exists (2926 keeps it; a
-   link then gives 5); SetProgressProc after data lines. The target is made and replaced as
-   extraction makes its output.
+   a begin line (unless UUARC_OPTION_REPLACE_ENCODED is on); 9907 for two masks or more; 5, before
+   anything is made, when the name to store (the source's last component) would not come back from
+   a begin line as it went in: it holds a control byte (0x01 to 0x1F, 0x7F), starts or ends with a
+   blank, or is longer than UUARC_MAX_STORED_NAME bytes as stored. Then SetFileNameProc (source
+   path, "\" + entry name); 9908 for a directory; 5 when the source cannot be read or is no regular
+   file; SetFileNameProc (source path, target path); 5 when the target is no regular file nor link;
+   OkToReplaceProc when the target exists (2926 keeps it; a link then gives 5); SetProgressProc
+   after data lines. The target is made and replaced as extraction makes its output.
+   The decoded size in the header is the number of bytes encoded: a source that the module's
+   buffer (256 KiB) holds whole is counted as read, whatever size the system reports for it (a
+   /proc or sysfs file); a longer one must hold the size that the system reports, at the start
+   and to the end. When it does not (it changed while it was read, or its size is not reported
+   truly), or a read fails, creation ends with 5 and leaves no new file: a new target is removed,
+   an existing one stays as it was. The native and 64-bit builds call SetSignalProc first with the
+   bytes read and the code UUARC_SIGNAL_SOURCE_CHANGED, so that a host can say why.
    101 when a line cannot be written: a new target keeps what was written, a replaced one stays
    as it was. A null list gives 5 before anything else. */
 UUARC_API void UUARC_CALL CompressFileMaskListArc(FileMaskList* list);             /*  5 */

@@ -2,6 +2,8 @@
 //
 // DecodeToFile waits, in turn, for: the begin line (free text and table blocks before it), the
 // first data line (which settles the alphabet), data lines, and the line that begins with "end".
+// At the first data line cut short it reads the archive once more, from its begin line to its
+// end line, to learn whether blanks can have been stripped from it.
 // A file whose header says its decoded size must decode to exactly that many bytes.
 // After a "begin-base64" line DecodeBase64Lines waits instead for base64 lines and "====".
 #include "operations/extract.h"
@@ -181,22 +183,53 @@ void PutFullLines(DecodedLines& lines) {
     }
 }
 
+// Whether a data line cut short may read padded (PaddingAllowed): asked of the whole archive,
+// since the sign that nothing was stripped may come anywhere in the data, after the line too. A
+// second reader goes through it, so that the decoding goes on where it stands; the first one
+// took the alphabet that the data lines are read in.
+bool ArchiveAllowsPadding(Job& job, const char* archive_path) {
+    Stream& look_ahead = *job.look_ahead;
+    if (!StreamOpen(look_ahead, archive_path, "rt")) return false;
+    AlphabetState scratch = *job.alphabet;  // the scan takes a table block in again
+    BeginLine begin;
+    const bool allowed = FindBeginLine(scratch, look_ahead, begin) == 0 && PaddingAllowed(*job.alphabet, look_ahead);
+    StreamClose(look_ahead);
+    return allowed;
+}
+
 // The data lines, from the first to the one that begins with "end", into the open output. A
 // file that states its decoded size (`declared`, -1 when it does not) and reaches its end with
-// another count has lost or gained lines on the way: the bytes stay, as for any damage.
-void DecodeLines(Job& job, int64_t size, int64_t declared) {
+// another count has lost or gained lines on the way: the bytes stay, as for any damage. A line
+// cut short is damage too unless the archive allows it to read padded, which is asked once, at
+// the first such line; a first data line that begins with "end" is never padded.
+void DecodeLines(Job& job, const char* archive_path, int64_t size, int64_t declared) {
     Stream& input = *job.input;
+    const AlphabetState& alphabet = *job.alphabet;
     char line_buffer[kLineBufferSize];
     std::string_view line;
     int next = ReadFirstDataLine(*job.alphabet, input, line_buffer, line);
+    enum class Verdict { Unasked, Padded, Damaged } verdict = Verdict::Unasked;
+    bool first = true;
     DecodedLines lines{job, StartProgress(size, 0)};
     while (next == 0) {
-        if (!PutLine(lines, [&](uint8_t* space) { return DecodeLine(*job.alphabet, line, space); })) return;
+        const bool may_pad = !(first && line.starts_with("end"));
+        first = false;
+        const auto decode = [&](uint8_t* space) {
+            const Padding padding = may_pad && verdict == Verdict::Padded ? Padding::Allowed : Padding::Refused;
+            int count = DecodeLine(alphabet, line, space, padding);
+            if (count == kShortLine && may_pad && verdict == Verdict::Unasked) {
+                verdict = ArchiveAllowsPadding(job, archive_path) ? Verdict::Padded : Verdict::Damaged;
+                if (verdict == Verdict::Padded) count = DecodeLine(alphabet, line, space, Padding::Allowed);
+            }
+            return count;
+        };
+        if (!PutLine(lines, decode)) return;
         PutFullLines(lines);
-        next = ReadNextDataLine(input, line_buffer, line);
+        next = ReadNextDataLine(alphabet, input, line_buffer, line);
     }
-    // The end line, or the end of the file (or no first data line) before it.
-    if (next < 0 || (declared >= 0 && lines.decoded != declared)) SetStatus(job, kStatusBadFormat);
+    // The end line, or the end of the file (or no first data line) before it, or an end line that
+    // could be data as well.
+    if (next != 1 || (declared >= 0 && lines.decoded != declared)) SetStatus(job, kStatusBadFormat);
 }
 
 // The base64 lines after a "begin-base64" line, up to the "====" line, into the open output.
@@ -229,7 +262,7 @@ int DecodeToFile(Job& job, const char* archive_path, const char* output_name) {
     if (opened && begin.form == BeginForm::Base64) {
         DecodeBase64Lines(job, size);
     } else if (opened) {
-        DecodeLines(job, size, begin.declared_size);
+        DecodeLines(job, archive_path, size, begin.declared_size);
     }
     StreamClose(*job.input);
     if (!opened) {

@@ -89,6 +89,9 @@ struct Job {
     const Callbacks* callbacks = nullptr;
     Stream* input = nullptr;       // closed when the operation starts and when it returns
     Stream* output = nullptr;
+    // A second reader of the archive, for the look ahead that decides how a data line cut short
+    // reads (extract.cpp); closed when the operation starts and when it returns.
+    Stream* look_ahead = nullptr;
     AlphabetState* alphabet = nullptr;
     uint16_t* status = nullptr;    // the archive status, set as the operation goes
     PendingOutput pending;

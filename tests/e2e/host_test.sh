@@ -468,8 +468,13 @@ make_named dev_conout.uue 'conout$.log'
 make_named ends_in_slash.uue 'folder/'
 mkdir -p msg_out
 printf 'kept\n' > msg_out/size46.bin
+# A block that lost its second line; a line cut short in a file that writes 0 as a backquote.
+printf 'table\n~}|{zyxwvutsrqponmlkjihgfedcba`_^]\\[ZY\nbegin 644 t.bin\n`\nend\n' > table_lost.uue
+printf 'begin 644 a.bin\n#86)\n`\nend\n' > cut_short.uue
 # NAME | ARGS | EXIT | PATTERN
 messages=(
+    "a damaged table block|list table_lost.uue|2|^uuarc: table_lost.uue: not a uuencoded file: line 1: \"table\" is followed by no block of 64 different characters (status 9974)$"
+    "a line cut short|test cut_short.uue|2|^uuarc: cut_short.uue: damaged uuencoded data: line 2 is cut short: 3 of the 4 characters its length asks for (status 9964)$"
     "not encoded|list plain.uue|2|^uuarc: plain.uue: not a uuencoded file: no begin line (status 9974)$"
     "damaged|extract damaged.uue -d msg_damaged|2|^uuarc: damaged.uue: damaged uuencoded data: line [0-9][0-9]*: '~' is not in the data's alphabet; msg_damaged[/\\\\]foreign.bin is incomplete (status 9964)$"
     "missing archive|extract missing.uue|3|^uuarc: missing.uue: cannot open: .* (status 5)$"
@@ -504,8 +509,10 @@ if [ "$under_wine" -eq 1 ]; then
 fi
 if [ "$under_wine" -eq 0 ]; then
     mkfifo msg.fifo
+    printf 'x' > "$(printf 'n%.0s' $(seq 244))"
     # A message that opened the FIFO or the device to find its reason would wait, or copy, for ever.
     messages+=(
+        "a name longer than a begin line gives back|create $(printf 'n%.0s' $(seq 244)) -o long.uue|3|: cannot store its name: it is longer than the 243 bytes that a begin line gives back whole; give another with -n NAME (status 5)$"
         "a FIFO as the source|create msg.fifo -o fifo.uue|3|^uuarc: msg.fifo: cannot open the source: it is a FIFO, not a regular file (status 5)$"
         "a device as the source|create /dev/zero -o zero.uue|3|^uuarc: /dev/zero: cannot open the source: it is a device, not a regular file (status 5)$"
         "a device as an archive|list /dev/zero|3|^uuarc: /dev/zero: cannot open: it is a device, which is read as an archive only as standard input (status 5)$"
@@ -523,6 +530,12 @@ done
 [ ! -e msg_name.uue ] && pass || fail "message, -n with an escape: msg_name.uue made"
 if [ "$under_wine" -eq 0 ]; then
     [ ! -e fifo.uue ] && [ ! -e zero.uue ] && pass || fail "message, a FIFO or a device as the source: a target was made"
+    [ ! -e long.uue ] && [ ! -e colon.uue ] && pass || fail "message, a name that would not come back: a target was made"
+    # A file whose size the system does not report (0 for /proc) is read whole before the header.
+    uuarc create /proc/self/status -o proc.uue -q
+    expect_rc "create from /proc" 0
+    uuarc test proc.uue
+    expect_rc "a file made from /proc reads back" 0
     no_scratch_left "a device as an archive"
     rc=0
     timeout 20 "$host" list /dev/stdin < /dev/null > out.txt 2>err.txt || rc=$?

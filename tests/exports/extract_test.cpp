@@ -69,8 +69,16 @@ TEST_F(Extraction, ClassicEncodingsDecodeByteIdentical) {
 }
 
 // Mail as it arrives: blanks for zero stripped, a last group cut short, empty lines put in, prose
-// that starts with "table", a one-byte xx file; a character outside the alphabet still fails.
+// that starts with "table", a one-byte xx file, CR alone; and damage that mail does: a character
+// outside the alphabet, a line cut short where the file shows that nothing strips its blanks, a
+// table block that lost a line, an end line read as data.
 TEST_F(Extraction, MailAsItArrives) {
+    std::string table;
+    for (int c = 0x7E; table.size() < 64; --c) table += static_cast<char>(c);
+    const std::string long_line = "begin 644 x\nM" + std::string(300, 'A') + "\n`\nend\n";
+    const std::string damaged_table = "table\n" + table.substr(0, 32) + "\nbegin 644 x\n" + table[3] + "\nend\n";
+    std::string fifteen_groups;
+    for (int i = 0; i < 15; ++i) fifteen_groups += "\x86\x18\x61";
     const struct {
         const char* label;
         const char* text;
@@ -79,15 +87,25 @@ TEST_F(Extraction, MailAsItArrives) {
     } cases[] = {
         {"blanks for zero stripped", "begin 644 x\n#86(\nend\n", std::string("ab\0", 3), 0},
         {"last group cut short", "begin 644 x\n!80\nend\n", "a", 0},
+        {"last group cut short, backquotes for zero", "begin 644 x\n!80\n`\nend\n", "a", 0},
         {"empty lines in the data", "begin 644 x\n#86)C\n\n\n#86)C\nend\n", "abcabc", 0},
         {"prose that starts with table", "tables follow below\nbegin 644 x\n#86)C\nend\n", "abc", 0},
         {"one-byte xx file", "begin 644 x\n-AE++\n+\nend\n", "1", 0},
+        {"lines ended by CR alone", "begin 644 x\r#86)C\r#86)C\r`\rend\r", "abcabc", 0},
+        {"a character that carries no data", "begin 644 x\n!80~~\n`\nend\n", "a", 0},
+        {"a data line longer than a read", long_line.c_str(), fifteen_groups, 0},
         {"a character outside the alphabet", "begin 644 x\n#86~C\nend\n", "", 9964},
+        {"cut short, backquotes for zero", "begin 644 x\n#86)C\n#86)\n`\nend\n", "abc", 9964},
+        {"cut short, a blank kept", "begin 644 x\nXXX\n \nend\n", "", 9964},
+        {"end right after the begin line", "begin 644 x\nend\nend\n", "", 9964},
+        {"a table block that lost a line", damaged_table.c_str(), "", 9974},  // no file made
     };
     for (const auto& c : cases) {
-        Open(c.text);
+        ASSERT_TRUE(WriteBytes(Path("a.uue"), c.text));
+        api_.InitArcFile(Path("a.uue").c_str());
+        RegisterRecorders();
         EXPECT_EQ(Extract({"*.*"}), c.status) << c.label;
-        EXPECT_EQ(ReadBytes(Path("out\\x")), c.bytes) << c.label;
+        EXPECT_EQ(PathExists(Path("out\\x")) ? ReadBytes(Path("out\\x")) : "", c.bytes) << c.label;
         RemoveFile(Path("out\\x"));
     }
 }
@@ -588,8 +606,11 @@ TEST_F(Extraction, NewFileTakesTheBeginLineMode) {
 TEST_F(Extraction, SinksTakeTheBytesAndSayHowMany) {
     const std::string payload = RandomBytes(1000, 3);
     const std::string intact = ClassicUuencode("f.bin", payload);
-    std::string damaged = intact;
-    damaged[damaged.find('\n', damaged.find('\n', damaged.find('\n') + 1) + 1) + 5] = '~';  // the third data line
+    std::string damaged = intact, cut = intact;
+    const size_t third = damaged.find('\n', damaged.find('\n', damaged.find('\n') + 1) + 1) + 1;  // its data line
+    damaged[third + 4] = '~';
+    // The third line cut short: its blanks may not have been stripped, since "`" writes 0 below it.
+    cut.erase(cut.find('\r', third) - 1, 1);
     const struct {
         const char* label;
         const char* sink;
@@ -601,7 +622,9 @@ TEST_F(Extraction, SinksTakeTheBytesAndSayHowMany) {
     } cases[] = {
         {"standard output", UUARC_OUTPUT_STDOUT, "f.bin", &intact, "", 0, 1000},
         {"damage on the third data line", UUARC_OUTPUT_STDOUT, "f.bin", &damaged, "", 9964, 90},
+        {"the third data line cut short", UUARC_OUTPUT_STDOUT, "f.bin", &cut, "", 9964, 90},
         {"nothing", UUARC_OUTPUT_NULL, "f.bin", &intact, "", 0, 1000},
+        {"nothing, the third data line cut short", UUARC_OUTPUT_NULL, "f.bin", &cut, "", 9964, 90},
         {"a full disk", UUARC_OUTPUT_STDOUT, "f.bin", &intact, "/dev/full", 101, 0},
         {"an unsafe stored name", UUARC_OUTPUT_STDOUT, "..", &intact, "", 5, -1},
     };

@@ -197,6 +197,7 @@ TEST(HostFailure, StoredNameProblemNamesTheRule) {
 }
 
 TEST(HostFailure, CreationNameProblemNamesTheRuleAndTheWayOut) {
+    const std::string longest(UUARC_MAX_STORED_NAME, 'n'), too_long = longest + "x";
     const StoredNameCase cases[] = {
         {"report\nbegin 644 evil.sh", false, "it holds a control byte ('\\n')"},
         {"a\x1a", false, "it holds a control byte ('\\x1A')"},
@@ -204,6 +205,8 @@ TEST(HostFailure, CreationNameProblemNamesTheRuleAndTheWayOut) {
         {"in side \xe2\x82\xac.txt", false, ""},
         {"caf\xe9.txt", false, ""},  // stored as its bytes, as it is read back
         {"report 14:31.log", false, ""},
+        {longest.c_str(), false, ""},
+        {too_long.c_str(), false, "it is longer than the 243 bytes that a begin line gives back whole"},
     };
     for (const StoredNameCase& c : cases) {
         const std::string problem = CreationNameProblem(c.stored);
@@ -270,8 +273,15 @@ TEST(HostDamage, SaysWhereAndWhy) {
         {header + "begin 644 x.bin\r\n#86)C\r\nend\r\n", 3, ""},           // the size it states
         {header + "begin 644 other.bin\r\n`\r\nend\r\n", 0, ""},        // a header of another file
         {"begin 644 x.bin\nhAE++AE++AE++AE++AE++AE++\nh~\nend\n", -1, ""},  // xx data: no line named
+        {"begin 644 x.bin\n#86)C\n#86)\n`\nend\n", 3, "line 3 is cut short: 3 of the 4 characters its length asks for"},
+        {"begin 644 x.bin\n#86)\n#86)C \nend\n", 6, "line 2 is cut short: 3 of the 4 characters its length asks for"},
+        {"begin 644 x.bin\n#86)\n!80\nend\n", 4, ""},  // stripped blanks: read padded, no line named
     };
     for (const auto& c : cases) EXPECT_EQ(DescribeDamageOf(c.text, c.decoded), c.reason) << c.text;
+    const char* const table_lost = "line 4: \"table\" is followed by no block of 64 different characters";
+    EXPECT_EQ(DescribeNoBeginLineOf("a\nb\ntext\ntable \n!\"#$\nbegin 644 x\n`\nend\n"), table_lost);
+    EXPECT_EQ(DescribeNoBeginLineOf("table\n!\ntext\ntable \n!\"#$\nbegin-base64 644 x\n====\n"), table_lost);
+    EXPECT_EQ(DescribeNoBeginLineOf("text\ntable\n!\"#$\n"), "no begin line");
 }
 
 }  // namespace
