@@ -18,6 +18,11 @@ void NotifyOutputOpen(const Job& job, int64_t length);
 // SetSignalProc: a standard output or null output has taken `bytes` bytes, all it will (code 3).
 void NotifyBytesDelivered(const Job& job, int64_t bytes);
 
+#if defined(UUARC_SIGNAL_ENTRY_DONE)
+// SetSignalProc: a file of a text of several files is done, with `status` (code 4).
+void NotifyEntryDone(const Job& job, uint16_t status);
+#endif
+
 // Whether the host asks to be asked before a file is replaced (OkToReplaceProc is registered).
 bool CanAskToReplace(const Job& job);
 
