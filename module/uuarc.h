@@ -2,6 +2,8 @@
 
    The module presents a uuencoded text file as an archive that holds exactly one file: a host
    lists that entry, extracts (decodes) it, or creates a new encoded file from one source file.
+   A host that sets the module's own UUARC_OPTION_EVERY_FILE (not in the 32-bit DLL) gets every
+   file of a text that carries several, one entry each.
    It comes as a 32-bit Windows DLL (uuarc.dll for 32-bit hosts, __stdcall, undecorated names at
    ordinals 1 to 41), as a 64-bit Windows DLL (uuarc.dll for 64-bit hosts, the same names at the
    same ordinals, the x64 calling convention) and, for Linux, as a shared library (libuuarc.so)

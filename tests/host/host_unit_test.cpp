@@ -254,13 +254,15 @@ TEST(HostNames, OutputFileSettingNamesOneFile) {
     EXPECT_FALSE(ToModuleFile(std::string(250, 'f'), setting, error));
 }
 
-// After status 9964: where and why, read off the archive's text as the module reads it.
+// After status 9964: where and why, read off the archive's text as the module reads it; in a text
+// of several files, of the file that failed (`file`, counted from 0).
 TEST(HostDamage, SaysWhereAndWhy) {
     const std::string header = "\r\n       x.bin:  decoded size: 3\r\n";
     const struct {
         std::string text;
         int64_t decoded;
         const char* reason;
+        int file = -1;
     } cases[] = {
         {"no archive here\n", -1, "no begin line"},
         {"begin 644 x.bin\n#86)C\n#8~)C\nend\n", 3, "line 3: '~' is not in the data's alphabet"},
@@ -270,8 +272,13 @@ TEST(HostDamage, SaysWhereAndWhy) {
         {header + "begin 644 x.bin\r\n#86)C\r\nend\r\n", 3, ""},           // the size it states
         {header + "begin 644 other.bin\r\n`\r\nend\r\n", 0, ""},        // a header of another file
         {"begin 644 x.bin\nhAE++AE++AE++AE++AE++AE++\nh~\nend\n", -1, ""},  // xx data: no line named
+        {"begin 644 a\n#86)C\nend\nbegin 644 b\n#8~)C\nend\n", 3, "line 5: '~' is not in the data's alphabet", 1},
+        {"begin 644 a\n#86)C\nbegin 644 b\n#86)C\nend\n", 3, "the end line is missing", 0},
+        {"begin-base64 644 a\nYWJj\n====\nbegin 644 b\n#8~)C\nend\n", 3, "line 5: '~' is not in the data's alphabet", 1},
+        {"begin 644 a\n#86)C\nend\n" + header + "begin 644 x.bin\r\n`\r\nend\r\n", 0,
+         "it decodes to 0 bytes where its header says 3", 1},
     };
-    for (const auto& c : cases) EXPECT_EQ(DescribeDamageOf(c.text, c.decoded), c.reason) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(DescribeDamageOf(c.text, c.decoded, c.file), c.reason) << c.text;
 }
 
 }  // namespace
