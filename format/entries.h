@@ -39,7 +39,8 @@ struct EntryCursor {
 
 // Finds the next file's begin line (the carried one first): 0 with `found` filled in, the stream
 // after the begin line, `cursor.end` None and `cursor.data_at` set; -1 when no begin line follows
-// (FindBeginLine's -1). Each file starts from the default alphabet, so a table block serves the
+// (FindBeginLine's -1: the end of the text, or a table block that repeats a character, after
+// which the rest of the text is not read). Each file starts from the default alphabet, so a table block serves the
 // begin line after it alone and a switch to xx the one file.
 int FindNextEntry(AlphabetState& alphabet, Stream& input, EntryCursor& cursor, BeginLine& found);
 
