@@ -30,10 +30,11 @@ std::string_view Trimmed(std::string_view text) {
     return text;
 }
 
-// "begin MODE NAME": the name, or empty when the line is none.
-std::string_view BeginName(std::string_view line) {
-    if (!line.starts_with("begin ")) return {};
-    size_t at = 6;
+// "begin MODE NAME" (or, with `keyword` "begin-base64 ", its base64 form): the name, or empty
+// when the line is none.
+std::string_view BeginName(std::string_view line, std::string_view keyword = "begin ") {
+    if (!line.starts_with(keyword)) return {};
+    size_t at = keyword.size();
     const size_t digits = line.find_first_not_of("01234567", at);
     if (digits == at || digits == std::string_view::npos || (line[digits] != ' ' && line[digits] != '\t')) return {};
     return Trimmed(line.substr(digits));
@@ -79,18 +80,49 @@ bool ShowsItsZero(std::string_view text, size_t at) {
     return false;
 }
 
+bool IsBase64Begin(std::string_view line) { return !BeginName(line, "begin-base64 ").empty(); }
+
+bool StartsFile(std::string_view line) { return !BeginName(line).empty() || IsBase64Begin(line); }
+
+// Past the data of a file of a text of several, as the module passes over it: up to its end line,
+// or up to the begin line of the next file, which is left to be read.
+void SkipFileData(std::string_view text, size_t& at, size_t& number, bool base64) {
+    std::string_view line;
+    for (size_t line_at = at; NextLine(text, at, line); line_at = at) {
+        if (StartsFile(line)) {
+            at = line_at;
+            return;
+        }
+        ++number;
+        if (base64 ? line.starts_with("====") : line.starts_with("end")) return;
+    }
+}
+
 }  // namespace
 
-std::string DescribeDamageOf(std::string_view text, int64_t decoded) {
+std::string DescribeDamageOf(std::string_view text, int64_t decoded, int file) {
     size_t at = 0;
     std::string_view line, previous_name;
     int64_t stated = -1;
     size_t number = 0;
-    // Free text up to the begin line; a header line "NAME:  decoded size: N" is remembered.
+    int files_before = 0;
+    // Free text up to the begin line (of the file that failed, when every file of the text is
+    // read); a header line "NAME:  decoded size: N" is remembered.
     for (;;) {
         if (!NextLine(text, at, line)) return "no begin line";
         ++number;
-        if (!BeginName(line).empty()) break;
+        const bool base64 = file >= 0 && IsBase64Begin(line);
+        if (base64 || !BeginName(line).empty()) {
+            if (file < 0 || files_before == file) {
+                if (base64) return {};
+                break;
+            }
+            ++files_before;
+            previous_name = {};
+            stated = -1;
+            SkipFileData(text, at, number, base64);
+            continue;
+        }
         const size_t mark = line.find(":  decoded size: ");
         if (mark != std::string_view::npos) {
             previous_name = Trimmed(line.substr(0, mark));
@@ -103,6 +135,8 @@ std::string DescribeDamageOf(std::string_view text, int64_t decoded) {
     while (NextLine(text, at, line)) {
         ++number;
         if (line.empty()) continue;
+        // Every file of a text being read, a begin line among the data ends the file before it.
+        if (file >= 0 && StartsFile(line)) return "the end line is missing";
         if (first) classic = ClassicData(line);
         first = false;
         if (line.starts_with("end")) {
@@ -160,9 +194,9 @@ bool ReadArchiveText(const std::string& path, std::string& text) {
 
 }  // namespace
 
-std::string DescribeDamage(const std::string& path, int64_t decoded) {
+std::string DescribeDamage(const std::string& path, int64_t decoded, int failed_file) {
     std::string text;
-    return ReadArchiveText(path, text) ? DescribeDamageOf(text, decoded) : std::string();
+    return ReadArchiveText(path, text) ? DescribeDamageOf(text, decoded, failed_file) : std::string();
 }
 
 std::string DescribeNoBeginLine(const std::string& path) {

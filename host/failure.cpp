@@ -91,7 +91,7 @@ int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t s
         case UUARC_STATUS_BAD_FORMAT: {
             // Where and why, read off the archive once more; then what became of the output.
             const bool kept = OldFileKept(op);
-            std::string why = Shown(DescribeDamage(request.archive, BytesDecoded(request, op, kept)));
+            std::string why = Shown(DescribeDamage(request.archive, BytesDecoded(request, op, kept), request.file_index));
             if (op.output_opened && op.output_sink && request.to_stdout) {
                 why += (why.empty() ? "" : "; ") + WhatReachedStandardOutput(op);
             } else if (op.output_opened && !request.testing) {

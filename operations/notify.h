@@ -23,6 +23,11 @@ void NotifyBytesDelivered(const Job& job, int64_t bytes);
 // that module know no code but the one that says the output is open.
 void NotifySourceChanged(const Job& job, int64_t bytes);
 
+#if defined(UUARC_SIGNAL_ENTRY_DONE)
+// SetSignalProc: a file of a text of several files is done, with `status` (code 5).
+void NotifyEntryDone(const Job& job, uint16_t status);
+#endif
+
 // Whether the host asks to be asked before a file is replaced (OkToReplaceProc is registered).
 bool CanAskToReplace(const Job& job);
 

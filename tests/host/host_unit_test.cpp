@@ -257,13 +257,15 @@ TEST(HostNames, OutputFileSettingNamesOneFile) {
     EXPECT_FALSE(ToModuleFile(std::string(250, 'f'), setting, error));
 }
 
-// After status 9964: where and why, read off the archive's text as the module reads it.
+// After status 9964: where and why, read off the archive's text as the module reads it; in a text
+// of several files, of the file that failed (`file`, counted from 0).
 TEST(HostDamage, SaysWhereAndWhy) {
     const std::string header = "\r\n       x.bin:  decoded size: 3\r\n";
     const struct {
         std::string text;
         int64_t decoded;
         const char* reason;
+        int file = -1;
     } cases[] = {
         {"no archive here\n", -1, "no begin line"},
         {"begin 644 x.bin\n#86)C\n#8~)C\nend\n", 3, "line 3: '~' is not in the data's alphabet"},
@@ -276,8 +278,13 @@ TEST(HostDamage, SaysWhereAndWhy) {
         {"begin 644 x.bin\n#86)C\n#86)\n`\nend\n", 3, "line 3 is cut short: 3 of the 4 characters its length asks for"},
         {"begin 644 x.bin\n#86)\n#86)C \nend\n", 6, "line 2 is cut short: 3 of the 4 characters its length asks for"},
         {"begin 644 x.bin\n#86)\n!80\nend\n", 4, ""},  // stripped blanks: read padded, no line named
+        {"begin 644 a\n#86)C\nend\nbegin 644 b\n#8~)C\nend\n", 3, "line 5: '~' is not in the data's alphabet", 1},
+        {"begin 644 a\n#86)C\nbegin 644 b\n#86)C\nend\n", 3, "the end line is missing", 0},
+        {"begin-base64 644 a\nYWJj\n====\nbegin 644 b\n#8~)C\nend\n", 3, "line 5: '~' is not in the data's alphabet", 1},
+        {"begin 644 a\n#86)C\nend\n" + header + "begin 644 x.bin\r\n`\r\nend\r\n", 0,
+         "it decodes to 0 bytes where its header says 3", 1},
     };
-    for (const auto& c : cases) EXPECT_EQ(DescribeDamageOf(c.text, c.decoded), c.reason) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(DescribeDamageOf(c.text, c.decoded, c.file), c.reason) << c.text;
     const char* const table_lost = "line 4: \"table\" is followed by no block of 64 different characters";
     EXPECT_EQ(DescribeNoBeginLineOf("a\nb\ntext\ntable \n!\"#$\nbegin 644 x\n`\nend\n"), table_lost);
     EXPECT_EQ(DescribeNoBeginLineOf("table\n!\ntext\ntable \n!\"#$\nbegin-base64 644 x\n====\n"), table_lost);
