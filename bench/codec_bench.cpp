@@ -73,7 +73,7 @@ void DecodeLines(benchmark::State& state, uuarc::CodecPath path) {
     for (auto _ : state) {
         for (int i = 0; i < kLines; ++i) {
             const std::string_view line(lines.data() + static_cast<size_t>(i) * kSlot, length);
-            const int decoded = uuarc::DecodeLine(g_alphabet, line, out);
+            const int decoded = uuarc::DecodeLine(g_alphabet, line, out, uuarc::Padding::Refused);
             if (decoded != count) {
                 state.SkipWithError("a line failed to decode");
                 return;

@@ -1,10 +1,9 @@
-// alphabet.cpp - alphabet state and decode table: reset to the default alphabet, read a "table"
-// block, switch to XX on the first data line.
+// alphabet.cpp - alphabet state and decode table: reset to the default alphabet, take a "table"
+// block's alphabet, switch to XX on the first data line.
 #include "format/alphabet.h"
 
 #include <cstring>
 
-#include "format/header.h"
 
 namespace uuarc {
 
@@ -40,21 +39,8 @@ int BuildDecodeTable(AlphabetState& alphabet) {
     return 0;
 }
 
-int ReadAlphabetTable(AlphabetState& alphabet, Stream& input, char* line, size_t* length) {
-    // Gathered apart, so that a block cut short leaves the alphabet that was active before it.
-    char gathered[64];
-    int count = 0;
-    while (count < 64) {
-        *length = StreamReadLine(input, line, kLineBufferSize);
-        if (*length == 0 || line[0] == '\0' || std::strncmp(line, "begin ", 6) == 0) return 1;
-        // Spaces and tabs are table characters like any other; only the line end (a CR reads as
-        // one), the NUL that ends the string and bytes from 0x80 up are not.
-        for (const char* p = line; *p != '\0' && *p != '\n'; ++p) {
-            if (static_cast<uint8_t>(*p) >= 0x80) continue;
-            if (count < 64) gathered[count++] = *p;
-        }
-    }
-    std::memcpy(alphabet.table_alphabet, gathered, sizeof gathered);
+int UseTableAlphabet(AlphabetState& alphabet, const char* characters) {
+    std::memcpy(alphabet.table_alphabet, characters, sizeof alphabet.table_alphabet);
     alphabet.active = AlphabetKind::Table;
     return BuildDecodeTable(alphabet);
 }

@@ -36,13 +36,11 @@ void ResetDefaultAlphabet(AlphabetState& alphabet);
 // space decodes as 0 whatever the alphabet says.
 int BuildDecodeTable(AlphabetState& alphabet);
 
-// Reads the 64 characters of a "table" block from the lines after the "table" line, into `line`
-// (kLineBufferSize bytes) one by one. 0: the table alphabet is active with its decode table. -1:
-// two characters are equal; the table alphabet is active, its decode table built up to the
-// repeat. 1: the block was cut short by the end of the file, a line that starts with NUL or one
-// that starts with "begin ", and is no block: the alphabet state is as it was, and the line that
-// cut it is in `line` with its length in `*length` (0 at the end of the file).
-int ReadAlphabetTable(AlphabetState& alphabet, Stream& input, char* line, size_t* length);
+// Makes the 64 characters of a "table" block (`characters`, value 0 first) the table alphabet,
+// makes it active and builds its decode table: 0, or -1 when two characters are equal (the
+// decode table then holds the entries before the repeat). The block itself is read by the header
+// scan (header.h).
+int UseTableAlphabet(AlphabetState& alphabet, const char* characters);
 
 // Makes the XX alphabet active (XX-mode on) when `character` belongs to it. Returns the
 // character's value in the decode table as it then stands: its XX value, or the marker 127.

@@ -89,14 +89,72 @@ const char* TakeName(const char* name, size_t length, char* stored) {
     return stored;
 }
 
-// A line that starts a table block: "table" alone, blanks and the line end after it allowed.
-// Prose that starts with the word ("tables follow below") is free text.
+// A line that was meant to start a table block: "table" alone, blanks and the line end after it
+// allowed. Prose that starts with the word ("tables follow below") starts one only when a block
+// follows it.
 bool IsTableLine(const char* line, size_t length) {
     if (length < 5 || std::strncmp(line, "table", 5) != 0) return false;
     for (size_t at = 5; at < length; ++at) {
         if (line[at] != ' ' && line[at] != '\t' && line[at] != '\r' && line[at] != '\n') return false;
     }
     return true;
+}
+
+// ---- Table blocks -----------------------------------------------------------------------------
+// A line whose first five characters are "table" starts a block when the lines after it give 64
+// characters, none repeated, within kTableLookAhead lines. Those lines are read ahead and kept, so
+// that the scan can take them again as ordinary lines when they give no block.
+constexpr size_t kTableLookAhead = 16;
+
+struct LookAhead {
+    char lines[kTableLookAhead][kLineBufferSize];
+    size_t lengths[kTableLookAhead] = {};
+    size_t first = 0;  // the oldest line kept
+    size_t count = 0;
+};
+
+// The scan's next line into `line` (kLineBufferSize bytes), as StreamReadLine gives it: the
+// oldest line read ahead, else the stream's next.
+size_t NextScanLine(LookAhead& ahead, Stream& input, char* line) {
+    if (ahead.count == 0) return StreamReadLine(input, line, kLineBufferSize);
+    const size_t length = ahead.lengths[ahead.first];
+    std::memcpy(line, ahead.lines[ahead.first], length + 1);
+    ahead.first = (ahead.first + 1) % kTableLookAhead;
+    --ahead.count;
+    return length;
+}
+
+// The block after a line that begins with "table", read as a block is read: every character
+// from 0x01 to 0x7F but the LF up to the 64th, bytes from 0x80 up skipped; the end of the file, a
+// line that starts with NUL or with "begin " ends it short. 0: the block's alphabet is active and
+// its lines are taken. -1: no block of 64 distinct characters within kTableLookAhead lines; the
+// alphabet is as it was and every line read ahead is left to be scanned again.
+int ReadAlphabetTable(AlphabetState& alphabet, LookAhead& ahead, Stream& input) {
+    char gathered[64];
+    size_t count = 0;
+    for (size_t used = 0; used < kTableLookAhead; ++used) {
+        const size_t slot = (ahead.first + used) % kTableLookAhead;
+        if (used == ahead.count) {
+            ahead.lengths[slot] = StreamReadLine(input, ahead.lines[slot], kLineBufferSize);
+            if (ahead.lengths[slot] == 0) return -1;
+            ++ahead.count;
+        }
+        const char* line = ahead.lines[slot];
+        if (line[0] == '\0' || std::strncmp(line, "begin ", 6) == 0) return -1;
+        // Spaces and tabs are table characters like any other; only the line end (a CR reads as
+        // one), the NUL that ends the string and bytes from 0x80 up are not.
+        for (const char* p = line; *p != '\0' && *p != '\n' && count < sizeof gathered; ++p) {
+            if (static_cast<uint8_t>(*p) < 0x80) gathered[count++] = *p;
+        }
+        if (count < sizeof gathered) continue;
+        AlphabetState trial = alphabet;
+        if (UseTableAlphabet(trial, gathered) != 0) return -1;
+        alphabet = trial;
+        ahead.first = (slot + 1) % kTableLookAhead;
+        ahead.count -= used + 1;
+        return 0;
+    }
+    return -1;
 }
 
 // ---- The size header ------------------------------------------------------------------------
@@ -181,21 +239,46 @@ void FollowSizeHeader(SizeHeader& header, const char* line, size_t length) {
     header.lines = whole && StartsSizeHeader(text, header) ? 1 : 0;
 }
 
+// The carried line into `line` (kLineBufferSize bytes) as StreamReadLine would have stored it;
+// returns its length.
+size_t TakeCarriedLine(const CarriedLine& carried, char* line) {
+    std::memcpy(line, carried.text, carried.length + 1);
+    return carried.length;
+}
+
 }  // namespace
 
-int FindBeginLine(AlphabetState& alphabet, Stream& input, BeginLine& found) {
+bool IsBeginLine(std::string_view line) {
+    if (!line.starts_with("begin")) return false;
+    // The matching reads a NUL-terminated line.
+    char text[kLineBufferSize];
+    const size_t length = std::min(line.size(), sizeof text - 1);
+    std::memcpy(text, line.data(), length);
+    text[length] = '\0';
+    BeginForm form = BeginForm::Uuencode;
+    const char* name = nullptr;
+    size_t name_length = 0;
+    uint32_t mode = 0;
+    return MatchBeginLine(text, &form, &name, &name_length, &mode);
+}
+
+int FindBeginLine(AlphabetState& alphabet, Stream& input, BeginLine& found, const CarriedLine* first) {
     char line[kLineBufferSize];
-    size_t line_length = StreamReadLine(input, line, sizeof line);
+    LookAhead ahead;
+    size_t line_length = first != nullptr && first->length > 0 ? TakeCarriedLine(*first, line)
+                                                                : NextScanLine(ahead, input, line);
     SizeHeader header;
     for (;;) {
         if (line_length == 0) return -1;
-        if (IsTableLine(line, line_length)) {
-            // A block cut short is free text: the line that cut it is looked at as any other.
-            header.lines = 0;
-            const int block = ReadAlphabetTable(alphabet, input, line, &line_length);
-            if (block < 0) return -1;
-            if (block == 0) line_length = StreamReadLine(input, line, sizeof line);
-            continue;
+        if (std::strncmp(line, "table", 5) == 0) {
+            if (ReadAlphabetTable(alphabet, ahead, input) == 0) {
+                header.lines = 0;
+                line_length = NextScanLine(ahead, input, line);
+                continue;
+            }
+            // "table" alone was meant as a block, and the file is damaged; prose is free text,
+            // and the lines read for the block are looked at again.
+            if (IsTableLine(line, line_length)) return -1;
         }
         const char* name = nullptr;
         size_t length = 0;
@@ -203,7 +286,7 @@ int FindBeginLine(AlphabetState& alphabet, Stream& input, BeginLine& found) {
         uint32_t mode = 0;
         if (!MatchBeginLine(line, &form, &name, &length, &mode)) {
             FollowSizeHeader(header, line, line_length);
-            line_length = StreamReadLine(input, line, sizeof line);
+            line_length = NextScanLine(ahead, input, line);
             continue;
         }
         found.form = form;

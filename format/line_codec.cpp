@@ -349,36 +349,51 @@ bool DecodeGroupsUnchecked(const AlphabetState& alphabet, const char* characters
 // The most groups a line has: 21 for the length 63.
 constexpr int kMaxGroups = 21;
 
-// Careful: the groups on a copy, decoded in order up to the first character without a value. A
-// line that ends (at its LF, or where the read ended) before the characters its length asks for
-// reads as if the missing ones were the alphabet's character for 0: mailers strip the trailing
-// blanks that encoders write for 0, and some encoders leave out the characters of a last group
-// that carry no data. Kept out of DecodeLine, so that the whole-line paths need neither its
-// buffer nor its stack frame.
+// The characters of the groups for `count` bytes that carry data bits: all but the last two of a
+// last group that holds one byte, and the last one of a group that holds two, whose bits only
+// fill the bytes after the count.
+constexpr size_t CarryingCharacters(int count) {
+    return 4 * static_cast<size_t>((count + 2) / 3) - (count % 3 == 1 ? 2 : count % 3 == 2 ? 1 : 0);
+}
+
+// The characters of the groups that `line` holds before its LF (or its end), at most `wanted`.
+std::string_view PresentCharacters(std::string_view line, size_t wanted) {
+    const std::string_view groups = line.substr(1);
+    return groups.substr(0, std::min(groups.find('\n'), wanted));
+}
+
+// Careful: the groups on a copy, every character that carries data looked at in order. The
+// characters that carry none read as 0, and so, where `padding` allows it, do the characters of
+// a line that ends before its groups do: mailers strip the trailing blanks that encoders write
+// for 0. Kept out of DecodeLine, so that the whole-line paths need neither its buffer nor its
+// stack frame.
 [[gnu::noinline]] int DecodeLineCarefully(const AlphabetState& alphabet, std::string_view line, int count,
-                                          uint8_t* out) {
+                                          uint8_t* out, Padding padding) {
     const size_t wanted = 4 * static_cast<size_t>((count + 2) / 3);
-    std::string_view present = line.substr(1);
-    present = present.substr(0, std::min(present.find('\n'), wanted));
+    const size_t carrying = CarryingCharacters(count);
+    const std::string_view present = PresentCharacters(line, carrying);
+    for (const char character : present) {
+        if (ValueWith(alphabet.decode, character) > 63) return -1;
+    }
+    if (present.size() < carrying && padding == Padding::Refused) return kShortLine;
     char groups[4 * kMaxGroups];
     std::memcpy(groups, present.data(), present.size());
     std::memset(groups + present.size(), ActiveAlphabet(alphabet)[0], wanted - present.size());
-    for (size_t at = 0; at < wanted; at += 4, out += 3) {
-        if (DecodeGroupWith(alphabet.decode, groups + at, out) != 0) return -1;
-    }
+    for (size_t at = 0; at < wanted; at += 4, out += 3) DecodeGroupWith(alphabet.decode, groups + at, out);
     return count;
 }
 
-// Whether `line` reads exactly with `decode`: its length character and every character of the
-// groups that it asks for have a value, none of them missing before the line's end (the LF, which
-// has none, or the end of what was read).
-bool ReadsExactly(const uint8_t* decode, std::string_view line) {
+// Whether `line` holds its length character and, up to its groups' end, only characters with a
+// value in `decode`'s alphabet; with `whole`, also every character of the groups that carries
+// data (it is not short).
+bool ReadsAsData(const uint8_t* decode, std::string_view line, bool whole) {
     const uint32_t count = ValueWith(decode, line[0]);
     if (count > 63) return false;
-    const size_t needed = 1 + 4 * static_cast<size_t>((count + 2) / 3);
-    if (line.size() < needed) return false;
-    for (size_t at = 1; at < needed; ++at) {
-        if (ValueWith(decode, line[at]) > 63) return false;
+    const size_t carrying = CarryingCharacters(static_cast<int>(count));
+    const std::string_view present = PresentCharacters(line, carrying);
+    if (whole && present.size() < carrying) return false;
+    for (const char character : present) {
+        if (ValueWith(decode, character) > 63) return false;
     }
     return true;
 }
@@ -391,6 +406,50 @@ bool IsEmptyLine(std::string_view line) {
         if (character != '\n' && character != '\r') return false;
     }
     return true;
+}
+
+// The next line that is not empty, and whether empty lines came before it; empty at the end of
+// the file. A data line is one line however long: a piece that fills the line buffer without its
+// LF is kept in `buffer`, which then holds every group a length character can ask for, and the
+// rest of the line is read past. `last` gets the line's last character before its end.
+std::string_view NextDataLine(Stream& input, char* buffer, bool* after_empty, char* last) {
+    std::string_view line;
+    for (;;) {
+        line = StreamNextLine(input, buffer, kLineBufferSize);
+        if (line.empty()) return line;
+        if (!IsEmptyLine(line)) break;
+        *after_empty = true;
+    }
+    *last = line.back() == '\n' ? line[line.size() - 2] : line.back();
+    if (line.back() == '\n' || line.size() < kLineBufferSize - 1) return line;
+    // The next read may move the stream's buffer under the view.
+    if (line.data() != buffer) std::memcpy(buffer, line.data(), line.size());
+    char rest[kLineBufferSize];
+    for (std::string_view piece = StreamNextLine(input, rest, sizeof rest); !piece.empty();
+         piece = StreamNextLine(input, rest, sizeof rest)) {
+        if (piece.back() != '\n') {
+            *last = piece.back();
+        } else {
+            if (piece.size() > 1) *last = piece[piece.size() - 2];
+            break;
+        }
+    }
+    return {buffer, line.size()};
+}
+
+// After a line that begins with "end" and is a whole data line too: whether lines that read as
+// data follow it, up to another line that begins with "end".
+bool DataLinesFollowUpToEnd(const AlphabetState& alphabet, Stream& input, char* buffer) {
+    int data_lines = 0;
+    for (;;) {
+        bool after_empty = false;
+        char last = 0;
+        const std::string_view line = NextDataLine(input, buffer, &after_empty, &last);
+        if (line.empty()) return false;
+        if (line.starts_with("end")) return data_lines > 0;
+        if (!ReadsAsData(alphabet.decode, line, false)) return false;
+        ++data_lines;
+    }
 }
 
 }  // namespace
@@ -478,7 +537,7 @@ int DecodeGroup(const AlphabetState& alphabet, const char* characters, uint8_t* 
     return DecodeGroupWith(alphabet.decode, characters, out) == 0 ? 0 : -1;
 }
 
-int DecodeLine(const AlphabetState& alphabet, std::string_view line, uint8_t* out) {
+int DecodeLine(const AlphabetState& alphabet, std::string_view line, uint8_t* out, Padding padding) {
     // A length character outside the alphabet fails the line like any other character there.
     if (line.empty()) return -1;
     const int count = CharValue(alphabet, line[0]);
@@ -487,7 +546,7 @@ int DecodeLine(const AlphabetState& alphabet, std::string_view line, uint8_t* ou
     const int groups = (count + 2) / 3;
     const size_t needed = 1 + 4 * static_cast<size_t>(groups);
     if (line.size() >= needed && DecodeGroupsUnchecked(alphabet, line.data() + 1, groups, out)) return count;
-    return DecodeLineCarefully(alphabet, line, count, out);
+    return DecodeLineCarefully(alphabet, line, count, out, padding);
 }
 
 namespace {
@@ -496,10 +555,12 @@ namespace {
 constexpr size_t kFullLineCharacters = 1 + 4 * (kBytesPerLine / 3);
 
 // The length of the full line at `line`, its end included, when it starts with
-// `length_character` and ends after its groups in LF, CR LF or a CR alone whose next byte is in
-// view; 0 otherwise.
+// `length_character`, does not begin with "end", and ends after its groups in LF, CR LF or a CR
+// alone whose next byte is in view; 0 otherwise.
 inline size_t FullLineLength(const char* line, size_t left, char length_character) {
     if (left <= kFullLineCharacters || line[0] != length_character) return 0;
+    // "end" ends the data, whatever else the line could be (the line routines decide).
+    if (length_character == 'e' && line[1] == 'n' && line[2] == 'd') return 0;
     const char end = line[kFullLineCharacters];
     if (end == '\n') return kFullLineCharacters + 1;
     if (end != '\r' || left == kFullLineCharacters + 1) return 0;
@@ -588,26 +649,23 @@ size_t DecodeFullLines(const AlphabetState& alphabet, std::span<const uint8_t> t
 
 int ReadFirstDataLine(AlphabetState& alphabet, Stream& input, char* buffer, std::string_view& line) {
     bool after_empty = false;
-    for (;;) {
-        line = StreamNextLine(input, buffer, kLineBufferSize);
-        if (line.empty()) return -1;
-        if (!IsEmptyLine(line)) break;
-        after_empty = true;
-    }
+    char last = 0;
+    line = NextDataLine(input, buffer, &after_empty, &last);
+    if (line.empty()) return -1;
     // An empty line is what is left of a zero-length line whose blank was stripped: "end" after
     // it ends a file without data. Right after the begin line, "end" is read as data.
     if (after_empty && line.starts_with("end")) return 1;
     // The alphabet is settled before any character is read as missing: a line that reads whole
     // in the active alphabet keeps it, one that reads whole only in XX switches (an xxencoded
     // file of fewer than 38 bytes has a length character that is a classic one too).
-    if (ReadsExactly(alphabet.decode, line)) return 0;
+    if (ReadsAsData(alphabet.decode, line, true)) return 0;
     AlphabetState xx = alphabet;
     SwitchToXxAlphabet(xx, kXxAlphabet[0]);
-    if (ReadsExactly(xx.decode, line)) {
+    if (ReadsAsData(xx.decode, line, true)) {
         alphabet = xx;
         return 0;
     }
-    // Whole in neither: the length character decides, and the line reads padded.
+    // Whole in neither: the length character decides, and the line may be short.
     if (CharValue(alphabet, line[0]) == AlphabetState::kNoValue &&
         SwitchToXxAlphabet(alphabet, line[0]) == AlphabetState::kNoValue) {
         return -1;
@@ -615,12 +673,41 @@ int ReadFirstDataLine(AlphabetState& alphabet, Stream& input, char* buffer, std:
     return 0;
 }
 
-int ReadNextDataLine(Stream& input, char* buffer, std::string_view& line) {
-    do {
-        line = StreamNextLine(input, buffer, kLineBufferSize);
-        if (line.empty()) return -1;
-    } while (IsEmptyLine(line));
-    return line.starts_with("end") ? 1 : 0;
+int ReadNextDataLine(const AlphabetState& alphabet, Stream& input, char* buffer, std::string_view& line) {
+    bool after_empty = false;
+    char last = 0;
+    line = NextDataLine(input, buffer, &after_empty, &last);
+    if (line.empty()) return -1;
+    if (!line.starts_with("end")) return 0;
+    // Where "e" has a value, "end..." may be a data line as well as the end: it ends the data
+    // unless more data follows it up to another end line, and then nothing can tell which.
+    if (!ReadsAsData(alphabet.decode, line, true)) return 1;
+    return DataLinesFollowUpToEnd(alphabet, input, buffer) ? kAmbiguousEnd : 1;
+}
+
+bool PaddingAllowed(const AlphabetState& alphabet, Stream& input) {
+    // A blank reads as 0 in the default alphabet and in a table that lists it for 0; the default
+    // alphabet writes 0 as the backquote too, and a file that does so strips nothing.
+    const char* characters = ActiveAlphabet(alphabet);
+    const bool default_alphabet = alphabet.active == AlphabetKind::Default;
+    if (!default_alphabet && (alphabet.xx_mode || characters[0] != ' ')) return false;
+    const char other_zero = default_alphabet ? characters[0] : '\0';
+    char buffer[kLineBufferSize];
+    bool first = true;
+    for (;;) {
+        bool after_empty = false;
+        char last = 0;
+        const std::string_view line = NextDataLine(input, buffer, &after_empty, &last);
+        if (line.empty() || (line.starts_with("end") && (after_empty || !first))) return true;
+        first = false;
+        if (last == ' ') return false;
+        if (other_zero == '\0') continue;
+        const uint8_t count = CharValue(alphabet, line[0]);
+        if (line[0] == other_zero) return false;
+        if (count > 63) continue;
+        const std::string_view groups = PresentCharacters(line, 4 * static_cast<size_t>((count + 2) / 3));
+        if (groups.find(other_zero) != std::string_view::npos) return false;
+    }
 }
 
 }  // namespace uuarc

@@ -3,9 +3,11 @@
 // line that begins with "end". Nothing here sets a status: failures are returned.
 //
 // A data line is the length character (the alphabet's character for n, 0..63), (n + 2) / 3 groups
-// of four characters, then LF. Characters after the groups are never looked at; characters that
-// a line lacks before its end read as the alphabet's character for 0 (stripped trailing blanks).
-// Empty lines among the data lines are skipped.
+// of four characters, then LF. Characters after the groups are never looked at, however long the
+// line is, and neither are the one or two characters of a short last group that carry no data
+// bits. A line that ends before a character that does carry data is short: it reads as if the
+// missing characters were the alphabet's character for 0 only where the caller allows it (blanks
+// that a mailer stripped; see PaddingAllowed). Empty lines among the data lines are skipped.
 #pragma once
 
 #include <cstddef>
@@ -30,19 +32,28 @@ int EncodeLine(const AlphabetState& alphabet, const uint8_t* bytes, char* line, 
 // value (the caller's status 9964).
 int DecodeGroup(const AlphabetState& alphabet, const char* characters, uint8_t* out);
 
+// How DecodeLine reads a line that ends before a character that carries data bits.
+enum class Padding : uint8_t {
+    Refused,  // the line is short: kShortLine
+    Allowed,  // the missing characters read as the alphabet's character for 0
+};
+constexpr int kShortLine = -2;
+
 // Decodes a data line as read (its characters through the LF) into `out` (kDecodeBufferSize
 // bytes). Returns n, the value of the length character; 0 at once for a zero-length line; -1
-// when the length character or a character of the groups has no value. Groups that run past the
-// line's end (its LF, or the end of the view, which is never read past) read as if the missing
-// characters were the alphabet's character for 0.
-int DecodeLine(const AlphabetState& alphabet, std::string_view line, uint8_t* out);
+// when the length character or a character of the groups that carries data has no value;
+// kShortLine when the line (its LF, or the end of the view, which is never read past) ends
+// before a character that carries data and `padding` refuses to read it as 0. The characters of
+// a short last group that carry no data read as 0, present or not.
+int DecodeLine(const AlphabetState& alphabet, std::string_view line, uint8_t* out, Padding padding);
 
 // Most encoded files are runs of full lines: the length character for 45 bytes, its fifteen
 // groups, then LF, CR LF or a CR alone. DecodeFullLines takes such lines from `text`, the file's
 // bytes as they lie in the input's buffer (text mode not applied), for as long as they come, at
 // most `most` of them, and decodes them into `out`, 45 bytes a line (the room must hold
-// kFullLineSlack bytes more). It stops before the first line of another form, one with a
-// character that has no value, a CR whose next byte is not there yet, and anything at the end
+// kFullLineSlack bytes more). It stops before the first line of another form, one that begins
+// with "end" (where the length character for 45 is an "e"), one with a character that has no
+// value, a CR whose next byte is not there yet, and anything at the end
 // of `text` that is not a whole line: the line routines take those, and they give for the lines
 // taken here what this gives. `consumed` gets the bytes of `text` taken; returns the lines.
 constexpr size_t kFullLineSlack = 32;
@@ -58,18 +69,32 @@ size_t EncodeFullLines(const AlphabetState& alphabet, const uint8_t* bytes, size
                        std::string_view line_end);
 
 // Reads the first data line, skipping empty lines, and settles the alphabet before any character
-// is read as missing: the active alphabet when the line reads whole in it (the length
-// character's groups all there and all with a value), else XX when it reads whole in that, else
-// the alphabet of its length character, the active one first (switching to XX when only that
-// has it). 0 with the line to decode; 1 when the line after one or more empty lines begins with
+// is read as missing: the active alphabet when the line reads whole in it (every character that
+// carries data there and with a value), else XX when it reads whole in that, else the alphabet
+// of its length character, the active one first (switching to XX when only that has it). The
+// line is data even when it begins with "end" (the caller reads such a line whole or not at
+// all). 0 with the line to decode; 1 when the line after one or more empty lines begins with
 // "end" (the zero-length line of an empty file, its blank stripped), nothing to decode; -1 at
 // the end of the file or for a length character in neither alphabet. `line` views the line: in
 // `buffer` (kLineBufferSize bytes) or, not copied, in the stream's own buffer (see
-// StreamNextLine), valid until the next read.
+// StreamNextLine), valid until the next read. A line longer than the buffer is one line: its
+// first kLineBufferSize - 1 characters hold every group a length character can ask for, and
+// the rest of it is read past.
 int ReadFirstDataLine(AlphabetState& alphabet, Stream& input, char* buffer, std::string_view& line);
 
-// Reads the next line that is not empty, as above: 0 for a data line, 1 when it begins with
-// "end", -1 at the end of the file.
-int ReadNextDataLine(Stream& input, char* buffer, std::string_view& line);
+// Reads the next line that is not empty, as above: 0 for a data line; 1 when it begins with
+// "end"; kAmbiguousEnd when that line is a whole data line of the active alphabet too and data
+// lines follow it up to another line that begins with "end", so that where the data ends cannot
+// be told; -1 at the end of the file.
+constexpr int kAmbiguousEnd = 2;
+int ReadNextDataLine(const AlphabetState& alphabet, Stream& input, char* buffer, std::string_view& line);
+
+// Whether a short data line may read padded: only where blanks can have been stripped from the
+// file's data lines. The active alphabet must read a blank as 0 (the default alphabet, or a table
+// whose character for 0 is the blank; never XX); no data line from `input`'s next line (the first
+// after the begin line) to the end line may use the alphabet's other form of 0 (the backquote)
+// in its length character or groups; and none may end in a blank that a mailer would have
+// stripped. Reads `input` up to the end line or the end of the file.
+bool PaddingAllowed(const AlphabetState& alphabet, Stream& input);
 
 }  // namespace uuarc

@@ -3,9 +3,9 @@
 # each, from the seed corpus, with a fixed seed; crashes, timeouts and slow inputs land in
 # BUILD/artifacts. Says for each target how many inputs it ran and how many a second.
 #
-# Usage: fuzz/run.sh [SECONDS] [BUILD_DIR] [TARGET...]   (defaults: 600, build/fuzz, archive mask codec)
+# Usage: fuzz/run.sh [SECONDS] [BUILD_DIR] [TARGET...]   (defaults: 600, build/fuzz, archive mask codec roundtrip)
 # The build:  CC=clang CXX=clang++ cmake -S . -B build/fuzz -DUUARC_FUZZ=ON -DUUARC_BENCH=OFF
-#             cmake --build build/fuzz --target archive_fuzz mask_fuzz codec_fuzz
+#             cmake --build build/fuzz --target archive_fuzz mask_fuzz codec_fuzz roundtrip_fuzz
 # A finding worth keeping goes to fuzz/regressions/TARGET/, where every build replays it.
 set -euo pipefail
 
@@ -14,13 +14,14 @@ seconds=${1:-600}
 build=${2:-$root/build/fuzz}
 shift $(($# < 2 ? $# : 2))
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(archive mask codec)
+[ ${#targets[@]} -gt 0 ] || targets=(archive mask codec roundtrip)
 seed=${SEED:-1}
 
 # Longest input per target: archives need room for lines past the 255-byte buffer and for
 # several of them; a mask file holds at most 17 short lines; a codec input is one line and two
-# bytes, and no line is ever longer than that buffer.
-declare -A max_len=([archive]=16384 [mask]=4096 [codec]=260)
+# bytes, and no line is ever longer than that buffer; a round trip's name takes up to 244 bytes and
+# its contents want room for several lines and a partial one.
+declare -A max_len=([archive]=16384 [mask]=4096 [codec]=260 [roundtrip]=4096)
 
 # At most one target a core (JOBS=N to change it): more would only share the cores, and each
 # target's runs per second would then say how many others ran beside it.

@@ -7,6 +7,8 @@
 // the module as its output file: it makes, asks about and replaces FILE as it does any output.
 #include <algorithm>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include "host/commands.h"
 #include "host/console.h"
@@ -27,19 +29,99 @@ struct Destination {
     Scratch scratch;             // -c and test without sinks: the private folder decoded into
 };
 
-// The stored name of the open archive as the module lists it (module terms); "" when the listing
-// fails.
-std::string ListStoredName() {
+// The stored name of the open archive's file `index` as the module lists it (module terms); ""
+// when the listing fails. `*files` (when not null) gets the number of files listed.
+std::string ListStoredName(uint32_t index = 0, uint32_t* files = nullptr) {
     ArcFileList list;
     g_api.InitArcFileList(&list);
     g_api.BuildArcFileList(&list);
     std::string name;
-    if (g_api.GetArchiveStatus() == UUARC_STATUS_OK && list.first != nullptr) {
-        const ArcFileEntry& entry = *list.first;
-        name.assign(entry.name, std::find(entry.name, std::end(entry.name), '\0'));
-    }
+    const ArcFileEntry* entry = g_api.GetArchiveStatus() == UUARC_STATUS_OK ? list.first : nullptr;
+    for (uint32_t i = 0; i < index && entry != nullptr; ++i) entry = entry->next;
+    if (entry != nullptr) name.assign(entry->name, std::find(entry->name, std::end(entry->name), '\0'));
+    if (files != nullptr) *files = g_api.GetArchiveStatus() == UUARC_STATUS_OK ? list.count : 0;
     g_api.DoneArcFileList(&list);
     return name;
+}
+
+// An extraction of every file of a text, as its files are done one by one (the module says so
+// from inside the export, after each). A file whose stored name the module refused has no output
+// that the callbacks named: it is explained once the export has returned, from the listing, which
+// cannot run inside it.
+struct FileRun {
+    Request* request = nullptr;
+    uint32_t files = 0;
+    uint32_t intact = 0;
+    int code = kExitOk;                   // the first failure's
+    std::vector<uint32_t> refused_names;  // the files (counted from 0) refused for their name
+};
+FileRun g_file_run;
+
+// Says what became of one file: the one file of the format, or a file of a text of several. The
+// archive's "intact" is said by the caller. Returns the file's exit code.
+int SettleFile(const Request& request, uint16_t status) {
+    Operation& op = g_operation;
+    if (status != UUARC_STATUS_OK) {
+        const bool skipped = status == UUARC_STATUS_REPLACE_REFUSED && op.replace == ReplaceOutcome::kSkipped;
+        const int code = skipped ? kExitOk : ReportFailure(request, status, op);
+        if (op.output_sink && request.to_stdout && status == UUARC_STATUS_WRITE_FAILED) StandardOutputLost();
+        if (skipped) Say(Shown(request.archive_shown) + ": " + Shown(op.target) + " exists, skipped");
+        if (!op.output_private) Forget(op.new_output);
+        return code;
+    }
+    if (op.target.empty()) {
+        Report(request.archive_shown, "nothing extracted", "no entry was selected", -1);
+        return kExitOther;
+    }
+    if (request.testing) return kExitOk;
+    if (op.output_sink) return FlushStandardOutput() ? kExitOk : kExitWriteFailed;
+    // Without sinks the decoded file is in the scratch folder, settled with it by the caller.
+    int code = kExitOk;
+    if (request.to_stdout) return CopyToStandardOutput(op.target, code) ? kExitOk : code;
+    Forget(op.new_output);
+    Say(Shown(request.archive_shown) + " -> " + Shown(op.target));
+    return kExitOk;
+}
+
+// SetSignalProc's "a file is done", for every file of a text. A private output (the scratch
+// folder behind -c and test) goes at once, so that a second file of its name finds none.
+void OnFileDone(uint16_t status) {
+    FileRun& run = g_file_run;
+    Operation& op = g_operation;
+    ProgressHide();
+    run.request->file_index = static_cast<int>(run.files);
+    int code = ExitCodeForStatus(status);
+    if (status == UUARC_STATUS_CANNOT_OPEN && op.target.empty()) {
+        run.refused_names.push_back(run.files);
+    } else {
+        code = SettleFile(*run.request, status);
+    }
+    if (op.output_private) Settle(op.new_output);
+    ++run.files;
+    if (status == UUARC_STATUS_OK) ++run.intact;
+    if (run.code == kExitOk) run.code = code;
+    NextFile();
+}
+
+// After an extraction whose files the module announced one by one: the refused names explained,
+// and for test the archive's line.
+int SettleFileRun(Request& request) {
+    FileRun& run = g_file_run;
+    const Operation none;
+    for (const uint32_t file : run.refused_names) {
+        request.stored_name = ListStoredName(file);
+        request.file_index = static_cast<int>(file);
+        ReportFailure(request, UUARC_STATUS_CANNOT_OPEN, none);
+    }
+    g_api.DoneArcFile();
+    FinishOperation(run.code == kExitOk);
+    if (request.testing && run.files > 1) {
+        Say(Shown(request.archive_shown) + ": " + std::to_string(run.files) + " files, " +
+            (run.intact == run.files ? std::string("intact") : std::to_string(run.intact) + " intact"));
+    } else if (request.testing && run.intact == 1) {
+        Say(Shown(request.archive_shown) + ": intact");
+    }
+    return run.code;
 }
 
 // Settles where the module writes for `request`; -1 when done, otherwise the exit code after a
@@ -69,6 +151,17 @@ int PlaceOutput(const Options& options, Request& request, Destination& out) {
 int ExtractPrepared(const Options& options, Request& request, ArchiveInput& input, Destination& out) {
     int code = OpenArchive(request, input);
     if (code >= 0) return code;
+#if defined(UUARC_OPTION_EVERY_FILE)
+    // One output file takes one file of the text.
+    uint32_t files = 0;
+    if (options.has_output) ListStoredName(0, &files);
+    if (files > 1) {
+        g_api.DoneArcFile();
+        Report(request.archive_shown, "it holds " + std::to_string(files) + " files",
+               "-o FILE takes one; extract them with -d DIR, or with -c one after the other", -1);
+        return kExitUsage;
+    }
+#endif
 
     StartOperation(options, true, request.archive_shown, 0);
     Operation& op = g_operation;
@@ -84,37 +177,23 @@ int ExtractPrepared(const Options& options, Request& request, ArchiveInput& inpu
     else g_api.arOptionsOff(UUARC_OPTION_NO_MODE);
     g_api.SetOutputPath(request.output_folder.c_str());
     // "*.*" with no directory selects every stored name, whatever its directories.
+    g_file_run = FileRun{};
+    g_file_run.request = &request;
+    op.file_done = OnFileDone;
     const uint16_t status = RunOnOneMask(g_api.ExtractFileMaskListArc, "*.*");
+    op.file_done = nullptr;
+    // A module that says when each file is done (every file of a text) has had each one said.
+    if (g_file_run.files > 0) return SettleFileRun(request);
+
     // The module names the output through SetFileNameProc, which the messages take it from. It
     // refuses an unsafe stored name before that: only then is the archive listed, for the name
     // that the message explains.
     if (status == UUARC_STATUS_CANNOT_OPEN && op.target.empty()) request.stored_name = ListStoredName();
     g_api.DoneArcFile();
-
-    if (status != UUARC_STATUS_OK) {
-        FinishOperation(false);
-        const bool skipped = status == UUARC_STATUS_REPLACE_REFUSED && op.replace == ReplaceOutcome::kSkipped;
-        code = skipped ? kExitOk : ReportFailure(request, status, op);
-        if (op.output_sink && request.to_stdout && status == UUARC_STATUS_WRITE_FAILED) StandardOutputLost();
-        if (skipped) Say(Shown(request.archive_shown) + ": " + Shown(op.target) + " exists, skipped");
-        if (!op.output_private) Forget(op.new_output);
-        return code;
-    }
-    FinishOperation(true);
-    if (op.target.empty()) {
-        Report(request.archive_shown, "nothing extracted", "no entry was selected", -1);
-        return kExitOther;
-    }
-    if (request.testing) {
-        Say(Shown(request.archive_shown) + ": intact");
-        return kExitOk;
-    }
-    if (op.output_sink) return FlushStandardOutput() ? kExitOk : kExitWriteFailed;
-    // Without sinks the decoded file is in the scratch folder, settled with it by the caller.
-    if (request.to_stdout) return CopyToStandardOutput(op.target, code) ? kExitOk : code;
-    Forget(op.new_output);
-    Say(Shown(request.archive_shown) + " -> " + Shown(op.target));
-    return kExitOk;
+    FinishOperation(status == UUARC_STATUS_OK);
+    code = SettleFile(request, status);
+    if (status == UUARC_STATUS_OK && code == kExitOk && request.testing) Say(Shown(request.archive_shown) + ": intact");
+    return code;
 }
 
 }  // namespace

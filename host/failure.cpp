@@ -85,11 +85,12 @@ int64_t BytesDecoded(const Request& request, const Operation& op, bool kept) {
 int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t status) {
     const std::string& archive = request.archive_shown;
     switch (status) {
-        case UUARC_STATUS_NOT_ENCODED: return Say(archive, "not a uuencoded file", "no begin line", status);
+        case UUARC_STATUS_NOT_ENCODED:
+            return Say(archive, "not a uuencoded file", Shown(DescribeNoBeginLine(request.archive)), status);
         case UUARC_STATUS_BAD_FORMAT: {
             // Where and why, read off the archive once more; then what became of the output.
             const bool kept = OldFileKept(op);
-            std::string why = Shown(DescribeDamage(request.archive, BytesDecoded(request, op, kept)));
+            std::string why = Shown(DescribeDamage(request.archive, BytesDecoded(request, op, kept), request.file_index));
             if (op.output_opened && op.output_sink && request.to_stdout) {
                 why += (why.empty() ? "" : "; ") + WhatReachedStandardOutput(op);
             } else if (op.output_opened && !request.testing) {
@@ -144,6 +145,12 @@ int ReportCreateFailure(const Request& request, const Operation& op, uint16_t st
         case UUARC_STATUS_CANNOT_OPEN: {
             const std::string why_name = CreationNameProblem(request.stored_name);
             if (!why_name.empty()) return Say(request.source_shown, "cannot store its name", why_name, status);
+            if (op.source_read >= 0) {
+                return Say(request.source_shown, "cannot encode",
+                           "it changed while it was read, or the system does not report its size truly (" +
+                               std::to_string(op.source_read) + " bytes read)",
+                           status);
+            }
             std::string why = WhyUnreadable(request.source);
             if (!why.empty()) return Say(request.source_shown, "cannot open the source", why, status);
             why = WhyNotCreated(request.written, op);
@@ -175,6 +182,9 @@ std::string NameRuleText(uuarc::NameRule rule, const std::string& name, const uu
         case NameRule::kEndsInSeparator: return "it ends in a separator, so it names a folder, not a file";
         case NameRule::kControlByte: return "it holds a control byte ('" + part + "'), which a begin line cannot carry";
         case NameRule::kEndBlank: return "it starts or ends with a blank, which readers drop";
+        case NameRule::kTooLong:
+            return "it is longer than the " + std::to_string(UUARC_MAX_STORED_NAME) +
+                   " bytes that a begin line gives back whole";
     }
     return "";
 }

@@ -25,6 +25,8 @@ struct Request {
     bool keep_paths = false;
     bool to_stdout = false;       // extract -c, create -o -
     bool testing = false;         // test: the decoded bytes go nowhere
+    int file_index = -1;          // extract: the file of a text of several that failed, counted
+                                  // from 0; -1 for the one file
     // create
     std::string source;           // the source file as found (not the alias made for --name)
     std::string source_shown;     // as the user named it; "standard input" for "-"

@@ -51,13 +51,24 @@ int32_t UUARC_CALL OnProgress(UserData, int32_t, int32_t bytes) noexcept {
 // the bar counts. Where it asked no question, nothing was there: the file is the one it has just
 // made, this run's own until it is whole, to be removed if the run is interrupted while it is
 // still that file (its identity taken now, while it is empty). A file that replaces another is
-// the module's to keep or drop. A sink says at the end how many bytes it took.
+// the module's to keep or drop. A sink says at the end how many bytes it took; a creation whose
+// source changed, how many it read.
 int32_t UUARC_CALL OnSignal(UserData, int64_t length, int32_t code) noexcept {
     Operation& op = g_operation;
     if (code == UUARC_SIGNAL_BYTES_DELIVERED) {
         op.delivered = length;
         return 0;
     }
+    if (code == UUARC_SIGNAL_SOURCE_CHANGED) {
+        op.source_read = length;
+        return 0;
+    }
+#if defined(UUARC_SIGNAL_ENTRY_DONE)
+    if (code == UUARC_SIGNAL_ENTRY_DONE) {
+        if (op.file_done != nullptr) op.file_done(static_cast<uint16_t>(length));
+        return 0;
+    }
+#endif
     op.output_opened = true;
     ProgressTotal(length);
     if (op.output_sink || op.replace != ReplaceOutcome::kNotAsked || op.target.empty()) return 0;
@@ -124,6 +135,16 @@ uint16_t RunOnOneMask(void(UUARC_CALL* operation)(FileMaskList*), const std::str
     const uint16_t status = g_api.GetArchiveStatus();
     g_api.DoneFileMaskList(&masks);
     return status;
+}
+
+void NextFile() {
+    Operation& op = g_operation;
+    op.target.clear();
+    op.output_opened = false;
+    op.replace = ReplaceOutcome::kNotAsked;
+    op.replaced = PathInfo{};
+    op.new_output = kNoLeftover;
+    op.delivered = -1;
 }
 
 void FinishOperation(bool success) {

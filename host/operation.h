@@ -38,6 +38,10 @@ struct Operation {
                                          // module makes there is this run's own from the start
     bool output_sink = false;            // extraction into standard output or nothing: no file
     int64_t delivered = -1;              // the bytes that the sink took, once the module says
+    int64_t source_read = -1;            // creation: the source did not hold its size; bytes read
+    // Every file of a text (the module's own option): called when the module says that a file is
+    // done, with its status, from inside the export.
+    void (*file_done)(uint16_t status) = nullptr;
 };
 
 extern Operation g_operation;
@@ -51,6 +55,10 @@ void StartOperation(const Options& options, bool extracting, const std::string& 
 // Runs `operation` on a list of the one `mask` (module terms); returns the archive status. The
 // archive stays open for the caller to close with DoneArcFile.
 uint16_t RunOnOneMask(void(UUARC_CALL* operation)(FileMaskList*), const std::string& mask);
+
+// Between the files of a text: forgets what the callbacks learnt of the file before (its target,
+// the replace question's outcome, its new output, which the caller has settled or forgotten).
+void NextFile();
 
 // After the run: on success the progress bar ends at 100%; on failure it is cleared. A new output
 // file is left to the caller.

@@ -167,7 +167,9 @@ void ProgressStart(const std::string& name, int64_t total) {
     g_progress.start = Clock::now();
 }
 
-void ProgressTotal(int64_t total) { g_progress.total = total > 0 ? total : 0; }
+void ProgressTotal(int64_t total) {
+    if (g_progress.total == 0 && total > 0) g_progress.total = total;
+}
 
 void ProgressAdd(int64_t bytes) {
     if (!g_progress.enabled) return;

@@ -2,6 +2,8 @@
 
    The module presents a uuencoded text file as an archive that holds exactly one file: a host
    lists that entry, extracts (decodes) it, or creates a new encoded file from one source file.
+   A host that sets the module's own UUARC_OPTION_EVERY_FILE (not in the 32-bit DLL) gets every
+   file of a text that carries several, one entry each.
    It comes as a 32-bit Windows DLL (uuarc.dll for 32-bit hosts, __stdcall, undecorated names at
    ordinals 1 to 41), as a 64-bit Windows DLL (uuarc.dll for 64-bit hosts, the same names at the
    same ordinals, the x64 calling convention) and, for Linux, as a shared library (libuuarc.so)
@@ -90,6 +92,23 @@
 #if !defined(_WIN32) || defined(_WIN64)
 #define UUARC_OPTION_REPLACE_ENCODED 0x0040
 #endif
+/* This module's own bit, read by the native build and the 64-bit DLL; the 32-bit DLL has none (it
+   is not defined there): every file of a text. A mail or a digest often carries several encoded
+   files one after the other; without the bit the archive is the first of them alone, as the
+   format's documents say. With it, each begin line (uuencode, xx, table or base64) starts an
+   entry of its own, in the order of the text:
+   - Each entry's data runs from the line after its begin line to its end line ("end", or "===="
+     after a base64 begin line). A begin line met among the data ends the entry there, without an
+     end line (damaged), and starts the next one.
+   - Each entry starts from the default alphabet: a table block applies to the begin line after it
+     alone, and a switch to xx holds for its one entry.
+   - BuildArcFileList appends one entry per file (see Opening), ExtractFileMaskListArc extracts
+     each one that the masks select, one after the other (see Extraction).
+   A text of one file lists and extracts as without the bit, except that its estimate counts its
+   data lines alone (see Opening). */
+#if !defined(_WIN32) || defined(_WIN64)
+#define UUARC_OPTION_EVERY_FILE 0x0100
+#endif
 #define UUARC_OPTIONS_AT_LOAD 0x0800         /* the options word right after load */
 #define UUARC_OPTIONS_LOCKED 0x8000          /* never switched on */
 
@@ -108,6 +127,10 @@
 /* Longest output path that extraction makes of the output path and a stored name, or that a
    creation writes: what the find-data record's name field holds with its terminator. */
 #define UUARC_MAX_OUTPUT_PATH 259
+/* Longest name that creation stores, in bytes as the begin line holds it: "begin 644 ", the name
+   and the line end fill one read of a line (254 characters), so that extraction gives it back
+   whole. */
+#define UUARC_MAX_STORED_NAME 243
 
 /* ---- Records at the boundary --------------------------------------------------------------- */
 
@@ -264,6 +287,12 @@ UUARC_API void UUARC_CALL SetSetSfxProgressProc(UserData user, OtherProc proc); 
    InitArcFileList(list) empties the host's list head. BuildArcFileList(list) scans the archive
    again and appends one entry (allocated by the module; 8 when memory runs out, 5 or 9964 when
    the file is gone or damaged, the list then unchanged); a null list gives 5 before the scan.
+   With UUARC_OPTION_EVERY_FILE it reads the whole text and appends one entry per file, in the
+   order of the text (9964 when it holds none): each with its own name and its own estimate, from
+   the bytes after its begin line up to and including its end line (up to the begin line that
+   cut it, or the end of the text, when it has none), and all with the text's date, time and
+   attributes. The summary then sums the entries: both totals are the sums of their estimates,
+   the ratio is worked out from them.
    DoneArcFileList(list) frees the entries and empties the head. GetExtraInfoArc(buffer) copies
    the 384-byte summary of the last listing. GetMainCommentArc(record) sets the record's first
    two 32-bit words to 0 (no comment) and no other byte. None of the last four touches the
@@ -316,6 +345,12 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
 #endif
 #define UUARC_SIGNAL_OUTPUT_OPEN 2
 #define UUARC_SIGNAL_BYTES_DELIVERED 3
+#define UUARC_SIGNAL_SOURCE_CHANGED 4 /* creation, before status 5: see CompressFileMaskListArc */
+/* With UUARC_OPTION_EVERY_FILE (so never from the 32-bit DLL): an entry that the masks selected is
+   done; the length argument is its own status (0, 5, 2926, 9964, 101). See Extraction. */
+#if defined(UUARC_OPTION_EVERY_FILE)
+#define UUARC_SIGNAL_ENTRY_DONE 5
+#endif
 UUARC_API void UUARC_CALL SetDecompExtraFeatures(const DecompExtraFeatures* record);  /* 24 */
 UUARC_API void UUARC_CALL SetCompExtraFeatures(const CompExtraFeatures* record);   /* 22 */
 
@@ -346,11 +381,28 @@ UUARC_API void UUARC_CALL DoneFileMaskList(FileMaskList* list);                 
    signals that end a POSIX process held for the copy. So a failure (5, 101) or a refusal (2926)
    before that copy leaves the old file as it was; a failure during it leaves the file cut short.
    A new file (POSIX) is made writable by its owner and gets the begin line's mode (less setuid,
-   setgid, sticky and the umask; see UUARC_OPTION_NO_MODE) on the open file at the end. Statuses: 9974 no begin line; 5 archive unreadable, unsafe stored
+   setgid, sticky and the umask; see UUARC_OPTION_NO_MODE) on the open file at the end. Statuses: 9974 no begin line, or a line "table" alone
+   before it that no alphabet block follows; 5 archive unreadable, unsafe stored
    name (leaving the output path, a device name), output not creatable or not a regular file,
-   a refused setting; 2926; 9964 damaged data (the bytes before the damage are kept); 101 a write
+   a refused setting; 2926; 9964 damaged data (the bytes before the damaged line are kept; a data
+   line cut short is damage unless blanks can have been stripped from the archive, which is then
+   read a second time to tell, before that line's bytes are written); 101 a write
    failed (decoding stops at once, the bytes written before stay, and damage or a missing "end"
-   line met before the failure showed does not turn it into 9964). */
+   line met before the failure showed does not turn it into 9964).
+   With UUARC_OPTION_EVERY_FILE the text is read once, from the start, and every entry that the
+   masks select goes through the steps above in turn, as if it were the one file: its two
+   SetFileNameProc calls, OkToReplaceProc when its output exists (a second entry of the same name
+   is asked about the file that the first one made), SetSignalProc (length, 2) when its output is
+   open, its own progress reports, and for a sink SetSignalProc (bytes, 3). For an entry, the
+   length is the text's length less the bytes up to the end of its begin line (how long the entry
+   is shows only once it is decoded); progress counts from there, and the replace question's
+   estimate is that length * 10 / 14 (57 / 77 for base64). Then SetSignalProc (status, 4:
+   UUARC_SIGNAL_ENTRY_DONE) gives the entry's own status, after everything else of the entry, also
+   when it was refused before any other callback (an unsafe stored name: 5). A failed entry does
+   not keep the next from being extracted: its data is passed over up to what ends it. An entry
+   that the masks do not select makes no callback. The call ends with the status of the first
+   entry that failed, 0 when none did, 9974 when the text holds no begin line at all, and 5 when
+   it cannot be read; those two before any callback. */
 UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list);              /* 14 */
 
 /* ---- Creation ------------------------------------------------------------------------------
@@ -358,14 +410,21 @@ UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list);           
    source prefix in front unless UUARC_OPTION_NO_SOURCE_PREFIX is on) into the archive named by
    CreateArcFile (or the output file, UUARC_OUTPUT_FILE, for an unnamed one). Status 0 and nothing
    for an empty list; 9901 without a new archive, when the target is the source, or when it holds
-   a begin line (unless UUARC_OPTION_REPLACE_ENCODED is on); 9907 for two masks or more; 5, before anything is
-   made, when the name to store (the source's last component) holds a control byte (0x01 to
-   0x1F, 0x7F) or starts or ends with a blank, which a begin line would not give back. Then
-   SetFileNameProc (source path, "\" + entry name); 9908 for a directory; 5 when the source
-   cannot be read or is no regular file; SetFileNameProc (source path, target path); 5 when the
-   target is no regular file nor link; OkToReplaceProc when the target exists (2926 keeps it; a
-   link then gives 5); SetProgressProc after data lines. The target is made and replaced as
-   extraction makes its output.
+   a begin line (unless UUARC_OPTION_REPLACE_ENCODED is on); 9907 for two masks or more; 5, before
+   anything is made, when the name to store (the source's last component) would not come back from
+   a begin line as it went in: it holds a control byte (0x01 to 0x1F, 0x7F), starts or ends with a
+   blank, or is longer than UUARC_MAX_STORED_NAME bytes as stored. Then SetFileNameProc (source
+   path, "\" + entry name); 9908 for a directory; 5 when the source cannot be read or is no regular
+   file; SetFileNameProc (source path, target path); 5 when the target is no regular file nor link;
+   OkToReplaceProc when the target exists (2926 keeps it; a link then gives 5); SetProgressProc
+   after data lines. The target is made and replaced as extraction makes its output.
+   The decoded size in the header is the number of bytes encoded: a source that the module's
+   buffer (256 KiB) holds whole is counted as read, whatever size the system reports for it (a
+   /proc or sysfs file); a longer one must hold the size that the system reports, at the start
+   and to the end. When it does not (it changed while it was read, or its size is not reported
+   truly), or a read fails, creation ends with 5 and leaves no new file: a new target is removed,
+   an existing one stays as it was. The native and 64-bit builds call SetSignalProc first with the
+   bytes read and the code UUARC_SIGNAL_SOURCE_CHANGED, so that a host can say why.
    101 when a line cannot be written: a new target keeps what was written, a replaced one stays
    as it was. A null list gives 5 before anything else. */
 UUARC_API void UUARC_CALL CompressFileMaskListArc(FileMaskList* list);             /*  5 */

@@ -14,6 +14,7 @@ Job MakeJob() {
     job.callbacks = &g_state.callbacks;
     job.input = &g_state.input;
     job.output = &g_state.output;
+    job.look_ahead = &g_state.look_ahead;
     job.alphabet = &g_state.alphabet;
     job.status = &g_state.status;
     return job;

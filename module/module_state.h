@@ -25,6 +25,7 @@ struct ModuleState {
     ArcExtraInfo extra_info = {};
     Stream input;
     Stream output;
+    Stream look_ahead;  // the archive read a second time, only for a line cut short (extract.cpp)
     AlphabetState alphabet;
 };
 

@@ -39,6 +39,37 @@ bool WriteText(Stream& target, const char* text) {
     return StreamWrite(target, text, length) == length;
 }
 
+// The source's last component, split off in the ANSI code page, into `component` (512 bytes).
+void LastComponent(const char* source_path, char* component) {
+    char name[256];
+    char extension[256];
+    SplitPathParts(source_path, nullptr, nullptr, name, extension);
+    std::snprintf(component, 2 * 256, "%s%s", name, extension);
+}
+
+// Whether the name that the path split gives (LastComponent) is the file's own, all that follows
+// the path's last separator (and, on Windows, its drive). It is not for a name that ends in a
+// dot, whose empty extension the split drops, and outside Windows for a name with a ':', which
+// the split takes for a drive's and extraction refuses: such names would not come back.
+bool NameSplitsWhole(const char* source_path, const char* component) {
+    const char* name = source_path;
+    for (const char* p = source_path; *p != '\0'; ++p) {
+#if defined(_WIN32)
+        if (*p == ':') name = p + 1;
+#endif
+        if (*p == '\\' || *p == '/') name = p + 1;
+    }
+    return std::strcmp(name, component) == 0;
+}
+
+// The name in the header and the begin line, into `stored` (kStoredNameSize bytes): the source's
+// last component in OEM, or in UTF-8 where OEM has no exact form for it (MakeStoredName).
+void MakeHeaderName(const char* source_path, char* stored) {
+    char component[2 * 256];
+    LastComponent(source_path, component);
+    MakeStoredName(component, stored, kStoredNameSize);
+}
+
 }  // namespace
 
 bool IsDirectory(const char* path) {
@@ -72,8 +103,7 @@ void PutFullLines(Job& job, Stream& source, Stream& target, ProgressPacer& progr
 
 }  // namespace
 
-void EncodeFileBody(Job& job, Stream& source, Stream& target, const char* header_name) {
-    const int64_t size = StreamLength(source);
+int64_t EncodeFileBody(Job& job, Stream& source, Stream& target, const char* header_name, int64_t size) {
     char begin_line[kStoredNameSize + 16];
     std::snprintf(begin_line, sizeof begin_line, "begin %s %s\n", kBeginMode, header_name);
     WriteText(target, begin_line);
@@ -81,7 +111,9 @@ void EncodeFileBody(Job& job, Stream& source, Stream& target, const char* header
     ProgressPacer progress = StartProgress(size, size / 100);
 
     uint8_t block[kBytesPerLine];
-    for (;;) {
+    // A source that grows while it is read is not read to its new end: past the size stated, the
+    // file is wrong whatever follows.
+    while (progress.done <= size) {
         // A full block is encoded where the source holds it, straight into the target's buffer.
         std::span<const uint8_t> bytes = StreamNextBytes(source, block, sizeof block);
         const size_t count = bytes.size();
@@ -96,13 +128,14 @@ void EncodeFileBody(Job& job, Stream& source, Stream& target, const char* header
         const int length = EncodeLine(*job.alphabet, bytes.data(), line, static_cast<int>(count));
         if (!StreamCommit(target, static_cast<size_t>(length))) {
             SetStatus(job, kStatusWriteFailed);
-            return;
+            return progress.done;
         }
         AdvanceProgress(job, progress, static_cast<int64_t>(count));
         PutFullLines(job, source, target, progress);
     }
     const char end[] = {ActiveAlphabet(*job.alphabet)[0], '\n', 'e', 'n', 'd', '\n', '\0'};
     WriteText(target, end);
+    return progress.done;
 }
 
 namespace {
@@ -129,18 +162,12 @@ bool OpenTarget(Job& job, const char* source_path, const char* target_path, int6
     return true;
 }
 
-// The header, the begin line, the data lines, the end and the closing cut line.
-void WriteEncodedText(Job& job, const char* source_path, int64_t size, int64_t estimate) {
+// The header, the begin line, the data lines, the end and the closing cut line. Returns the
+// number of source bytes encoded.
+int64_t WriteEncodedText(Job& job, const char* source_path, int64_t size, int64_t estimate) {
     Stream& target = *job.output;
-    // The name in the header and the begin line: the source's last component, split off in the
-    // ANSI code page and stored in OEM, or in UTF-8 where OEM has no exact form for it.
-    char name[256];
-    char extension[256];
-    SplitPathParts(source_path, nullptr, nullptr, name, extension);
-    char component[sizeof name + sizeof extension];
-    std::snprintf(component, sizeof component, "%s%s", name, extension);
     char header_name[kStoredNameSize];
-    MakeStoredName(component, header_name, sizeof header_name);
+    MakeHeaderName(source_path, header_name);
 
     char header[2 * kStoredNameSize + 160];
     std::snprintf(header, sizeof header,
@@ -150,8 +177,37 @@ void WriteEncodedText(Job& job, const char* source_path, int64_t size, int64_t e
                   header_name, size, " ", estimate, header_name, 1, 1, kBanner);
     WriteText(target, header);
     WriteText(target, kBeginCut);
-    EncodeFileBody(job, *job.input, target, header_name);
+    const int64_t encoded = EncodeFileBody(job, *job.input, target, header_name, size);
     WriteText(target, kEndCut);
+    return encoded;
+}
+
+// The number of bytes that the source holds, which the header states before they are read. The
+// system does not report every file's size truly (a /proc or sysfs file: 0, or 4096 for 18
+// bytes), so a source that the stream's buffer holds to its end is counted there; a longer one
+// has the size the system reports, and must hold it to the end (EncodeFileBody's count tells).
+// -1 when the buffer holds more than that size already, or a read fails.
+int64_t MeasureSource(Stream& source) {
+    const int64_t reported = StreamLength(source);
+    const bool whole = StreamBufferAll(source);
+    const auto buffered = static_cast<int64_t>(StreamBuffered(source).size());
+    if (whole) return buffered;
+    return StreamFailed(source) || reported < buffered ? -1 : reported;
+}
+
+// Ends a creation whose source did not hold the size that the header states: no new file stays.
+// A new target goes, a file written beside the old one is dropped; a file overwritten in place
+// keeps what was written, its old content being gone already.
+void DropTarget(Job& job) {
+    PendingOutput& pending = job.pending;
+    if (pending.way != OutputWay::New) {
+        FinishOutputFile(job, false);
+        return;
+    }
+    StreamClose(*job.output);
+    RemoveFile(pending.target, pending.folder);
+    pending.way = OutputWay::None;
+    ReleaseOutputFolder(job);
 }
 
 }  // namespace
@@ -161,19 +217,34 @@ int WriteEncodedFile(Job& job, const char* source_path, const char* target_path)
         SetStatus(job, kStatusCannotOpen);
         return -1;
     }
-    const int64_t size = StreamLength(*job.input);
+    Stream& source = *job.input;
+    const int64_t size = MeasureSource(source);
+    if (size < 0) {
+        if (!StreamFailed(source)) NotifySourceChanged(job, static_cast<int64_t>(StreamBuffered(source).size()));
+        SetStatus(job, kStatusCannotOpen);
+        StreamClose(source);
+        return -1;
+    }
     const int64_t estimate = EstimateEncodedSize(size);
     const bool opened = OpenTarget(job, source_path, target_path, estimate);
     if (opened) {
-        WriteEncodedText(job, source_path, size, estimate);
-        // A header or trailer that never reached the disk is a failed write as much as a data
-        // line. A file that replaces another takes its name only when it is whole.
-        const bool written = *job.status == kStatusOk;
-        if (!FinishOutputFile(job, written) && written) SetStatus(job, kStatusWriteFailed);
+        const int64_t encoded = WriteEncodedText(job, source_path, size, estimate);
+        if (*job.status == kStatusOk && (encoded != size || StreamFailed(source))) {
+            // The source changed while it was read, or could not be read to its end: the header
+            // is wrong, and the file is not left behind.
+            if (!StreamFailed(source)) NotifySourceChanged(job, encoded);
+            SetStatus(job, kStatusCannotOpen);
+            DropTarget(job);
+        } else {
+            // A header or trailer that never reached the disk is a failed write as much as a data
+            // line. A file that replaces another takes its name only when it is whole.
+            const bool written = *job.status == kStatusOk;
+            if (!FinishOutputFile(job, written) && written) SetStatus(job, kStatusWriteFailed);
+        }
     } else {
         ReleaseOutputFolder(job);
     }
-    StreamClose(*job.input);
+    StreamClose(source);
     return opened ? 0 : -1;
 }
 
@@ -243,13 +314,14 @@ void RunCreation(Job& job, const FileMaskList* list) {
         return;
     }
     // Only a name that comes back is stored: a begin line cannot carry a line end or another
-    // control byte, and readers drop blanks at its ends. Refused before anything is made.
-    char name[256];
-    char extension[256];
-    SplitPathParts(source_path, nullptr, nullptr, name, extension);
-    char component[sizeof name + sizeof extension];
-    std::snprintf(component, sizeof component, "%s%s", name, extension);
-    if (CreationNameRule(component) != NameRule::kNone) {
+    // control byte, readers drop blanks at its ends, and a line is read 254 characters at a time;
+    // an empty name is no begin line's. Refused before anything is made.
+    char component[2 * 256];
+    LastComponent(source_path, component);
+    char stored[kStoredNameSize];
+    MakeHeaderName(source_path, stored);
+    if (component[0] == '\0' || CreationNameRule(component) != NameRule::kNone ||
+        std::strlen(stored) > UUARC_MAX_STORED_NAME || !NameSplitsWhole(source_path, component)) {
         SetStatus(job, kStatusCannotOpen);
         return;
     }

@@ -2,6 +2,8 @@
 //
 // DecodeToFile waits, in turn, for: the begin line (free text and table blocks before it), the
 // first data line (which settles the alphabet), data lines, and the line that begins with "end".
+// At the first data line cut short it reads the archive once more, from its begin line to its
+// end line, to learn whether blanks can have been stripped from it.
 // A file whose header says its decoded size must decode to exactly that many bytes.
 // After a "begin-base64" line DecodeBase64Lines waits instead for base64 lines and "====".
 #include "operations/extract.h"
@@ -75,24 +77,19 @@ bool MakeOutputName(const HostSettings& settings, const char* stored_name, char*
 
 namespace {
 
-// From the begin line on: names the entry again, makes sure the output may be written and asks
-// about replacing it, opens it and announces it. False (the status says why) when no output is
-// open; `size` is the archive's length, `begin` what the begin line said.
-bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_name, int64_t* size,
-                       BeginLine& begin) {
-    Stream& input = *job.input;
-    if (FindBeginLine(*job.alphabet, input, begin) != 0) {
-        SetStatus(job, kStatusBadFormat);
-        return false;
-    }
-    *size = StreamLength(input);
+// Once the begin line is read: names the entry again, makes sure the output may be written and
+// asks about replacing it, opens it and announces it. False (the status says why) when no output
+// is open; `size` is the length that progress counts (the archive's), `begin` what the begin
+// line said.
+bool OpenOutputAfterBegin(Job& job, const char* archive_path, const char* output_name, int64_t size,
+                          const BeginLine& begin) {
     char notification[kNameBufferSize + 8];
     MakeNotificationName(begin.name, notification, sizeof notification);
     NotifyFileName(job, notification, output_name);
     if (IsStreamSink(job.settings->sink)) {
         OpenOutputSink(job);
         if (!StreamIsOpen(*job.output)) return false;
-        NotifyOutputOpen(job, *size);
+        NotifyOutputOpen(job, size);
         return true;
     }
     // A new file gets the begin line's mode, as Unix decoders give it, unless the host asked for
@@ -102,7 +99,7 @@ bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_na
     // Mostly nothing is there yet, and the file is made at once. Made new, it is neither the
     // archive nor anything that is never written, and there is nothing to ask about.
     if (OpenNewOutputFile(job, output_name, "wb", trusted)) {
-        NotifyOutputOpen(job, *size);
+        NotifyOutputOpen(job, size);
         return true;
     }
     // Decoding a file onto itself would truncate it before a line is read; a directory, a link
@@ -111,7 +108,7 @@ bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_na
         SetStatus(job, kStatusCannotOpen);
         return false;
     }
-    if (ConfirmReplace(job, output_name, EstimateDecodedSize(begin.form, *size)) != 0) {
+    if (ConfirmReplace(job, output_name, EstimateDecodedSize(begin.form, size)) != 0) {
         SetStatus(job, kStatusReplaceRefused);
         return false;
     }
@@ -120,8 +117,30 @@ bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_na
         SetStatus(job, kStatusCannotOpen);
         return false;
     }
-    NotifyOutputOpen(job, *size);
+    NotifyOutputOpen(job, size);
     return true;
+}
+
+// From the begin line on, as above: the begin line is read here first.
+bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_name, int64_t* size,
+                       BeginLine& begin) {
+    Stream& input = *job.input;
+    if (FindBeginLine(*job.alphabet, input, begin) != 0) {
+        SetStatus(job, kStatusBadFormat);
+        return false;
+    }
+    *size = StreamLength(input);
+    return OpenOutputAfterBegin(job, archive_path, output_name, *size, begin);
+}
+
+// Where progress starts counting: the start of the archive, or the end of the current file's
+// begin line while every file of a text is read.
+int64_t CountedFrom(const Job& job) { return job.entry != nullptr ? job.entry->data_at : 0; }
+
+// A data line as the readers give it (`next`), seen by the reading of every file of a text: a
+// begin line among the data ends the file there, as the end of the text would.
+int NextDataLine(Job& job, int next, const std::string_view& line) {
+    return job.entry != nullptr ? NoteDataLine(*job.entry, next, line) : next;
 }
 
 // Where both decoding loops put their lines: the output, the bytes decoded so far, and progress
@@ -187,22 +206,63 @@ void PutFullLines(DecodedLines& lines) {
     }
 }
 
+// Whether a data line cut short may read padded (PaddingAllowed): asked of the whole archive,
+// since the sign that nothing was stripped may come anywhere in the data, after the line too. A
+// second reader goes through it, so that the decoding goes on where it stands; the first one
+// took the alphabet that the data lines are read in.
+bool ArchiveAllowsPadding(Job& job, const char* archive_path) {
+    Stream& look_ahead = *job.look_ahead;
+    if (!StreamOpen(look_ahead, archive_path, "rt")) return false;
+    bool at_data = false;
+    if (job.entry != nullptr) {
+        // One file of a text of several: its data starts after its own begin line.
+        char passed[kLineBufferSize];
+        while (StreamPosition(look_ahead) < job.entry->data_at && StreamReadLine(look_ahead, passed, sizeof passed) > 0) {
+        }
+        at_data = StreamPosition(look_ahead) == job.entry->data_at;
+    } else {
+        AlphabetState scratch = *job.alphabet;  // the scan takes a table block in again
+        BeginLine begin;
+        at_data = FindBeginLine(scratch, look_ahead, begin) == 0;
+    }
+    const bool allowed = at_data && PaddingAllowed(*job.alphabet, look_ahead);
+    StreamClose(look_ahead);
+    return allowed;
+}
+
 // The data lines, from the first to the one that begins with "end", into the open output. A
 // file that states its decoded size (`declared`, -1 when it does not) and reaches its end with
-// another count has lost or gained lines on the way: the bytes stay, as for any damage.
-void DecodeLines(Job& job, int64_t size, int64_t declared) {
+// another count has lost or gained lines on the way: the bytes stay, as for any damage. A line
+// cut short is damage too unless the archive allows it to read padded, which is asked once, at
+// the first such line; a first data line that begins with "end" is never padded.
+void DecodeLines(Job& job, const char* archive_path, int64_t size, int64_t declared) {
     Stream& input = *job.input;
+    const AlphabetState& alphabet = *job.alphabet;
     char line_buffer[kLineBufferSize];
     std::string_view line;
-    int next = ReadFirstDataLine(*job.alphabet, input, line_buffer, line);
-    DecodedLines lines{job, StartProgress(size, 0)};
+    int next = NextDataLine(job, ReadFirstDataLine(*job.alphabet, input, line_buffer, line), line);
+    enum class Verdict { Unasked, Padded, Damaged } verdict = Verdict::Unasked;
+    bool first = true;
+    DecodedLines lines{job, StartProgress(size, 0), CountedFrom(job)};
     while (next == 0) {
-        if (!PutLine(lines, [&](uint8_t* space) { return DecodeLine(*job.alphabet, line, space); })) return;
+        const bool may_pad = !(first && line.starts_with("end"));
+        first = false;
+        const auto decode = [&](uint8_t* space) {
+            const Padding padding = may_pad && verdict == Verdict::Padded ? Padding::Allowed : Padding::Refused;
+            int count = DecodeLine(alphabet, line, space, padding);
+            if (count == kShortLine && may_pad && verdict == Verdict::Unasked) {
+                verdict = ArchiveAllowsPadding(job, archive_path) ? Verdict::Padded : Verdict::Damaged;
+                if (verdict == Verdict::Padded) count = DecodeLine(alphabet, line, space, Padding::Allowed);
+            }
+            return count;
+        };
+        if (!PutLine(lines, decode)) return;
         PutFullLines(lines);
-        next = ReadNextDataLine(input, line_buffer, line);
+        next = NextDataLine(job, ReadNextDataLine(alphabet, input, line_buffer, line), line);
     }
-    // The end line, or the end of the file (or no first data line) before it.
-    if (next < 0 || (declared >= 0 && lines.decoded != declared)) SetStatus(job, kStatusBadFormat);
+    // The end line, or the end of the file (or no first data line) before it, or an end line that
+    // could be data as well.
+    if (next != 1 || (declared >= 0 && lines.decoded != declared)) SetStatus(job, kStatusBadFormat);
 }
 
 // The base64 lines after a "begin-base64" line, up to the "====" line, into the open output.
@@ -210,9 +270,10 @@ void DecodeLines(Job& job, int64_t size, int64_t declared) {
 void DecodeBase64Lines(Job& job, int64_t size) {
     char line_buffer[kLineBufferSize];
     Base64State state;
-    DecodedLines lines{job, StartProgress(size, 0)};
+    DecodedLines lines{job, StartProgress(size, 0), CountedFrom(job)};
     for (;;) {
-        const std::string_view line = StreamNextLine(*job.input, line_buffer, sizeof line_buffer);
+        std::string_view line = StreamNextLine(*job.input, line_buffer, sizeof line_buffer);
+        if (job.entry != nullptr) line = NoteBase64Line(*job.entry, line);
         if (line.empty() || IsBase64EndLine(line)) {
             // The end of the file before "====", or a group left unfinished, is damage.
             if (line.empty() || state.count != 0) SetStatus(job, kStatusBadFormat);
@@ -238,7 +299,7 @@ int DecodeToFile(Job& job, const char* archive_path, const char* output_name) {
     if (opened && begin.form == BeginForm::Base64) {
         DecodeBase64Lines(job, size);
     } else if (opened) {
-        DecodeLines(job, size, begin.declared_size);
+        DecodeLines(job, archive_path, size, begin.declared_size);
     }
     StreamClose(*job.input);
     if (!opened) {
@@ -270,25 +331,91 @@ void RunExtraction(Job& job, const FileMaskList* list) {
         SetStatus(job, scanned == kStatusBadFormat ? uint16_t{kStatusNotEncoded} : scanned);
         return;
     }
-    if (!MatchFileMaskList(stored_name, list)) {
+    char output_name[kOutputNameSize];
+    if (MatchFileMaskList(stored_name, list) && NameOutput(job, stored_name, name_cut, output_name)) {
+        DecodeToFile(job, settings.archive_path, output_name);
+    } else {
         StreamClose(*job.input);
-        return;
     }
+}
+
+bool NameOutput(Job& job, const char* stored_name, bool name_cut, char* output_name) {
+    const HostSettings& settings = *job.settings;
     // A name that did not fit whole in the ANSI code page would make another file than the one
     // stored: it is listed cut, never extracted. The file that the host named is made whatever
     // the stored name: it is shown, never used.
-    char output_name[kOutputNameSize];
     if (settings.sink != OutputSink::NamedFile && (name_cut || !MakeOutputName(settings, stored_name, output_name))) {
-        StreamClose(*job.input);
         SetStatus(job, kStatusCannotOpen);
-        return;
+        return false;
     }
     // A sink takes the bytes alone; the host knows it by the spelling it chose.
-    if (settings.sink != OutputSink::Files) std::snprintf(output_name, sizeof output_name, "%s", settings.output_path);
+    if (settings.sink != OutputSink::Files) std::snprintf(output_name, kOutputNameSize, "%s", settings.output_path);
     char notification[kNameBufferSize + 8];
     MakeNotificationName(stored_name, notification, sizeof notification);
     NotifyFileName(job, notification, output_name);
-    DecodeToFile(job, settings.archive_path, output_name);
+    return true;
 }
+
+#if defined(UUARC_OPTION_EVERY_FILE)
+
+namespace {
+
+// One file of a text whose begin line has just been read, as DecodeToFile decodes the one file:
+// the output opened (and asked about), the data decoded, the output finished. The input stays
+// open, where the decoding left it.
+void DecodeEntry(Job& job, const char* output_name, const BeginLine& begin) {
+    Stream& input = *job.input;
+    const int64_t size = std::max<int64_t>(StreamLength(input) - job.entry->data_at, 0);
+    if (!OpenOutputAfterBegin(job, job.settings->archive_path, output_name, size, begin)) {
+        ReleaseOutputFolder(job);
+        return;
+    }
+    if (begin.form == BeginForm::Base64) {
+        DecodeBase64Lines(job, size);
+    } else {
+        DecodeLines(job, job.settings->archive_path, size, begin.declared_size);
+    }
+    if (!FinishOutputFile(job, *job.status != kStatusWriteFailed)) SetStatus(job, kStatusWriteFailed);
+}
+
+}  // namespace
+
+void RunEveryExtraction(Job& job, const FileMaskList* list) {
+    SetStatus(job, kStatusOk);
+    if (list == nullptr || list->head == nullptr) return;
+    const HostSettings& settings = *job.settings;
+    if (settings.output_path_refused || settings.base_path_refused) {
+        SetStatus(job, kStatusCannotOpen);
+        return;
+    }
+    Stream& input = *job.input;
+    if (!StreamOpen(input, settings.archive_path, "rt")) {
+        SetStatus(job, kStatusCannotOpen);
+        return;
+    }
+    EntryCursor cursor;
+    job.entry = &cursor;
+    bool found = false;
+    uint16_t first_failure = kStatusOk;
+    BeginLine begin;
+    while (FindNextEntry(*job.alphabet, input, cursor, begin) == 0) {
+        found = true;
+        if (MatchFileMaskList(begin.name, list)) {
+            SetStatus(job, kStatusOk);
+            job.pending = PendingOutput{};
+            char output_name[kOutputNameSize];
+            if (NameOutput(job, begin.name, begin.name_cut, output_name)) DecodeEntry(job, output_name, begin);
+            if (first_failure == kStatusOk) first_failure = *job.status;
+            NotifyEntryDone(job, *job.status);
+        }
+        // A file that was not decoded to its end is passed over up to what ends it.
+        if (cursor.end == EntryEnd::None) SkipEntryData(input, begin.form, cursor, nullptr);
+    }
+    StreamClose(input);
+    job.entry = nullptr;
+    SetStatus(job, found ? first_failure : uint16_t{kStatusNotEncoded});
+}
+
+#endif
 
 }  // namespace uuarc

@@ -1,4 +1,5 @@
-// extract.h - extraction: decode the one file of the open archive to the host's output path.
+// extract.h - extraction: decode the one file of the open archive (or, with the module's own
+// option, every file of the text) to the host's output path.
 #pragma once
 
 #include <cstddef>
@@ -19,6 +20,20 @@ bool MakeOutputName(const HostSettings& settings, const char* stored_name, char*
 // masks do not select; else the header scan (9964 reported as 9974), the output name, the
 // host's first name call and DecodeToFile.
 void RunExtraction(Job& job, const FileMaskList* list);
+
+// Names the output of the stored name (`name_cut`: its ANSI form was cut) into `output_name`
+// (kOutputNameSize bytes) and tells the host the two names (SetFileNameProc). False, with status
+// 5 and no call, when the name cannot be extracted under the host's settings.
+bool NameOutput(Job& job, const char* stored_name, bool name_cut, char* output_name);
+
+#if defined(UUARC_OPTION_EVERY_FILE)
+// The work of ExtractFileMaskListArc under UUARC_OPTION_EVERY_FILE: the text read once, each
+// file that the masks select named, decoded and finished as RunExtraction does the one file, then
+// announced with its own status (NotifyEntryDone); a file that failed, or that the masks do not
+// select, is passed over to its end. Ends with the first failure's status, 0 when none failed,
+// 9974 without a begin line, 5 when the archive or a setting cannot be taken.
+void RunEveryExtraction(Job& job, const FileMaskList* list);
+#endif
 
 // Decodes the archive into `output_name`: from `job.input` read again from its start where the
 // header scan left it open (OpenAndScanArchive), else from `archive_path` opened afresh. -1 when

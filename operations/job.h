@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "format/alphabet.h"
+#include "format/entries.h"
 #include "platform/platform.h"
 #include "uuarc.h"
 
@@ -89,9 +90,16 @@ struct Job {
     const Callbacks* callbacks = nullptr;
     Stream* input = nullptr;       // closed when the operation starts and when it returns
     Stream* output = nullptr;
+    // A second reader of the archive, for the look ahead that decides how a data line cut short
+    // reads (extract.cpp); closed when the operation starts and when it returns.
+    Stream* look_ahead = nullptr;
     AlphabetState* alphabet = nullptr;
     uint16_t* status = nullptr;    // the archive status, set as the operation goes
     PendingOutput pending;
+    // While every file of a text is extracted (UUARC_OPTION_EVERY_FILE): where the reading stands.
+    // The decoding then stops at a begin line among the data and counts progress from the
+    // current file's begin line. Null for the one file of the format's documents.
+    EntryCursor* entry = nullptr;
 };
 
 // Sets the operation's status and returns it, so that a routine can end with `return SetStatus(..)`.

@@ -18,6 +18,22 @@ void NotifyBytesDelivered(const Job& job, int64_t bytes) {
     if (callbacks.signal != nullptr) callbacks.signal(callbacks.signal_user, bytes, UUARC_SIGNAL_BYTES_DELIVERED);
 }
 
+void NotifySourceChanged(const Job& job, int64_t bytes) {
+#if !defined(_WIN32) || defined(_WIN64)
+    const Callbacks& callbacks = *job.callbacks;
+    if (callbacks.signal != nullptr) callbacks.signal(callbacks.signal_user, bytes, UUARC_SIGNAL_SOURCE_CHANGED);
+#else
+    (void)job;
+    (void)bytes;
+#endif
+}
+#if defined(UUARC_SIGNAL_ENTRY_DONE)
+void NotifyEntryDone(const Job& job, uint16_t status) {
+    const Callbacks& callbacks = *job.callbacks;
+    if (callbacks.signal != nullptr) callbacks.signal(callbacks.signal_user, status, UUARC_SIGNAL_ENTRY_DONE);
+}
+#endif
+
 bool CanAskToReplace(const Job& job) { return job.callbacks->ok_to_replace != nullptr; }
 
 int32_t AskToReplace(const Job& job, FindData* existing, FindData* incoming) {

@@ -18,6 +18,16 @@ void NotifyOutputOpen(const Job& job, int64_t length);
 // SetSignalProc: a standard output or null output has taken `bytes` bytes, all it will (code 3).
 void NotifyBytesDelivered(const Job& job, int64_t bytes);
 
+// SetSignalProc: creation ends with status 5 because the source did not hold the size that the
+// header states (code 4) after `bytes` were read. Not in the 32-bit Windows build: the hosts of
+// that module know no code but the one that says the output is open.
+void NotifySourceChanged(const Job& job, int64_t bytes);
+
+#if defined(UUARC_SIGNAL_ENTRY_DONE)
+// SetSignalProc: a file of a text of several files is done, with `status` (code 5).
+void NotifyEntryDone(const Job& job, uint16_t status);
+#endif
+
 // Whether the host asks to be asked before a file is replaced (OkToReplaceProc is registered).
 bool CanAskToReplace(const Job& job);
 

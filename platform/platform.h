@@ -105,6 +105,11 @@ std::string_view StreamNextLine(Stream& stream, char* buffer, size_t size);
 // Reads up to `count` bytes; returns how many were read, 0 at the end or after an error.
 size_t StreamRead(Stream& stream, void* data, size_t count);
 
+// Read side: fills the buffer from the file, without taking anything, until it is full or the
+// file has ended. True when the end of the file (or 0x1A in text mode) was met: StreamBuffered
+// then holds all that is left of the file. False when the buffer is full first or a read failed.
+bool StreamBufferAll(Stream& stream);
+
 // The same bytes without the copy where it can: when all `count` of them are buffered in a binary
 // stream, the view holds them in the stream's own buffer; otherwise they are read into `buffer`.
 // It stays valid until the next call on the stream. Inline, below.

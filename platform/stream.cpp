@@ -357,6 +357,13 @@ size_t StreamRead(Stream& stream, void* data, size_t count) {
     return stored;
 }
 
+bool StreamBufferAll(Stream& stream) {
+    if (!CanRead(stream)) return false;
+    while (stream.end - stream.start < kStreamBufferSize && Refill(stream)) {
+    }
+    return stream.at_end && !stream.failed;
+}
+
 size_t StreamWrite(Stream& stream, const void* data, size_t count) {
     if (stream.handle == kNoHandle || !stream.writing || stream.failed || data == nullptr) return 0;
     const uint8_t* in = static_cast<const uint8_t*>(data);

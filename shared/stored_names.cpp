@@ -83,6 +83,9 @@ NameRule CreationNameRule(const char* name, NameFault* fault) {
     if (length > 0 && (name[length - 1] == ' ' || name[length - 1] == '\t')) {
         return Broken(NameRule::kEndBlank, length - 1, 1, fault);
     }
+    if (length > UUARC_MAX_STORED_NAME) {
+        return Broken(NameRule::kTooLong, UUARC_MAX_STORED_NAME, length - UUARC_MAX_STORED_NAME, fault);
+    }
     return Broken(NameRule::kNone, 0, 0, fault);
 }
 

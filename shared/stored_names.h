@@ -6,6 +6,8 @@
 
 #include <cstddef>
 
+#include "uuarc.h"
+
 namespace uuarc {
 
 // Size of the buffers that receive a stored name: a longer one is cut after its last whole
@@ -31,6 +33,7 @@ enum class NameRule {
     kEndsInSeparator,  // names a directory, not a file
     kControlByte,      // creation: a byte 0x01 to 0x1F or 0x7F, which a begin line cannot carry
     kEndBlank,         // creation: a space or tab at either end, which readers drop
+    kTooLong,          // creation: longer than a begin line gives back whole (UUARC_MAX_STORED_NAME)
 };
 
 // Device names are reserved by Windows alone: elsewhere "aux.c" or "nul" is a file like any other,
@@ -56,9 +59,11 @@ NameRule RelativeNameRule(const char* name, NameFault* fault = nullptr);
 inline bool IsSafeRelativeName(const char* name) { return RelativeNameRule(name) == NameRule::kNone; }
 
 // The first rule that `name`, the last component of a source as creation would store it, breaks:
-// control bytes anywhere, blanks at either end. Outside Windows a name is stored as its bytes,
-// UTF-8 or not, as extraction there takes them back. An empty name passes here (creation refuses
-// it on its own terms). `fault`, when given, says where.
+// control bytes anywhere, blanks at either end, more than UUARC_MAX_STORED_NAME bytes (the fault
+// is what lies past them). Outside Windows a name is stored as its bytes, UTF-8 or not, as
+// extraction there takes them back. An empty name passes here (creation refuses it on its own
+// terms). `fault`, when given, says where. Creation also holds the name's stored form to the
+// length, which under Windows may be longer (UTF-8 where the OEM code page lacks a character).
 NameRule CreationNameRule(const char* name, NameFault* fault = nullptr);
 
 }  // namespace uuarc

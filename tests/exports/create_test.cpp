@@ -1,7 +1,9 @@
 // create_test.cpp - CompressFileMaskListArc: the exact bytes of a new file, the line layout,
 // progress, the source prefix, the requests that are refused and what they leave on disk, and a
 // round trip through extraction.
+#include <algorithm>
 #include <cstring>
+#include <random>
 
 #include "harness.h"
 
@@ -132,6 +134,54 @@ TEST_F(Creation, RoundTripThroughExtraction) {
     }
 }
 
+// Any name that creation takes comes back from extraction as it went in, with the bytes: names of
+// every length up to the longest a begin line gives back whole, of any character that a file
+// name may hold here, blanks inside; contents of any size and byte. Paths stay relative (the
+// test's folder is the current one), so that the longest name fits an output path; under Windows
+// the full path must fit too.
+TEST_F(Creation, RandomNamesAndContentsComeBack) {
+    if (!HaveWesternCodePages()) GTEST_SKIP() << "needs OEM code page 437 and ANSI code page 1252";
+    std::vector<std::string> characters;  // each as the ANSI code page spells it
+    for (const char c : std::string("abcXYZ0189 !#$%&'()+,-.;=@[]^_`{}~")) characters.emplace_back(1, c);
+    for (const char* accented : {"\xC3\xA9", "\xC3\xBC", "\xC3\x9F"}) characters.push_back(Ansi(accented));
+#if !defined(_WIN32)
+    for (const char* other : {"*", "?", "\"", "<", ">", "|", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80", "\xE2\x82\xAC"}) {
+        characters.emplace_back(other);
+    }
+#endif
+    // Windows resolves a relative path to a full one, which must fit 259 bytes as "o\NAME" here.
+    size_t longest = UUARC_MAX_STORED_NAME;
+#if defined(_WIN32)
+    longest = std::min(longest, UUARC_MAX_OUTPUT_PATH - Folder().size() - 3);
+#endif
+    std::mt19937 generator(243);
+    ASSERT_TRUE(MakeFolder("o"));
+    api_.SetOutputPath("o");
+    for (int round = 0; round < 120; ++round) {
+        const size_t length = round == 0 ? longest : round == 1 ? 1 : 1 + generator() % longest;
+        std::string name;
+        for (;;) {
+            const std::string& next = characters[generator() % characters.size()];
+            if (name.size() + next.size() > length) break;
+            name += next;
+        }
+        // A blank at either end or a dot at the end does not come back, nor a name of dots.
+        while (!name.empty() && (name.back() == ' ' || name.back() == '.')) name.pop_back();
+        while (!name.empty() && name.front() == ' ') name.erase(0, 1);
+        if (name.find_first_not_of('.') == std::string::npos) name = "n" + name;
+        const std::string data = RandomBytes(generator() % 3000, static_cast<unsigned>(round));
+        Restart();
+        ASSERT_TRUE(WriteBytes(name, data)) << name;
+        ASSERT_EQ(Compress({name.c_str()}), 0) << name;
+        RemoveFile(name);
+        api_.InitArcFile(target_.c_str());
+        ASSERT_EQ(Extract({"*.*"}), 0) << name;
+        EXPECT_EQ(FolderNames("o"), std::vector<std::string>{name});
+        EXPECT_EQ(ReadBytes("o\\" + name), data) << name;
+        RemoveFile("o\\" + name);
+    }
+}
+
 #if defined(_WIN32)
 // OEM where every character has an exact form there, UTF-8 where the OEM code page would only
 // hold a look-alike or "?"; either way extraction gives the source's own name back. The name goes
@@ -259,6 +309,7 @@ TEST_F(Creation, SecondCreationOfSameArchiveRefused) {
 
 TEST_F(Creation, RequestsThatNeverStart) {
     WriteBytes(Path("s.bin"), "abc");
+    const std::string too_long = std::string(UUARC_MAX_STORED_NAME - 3, 'n') + ".bin";
     ASSERT_TRUE(MakeFolder(Path("srcdir")));
     const struct {
         const char* label;
@@ -278,6 +329,7 @@ TEST_F(Creation, RequestsThatNeverStart) {
         {"delete", {"a\x7f.bin"}, 5, 0},
         {"a leading blank", {" s.bin"}, 5, 0},
         {"a trailing blank", {"s.bin "}, 5, 0},
+        {"a name longer than a begin line gives back whole", {too_long.c_str()}, 5, 0},
     };
     for (const auto& c : cases) {
         ClearCalls();

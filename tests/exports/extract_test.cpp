@@ -7,6 +7,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -69,8 +70,16 @@ TEST_F(Extraction, ClassicEncodingsDecodeByteIdentical) {
 }
 
 // Mail as it arrives: blanks for zero stripped, a last group cut short, empty lines put in, prose
-// that starts with "table", a one-byte xx file; a character outside the alphabet still fails.
+// that starts with "table", a one-byte xx file, CR alone; and damage that mail does: a character
+// outside the alphabet, a line cut short where the file shows that nothing strips its blanks, a
+// table block that lost a line, an end line read as data.
 TEST_F(Extraction, MailAsItArrives) {
+    std::string table;
+    for (int c = 0x7E; table.size() < 64; --c) table += static_cast<char>(c);
+    const std::string long_line = "begin 644 x\nM" + std::string(300, 'A') + "\n`\nend\n";
+    const std::string damaged_table = "table\n" + table.substr(0, 32) + "\nbegin 644 x\n" + table[3] + "\nend\n";
+    std::string fifteen_groups;
+    for (int i = 0; i < 15; ++i) fifteen_groups += "\x86\x18\x61";
     const struct {
         const char* label;
         const char* text;
@@ -79,15 +88,25 @@ TEST_F(Extraction, MailAsItArrives) {
     } cases[] = {
         {"blanks for zero stripped", "begin 644 x\n#86(\nend\n", std::string("ab\0", 3), 0},
         {"last group cut short", "begin 644 x\n!80\nend\n", "a", 0},
+        {"last group cut short, backquotes for zero", "begin 644 x\n!80\n`\nend\n", "a", 0},
         {"empty lines in the data", "begin 644 x\n#86)C\n\n\n#86)C\nend\n", "abcabc", 0},
         {"prose that starts with table", "tables follow below\nbegin 644 x\n#86)C\nend\n", "abc", 0},
         {"one-byte xx file", "begin 644 x\n-AE++\n+\nend\n", "1", 0},
+        {"lines ended by CR alone", "begin 644 x\r#86)C\r#86)C\r`\rend\r", "abcabc", 0},
+        {"a character that carries no data", "begin 644 x\n!80~~\n`\nend\n", "a", 0},
+        {"a data line longer than a read", long_line.c_str(), fifteen_groups, 0},
         {"a character outside the alphabet", "begin 644 x\n#86~C\nend\n", "", 9964},
+        {"cut short, backquotes for zero", "begin 644 x\n#86)C\n#86)\n`\nend\n", "abc", 9964},
+        {"cut short, a blank kept", "begin 644 x\nXXX\n \nend\n", "", 9964},
+        {"end right after the begin line", "begin 644 x\nend\nend\n", "", 9964},
+        {"a table block that lost a line", damaged_table.c_str(), "", 9974},  // no file made
     };
     for (const auto& c : cases) {
-        Open(c.text);
+        ASSERT_TRUE(WriteBytes(Path("a.uue"), c.text));
+        api_.InitArcFile(Path("a.uue").c_str());
+        RegisterRecorders();
         EXPECT_EQ(Extract({"*.*"}), c.status) << c.label;
-        EXPECT_EQ(ReadBytes(Path("out\\x")), c.bytes) << c.label;
+        EXPECT_EQ(PathExists(Path("out\\x")) ? ReadBytes(Path("out\\x")) : "", c.bytes) << c.label;
         RemoveFile(Path("out\\x"));
     }
 }
@@ -588,8 +607,11 @@ TEST_F(Extraction, NewFileTakesTheBeginLineMode) {
 TEST_F(Extraction, SinksTakeTheBytesAndSayHowMany) {
     const std::string payload = RandomBytes(1000, 3);
     const std::string intact = ClassicUuencode("f.bin", payload);
-    std::string damaged = intact;
-    damaged[damaged.find('\n', damaged.find('\n', damaged.find('\n') + 1) + 1) + 5] = '~';  // the third data line
+    std::string damaged = intact, cut = intact;
+    const size_t third = damaged.find('\n', damaged.find('\n', damaged.find('\n') + 1) + 1) + 1;  // its data line
+    damaged[third + 4] = '~';
+    // The third line cut short: its blanks may not have been stripped, since "`" writes 0 below it.
+    cut.erase(cut.find('\r', third) - 1, 1);
     const struct {
         const char* label;
         const char* sink;
@@ -601,7 +623,9 @@ TEST_F(Extraction, SinksTakeTheBytesAndSayHowMany) {
     } cases[] = {
         {"standard output", UUARC_OUTPUT_STDOUT, "f.bin", &intact, "", 0, 1000},
         {"damage on the third data line", UUARC_OUTPUT_STDOUT, "f.bin", &damaged, "", 9964, 90},
+        {"the third data line cut short", UUARC_OUTPUT_STDOUT, "f.bin", &cut, "", 9964, 90},
         {"nothing", UUARC_OUTPUT_NULL, "f.bin", &intact, "", 0, 1000},
+        {"nothing, the third data line cut short", UUARC_OUTPUT_NULL, "f.bin", &cut, "", 9964, 90},
         {"a full disk", UUARC_OUTPUT_STDOUT, "f.bin", &intact, "/dev/full", 101, 0},
         {"an unsafe stored name", UUARC_OUTPUT_STDOUT, "..", &intact, "", 5, -1},
     };
@@ -765,6 +789,194 @@ TEST_F(Extraction, BadFirstLineLeavesEmptyOutput) {
     EXPECT_TRUE(PathExists(Path("out\\f")));
     EXPECT_EQ(ReadBytes(Path("out\\f")), "");
 }
+
+
+// ---- Every file of a text -------------------------------------------------------------------
+// The module's own option; the 32-bit DLL knows no such bit and stays the one-file module.
+#if defined(UUARC_OPTION_EVERY_FILE)
+constexpr uint32_t kEveryFile = UUARC_OPTION_EVERY_FILE;
+constexpr bool kEveryFileRead = true;
+#else
+constexpr uint32_t kEveryFile = 0x0100;  // the other builds' bit
+constexpr bool kEveryFileRead = false;
+#endif
+
+// `classic` (ClassicUuencode with LF ends) with its data lines in `alphabet`: xx, or a table's.
+std::string InAlphabet(const std::string& classic, const std::string& alphabet) {
+    std::string text = classic;
+    for (size_t at = text.find('\n') + 1; at < text.size() - std::strlen("end\n"); ++at) {
+        if (text[at] != '\n') text[at] = alphabet[text[at] == '`' ? 0 : text[at] - 0x20];
+    }
+    return text;
+}
+
+// A text of files with free text around them; each file's status and bytes as extraction gives
+// them, and its data (the bytes after its begin line up to its end), from which it is estimated.
+struct FileInText {
+    std::string name, bytes;
+    uint16_t status;
+    int64_t estimate;
+};
+struct TextOfFiles {
+    const char* label;
+    std::string text;
+    std::vector<FileInText> files;
+    TextOfFiles& Add(const std::string& encoded, const std::string& name, const std::string& bytes,
+                     uint16_t status = 0, const std::string& after = "") {
+        const int64_t data = static_cast<int64_t>(encoded.size() - encoded.find('\n') - 1);
+        files.push_back({name, bytes, status, encoded.starts_with("begin-base64") ? data * 57 / 77 : data * 10 / 14});
+        text += encoded + after;
+        return *this;
+    }
+};
+
+std::vector<TextOfFiles> TextsOfFiles() {
+    std::string table;
+    for (int c = 0x7E; table.size() < 64; --c) table += static_cast<char>(c);
+    const std::string hello = "hello world\n", small = PatternBytes(3000), p = PatternBytes(300, 5);
+    const auto uu = [](const std::string& name, const std::string& data, char zero = '`') {
+        return ClassicUuencode(name, data, zero, "\n");
+    };
+    std::string damaged = uu("b.bin", p.substr(0, 200));
+    damaged[damaged.find("\nM", damaged.find("\nM") + 1) + 5] = '~';  // in the second data line
+    std::string unended = uu("a.bin", p.substr(0, 100));
+    unended.erase(unended.rfind("`\nend"));
+    std::vector<TextOfFiles> texts = {{"one file in a mail", "From: someone\n\n", {}},
+                                      {"two files, text around them", "Subject: two\r\n\r\n", {}},
+                                      {"classic, then base64", "", {}},
+                                      {"xx, a table's, classic with blanks for zero", "", {}},
+                                      {"a damaged file between whole ones", "", {}},
+                                      {"a begin line where the end line should be", "", {}},
+                                      {"a begin line right after a begin line", "", {}},
+                                      {"a refused stored name, two files of one name", "", {}},
+                                      {"backquotes for zero, then a file stripped of its blanks", "", {}}};
+    texts[0].Add(uu("hello.txt", hello), "hello.txt", hello, 0, "-- \nbye\n");
+    texts[1].Add(ClassicUuencode("hello.txt", hello), "hello.txt", hello, 0, "\r\nand the next:\r\n\r\n")
+        .Add(ClassicUuencode("small.bin", small), "small.bin", small, 0, "\r\n-- \r\n");
+    texts[2].Add(uu("hello.txt", hello), "hello.txt", hello, 0, "\n").Add(Base64Uuencode("small.bin", small), "small.bin", small);
+    texts[3].Add(InAlphabet(uu("x.bin", p), "+-0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"), "x.bin", p, 0,
+                 "table\n" + table.substr(0, 32) + "\n" + table.substr(32) + "\n")
+        .Add(InAlphabet(uu("t.bin", p.substr(0, 50)), table), "t.bin", p.substr(0, 50))
+        .Add(uu("c.bin", p.substr(0, 90), ' '), "c.bin", p.substr(0, 90));
+    texts[4].Add(uu("a.bin", p.substr(0, 100)), "a.bin", p.substr(0, 100)).Add(damaged, "b.bin", p.substr(0, 45), 9964)
+        .Add(uu("c.bin", p), "c.bin", p);
+    texts[5].Add(unended, "a.bin", p.substr(0, 100), 9964).Add(uu("b.bin", p.substr(0, 10)), "b.bin", p.substr(0, 10));
+    texts[6].Add("begin 644 e.bin\n", "e.bin", "", 9964).Add(uu("f.bin", hello), "f.bin", hello);
+    texts[7].Add(uu("..", "up"), "..", "", 5).Add(uu("same.txt", "first\n"), "same.txt", "first\n", 0, "\n")
+        .Add(uu("same.txt", "second\n"), "same.txt", "second\n");
+    // Whether a line cut short reads padded is asked of the file it is in, not of the one before.
+    const std::string zeros("abc\0\0\0", 6);
+    std::string stripped = uu("s.bin", zeros, ' ');
+    for (size_t at; (at = stripped.find(" \n")) != std::string::npos;) stripped.erase(at, 1);
+    texts[8].Add(uu("q.bin", zeros), "q.bin", zeros).Add(stripped, "s.bin", zeros);
+    return texts;
+}
+
+// With the bit, an entry per file with its own name and estimate, the summary their sum, and every
+// file made in turn with its own status after it (code 5): a damaged one keeps what it decoded and
+// the next is made, a second file of one name is asked about and replaces the first; the call ends
+// with the first failure's status. Without the bit (and in the 32-bit DLL), the first file alone,
+// estimated from the whole text.
+TEST_F(Extraction, EveryFileListedAndExtractedWithTheBitTheFirstWithout) {
+    int run = 0;
+    for (const TextOfFiles& t : TextsOfFiles()) {
+        for (const bool every : {false, true}) {
+            const std::string label = std::string(t.label) + (every ? ", every file" : ", the first");
+            const std::string out = "out" + std::to_string(++run) + "\\";
+            ASSERT_TRUE(MakeFolder(Path(out)));
+            api_.SetOutputPath(Path(out).c_str());
+            if (every) api_.arOptionsOn(kEveryFile);
+            else api_.arOptionsOff(kEveryFile);
+            Open(t.text);
+            const bool each = every && kEveryFileRead;
+            const size_t files = each ? t.files.size() : 1;
+            ArcFileList list{};
+            api_.InitArcFileList(&list);
+            api_.BuildArcFileList(&list);
+            EXPECT_STATUS(0) << label;
+            ASSERT_EQ(list.count, files) << label;
+            int64_t total = 0;
+            const ArcFileEntry* entry = list.first;
+            for (size_t i = 0; i < files; ++i, entry = entry->next) {
+                const int64_t estimate = each ? t.files[i].estimate : static_cast<int64_t>(t.text.size()) * 10 / 14;
+                EXPECT_STREQ(entry->name, t.files[i].name.c_str()) << label << ", entry " << i;
+                EXPECT_EQ(entry->first_size, estimate) << label << ", entry " << i;
+                EXPECT_EQ(entry->second_size, estimate) << label << ", entry " << i;
+                total += estimate;
+            }
+            ArcExtraInfo info{};
+            api_.GetExtraInfoArc(&info);
+            EXPECT_EQ(info.first_size_total, total) << label;
+            api_.DoneArcFileList(&list);
+
+            uint16_t first_failure = 0;
+            std::vector<int64_t> statuses;
+            std::vector<std::string> names, bytes;  // what the folder holds: each name's last bytes
+            size_t repeated = 0;
+            for (size_t i = 0; i < files; ++i) {
+                const FileInText& file = t.files[i];
+                if (first_failure == 0) first_failure = file.status;
+                if (each) statuses.push_back(file.status);
+                const size_t known = std::find(names.begin(), names.end(), file.name) - names.begin();
+                if (known < names.size()) {
+                    bytes[known] = file.bytes;
+                    ++repeated;
+                } else if (file.status != 5) {
+                    names.push_back(file.name);
+                    bytes.push_back(file.bytes);
+                }
+            }
+            ClearCalls();
+            EXPECT_EQ(Extract({"*.*"}), first_failure) << label;
+            std::vector<int64_t> done;
+            for (const HostCall& call : CallsOf(CallKind::kSignal)) {
+                if (call.second == 5) done.push_back(call.first);
+            }
+            EXPECT_EQ(done, statuses) << label;
+            EXPECT_EQ(CallsOf(CallKind::kReplace).size(), repeated) << label;
+            std::vector<std::string> sorted = names;
+            std::sort(sorted.begin(), sorted.end());
+            EXPECT_EQ(FolderNames(Path(out)), sorted) << label;
+            for (size_t i = 0; i < names.size(); ++i) EXPECT_EQ(ReadBytes(Path(out + names[i])), bytes[i]) << label;
+        }
+    }
+}
+
+#if defined(UUARC_OPTION_EVERY_FILE)
+// Each selected file gets the one file's callbacks in their order, its signal the length from the
+// end of its begin line on; a file the masks do not select gets none; no begin line is 9974.
+TEST_F(Extraction, EveryFileCallbacksPerSelectedFile) {
+    const TextOfFiles t = TextsOfFiles()[1];
+    api_.arOptionsOn(UUARC_OPTION_EVERY_FILE);
+    Open(t.text);
+    ClearCalls();
+    ASSERT_EQ(Extract({"*.*"}), 0);
+    std::vector<CallKind> kinds;
+    for (const CallKind kind : CallKinds()) {
+        if (kinds.empty() || kind != CallKind::kProgress || kinds.back() != kind) kinds.push_back(kind);
+    }
+    std::vector<CallKind> two = {CallKind::kFileName, CallKind::kFileName, CallKind::kSignal, CallKind::kProgress,
+                                 CallKind::kSignal};
+    two.insert(two.end(), two.begin(), two.end());
+    EXPECT_EQ(kinds, two);
+    const std::vector<HostCall> signals = CallsOf(CallKind::kSignal);
+    ASSERT_EQ(signals.size(), 4u);
+    for (const size_t i : {0, 1}) {
+        const std::string begin = "begin 644 " + t.files[i].name + "\r\n";
+        EXPECT_EQ(signals[2 * i].first, static_cast<int64_t>(t.text.size() - t.text.find(begin) - begin.size()));
+    }
+    ClearCalls();
+    ASSERT_TRUE(RemoveFile(Path("out\\small.bin")));
+    ASSERT_EQ(Extract({"small.bin"}), 0);
+    ASSERT_EQ(CallsOf(CallKind::kFileName).size(), 2u);
+    EXPECT_EQ(CallsOf(CallKind::kFileName)[0].source, "\\small.bin");
+    EXPECT_EQ(ReadBytes(Path("out\\small.bin")), t.files[1].bytes);
+    ASSERT_TRUE(WriteBytes(Path("a.uue"), "no begin line here\n"));  // the open archive, changed
+    ClearCalls();
+    EXPECT_EQ(Extract({"*.*"}), 9974);
+    EXPECT_TRUE(g_calls.empty());
+}
+#endif
 
 }  // namespace
 }  // namespace uuarc::test

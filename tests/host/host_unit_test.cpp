@@ -196,6 +196,7 @@ TEST(HostFailure, StoredNameProblemNamesTheRule) {
 }
 
 TEST(HostFailure, CreationNameProblemNamesTheRuleAndTheWayOut) {
+    const std::string longest(UUARC_MAX_STORED_NAME, 'n'), too_long = longest + "x";
     const StoredNameCase cases[] = {
         {"report\nbegin 644 evil.sh", false, "it holds a control byte ('\\n')"},
         {"a\x1a", false, "it holds a control byte ('\\x1A')"},
@@ -203,6 +204,8 @@ TEST(HostFailure, CreationNameProblemNamesTheRuleAndTheWayOut) {
         {"in side \xe2\x82\xac.txt", false, ""},
         {"caf\xe9.txt", false, ""},  // stored as its bytes, as it is read back
         {"report 14:31.log", false, ""},
+        {longest.c_str(), false, ""},
+        {too_long.c_str(), false, "it is longer than the 243 bytes that a begin line gives back whole"},
     };
     for (const StoredNameCase& c : cases) {
         const std::string problem = CreationNameProblem(c.stored);
@@ -253,13 +256,15 @@ TEST(HostNames, OutputFileSettingNamesOneFile) {
     EXPECT_FALSE(ToModuleFile(std::string(250, 'f'), setting, error));
 }
 
-// After status 9964: where and why, read off the archive's text as the module reads it.
+// After status 9964: where and why, read off the archive's text as the module reads it; in a text
+// of several files, of the file that failed (`file`, counted from 0).
 TEST(HostDamage, SaysWhereAndWhy) {
     const std::string header = "\r\n       x.bin:  decoded size: 3\r\n";
     const struct {
         std::string text;
         int64_t decoded;
         const char* reason;
+        int file = -1;
     } cases[] = {
         {"no archive here\n", -1, "no begin line"},
         {"begin 644 x.bin\n#86)C\n#8~)C\nend\n", 3, "line 3: '~' is not in the data's alphabet"},
@@ -269,8 +274,20 @@ TEST(HostDamage, SaysWhereAndWhy) {
         {header + "begin 644 x.bin\r\n#86)C\r\nend\r\n", 3, ""},           // the size it states
         {header + "begin 644 other.bin\r\n`\r\nend\r\n", 0, ""},        // a header of another file
         {"begin 644 x.bin\nhAE++AE++AE++AE++AE++AE++\nh~\nend\n", -1, ""},  // xx data: no line named
+        {"begin 644 x.bin\n#86)C\n#86)\n`\nend\n", 3, "line 3 is cut short: 3 of the 4 characters its length asks for"},
+        {"begin 644 x.bin\n#86)\n#86)C \nend\n", 6, "line 2 is cut short: 3 of the 4 characters its length asks for"},
+        {"begin 644 x.bin\n#86)\n!80\nend\n", 4, ""},  // stripped blanks: read padded, no line named
+        {"begin 644 a\n#86)C\nend\nbegin 644 b\n#8~)C\nend\n", 3, "line 5: '~' is not in the data's alphabet", 1},
+        {"begin 644 a\n#86)C\nbegin 644 b\n#86)C\nend\n", 3, "the end line is missing", 0},
+        {"begin-base64 644 a\nYWJj\n====\nbegin 644 b\n#8~)C\nend\n", 3, "line 5: '~' is not in the data's alphabet", 1},
+        {"begin 644 a\n#86)C\nend\n" + header + "begin 644 x.bin\r\n`\r\nend\r\n", 0,
+         "it decodes to 0 bytes where its header says 3", 1},
     };
-    for (const auto& c : cases) EXPECT_EQ(DescribeDamageOf(c.text, c.decoded), c.reason) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(DescribeDamageOf(c.text, c.decoded, c.file), c.reason) << c.text;
+    const char* const table_lost = "line 4: \"table\" is followed by no block of 64 different characters";
+    EXPECT_EQ(DescribeNoBeginLineOf("a\nb\ntext\ntable \n!\"#$\nbegin 644 x\n`\nend\n"), table_lost);
+    EXPECT_EQ(DescribeNoBeginLineOf("table\n!\ntext\ntable \n!\"#$\nbegin-base64 644 x\n====\n"), table_lost);
+    EXPECT_EQ(DescribeNoBeginLineOf("text\ntable\n!\"#$\n"), "no begin line");
 }
 
 }  // namespace

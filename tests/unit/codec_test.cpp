@@ -31,12 +31,14 @@ AlphabetState g_alphabet;
 constexpr Alphabet kAlphabets[] = {Alphabet::Default, Alphabet::Xx, Alphabet::Table};
 
 // Makes `which` active with its decode table. The table alphabet runs down from '~', so that it
-// shares characters with both others at other values.
+// shares characters with both others at other values, and has "e" for 45, so that a full line may
+// begin with "end".
 void UseAlphabet(Alphabet which) {
     ResetDefaultAlphabet(g_alphabet);
     if (which == Alphabet::Xx) SwitchToXxAlphabet(g_alphabet, 'h');
     if (which == Alphabet::Table) {
         for (int value = 0; value < 64; ++value) g_alphabet.table_alphabet[value] = static_cast<char>(0x7E - value);
+        std::swap(g_alphabet.table_alphabet[25], g_alphabet.table_alphabet[45]);  // "e" is the length of a full line
         g_alphabet.active = AlphabetKind::Table;
         ASSERT_EQ(BuildDecodeTable(g_alphabet), 0);
     }
@@ -45,15 +47,17 @@ void UseAlphabet(Alphabet which) {
 ReferenceAlphabet Reference() { return {ActiveAlphabet(g_alphabet), !g_alphabet.xx_mode}; }
 
 // Decodes `line` from a block of exactly its size, so that a sanitizer build sees any read past
-// it, and checks count, bytes and status against the reference.
+// it, and checks count, bytes and status against the reference, padded and not.
 void ExpectDecodesAsReference(std::string_view line, const std::string& label) {
     const std::vector<char> exact(line.begin(), line.end());
-    uint8_t out[kDecodeBufferSize];
-    const int count = DecodeLine(g_alphabet, std::string_view(exact.data(), exact.size()), out);
-    const ReferenceDecoded expected = ReferenceDecodeLine(Reference(), line);
-    ASSERT_EQ(count, expected.count) << label;
-    if (count > 0) {
-        EXPECT_TRUE(std::equal(expected.bytes.begin(), expected.bytes.end(), out)) << label;
+    for (const Padding padding : {Padding::Refused, Padding::Allowed}) {
+        uint8_t out[kDecodeBufferSize];
+        const int count = DecodeLine(g_alphabet, std::string_view(exact.data(), exact.size()), out, padding);
+        const ReferenceDecoded expected = ReferenceDecodeLine(Reference(), line, padding == Padding::Allowed);
+        ASSERT_EQ(count, expected.count) << label;
+        if (count > 0) {
+            EXPECT_TRUE(std::equal(expected.bytes.begin(), expected.bytes.end(), out)) << label;
+        }
     }
 }
 
@@ -73,13 +77,13 @@ TEST_P(Codec, EncodesAndDecodesTheWorkedExample) {
     ASSERT_EQ(EncodeLine(g_alphabet, abc, line, 3), 6);
     EXPECT_EQ(std::string(line, 6), "#86)C\n");
     uint8_t out[kDecodeBufferSize];
-    EXPECT_EQ(DecodeLine(g_alphabet, "#86)C\n", out), 3);
+    EXPECT_EQ(DecodeLine(g_alphabet, "#86)C\n", out, Padding::Refused), 3);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 3), "abc");
-    EXPECT_EQ(DecodeLine(g_alphabet, "#86)C plus a check character\n", out), 3);
+    EXPECT_EQ(DecodeLine(g_alphabet, "#86)C plus a check character\n", out, Padding::Refused), 3);
     EXPECT_EQ(EncodeLine(g_alphabet, abc, line, 0), 2);
     EXPECT_EQ(std::string(line, 2), "`\n");
     SwitchToXxAlphabet(g_alphabet, '1');
-    EXPECT_EQ(DecodeLine(g_alphabet, "1MK7X\n", out), 3);
+    EXPECT_EQ(DecodeLine(g_alphabet, "1MK7X\n", out, Padding::Refused), 3);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 3), "abc");
 }
 
@@ -99,7 +103,7 @@ TEST_P(Codec, EveryLineLengthEncodesAsReferenceAndBack) {
                 ASSERT_EQ(std::string(line.data(), static_cast<size_t>(length)), expected) << count;
                 const std::vector<char> exact(line.begin(), line.begin() + length);
                 uint8_t out[kDecodeBufferSize];
-                ASSERT_EQ(DecodeLine(g_alphabet, std::string_view(exact.data(), exact.size()), out), count);
+                ASSERT_EQ(DecodeLine(g_alphabet, std::string_view(exact.data(), exact.size()), out, Padding::Refused), count);
                 EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + count, out)) << count;
             }
         }
@@ -144,25 +148,36 @@ TEST_P(Codec, LinesCutAnywhereDecodeAsReference) {
 }
 
 // A character without a value fails its line, the length character too and a short line too;
-// what is missing reads as 0.
+// what is missing reads as 0 where padding is allowed and makes a short line where it is not;
+// the characters of a short last group that carry no data read as 0 whatever they are.
 TEST_P(Codec, LinesFailOnlyOnACharacterWithoutValue) {
     using namespace std::string_literals;
     UseAlphabet(Alphabet::Default);
+    constexpr int kShort = kShortLine;
     const struct {
         std::string line;
-        int count;  // -1: the line fails
+        int count;  // -1: the line fails; with padding refused
+        int padded_count;
         std::string bytes;
     } cases[] = {
-        {"#8a)C\n", -1, ""}, {"#86)\xC3\n", -1, ""}, {"#8a\n", -1, ""}, {"#8\0\n"s, -1, ""}, {"\n", -1, ""},
-        {"~abc\n", -1, ""}, {"~" + std::string(172, '!') + "\n", -1, ""},  // however many good ones follow
-        {"`\n", 0, ""}, {" \n", 0, ""}, {"#86)C\n", 3, "abc"},
-        {"#86)\n", 3, "ab@"}, {"#86\n", 3, "a`\0"s}, {"&86)C\n", 6, "abc\0\0\0"s},  // missing: read as 0
+        {"#8a)C\n", -1, -1, ""}, {"#86)\xC3\n", -1, -1, ""}, {"#8a\n", -1, -1, ""}, {"#8\0\n"s, -1, -1, ""},
+        {"\n", -1, -1, ""}, {"~abc\n", -1, -1, ""}, {"~" + std::string(172, '!') + "\n", -1, -1, ""},
+        {"`\n", 0, 0, ""}, {" \n", 0, 0, ""}, {"#86)C\n", 3, 3, "abc"},
+        {"#86)\n", kShort, 3, "ab@"}, {"#86\n", kShort, 3, "a`\0"s}, {"&86)C\n", kShort, 6, "abc\0\0\0"s},
+        {"!80\n", 1, 1, "a"}, {"!8\n", kShort, 1, "`"}, {"!80~\x80\n", 1, 1, "a"}, {"\"86(\xFF\n", 2, 2, "ab"},
+        {"!8~\n", -1, -1, ""}, {"\"86~C\n", -1, -1, ""},
     };
     for (const auto& c : cases) {
-        uint8_t out[kDecodeBufferSize];
-        const std::vector<char> exact(c.line.begin(), c.line.end());
-        ASSERT_EQ(DecodeLine(g_alphabet, std::string_view(exact.data(), exact.size()), out), c.count) << c.line;
-        EXPECT_EQ(std::string(reinterpret_cast<char*>(out), static_cast<size_t>(std::max(c.count, 0))), c.bytes);
+        for (const Padding padding : {Padding::Refused, Padding::Allowed}) {
+            uint8_t out[kDecodeBufferSize];
+            const std::vector<char> exact(c.line.begin(), c.line.end());
+            const int expected = padding == Padding::Allowed ? c.padded_count : c.count;
+            ASSERT_EQ(DecodeLine(g_alphabet, std::string_view(exact.data(), exact.size()), out, padding), expected)
+                << c.line;
+            if (expected > 0) {
+                EXPECT_EQ(std::string(reinterpret_cast<char*>(out), static_cast<size_t>(expected)), c.bytes);
+            }
+        }
     }
 }
 
@@ -193,7 +208,8 @@ TEST_P(Codec, EveryLengthWithAnOddCharacterAnywhereDecodesAsReference) {
 
 // Runs of full lines go only as far as the line routines would take them whole: the first line
 // that is not a full one in the active alphabet (a character without a value, another length, a
-// short line, 0x1A, a CR whose next byte is not in view, a cut) ends the run before it, and every
+// short line, 0x1A, a CR whose next byte is not in view, a cut) or that begins with "end" (a full
+// line of the table alphabet, where "e" is the length 45) ends the run before it, and every
 // line taken gives the bytes that DecodeLine gives it. Encoding them back gives the same text.
 TEST_P(Codec, RunsOfFullLinesMatchLineByLine) {
     std::mt19937 generator(45);
@@ -201,19 +217,20 @@ TEST_P(Codec, RunsOfFullLinesMatchLineByLine) {
         const char* label;
         size_t line;       // the line changed (6: none)
         size_t at;         // where in it
-        char value;        // what goes there; '\0': the line ends there
+        const char* value; // what goes there; "": the line ends there
         size_t cut;        // bytes left off the end of the text
         size_t expected;   // lines taken
     } cases[] = {
-        {"six whole lines", 6, 0, 0, 0, 6},
-        {"a character without a value", 3, 17, '\x7F', 0, 3},
-        {"a control character", 0, 60, '\t', 0, 0},
-        {"the length of 44 bytes", 2, 0, 'L', 0, 2},
-        {"a short line (its blanks stripped)", 4, 50, '\0', 0, 4},
-        {"0x1A where a line starts", 5, 0, '\x1A', 0, 5},
-        {"a line end that is neither", 1, 61, 'x', 0, 1},
-        {"the text cut inside the last line", 6, 0, 0, 30, 5},
-        {"the last CR without its next byte in view", 6, 0, 0, 1, 5},
+        {"six whole lines", 6, 0, "", 0, 6},
+        {"a character without a value", 3, 17, "\x7F", 0, 3},
+        {"a control character", 0, 60, "\t", 0, 0},
+        {"the length of 44 bytes", 2, 0, "L", 0, 2},
+        {"a short line (its blanks stripped)", 4, 50, "", 0, 4},
+        {"0x1A where a line starts", 5, 0, "\x1A", 0, 5},
+        {"a line end that is neither", 1, 61, "x", 0, 1},
+        {"the text cut inside the last line", 6, 0, "", 30, 5},
+        {"the last CR without its next byte in view", 6, 0, "", 1, 5},
+        {"a line that begins with end", 2, 0, "end", 0, 2},
     };
     const char* ends[] = {"\n", "\r\n", "\r", "\r\n", "\r", "\n"};
     for (const Alphabet alphabet : kAlphabets) {
@@ -225,9 +242,9 @@ TEST_P(Codec, RunsOfFullLinesMatchLineByLine) {
             for (size_t i = 0; i < lines.size(); ++i) {
                 lines[i] = std::string(1, characters[45]);
                 for (int k = 0; k < 60; ++k) lines[i] += characters[generator() % 64];
-                if (i == c.line && c.value == '\0') lines[i].resize(c.at);
+                if (i == c.line && *c.value == '\0') lines[i].resize(c.at);
                 else if (i == c.line && c.at == lines[i].size()) lines[i] += c.value;  // a character after the groups
-                else if (i == c.line) lines[i][c.at] = c.value;
+                else if (i == c.line) lines[i].replace(c.at, std::strlen(c.value), c.value);
                 text += lines[i] + (i + 1 == lines.size() && c.cut == 1 ? "\r\n" : ends[i]);
             }
             text.resize(text.size() - c.cut);
@@ -245,7 +262,7 @@ TEST_P(Codec, RunsOfFullLinesMatchLineByLine) {
             for (size_t i = 0; i < taken; ++i) {
                 length += lines[i].size() + std::strlen(ends[i]);
                 uint8_t one[kDecodeBufferSize];
-                ASSERT_EQ(DecodeLine(g_alphabet, lines[i] + "\n", one), 45) << label << ", line " << i;
+                ASSERT_EQ(DecodeLine(g_alphabet, lines[i] + "\n", one, Padding::Refused), 45) << label << ", line " << i;
                 EXPECT_TRUE(std::equal(one, one + 45, out.begin() + 45 * i)) << label << ", line " << i;
             }
             EXPECT_EQ(consumed, length) << label;

@@ -78,6 +78,74 @@ TEST_F(Create, DefaultAlphabetAfterXxOrTableArchive) {
     EXPECT_EQ(Read("abc.uue"), kWorkedExample);
 }
 
+// ---- Sources that do not hold the size the system reports -------------------------------------
+
+// What the system shows of the source: a length other than the bytes it holds (-1: the truth),
+// and a size it is given after the first read of it (-1: none), as a log that grows or is cut.
+int64_t g_reported = -1;
+int64_t g_resized = -1;
+std::string g_source;
+SystemCalls g_real_calls;
+
+int64_t ReportedLength(FileHandle handle) { return g_reported >= 0 ? g_reported : g_real_calls.length(handle); }
+
+int64_t ReadThenResize(FileHandle handle, void* data, size_t count) {
+    const int64_t got = g_real_calls.read(handle, data, count);
+    if (g_resized >= 0) std::filesystem::resize_file(g_source, static_cast<uintmax_t>(std::exchange(g_resized, -1)));
+    return got;
+}
+
+// The header states the bytes encoded: a source that fits the stream's buffer is counted as read
+// (a /proc or sysfs file), a longer one must hold the size reported to its end. One that does not
+// ends with 5, the host told how many bytes were read, and no target is left.
+TEST_F(Create, SourceThatDoesNotHoldItsSizeMakesNoFile) {
+    constexpr int64_t kLong = kStreamBufferSize + 40000;
+    const struct {
+        const char* label;
+        int64_t size;
+        int64_t reported;
+        int64_t resized;
+        int64_t header;  // -1: status 5, nothing made
+    } cases[] = {
+        {"a /proc file (size 0)", 1411, 0, -1, 1411},
+        {"a sysfs file (4096 for 18 bytes)", 18, 4096, -1, 18},
+        {"a short file that grows before its end is read", 1000, -1, 3000, 3000},
+        {"size 0 and more than the buffer holds", kLong, 0, -1, -1},
+        {"a long file that grows while it is read", kLong, -1, kLong + 5000, -1},
+        {"a long file cut while it is read", kLong, -1, kLong - 5000, -1},
+    };
+    g_real_calls = g_system;
+    g_source = Native("src.bin");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        Write("src.bin", RandomBytes(static_cast<size_t>(c.size), 5));
+        std::filesystem::remove(Native("t.uue"));
+        g_reported = c.reported;
+        g_resized = c.resized;
+        g_system.length = ReportedLength;
+        g_system.read = ReadThenResize;
+        ClearCalls();
+        Run("t.uue", {Win("src.bin")});
+        g_system = g_real_calls;
+        if (c.header < 0) {
+            EXPECT_STATUS(kStatusCannotOpen);
+            EXPECT_FALSE(Exists("t.uue"));
+            const std::vector<HostCall> signals = CallsOf(CallKind::kSignal);
+            EXPECT_TRUE(signals.size() == 1 && signals[0].second == UUARC_SIGNAL_SOURCE_CHANGED &&
+                        signals[0].first >= int64_t{kStreamBufferSize});
+            continue;
+        }
+        ASSERT_STATUS(0);
+        EXPECT_NE(Read("t.uue").find("src.bin:  decoded size: " + std::to_string(c.header) + "\r\n"), std::string::npos);
+        std::filesystem::remove_all(Native("out"));
+        InitArcFile(Win("t.uue").c_str());
+        SetOutputPath(Win("out").c_str());
+        WithMasks(ExtractFileMaskListArc, {"*.*"});
+        EXPECT_STATUS(0);
+        EXPECT_EQ(Read("out/src.bin"), Read("src.bin"));
+    }
+}
+
 // ---- Targets ----------------------------------------------------------------------------------
 
 TEST_F(Create, PlantedLinkAndLongPathsAreRefused) {

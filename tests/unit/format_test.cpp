@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "format/alphabet.h"
+#include "format/codec_path.h"
 #include "format/header.h"
 #include "format/line_codec.h"
 #include "test_support.h"
+#include "tests/codec_paths.h"
 #include "uuarc_status.h"
 
 namespace uuarc::test {
@@ -25,44 +27,53 @@ protected:
         ModuleTest::SetUp();
         g_alphabet = AlphabetState{};
     }
-    // Scans and decodes the file as extraction does, into a string; the status in status_.
-    std::string Decode(const std::string& name, std::string* stored = nullptr) {
-        char found[kNameBufferSize];
-        int64_t size = 0;
-        status_ = ScanArchiveHeader(g_alphabet, g_input, Win(name).c_str(), found, &size);
-        if (status_ != kStatusOk) return {};
-        if (stored != nullptr) *stored = found;
-        Stream& input = g_input;
-        EXPECT_TRUE(StreamOpen(input, Win(name).c_str(), "rt"));
-        BeginLine begin;
-        EXPECT_EQ(FindBeginLine(g_alphabet, input, begin), 0);
-        std::string out;
-        char buffer[kLineBufferSize];
-        std::string_view line;
-        uint8_t data[kDecodeBufferSize];
-        const int first = ReadFirstDataLine(g_alphabet, input, buffer, line);
-        if (first < 0) {
-            status_ = kStatusBadFormat;
-        } else if (first == 0) {
-            for (;;) {
-                const int count = DecodeLine(g_alphabet, line, data);
-                if (count < 0) {
-                    status_ = kStatusBadFormat;
-                    break;
-                }
-                out.append(reinterpret_cast<char*>(data), static_cast<size_t>(count));
-                const int next = ReadNextDataLine(input, buffer, line);
-                if (next == 1) break;
-                if (next < 0) {
-                    status_ = kStatusBadFormat;
-                    break;
-                }
-            }
+    // Extracts the file as the module does (on the test's codec path where it has one) and returns
+    // the bytes decoded, the status in status_: 9974 when the header scan fails.
+    std::string Decode(const std::string& name) {
+        std::filesystem::remove_all(Native("out"));
+        InitArcFile(Win(name).c_str());
+        SetOutputPath(Win("out").c_str());
+        WithMasks(ExtractFileMaskListArc, {"*.*"});
+        status_ = GetArchiveStatus();
+        std::error_code none;
+        for (const auto& entry : std::filesystem::directory_iterator(Native("out"), none)) {
+            return Read("out/" + entry.path().filename().string());
         }
-        StreamClose(input);
-        return out;
+        return {};
     }
     uint16_t status_ = kStatusOk;
+};
+
+// The reading rules of whole files, once on each codec path: the runs of full lines and the line
+// routines must give every file the same reading.
+class Reading : public Format, public ::testing::WithParamInterface<CodecPath> {
+protected:
+    void SetUp() override {
+        Format::SetUp();
+        before_ = ActiveCodecPath();
+        if (!SetCodecPath(GetParam())) GTEST_SKIP() << "this processor lacks " << CodecPathName(GetParam());
+    }
+    void TearDown() override {
+        SetCodecPath(before_);
+        Format::TearDown();
+    }
+    struct Case {
+        std::string text;
+        std::string expected;  // the bytes decoded: of a damaged file, those before the damage
+        uint16_t status;
+    };
+    // Each case decoded: its status, and its bytes (those before the damage for a failed one).
+    void ExpectReadings(const std::vector<Case>& cases) {
+        for (const Case& c : cases) {
+            Write("r.uue", c.text);
+            const std::string got = Decode("r.uue");
+            EXPECT_EQ(status_, c.status) << c.text.substr(0, 60);
+            EXPECT_EQ(got, c.expected) << c.text.substr(0, 60);
+        }
+    }
+
+private:
+    CodecPath before_ = CodecPath::Words64;
 };
 
 std::string DefaultAlphabetTable() {
@@ -144,13 +155,7 @@ TEST_F(Format, SpaceStillDecodesAsZeroWhenTableListsItElsewhere) {
     std::string alphabet = "`!\"#$ ";  // the space at position 5
     for (int c = 0x26; alphabet.size() < 64; ++c) alphabet += static_cast<char>(c);
     ResetDefaultAlphabet(g_alphabet);
-    Write("t.txt", alphabet.substr(0, 32) + "\n" + alphabet.substr(32) + "\n");
-    Stream& input = g_input;
-    ASSERT_TRUE(StreamOpen(input, Win("t.txt").c_str(), "rt"));
-    char line[kLineBufferSize];
-    size_t length = 0;
-    ASSERT_EQ(ReadAlphabetTable(g_alphabet, input, line, &length), 0);
-    StreamClose(input);
+    ASSERT_EQ(UseTableAlphabet(g_alphabet, alphabet.data()), 0);
     EXPECT_EQ(CharValue(g_alphabet, ' '), 0);
     EXPECT_EQ(CharValue(g_alphabet, '$'), 4);
 }
@@ -175,26 +180,33 @@ TEST_F(Format, BadTableBlocksFailTheScan) {
     }
 }
 
-// Only "table" alone starts a block; a block that a begin line, a line starting with NUL or the
-// end of the file cuts short is free text, and the alphabet active before it stays.
-TEST_F(Format, TableBlocksStartOnlyAtTableAloneAndCutShortAreFreeText) {
+// A line that begins with "table" starts a block when 64 distinct characters follow within 16
+// lines. Without them, "table" alone (blanks after it allowed) meant a block that is damaged;
+// prose is free text, the alphabet before it stays, and the lines read ahead are scanned again.
+TEST_P(Reading, TableBlocksAreKnownByTheirContent) {
     using namespace std::string_literals;
     std::string table;
     for (int c = 0x7E; table.size() < 64; --c) table += static_cast<char>(c);
+    std::string in_seventeen, in_sixteen;
+    for (size_t at = 0; at < 64; at += 4) in_sixteen += table.substr(at, 4) + "\n";
+    in_seventeen = table.substr(0, 3) + "\n" + table.substr(3, 1) + "\n" + in_sixteen.substr(5);
     const std::string classic = ClassicUuencode("file.bin", "table rules", '`', "\n");
-    const std::string cases[] = {
-        "tables follow below, see attachment\n" + classic,
-        "tablecloth\n" + table + "\n" + classic,
-        "table\n" + table.substr(0, 40) + "\n" + classic,                       // cut by the begin line
-        "table\n" + table.substr(0, 40) + "\n\0"s + table + "\n" + classic,    // by a NUL line
-        "table\n" + table + "\ntable\n" + table.substr(1) + "\n" + Respell(classic, table),  // the first stays
-        "table \t\r\n" + table + "\n" + Respell(classic, table),
-    };
-    for (const std::string& text : cases) {
-        Write("t.uue", text);
-        EXPECT_EQ(Decode("t.uue"), "table rules") << text;
-        EXPECT_STATUS(kStatusOk) << text;
-    }
+    const std::string respelt = Respell(classic, table);
+    const std::string rules = "table rules";
+    ExpectReadings({
+        {"tables follow below, see attachment\n" + classic, rules, kStatusOk},
+        {"table of contents\n" + table.substr(0, 40) + "\n" + classic, rules, kStatusOk},  // the begin line read ahead
+        {"tables\n" + table.substr(0, 63) + "~\n" + classic, rules, kStatusOk},           // a repeat: no block
+        {"table of contents\nchapter 1\ntable\n" + table + "\n" + respelt, rules, kStatusOk},  // found again
+        {"tablecloth\n" + table + "\n" + respelt, rules, kStatusOk},
+        {"table:\n" + table.substr(0, 32) + "\n" + table.substr(32) + "\n" + respelt, rules, kStatusOk},
+        {"table \t\r\n" + table + "\n" + respelt, rules, kStatusOk},
+        {"table\n" + in_sixteen + respelt, rules, kStatusOk},
+        {"table\n" + in_seventeen + respelt, "", kStatusNotEncoded},
+        {"table\n" + table.substr(0, 32) + "\n" + respelt, "", kStatusNotEncoded},  // its second line lost
+        {"table\n" + table.substr(0, 40) + "\n\0"s + table + "\n" + classic, "", kStatusNotEncoded},
+        {"table\n" + table + "\ntable\n" + table.substr(1) + "\n" + respelt, "", kStatusNotEncoded},
+    });
 }
 
 TEST_F(Format, SecondTableBlockWins) {
@@ -209,7 +221,7 @@ TEST_F(Format, SecondTableBlockWins) {
 TEST_F(Format, EachScanStartsFromDefaultAlphabet) {
     Write("xx.uue", "begin 644 x\nh" + std::string(60, '+') + "\nend\n");
     EXPECT_EQ(Decode("xx.uue"), std::string(45, '\0'));
-    EXPECT_TRUE(g_alphabet.xx_mode);
+    EXPECT_TRUE(g_state.alphabet.xx_mode);
     // A classic file with spaces for zero right after: the space rule is back.
     Write("spaces.uue", "begin 644 x\n#    \n \nend\n");
     EXPECT_EQ(Decode("spaces.uue"), std::string(3, '\0'));
@@ -333,17 +345,12 @@ TEST_F(Format, LongBeginLineNeverOverrunsName) {
 
 // ---- Reading rules ------------------------------------------------------------------------------
 
-TEST_F(Format, ReadingRulesOfWholeFiles) {
+TEST_P(Reading, ReadingRulesOfWholeFiles) {
     using namespace std::string_literals;
     const std::string payload = RandomBytes(4000, 3);
     const std::string crlf = ClassicUuencode("file.bin", payload);
     const std::string lf = ClassicUuencode("file.bin", payload, '`', "\n");
-    struct Case {
-        std::string text;
-        std::string expected;  // all the bytes of a good file, the first bytes of a failed one
-        uint16_t status;
-    };
-    const Case cases[] = {
+    ExpectReadings({
         {lf, payload, kStatusOk},
         {"junk\r\n" + crlf + "trailing text\r\nbegin 644 other\r\n!80``\r\nend\r\n", payload, kStatusOk},
         {crlf + "\x1A" + "ignored", payload, kStatusOk},
@@ -351,30 +358,119 @@ TEST_F(Format, ReadingRulesOfWholeFiles) {
         {"begin 644 x\r\n#86)C\r\n`\r\n#86)C\r\nend\r\n", "abcabc", kStatusOk},  // zero-length line
         {"begin 644 x\r\n\r\n#86)C\r\n\r\n#86)C\r\r\n\r\r\nend\r\n", "abcabc", kStatusOk},  // empty lines
         {"begin 644 x\r\n#86)C\r\n\r\n", "abc", kStatusBadFormat},               // still no end
-        {"begin 644 x\nM\n \nend\n", std::string(45, '\0'), kStatusOk},          // blanks for 0 stripped
-        {"begin 644 x\n&86)C\n#86)C   \n`\nend\n", "abc\0\0\0abc"s, kStatusOk},
         {"begin 644 x\r\n#86)C\r\n&8a\r\nend\r\n", "abc", kStatusBadFormat},     // a stripped line still fails
+        {"begin 644 c.bin\n#86)C\r#86)C\n`\nend\n", "abcabc", kStatusOk},      // a lone CR ends a line
         // The first data line settles the alphabet: the active one when it reads whole there, XX
         // when only XX reads it whole, else its length character's.
         {"begin 644 x\n1MK7X\n+\nend\n", "abc", kStatusOk},                  // "1" is a classic length too
         {"begin 644 x\n\n-AE++\n+\nend\n", "1", kStatusOk},                 // a one-byte xx file
         {"begin 644 x\n0AAAAAAAAAAAAAAAAAAAAAAAA\n`\nend\n",                // whole in both
          "\x86\x18\x61\x86\x18\x61\x86\x18\x61\x86\x18\x61\x86\x18\x61\x86", kStatusOk},
-        {"begin 644 x\nh\n+\nend\n", std::string(45, '\0'), kStatusOk},      // whole in neither
+        {"begin 644 x\nh\n+\nend\n", "", kStatusBadFormat},                  // whole in neither; XX never pads
         {"begin 644 x\r\n#86)C\r\n", "abc", kStatusBadFormat},                     // no end
-        {"begin 644 x\r\n#86)C\r\nEND-------\r\n", "abc", kStatusBadFormat},        // END is data
+        {"begin 644 x\r\n#86)C\r\nEND-------\r\n", "abc\xBA" "CM4\xD3M4"s + std::string(30, '\0'),  // END is data
+         kStatusBadFormat},
         {"begin 644 x\r\n~abc\r\nend\r\n", "", kStatusBadFormat},                  // in no alphabet
-        {"begin 644 x\r\nend\r\n", "", kStatusBadFormat},                          // end read as XX data
-        {"begin 644 x\r\n\r\nend\r\n", "", kStatusOk},       // an empty file whose zero-length line was stripped
-        {"begin 644 x\r\n" + crlf.substr(crlf.find('\n') + 1, 200) + "\x1A" + "end\r\n", "", kStatusBadFormat},
-    };
-    for (const Case& c : cases) {
-        Write("r.uue", c.text);
-        const std::string got = Decode("r.uue");
-        EXPECT_EQ(status_, c.status) << c.text.substr(0, 40);
-        EXPECT_EQ(c.status == kStatusOk ? got : got.substr(0, c.expected.size()), c.expected) << c.text.substr(0, 40);
-    }
+        {"begin 644 x\r\n" + crlf.substr(crlf.find('\n') + 1, 200) + "\x1A" + "end\r\n", payload.substr(0, 135),
+         kStatusBadFormat},
+    });
 }
+
+// A missing character that carries data reads as 0 only where blanks can have been stripped: the
+// alphabet reads a blank as 0, no data line uses the backquote for 0 and none ends in a blank that
+// was kept. The sign may come after the line cut short; the bytes before that line stay.
+TEST_P(Reading, ShortLinesReadPaddedOnlyWhereBlanksCanHaveBeenStripped) {
+    using namespace std::string_literals;
+    std::string blank_table = " ";  // a table that writes 0 as a blank, "#" for 3 and so on
+    for (int c = 0x21; blank_table.size() < 64; ++c) blank_table += static_cast<char>(c);
+    std::string other_table = blank_table;
+    std::swap(other_table[0], other_table[63]);  // "_" for 0
+    const std::string short_abc = "#86)\n";       // "abc" with its last character stripped
+    ExpectReadings({
+        {"begin 644 x\n#86(\nend\n", "ab\0"s, kStatusOk},                            // stripped, nothing shows it
+        {"begin 644 x\nM\n\nend\n", std::string(45, '\0'), kStatusOk},                // the zero-length line too
+        {"begin 644 x\n" + short_abc + "#86)C``\nend\n", "ab@abc", kStatusOk},         // after the groups: no sign
+        {"begin 644 a`b\n" + short_abc + "end\n", "ab@", kStatusOk},                  // nor in the begin line
+        {"begin 644 x\n!80\n`\nend\n", "a", kStatusOk},                                // short of no data only
+        {"begin 644 x\n" + short_abc + "`\nend\n", "", kStatusBadFormat},             // the sign after the line
+        {"begin 644 x\n#86)C\n`\n" + short_abc + "end\n", "abc", kStatusBadFormat},  // and before it
+        {"begin 644 x\n" + short_abc + "#8``C\nend\n", "", kStatusBadFormat},         // in a group
+        {"begin 644 x\n#86)C\n" + short_abc + "#86)C \nend\n", "abc", kStatusBadFormat},  // a kept blank
+        {"begin 644 x\nXXX\n \nend\n", "", kStatusBadFormat},                         // the zero-length line kept
+        {"begin 644 x\n&86)C\n#86)C   \n`\nend\n", "", kStatusBadFormat},
+        {"table\n" + blank_table + "\nbegin 644 x\n" + short_abc + "end\n", "ab@", kStatusOk},
+        {"table\n" + other_table + "\nbegin 644 x\n" + short_abc + "end\n", "", kStatusBadFormat},
+        {"begin 644 x\n-AE++\n-AE\n+\nend\n", "11", kStatusOk},                       // XX short of no data
+        {"begin 644 x\n-AE++\n0AE\n+\nend\n", "1", kStatusBadFormat},                 // XX never pads
+        // A character that carries no data is not looked at, and the end of a line is
+        {"begin 644 cat.txt\n75&AE(&-A=\"!S870@;VX@=&AE(&UA=\"X~\n`\nend\n", "The cat sat on the mat.", kStatusOk},
+    });
+}
+
+// The line after the begin line is data, never the end: one that begins with "end" decodes whole
+// or is damage, and is never padded. An empty line and then "end" is an empty file.
+TEST_P(Reading, FirstDataLineIsNeverTheEnd) {
+    using namespace std::string_literals;
+    const std::string xx_end = "end" + std::string(54, '+');  // "e" is 42 in XX: 14 whole groups
+    std::string blank_table = " ";  // a blank for 0, so that short lines may read padded; "e" is 37
+    for (int c = 'A'; c <= '~'; ++c) blank_table += static_cast<char>(c);
+    blank_table += '!';
+    const std::string blank_head = "table\n" + blank_table + "\nbegin 644 x\n";
+    ExpectReadings({
+        {"begin 644 e.txt\nend\nend\n", "", kStatusBadFormat},
+        {"begin 644 x\r\nend\r\n", "", kStatusBadFormat},
+        {"begin 644 x\r\n\r\nend\r\n", "", kStatusOk},
+        {"begin 644 x\n" + xx_end + "\n+\nend\n", "\xCE\x90"s + std::string(40, '\0'), kStatusOk},
+        {"begin 644 x\n" + xx_end.substr(0, 30) + "\n+\nend\n", "", kStatusBadFormat},
+        {blank_head + "end\nend\n", "", kStatusBadFormat},
+        {blank_head + "BAB\nend\nend\n", "\x04 "s, kStatusOk},  // the same table pads a line that is not first
+    });
+}
+
+// A data line is one line however long: what follows its groups is passed over to its end, also
+// past the 254 characters of a read, and never read as a line of its own.
+TEST_P(Reading, DataLineIsOneLineHoweverLong) {
+    std::string a_groups;
+    for (int i = 0; i < 15; ++i) a_groups += "\x86\x18\x61";
+    const std::string long_line = "M" + std::string(300, 'A');
+    ExpectReadings({
+        {"begin 644 l.bin\n" + long_line + "\n`\nend\n", a_groups, kStatusOk},
+        {"begin 644 l.bin\r\n" + long_line + "\r\n`\r\nend\r\n", a_groups, kStatusOk},
+        {"begin 644 l.bin\n" + long_line.substr(0, 254) + "end\n#86)C\n`\nend\n", a_groups + "abc", kStatusOk},
+        {"begin 644 l.bin\n" + long_line.substr(0, 254) + "#86)C\n`\nend\n", a_groups, kStatusOk},
+        {"begin 644 l.bin\n#86)\n" + long_line + " \nend\n", "", kStatusBadFormat},     // its kept blank counts
+        {"begin 644 l.bin\n#86)\n" + long_line + "\nend\n", "ab@" + a_groups, kStatusOk},
+    });
+}
+
+// A line that begins with "end" ends the data on every path, also where it is a full data line
+// (a table in which "e" is 45); when data lines follow it up to another end line, which one ends
+// the data cannot be told, and that is damage too.
+TEST_P(Reading, EndLineEndsTheDataOnEveryPath) {
+    std::string table;
+    for (int c = 0x7E; table.size() < 64; --c) table += static_cast<char>(c);
+    std::swap(table[25], table[45]);  // "e" for 45; "n" and "d" have values too
+    std::string full = "e";
+    for (int i = 1; i <= 60; ++i) full += table[i];
+    const std::string end_full = "end" + full.substr(3);
+    const std::string head = "table\n" + table + "\nbegin 644 t.bin\n" + full + "\n" + full + "\n";
+    std::string two_lines(90, '\0');
+    uint8_t one[kDecodeBufferSize];
+    ResetDefaultAlphabet(g_alphabet);
+    UseTableAlphabet(g_alphabet, table.data());
+    ASSERT_EQ(DecodeLine(g_alphabet, full + "\n", one, Padding::Refused), 45);
+    two_lines.assign(reinterpret_cast<char*>(one), 45);
+    two_lines += two_lines;
+    ExpectReadings({
+        {head + end_full + "\n" + full + "\n" + full + "\nend\n", two_lines, kStatusBadFormat},
+        {head + end_full + "x\n" + full + "\nend\n", two_lines, kStatusBadFormat},
+        {head + end_full + "\nEND--- cut here ---\n", two_lines, kStatusOk},
+        {head + "end\n" + full + "\nend\n", two_lines, kStatusOk},  // "end" alone is no data line here
+        {head + end_full + "\n\nend\n", two_lines, kStatusOk},     // no data line between
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, Reading, ::testing::ValuesIn(kEveryCodecPath), CodecPathTestName);
 
 }  // namespace
 }  // namespace uuarc::test
