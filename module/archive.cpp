@@ -7,8 +7,8 @@
 #include "format/entries.h"
 #include "format/header.h"
 #include "module/module_state.h"
-#include "module/status.h"
 #include "names/strings.h"
+#include "uuarc_status.h"
 
 namespace uuarc {
 
@@ -167,6 +167,25 @@ void BeginOpening() {
 // A path the host may hand over: not null (which is no empty path) and not over 255 bytes.
 bool HostPathTaken(const char* path) { return path != nullptr && strnlen(path, kMaxHostPath + 1) <= kMaxHostPath; }
 
+// The work of InitArcFile on a path it takes. The file is read up to its begin line; only where it
+// cannot be read is the path looked at again, to tell a new archive (nothing there) from a file
+// that is refused. True for the new archive.
+bool OpenArchivePath(const char* path) {
+    char name[kNameBufferSize];
+    const uint16_t scanned = path[0] == '\0' ? uint16_t{kStatusCannotOpen}
+                                             : ScanArchiveHeader(g_state.alphabet, g_state.input, path, name, nullptr);
+    if (scanned == kStatusCannotOpen && !FileExists(path)) {
+        ForgetArchive(1);
+        return true;
+    }
+    if (scanned != kStatusOk) {
+        SetStatus(scanned == kStatusBadFormat ? uint16_t{kStatusNotEncoded} : scanned);
+        return false;
+    }
+    RememberArchive(path, 0);
+    return false;
+}
+
 }  // namespace
 
 UUARC_API void UUARC_CALL InitArcFile(const char* path) {
@@ -175,29 +194,17 @@ UUARC_API void UUARC_CALL InitArcFile(const char* path) {
         SetStatus(kStatusCannotOpen);
         return;
     }
-
-    if (!FileExists(path)) {
-        ForgetArchive(1);
-        return;
-    }
-    char name[kNameBufferSize];
-    int64_t size = 0;
-    const uint16_t scanned = ScanArchiveHeader(g_state.alphabet, g_state.input, path, name, &size);
-    if (scanned != kStatusOk) {
-        SetStatus(scanned == kStatusBadFormat ? uint16_t{kStatusNotEncoded} : scanned);
-        return;
-    }
-    RememberArchive(path, 0);
+    OpenArchivePath(path);
 }
 
+// InitArcFile's answer decides: a new archive only where nothing is.
 UUARC_API void UUARC_CALL CreateArcFile(const char* path) {
     BeginOpening();
     if (!HostPathTaken(path)) {
         SetStatus(kStatusCannotOpen);
         return;
     }
-    InitArcFile(path);
-    if (FileExists(path)) {
+    if (!OpenArchivePath(path)) {
         SetStatus(kStatusCannotOpen);
         return;
     }

@@ -16,8 +16,7 @@
 #include "host/module_names.h"
 #include "host/options.h"
 #include "host/system.h"
-#include "names/stored_names.h"
-#include "names/strings.h"
+#include "shared/stored_names.h"
 
 namespace uuarc_host {
 namespace {
