@@ -190,6 +190,12 @@ int CheckCombination(Options& options) {
         return UsageError("--overwrite belongs to extract and create");
     }
     if (options.has_output && options.output.empty()) return UsageError("-o needs a file name");
+#if !defined(_WIN32)
+    // GNU's spellings of standard output are standard output, never a file opened under them.
+    for (const char* spelling : {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"}) {
+        if (options.has_output && options.output == spelling) options.output = kStandardStream;
+    }
+#endif
     // extract -o -: standard output, as -c.
     if (extract && options.has_output && options.output == kStandardStream) {
         options.has_output = false;

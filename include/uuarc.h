@@ -326,7 +326,17 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
    a time. When the decoding ends, however it ends, SetSignalProc is called a second time with
    the number of bytes that the output took and the code UUARC_SIGNAL_BYTES_DELIVERED: the count
    that a host reports after a failure. Status 101 means the output refused a write (a closed
-   pipe, a full disk), 5 that it could not be opened. */
+   pipe, a full disk), 5 that it could not be opened.
+   Creation takes them too, as this module's own extension: a creation on a new, unnamed archive
+   (CreateArcFile with an empty path) while the output path is one of these spellings writes the
+   encoded text there as it encodes it, a buffer at a time, in constant memory and with no file of
+   its own: SetFileNameProc (source path, the spelling), no question and no check of a target,
+   SetProgressProc as for a file, then SetSignalProc (bytes that the output took,
+   UUARC_SIGNAL_BYTES_DELIVERED). The source is read as for a file target: its size, which the
+   header states before the data, is known before the first byte goes out. A source that does not
+   hold that size to the end ends with status 5 (after SetSignalProc with
+   UUARC_SIGNAL_SOURCE_CHANGED) once its bytes have gone out: the host must say that the output is
+   wrong. */
 #if !defined(_WIN32)
 #define UUARC_OUTPUT_STDOUT ":stdout:"
 #define UUARC_OUTPUT_NULL ":null:"
@@ -408,7 +418,8 @@ UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list);           
 /* ---- Creation ------------------------------------------------------------------------------
    CompressFileMaskListArc(list) encodes the one source that the list's single mask names (the
    source prefix in front unless UUARC_OPTION_NO_SOURCE_PREFIX is on) into the archive named by
-   CreateArcFile (or the output file, UUARC_OUTPUT_FILE, for an unnamed one). Status 0 and nothing
+   CreateArcFile (or, for an unnamed one, the output file, UUARC_OUTPUT_FILE, or a sink,
+   UUARC_OUTPUT_STDOUT and UUARC_OUTPUT_NULL, where the output path names one). Status 0 and nothing
    for an empty list; 9901 without a new archive, when the target is the source, or when it holds
    a begin line (unless UUARC_OPTION_REPLACE_ENCODED is on); 9907 for two masks or more; 5, before
    anything is made, when the name to store (the source's last component) would not come back from
