@@ -37,7 +37,7 @@ int64_t SizeOf(const FindData& data) {
 // Extraction names its output before it opens it (a sink by its reserved spelling).
 int32_t UUARC_CALL OnFileName(UserData, const char*, const char* target) noexcept {
     Operation& op = g_operation;
-    if (op.extracting) op.target = op.output_sink ? std::string(target) : ToNativePath(target);
+    if (op.extracting) op.target = op.output_sink ? std::string(target) : FromModulePath(target);
     return 0;
 }
 
@@ -80,7 +80,7 @@ int32_t UUARC_CALL OnSignal(UserData, int64_t length, int32_t code) noexcept {
 // Asks on the terminal, showing both files' sizes and times.
 bool AskToReplace(const std::string& shown, const FindData& existing, const FindData& incoming) {
     ProgressHide();
-    if (QueryPath(ToNativePath(incoming.file_name)).is_link) {
+    if (QueryPath(FromModulePath(incoming.file_name)).is_link) {
         std::fprintf(stderr, "%s exists\n  existing: a symbolic link, which is never written through\n", shown.c_str());
     } else {
         std::fprintf(stderr, "%s exists\n  existing: %" PRId64 " bytes, %s\n", shown.c_str(), SizeOf(existing),
@@ -107,7 +107,7 @@ ReplaceOutcome DecideReplace(const std::string& target, const FindData& existing
 // file until the new one is whole, without the host's help. What it was is noted for the message.
 int32_t UUARC_CALL OnOkToReplace(UserData, FindData* existing, FindData* incoming) noexcept {
     Operation& op = g_operation;
-    const std::string target = ToNativePath(incoming->file_name);
+    const std::string target = FromModulePath(incoming->file_name);
     op.replace = DecideReplace(target, *existing, *incoming);
     if (op.replace != ReplaceOutcome::kReplaced) return 1;
     op.replaced = QueryPath(target);

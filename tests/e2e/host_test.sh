@@ -359,6 +359,34 @@ if [ "$under_wine" -eq 0 ]; then
     expect_same "emoji name round trip through Cyrillic folders" size1.bin 'Загрузки/smile 😀.bin'
 fi
 
+# ---- Long paths: Linux takes them up to 4095 bytes, the module 255 -----------------------------
+if [ "$under_wine" -eq 0 ]; then
+    long=$work/$(printf 'l%.0s' $(seq 200))/$(printf 'o%.0s' $(seq 200))/$(printf 'n%.0s' $(seq 200))
+    folder100=$(printf 'f%.0s' $(seq 100))
+    mkdir -p "$long" "$folder100"
+    cp size46.bin.uue "$long/"
+    make_named long_name.uue "$(printf 'n%.0s' $(seq 200))"
+    # ARGS | THE FILE IT MAKES ("" for none) | WHAT THAT FILE HOLDS
+    longs=("extract size46.bin.uue -d $long/new|$long/new/size46.bin|size46.bin"
+           "extract nested.uue -d $long --keep-paths|$long/sub/dir/deep.bin|size46.bin"
+           "test $long/size46.bin.uue||"
+           "create size46.bin -o $long/made.uue|$long/made.uue|size46.bin.uue"
+           "extract $long/made.uue -o $long/out.bin|$long/out.bin|size46.bin"
+           "create $long/out.bin -n again.bin -o $long/again.uue||"
+           "extract $long/again.uue -d $long/again|$long/again/again.bin|size46.bin"
+           "extract long_name.uue -d $folder100|$folder100/$(printf 'n%.0s' $(seq 200))|hostile.txt")
+    printf 'hostile\n' > hostile.txt
+    for row in "${longs[@]}"; do
+        IFS='|' read -r args made like <<< "$row"
+        uuarc $args
+        expect_rc "long paths: ${args:0:60}" 0
+        [ -z "$made" ] || expect_same "long paths: ${args:0:60}" "$like" "$made"
+    done
+    uuarc extract size46.bin.uue -d "$long/new" --overwrite
+    expect_grep "long paths: the folder is named as given" "size46.bin.uue -> $long/new/size46.bin\$" "$out"
+    rm -rf "$work/$(printf 'l%.0s' $(seq 200))" "$folder100"
+fi
+
 # ---- Linux names are bytes: ':' is a byte like any other, a name not UTF-8 is kept as it is -------
 printf 'begin 644 10:30 notes.txt\n#:&D*\n`\nend\n' > colon.uue       # "hi\n", as GNU would write it
 printf 'begin 644 a:b\n#:&D*\n`\nend\n' > drive_like.uue
