@@ -31,11 +31,15 @@ struct BeginLine {
     // The decoded size stated by the header that creation writes, when its six lines come just
     // before the begin line and name the same file byte for byte; -1 otherwise.
     int64_t declared_size = -1;
+    // When the scan fails for a line that is "table" alone with no block after it: where that
+    // line starts in the file; -1 otherwise.
+    int64_t table_at = -1;
 };
 
 // Reads `input` up to and including the begin line ("begin" or "begin-base64") into `found`. 0
 // with the stream at the line after the begin line; -1 at the end of the file or when a line
-// that is "table" alone is followed by no block. Sets no status. A line that starts with
+// that is "table" alone is followed by no block (`found.table_at` then says where that line
+// starts). Sets no status. A line that starts with
 // "begin " without an octal mode and a name after it is not a begin line (prose in a mail often
 // starts so) and is passed over.
 //
@@ -60,9 +64,10 @@ Conversion MakeStoredName(const char* name, char* stored, size_t size);
 // the begin line. Returns the status for the caller to store: 0 with `name` (kNameBufferSize
 // bytes) and `size` filled in; 5 when the file cannot be opened (nothing filled in); 9964 without
 // a begin line (only `size` filled in). `size` is the decoded size estimated for the form of the
-// begin line (uuencode's without one). `name_cut` as for FindBeginLine.
+// begin line (uuencode's without one). `name_cut` as for FindBeginLine; `table_at`, after 9964,
+// as BeginLine::table_at.
 uint16_t ScanArchiveHeader(AlphabetState& alphabet, Stream& input, const char* path, char* name, int64_t* size,
-                           bool* name_cut = nullptr);
+                           bool* name_cut = nullptr, int64_t* table_at = nullptr);
 
 // For creation: does the target already hold a begin line of either form? Returns the status
 // for the caller: 0 when it does, 2 when it cannot be opened, 9964 when it holds none. Does not

@@ -8,6 +8,7 @@
 #include "module/module_state.h"
 #include "module/status.h"
 #include "names/strings.h"
+#include "operations/facts.h"
 
 namespace uuarc {
 
@@ -41,6 +42,18 @@ void RememberArchive(const char* path, uint32_t new_archive) {
     std::memcpy(g_state.settings.archive_path, path, std::strlen(path));
 }
 
+// The header scan of the archive at `path`, as ScanArchiveHeader; when it finds no begin line and
+// `tell` is set, a host that asked for facts hears why.
+uint16_t ScanAndTell(const char* path, char* name, int64_t* size, bool tell) {
+    int64_t table_at = -1;
+    const uint16_t scanned = ScanArchiveHeader(g_state.alphabet, g_state.input, path, name, size, nullptr, &table_at);
+    if (scanned == kStatusBadFormat && tell) {
+        Job job = MakeJob();
+        TellFact(job, path, NoBeginLineFact(table_at));
+    }
+    return scanned;
+}
+
 }  // namespace
 
 }  // namespace uuarc
@@ -64,9 +77,9 @@ void BeginOpening() {
 // A path the host may hand over: not null (which is no empty path) and not over 255 bytes.
 bool HostPathTaken(const char* path) { return path != nullptr && strnlen(path, kMaxHostPath + 1) <= kMaxHostPath; }
 
-}  // namespace
-
-UUARC_API void UUARC_CALL InitArcFile(const char* path) {
+// InitArcFile's work; `tell` as for ScanAndTell (CreateArcFile's refusal of an existing file
+// explains itself).
+void OpenArchive(const char* path, bool tell) {
     BeginOpening();
     if (!HostPathTaken(path)) {
         SetStatus(kStatusCannotOpen);
@@ -79,7 +92,7 @@ UUARC_API void UUARC_CALL InitArcFile(const char* path) {
     }
     char name[kNameBufferSize];
     int64_t size = 0;
-    const uint16_t scanned = ScanArchiveHeader(g_state.alphabet, g_state.input, path, name, &size);
+    const uint16_t scanned = ScanAndTell(path, name, &size, tell);
     if (scanned != kStatusOk) {
         SetStatus(scanned == kStatusBadFormat ? uint16_t{kStatusNotEncoded} : scanned);
         return;
@@ -87,13 +100,17 @@ UUARC_API void UUARC_CALL InitArcFile(const char* path) {
     RememberArchive(path, 0);
 }
 
+}  // namespace
+
+UUARC_API void UUARC_CALL InitArcFile(const char* path) { OpenArchive(path, true); }
+
 UUARC_API void UUARC_CALL CreateArcFile(const char* path) {
     BeginOpening();
     if (!HostPathTaken(path)) {
         SetStatus(kStatusCannotOpen);
         return;
     }
-    InitArcFile(path);
+    OpenArchive(path, false);
     if (FileExists(path)) {
         SetStatus(kStatusCannotOpen);
         return;
@@ -118,7 +135,7 @@ UUARC_API void UUARC_CALL BuildArcFileList(ArcFileList* list) {
     }
     char name[kNameBufferSize];
     int64_t size = 0;
-    if (SetStatus(ScanArchiveHeader(g_state.alphabet, g_state.input, g_state.settings.archive_path, name, &size)) != kStatusOk) {
+    if (SetStatus(ScanAndTell(g_state.settings.archive_path, name, &size, true)) != kStatusOk) {
         return;
     }
 

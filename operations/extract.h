@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "module/uuarc.h"
+#include "operations/facts.h"
 #include "operations/job.h"
 #include "operations/output_file.h"
 
@@ -12,8 +13,10 @@ namespace uuarc {
 // Derives the full output path from the stored name and the host's keep-paths flag, base path and
 // output path into `output_name` (kOutputNameSize bytes). False, with `output_name` empty, when
 // the part taken from the archive is unsafe (empty, rooted, with a drive or stream colon, a "."
-// or ".." component, a device name) or the whole would not fit an output path.
-bool MakeOutputName(const HostSettings& settings, const char* stored_name, char* output_name);
+// or ".." component, a device name) or the whole would not fit an output path; then `refusal`,
+// when given, gets the fact of it: the rule, and where in `stored_name` it is broken.
+bool MakeOutputName(const HostSettings& settings, const char* stored_name, char* output_name,
+                    Fact* refusal = nullptr);
 
 // The work of ExtractFileMaskListArc: status 0 first; nothing for an empty list or a name the
 // masks do not select; else the header scan (9964 reported as 9974), the output name, the

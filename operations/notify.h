@@ -23,6 +23,10 @@ void NotifyBytesDelivered(const Job& job, int64_t bytes);
 // that module know no code but the one that says the output is open.
 void NotifySourceChanged(const Job& job, int64_t bytes);
 
+// SetSignalProc: one field of a fact (facts.h), `code` a UUARC_SIGNAL_FACT code. Called only
+// where the host asked for facts.
+void NotifyFactField(const Job& job, int32_t code, int64_t value);
+
 // Whether the host asks to be asked before a file is replaced (OkToReplaceProc is registered).
 bool CanAskToReplace(const Job& job);
 
