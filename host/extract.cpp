@@ -5,9 +5,6 @@
 // by their reserved names and it writes into them as it decodes. Elsewhere the file is decoded
 // into a private temporary folder, then copied to standard output or dropped. -o FILE goes to
 // the module as its output file: it makes, asks about and replaces FILE as it does any output.
-#include <algorithm>
-#include <iterator>
-
 #include "host/commands.h"
 #include "host/console.h"
 #include "host/exit_codes.h"
@@ -26,21 +23,6 @@ struct Destination {
     const char* sink = nullptr;  // the module's reserved output name, or null for files
     Scratch scratch;             // -c and test without sinks: the private folder decoded into
 };
-
-// The stored name of the open archive as the module lists it (module terms); "" when the listing
-// fails.
-std::string ListStoredName() {
-    ArcFileList list;
-    g_api.InitArcFileList(&list);
-    g_api.BuildArcFileList(&list);
-    std::string name;
-    if (g_api.GetArchiveStatus() == UUARC_STATUS_OK && list.first != nullptr) {
-        const ArcFileEntry& entry = *list.first;
-        name.assign(entry.name, std::find(entry.name, std::end(entry.name), '\0'));
-    }
-    g_api.DoneArcFileList(&list);
-    return name;
-}
 
 // Settles where the module writes for `request`; -1 when done, otherwise the exit code after a
 // message.
@@ -84,11 +66,9 @@ int ExtractPrepared(const Options& options, Request& request, Destination& out) 
     else g_api.arOptionsOff(UUARC_OPTION_NO_MODE);
     g_api.SetOutputPath(request.output_folder.c_str());
     // "*.*" with no directory selects every stored name, whatever its directories.
+    // The module names the output through SetFileNameProc, which the messages take it from; an
+    // unsafe stored name it names with no output, and says which rule it breaks.
     const uint16_t status = RunOnOneMask(g_api.ExtractFileMaskListArc, "*.*");
-    // The module names the output through SetFileNameProc, which the messages take it from. It
-    // refuses an unsafe stored name before that: only then is the archive listed, for the name
-    // that the message explains.
-    if (status == UUARC_STATUS_CANNOT_OPEN && op.target.empty()) request.stored_name = ListStoredName();
     g_api.DoneArcFile();
 
     if (status != UUARC_STATUS_OK) {

@@ -38,7 +38,6 @@ std::string FormatAttributes(uint32_t attributes) {
 }
 
 int ListPrepared(const Request& request, bool first) {
-    const Operation none;
     const int code = OpenArchive(request);
     if (code >= 0) return code;
     ArcFileList list;
@@ -63,16 +62,17 @@ int ListPrepared(const Request& request, bool first) {
     }
     g_api.DoneArcFileList(&list);
     g_api.DoneArcFile();
-    if (status != UUARC_STATUS_OK) return ReportFailure(request, status, none);
+    if (status != UUARC_STATUS_OK) return ReportFailure(request, status, g_operation);
     return FlushStandardOutput() ? kExitOk : kExitWriteFailed;
 }
 
 }  // namespace
 
 int OpenArchive(const Request& request) {
-    const Operation none;
+    // What the module says of a refusal is heard from here on.
+    g_operation = Operation{};
     // InitArcFile takes a missing path for a new archive; it is reported before that.
-    if (!QueryPath(request.archive).exists) return ReportFailure(request, UUARC_STATUS_CANNOT_OPEN, none);
+    if (!QueryPath(request.archive).exists) return ReportFailure(request, UUARC_STATUS_CANNOT_OPEN, g_operation);
     std::string module_path, error;
     if (!ToModulePath(request.archive, module_path, error)) {
         Report(request.archive_shown, "cannot pass the name to the module", error, -1);
@@ -80,7 +80,7 @@ int OpenArchive(const Request& request) {
     }
     g_api.InitArcFile(module_path.c_str());
     const uint16_t status = g_api.GetArchiveStatus();
-    if (status != UUARC_STATUS_OK) return ReportFailure(request, status, none);
+    if (status != UUARC_STATUS_OK) return ReportFailure(request, status, g_operation);
     return -1;
 }
 

@@ -37,6 +37,7 @@ int Run(int argc, char** argv) {
         return kExitOther;
     }
     g_api = module.api;
+    ListenForFacts();
     if (options.command == Command::kCreate) return CreateArchive(options);
 
     std::string module_directory;

@@ -36,9 +36,10 @@ int64_t SizeOf(const FindData& data) {
 
 // Extraction names its output before it opens it: a name that is free now may become a file
 // that this run makes, to be removed if the run is interrupted once it is known to be that file.
-int32_t UUARC_CALL OnFileName(UserData, const char*, const char* target) noexcept {
+int32_t UUARC_CALL OnFileName(UserData, const char* source, const char* target) noexcept {
     Operation& op = g_operation;
     if (!op.extracting) return 0;
+    op.entry = source[0] == '\\' ? source + 1 : source;
     // A sink is named by its reserved spelling: there is no file to look after.
     if (op.output_sink) {
         op.target = target;
@@ -60,9 +61,37 @@ int32_t UUARC_CALL OnProgress(UserData, int32_t, int32_t bytes) noexcept {
     return 0;
 }
 
+// A field of the fact that the module is passing, or the kind that closes it; false for another
+// code.
+bool TakeFactField(Operation& op, int64_t value, int32_t code) {
+#if defined(UUARC_OPTION_FACTS)
+    ModuleFact& fields = op.fact_fields;
+    switch (code) {
+        case UUARC_SIGNAL_FACT_LINE: fields.line = value; return true;
+        case UUARC_SIGNAL_FACT_CHARACTER: fields.character = value; return true;
+        case UUARC_SIGNAL_FACT_COUNT: fields.count = value; return true;
+        case UUARC_SIGNAL_FACT_EXPECTED: fields.expected = value; return true;
+        case UUARC_SIGNAL_FACT_RULE: fields.rule = value; return true;
+        case UUARC_SIGNAL_FACT_SPAN: fields.span = value; return true;
+        case UUARC_SIGNAL_FACT:
+            fields.kind = static_cast<int32_t>(value);
+            op.fact = fields;
+            fields = ModuleFact{};
+            return true;
+        default: return false;
+    }
+#else
+    (void)op;
+    (void)value;
+    (void)code;
+    return false;
+#endif
+}
+
 // The output is open and nothing is written yet: an empty file there is the one the module has
 // just made. (A module that links its new file in only at the end leaves nothing to take.) A sink
-// says at the end how many bytes it took; a creation whose source changed, how many it read.
+// says at the end how many bytes it took; a creation whose source changed, how many it read; a
+// failure, why.
 int32_t UUARC_CALL OnSignal(UserData, int64_t length, int32_t code) noexcept {
     if (code == UUARC_SIGNAL_BYTES_DELIVERED) {
         g_operation.delivered = length;
@@ -70,6 +99,10 @@ int32_t UUARC_CALL OnSignal(UserData, int64_t length, int32_t code) noexcept {
     }
     if (code == UUARC_SIGNAL_SOURCE_CHANGED) {
         g_operation.source_read = length;
+        return 0;
+    }
+    if (code != UUARC_SIGNAL_OUTPUT_OPEN) {
+        TakeFactField(g_operation, length, code);
         return 0;
     }
     g_operation.output_opened = true;
@@ -115,6 +148,13 @@ int32_t UUARC_CALL OnOkToReplace(UserData, FindData* existing, FindData* incomin
 }
 
 }  // namespace
+
+void ListenForFacts() {
+#if defined(UUARC_OPTION_FACTS)
+    g_api.arOptionsOn(UUARC_OPTION_FACTS);
+#endif
+    g_api.SetSetSignalProc(0, OnSignal);
+}
 
 void StartOperation(const Options& options, bool extracting, const std::string& progress_name,
                     int64_t progress_total) {
