@@ -245,13 +245,35 @@ void FollowSizeHeader(SizeHeader& header, const char* line, size_t length) {
     header.lines = whole && StartsSizeHeader(text, header) ? 1 : 0;
 }
 
+// The carried line into `line` (kLineBufferSize bytes) as StreamReadLine would have stored it;
+// returns its length.
+size_t TakeCarriedLine(const CarriedLine& carried, char* line) {
+    std::memcpy(line, carried.text, carried.length + 1);
+    return carried.length;
+}
+
 }  // namespace
 
-int FindBeginLine(AlphabetState& alphabet, Stream& input, BeginLine& found) {
+bool IsBeginLine(std::string_view line) {
+    if (!line.starts_with("begin")) return false;
+    // The matching reads a NUL-terminated line.
+    char text[kLineBufferSize];
+    const size_t length = std::min(line.size(), sizeof text - 1);
+    std::memcpy(text, line.data(), length);
+    text[length] = '\0';
+    BeginForm form = BeginForm::Uuencode;
+    const char* name = nullptr;
+    size_t name_length = 0;
+    uint32_t mode = 0;
+    return MatchBeginLine(text, &form, &name, &name_length, &mode);
+}
+
+int FindBeginLine(AlphabetState& alphabet, Stream& input, BeginLine& found, const CarriedLine* first) {
     char line[kLineBufferSize];
     LookAhead ahead;
-    int64_t offset = 0;
-    size_t line_length = NextScanLine(ahead, input, line, &offset);
+    int64_t offset = 0;  // where the line starts; a carried line is a begin line, never "table"
+    size_t line_length = first != nullptr && first->length > 0 ? TakeCarriedLine(*first, line)
+                                                                : NextScanLine(ahead, input, line, &offset);
     SizeHeader header;
     for (;;) {
         if (line_length == 0) return -1;

@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "format/alphabet.h"
 #include "format/format.h"
@@ -36,12 +37,20 @@ struct BeginLine {
     int64_t table_at = -1;
 };
 
+// A line already read from the stream that the next FindBeginLine takes as its first line: the
+// begin line that ended the data of the file before it, in a text of several files.
+struct CarriedLine {
+    char text[kLineBufferSize] = {};  // as StreamReadLine stores it, NUL after it
+    size_t length = 0;                // 0: nothing carried
+};
+
 // Reads `input` up to and including the begin line ("begin" or "begin-base64") into `found`. 0
 // with the stream at the line after the begin line; -1 at the end of the file or when a line
 // that is "table" alone is followed by no block (`found.table_at` then says where that line
 // starts). Sets no status. A line that starts with
 // "begin " without an octal mode and a name after it is not a begin line (prose in a mail often
-// starts so) and is passed over.
+// starts so) and is passed over. A carried line (`first`, when it holds one) is looked at before
+// the stream.
 //
 // The name is the rest of the begin line after the mode and the white space that follows it, up
 // to the first CR or LF, without trailing spaces and tabs. It is read as UTF-8 when it is
@@ -50,7 +59,11 @@ struct BeginLine {
 // has every one of its characters; otherwise as OEM code page 437, as OemToCharA converts it.
 // Outside Windows a file name is bytes, UTF-8 or not, and so is a stored name: it is taken as it
 // is, without the OEM conversion.
-int FindBeginLine(AlphabetState& alphabet, Stream& input, BeginLine& found);
+int FindBeginLine(AlphabetState& alphabet, Stream& input, BeginLine& found, const CarriedLine* first = nullptr);
+
+// Whether `line` (as read, its LF included or not) is a begin line of either form, as
+// FindBeginLine takes one.
+bool IsBeginLine(std::string_view line);
 
 // The name that a begin line stores for `name` (ANSI code page), into `stored` (`size` bytes):
 // the OEM form when every character has an exact one and the OEM bytes would not be read back as

@@ -1,5 +1,5 @@
 // archive_fuzz.cpp - fuzz target: an arbitrary file opened, listed and extracted (paths dropped,
-// then kept) through the exports. The file is served from memory through g_system and the output
+// then kept) through the exports, as one file and as a text of several. The file is served from memory through g_system and the output
 // goes to memory too (tests/memory_files.h); nothing may be created or changed outside "out".
 #include <cstdint>
 #include <cstdio>
@@ -70,13 +70,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 #endif
 
     InitArcFile(kHostArchive);
-    if (GetArchiveStatus() == 0) {
+    // The one file of the format, then every file of the text (the module's own option).
+    for (const bool every : {false, true}) {
+        if (GetArchiveStatus() != 0) break;
+        if (every) arOptionsOn(UUARC_OPTION_EVERY_FILE);
         ArcFileList list;
         InitArcFileList(&list);
         BuildArcFileList(&list);
-        if (list.count > 1) Fail("more than one entry", kArchive);
+        if (!every && list.count > 1) Fail("more than one entry", kArchive);
         for (ArcFileEntry* entry = list.first; entry != nullptr; entry = entry->next) {
             if (memchr(entry->name, '\0', sizeof entry->name) == nullptr) Fail("unterminated name", kArchive);
+            if (entry->first_size < 0) Fail("negative estimate", kArchive);
         }
         DoneArcFileList(&list);
         ArcExtraInfo info;
@@ -93,6 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             ExtractFileMaskListArc(&masks);
         }
         DoneFileMaskList(&masks);
+        InitArcFile(kHostArchive);
     }
     DoneArcFile();
     const std::vector<std::string> outside = uuarc::test::MemoryFiles::TakeOutside();

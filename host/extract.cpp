@@ -5,6 +5,8 @@
 // by their reserved names and it writes into them as it decodes. Elsewhere the file is decoded
 // into a private temporary folder, then copied to standard output or dropped. -o FILE goes to
 // the module as its output file: it makes, asks about and replaces FILE as it does any output.
+#include <string>
+
 #include "host/commands.h"
 #include "host/console.h"
 #include "host/exit_codes.h"
@@ -23,6 +25,82 @@ struct Destination {
     const char* sink = nullptr;  // the module's reserved output name, or null for files
     Scratch scratch;             // -c and test without sinks: the private folder decoded into
 };
+
+#if defined(UUARC_OPTION_EVERY_FILE)
+// How many files the module lists in the open archive; 0 when the listing fails.
+uint32_t ListedFiles() {
+    ArcFileList list;
+    g_api.InitArcFileList(&list);
+    g_api.BuildArcFileList(&list);
+    const uint32_t files = g_api.GetArchiveStatus() == UUARC_STATUS_OK ? list.count : 0;
+    g_api.DoneArcFileList(&list);
+    return files;
+}
+#endif
+
+// An extraction of every file of a text, as its files are done one by one (the module says so
+// from inside the export, after each, with what it said of the file before: its names, its fact).
+struct FileRun {
+    Request* request = nullptr;
+    uint32_t files = 0;
+    uint32_t intact = 0;
+    int code = kExitOk;  // the first failure's
+};
+FileRun g_file_run;
+
+// Says what became of one file: the one file of the format, or a file of a text of several. The
+// archive's "intact" is said by the caller. Returns the file's exit code.
+int SettleFile(const Request& request, uint16_t status) {
+    Operation& op = g_operation;
+    if (status != UUARC_STATUS_OK) {
+        const bool skipped = status == UUARC_STATUS_REPLACE_REFUSED && op.replace == ReplaceOutcome::kSkipped;
+        const int code = skipped ? kExitOk : ReportFailure(request, status, op);
+        if (op.output_sink && request.to_stdout && status == UUARC_STATUS_WRITE_FAILED) StandardOutputLost();
+        if (skipped) Say(Shown(request.archive_shown) + ": " + Shown(op.target) + " exists, skipped");
+        if (!op.output_private) Forget(op.new_output);
+        return code;
+    }
+    if (op.target.empty()) {
+        Report(request.archive_shown, "nothing extracted", "no entry was selected", -1);
+        return kExitOther;
+    }
+    if (request.testing) return kExitOk;
+    if (op.output_sink) return FlushStandardOutput() ? kExitOk : kExitWriteFailed;
+    // Without sinks the decoded file is in the scratch folder, settled with it by the caller.
+    int code = kExitOk;
+    if (request.to_stdout) return CopyToStandardOutput(op.target, code) ? kExitOk : code;
+    Forget(op.new_output);
+    Say(Shown(request.archive_shown) + " -> " + Shown(op.target));
+    return kExitOk;
+}
+
+// SetSignalProc's "a file is done", for every file of a text. A private output (the scratch
+// folder behind -c and test) goes at once, so that a second file of its name finds none.
+void OnFileDone(uint16_t status) {
+    FileRun& run = g_file_run;
+    Operation& op = g_operation;
+    ProgressHide();
+    const int code = SettleFile(*run.request, status);
+    if (op.output_private) Settle(op.new_output);
+    ++run.files;
+    if (status == UUARC_STATUS_OK) ++run.intact;
+    if (run.code == kExitOk) run.code = code;
+    NextFile();
+}
+
+// After an extraction whose files the module announced one by one: for test, the archive's line.
+int SettleFileRun(const Request& request) {
+    FileRun& run = g_file_run;
+    g_api.DoneArcFile();
+    FinishOperation(run.code == kExitOk);
+    if (request.testing && run.files > 1) {
+        Say(Shown(request.archive_shown) + ": " + std::to_string(run.files) + " files, " +
+            (run.intact == run.files ? std::string("intact") : std::to_string(run.intact) + " intact"));
+    } else if (request.testing && run.intact == 1) {
+        Say(Shown(request.archive_shown) + ": intact");
+    }
+    return run.code;
+}
 
 // Settles where the module writes for `request`; -1 when done, otherwise the exit code after a
 // message.
@@ -51,6 +129,16 @@ int PlaceOutput(const Options& options, Request& request, Destination& out) {
 int ExtractPrepared(const Options& options, Request& request, Destination& out) {
     int code = OpenArchive(request);
     if (code >= 0) return code;
+#if defined(UUARC_OPTION_EVERY_FILE)
+    // One output file takes one file of the text.
+    const uint32_t files = options.has_output ? ListedFiles() : 0;
+    if (files > 1) {
+        g_api.DoneArcFile();
+        Report(request.archive_shown, "it holds " + std::to_string(files) + " files",
+               "-o FILE takes one; extract them with -d DIR, or with -c one after the other", -1);
+        return kExitUsage;
+    }
+#endif
 
     StartOperation(options, true, request.archive_shown, QueryPath(request.archive).size);
     Operation& op = g_operation;
@@ -66,35 +154,20 @@ int ExtractPrepared(const Options& options, Request& request, Destination& out) 
     else g_api.arOptionsOff(UUARC_OPTION_NO_MODE);
     g_api.SetOutputPath(request.output_folder.c_str());
     // "*.*" with no directory selects every stored name, whatever its directories.
+    g_file_run = FileRun{};
+    g_file_run.request = &request;
+    op.file_done = OnFileDone;
     // The module names the output through SetFileNameProc, which the messages take it from; an
     // unsafe stored name it names with no output, and says which rule it breaks.
     const uint16_t status = RunOnOneMask(g_api.ExtractFileMaskListArc, "*.*");
+    op.file_done = nullptr;
+    // A module that says when each file is done (every file of a text) has had each one said.
+    if (g_file_run.files > 0) return SettleFileRun(request);
     g_api.DoneArcFile();
-
-    if (status != UUARC_STATUS_OK) {
-        FinishOperation(false);
-        const bool skipped = status == UUARC_STATUS_REPLACE_REFUSED && op.replace == ReplaceOutcome::kSkipped;
-        code = skipped ? kExitOk : ReportFailure(request, status, op);
-        if (op.output_sink && request.to_stdout && status == UUARC_STATUS_WRITE_FAILED) StandardOutputLost();
-        if (skipped) Say(Shown(request.archive_shown) + ": " + Shown(op.target) + " exists, skipped");
-        if (!op.output_private) Forget(op.new_output);
-        return code;
-    }
-    FinishOperation(true);
-    if (op.target.empty()) {
-        Report(request.archive_shown, "nothing extracted", "no entry was selected", -1);
-        return kExitOther;
-    }
-    if (request.testing) {
-        Say(Shown(request.archive_shown) + ": intact");
-        return kExitOk;
-    }
-    if (op.output_sink) return FlushStandardOutput() ? kExitOk : kExitWriteFailed;
-    // Without sinks the decoded file is in the scratch folder, settled with it by the caller.
-    if (request.to_stdout) return CopyToStandardOutput(op.target, code) ? kExitOk : code;
-    Forget(op.new_output);
-    Say(Shown(request.archive_shown) + " -> " + Shown(op.target));
-    return kExitOk;
+    FinishOperation(status == UUARC_STATUS_OK);
+    code = SettleFile(request, status);
+    if (status == UUARC_STATUS_OK && code == kExitOk && request.testing) Say(Shown(request.archive_shown) + ": intact");
+    return code;
 }
 
 }  // namespace

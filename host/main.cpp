@@ -37,6 +37,10 @@ int Run(int argc, char** argv) {
         return kExitOther;
     }
     g_api = module.api;
+#if defined(UUARC_OPTION_EVERY_FILE)
+    // A text may carry several encoded files: list, extract and test take every one.
+    g_api.arOptionsOn(UUARC_OPTION_EVERY_FILE);
+#endif
     ListenForFacts();
     if (options.command == Command::kCreate) return CreateArchive(options);
 

@@ -101,6 +101,12 @@ int32_t UUARC_CALL OnSignal(UserData, int64_t length, int32_t code) noexcept {
         g_operation.source_read = length;
         return 0;
     }
+#if defined(UUARC_SIGNAL_ENTRY_DONE)
+    if (code == UUARC_SIGNAL_ENTRY_DONE) {
+        if (g_operation.file_done != nullptr) g_operation.file_done(static_cast<uint16_t>(length));
+        return 0;
+    }
+#endif
     if (code != UUARC_SIGNAL_OUTPUT_OPEN) {
         TakeFactField(g_operation, length, code);
         return 0;
@@ -175,6 +181,18 @@ uint16_t RunOnOneMask(void(UUARC_CALL* operation)(FileMaskList*), const std::str
     const uint16_t status = g_api.GetArchiveStatus();
     g_api.DoneFileMaskList(&masks);
     return status;
+}
+
+void NextFile() {
+    Operation& op = g_operation;
+    op.target.clear();
+    op.output_opened = false;
+    op.replace = ReplaceOutcome::kNotAsked;
+    op.replaced = PathInfo{};
+    op.new_output = kNoLeftover;
+    op.delivered = -1;
+    op.entry.clear();
+    op.fact = ModuleFact{};
 }
 
 void FinishOperation(bool success) {

@@ -56,6 +56,9 @@ struct Operation {
                                          // (module terms, without its leading "\")
     ModuleFact fact;                     // the last fact the module closed
     ModuleFact fact_fields;              // the fields of the one it is passing
+    // Every file of a text (the module's own option): called when the module says that a file is
+    // done, with its status, from inside the export.
+    void (*file_done)(uint16_t status) = nullptr;
 };
 
 extern Operation g_operation;
@@ -72,6 +75,10 @@ void StartOperation(const Options& options, bool extracting, const std::string& 
 // Runs `operation` on a list of the one `mask` (module terms); returns the archive status. The
 // archive stays open for the caller to close with DoneArcFile.
 uint16_t RunOnOneMask(void(UUARC_CALL* operation)(FileMaskList*), const std::string& mask);
+
+// Between the files of a text: forgets what the callbacks learnt of the file before (its target,
+// the replace question's outcome, its new output, which the caller has settled or forgotten).
+void NextFile();
 
 // After the run: on success the progress bar ends at 100%; on failure it is cleared. A new output
 // file is left to the caller.

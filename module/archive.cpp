@@ -4,6 +4,7 @@
 // file to be created, flag 1) or new and unnamed (empty path, flag 1).
 #include <cstring>
 
+#include "format/entries.h"
 #include "format/header.h"
 #include "module/module_state.h"
 #include "module/status.h"
@@ -53,6 +54,112 @@ uint16_t ScanAndTell(const char* path, char* name, int64_t* size, bool tell) {
     }
     return scanned;
 }
+
+// The date, time and attributes of the archive that every entry shows. False when it cannot be
+// opened (status 5 for the caller).
+bool ArchiveFileInfo(uint32_t* date_time, uint32_t* attributes) {
+    const FileHandle file = OpenFileForInfo(g_state.settings.archive_path);
+    if (file == kNoHandle) return false;
+    if (!FileDosDateTime(file, date_time)) *date_time = 0;
+    CloseFileHandle(file);
+    if (!FileAttributes(g_state.settings.archive_path, attributes)) *attributes = 0;
+    return true;
+}
+
+// A new entry from the module's heap, zeroed and filled in; null when memory runs out.
+ArcFileEntry* NewEntry(const char* name, int64_t size, uint32_t date_time, uint32_t attributes) {
+    void* block = nullptr;
+    if (!AllocBlock(&block, sizeof(ArcFileEntry))) return nullptr;
+    ArcFileEntry* entry = static_cast<ArcFileEntry*>(block);
+    std::memset(entry, 0, sizeof *entry);
+    std::memcpy(entry->name, name, strnlen(name, sizeof entry->name - 1));
+    entry->first_size = size;
+    entry->second_size = size;
+    entry->dos_date_time = date_time;
+    entry->attributes = attributes;
+    entry->fixed_12 = 12;
+    entry->fixed_1 = 1;
+    return entry;
+}
+
+// Links the chain `first` .. `last` of `count` entries to the end of the list.
+void AppendEntries(ArcFileList* list, ArcFileEntry* first, ArcFileEntry* last, uint32_t count) {
+    if (list->first == nullptr) {
+        list->first = first;
+    } else {
+        list->last->next = first;
+    }
+    list->count += count;
+    list->last = last;
+}
+
+// The summary of a listing whose entries' estimates total `total`.
+void RebuildExtraInfo(int64_t total) {
+    ArcExtraInfo& info = g_state.extra_info;
+    std::memset(&info, 0, sizeof info);
+    info.fixed_11 = 11;
+    info.fixed_1a = 1;
+    info.fixed_2 = 2;
+    info.fixed_1b = 1;
+    info.first_size_total = total;
+    info.second_size_total = total;
+    info.ratio = CompressionRatio(info.first_size_total, info.second_size_total);
+}
+
+#if defined(UUARC_OPTION_EVERY_FILE)
+// BuildArcFileList under UUARC_OPTION_EVERY_FILE: one entry per file of the text, each estimated
+// from its own data lines, all with the text's date, time and attributes, linked to the list only
+// once all are made; the summary sums them.
+void BuildEveryEntry(ArcFileList* list) {
+    Stream& input = g_state.input;
+    uint32_t date_time = 0;
+    uint32_t attributes = 0;
+    if (!StreamOpen(input, g_state.settings.archive_path, "rt") || !ArchiveFileInfo(&date_time, &attributes)) {
+        StreamClose(input);
+        SetStatus(kStatusCannotOpen);
+        return;
+    }
+    ArcFileEntry* first = nullptr;
+    ArcFileEntry* last = nullptr;
+    uint32_t count = 0;
+    int64_t total = 0;
+    uint16_t status = kStatusOk;
+    EntryCursor cursor;
+    BeginLine begin;
+    while (FindNextEntry(g_state.alphabet, input, cursor, begin) == 0) {
+        int64_t data_end = cursor.data_at;
+        SkipEntryData(input, begin.form, cursor, &data_end);
+        const int64_t size = EstimateDecodedSize(begin.form, data_end - cursor.data_at);
+        ArcFileEntry* entry = NewEntry(begin.name, size, date_time, attributes);
+        if (entry == nullptr) {
+            status = kStatusNoMemory;
+            break;
+        }
+        if (first == nullptr) {
+            first = entry;
+        } else {
+            last->next = entry;
+        }
+        last = entry;
+        ++count;
+        total += size;
+    }
+    StreamClose(input);
+    if (status == kStatusOk && count == 0) {
+        status = kStatusBadFormat;
+        Job job = MakeJob();
+        TellFact(job, g_state.settings.archive_path, NoBeginLineFact(begin.table_at));
+    }
+    if (status != kStatusOk) {
+        ArcFileList made{count, first, last};
+        DoneArcFileList(&made);
+        SetStatus(status);
+        return;
+    }
+    AppendEntries(list, first, last, count);
+    RebuildExtraInfo(total);
+}
+#endif
 
 }  // namespace
 
@@ -133,55 +240,30 @@ UUARC_API void UUARC_CALL BuildArcFileList(ArcFileList* list) {
         SetStatus(kStatusCannotOpen);
         return;
     }
+#if defined(UUARC_OPTION_EVERY_FILE)
+    if ((g_state.settings.options & UUARC_OPTION_EVERY_FILE) != 0) {
+        BuildEveryEntry(list);
+        return;
+    }
+#endif
     char name[kNameBufferSize];
     int64_t size = 0;
     if (SetStatus(ScanAndTell(g_state.settings.archive_path, name, &size, true)) != kStatusOk) {
         return;
     }
-
-    const FileHandle file = OpenFileForInfo(g_state.settings.archive_path);
-    if (file == kNoHandle) {
+    uint32_t date_time = 0;
+    uint32_t attributes = 0;
+    if (!ArchiveFileInfo(&date_time, &attributes)) {
         SetStatus(kStatusCannotOpen);
         return;
     }
-    uint32_t date_time = 0;
-    uint32_t attributes = 0;
-    if (!FileDosDateTime(file, &date_time)) date_time = 0;
-    CloseFileHandle(file);
-    if (!FileAttributes(g_state.settings.archive_path, &attributes)) attributes = 0;
-
-    void* block = nullptr;
-    if (!AllocBlock(&block, sizeof(ArcFileEntry))) {
+    ArcFileEntry* entry = NewEntry(name, size, date_time, attributes);
+    if (entry == nullptr) {
         SetStatus(kStatusNoMemory);
         return;
     }
-    ArcFileEntry* entry = static_cast<ArcFileEntry*>(block);
-    std::memset(entry, 0, sizeof *entry);
-    std::memcpy(entry->name, name, strnlen(name, sizeof entry->name - 1));
-    entry->first_size = size;
-    entry->second_size = size;
-    entry->dos_date_time = date_time;
-    entry->attributes = attributes;
-    entry->fixed_12 = 12;
-    entry->fixed_1 = 1;
-
-    if (list->first == nullptr) {
-        list->first = entry;
-    } else {
-        list->last->next = entry;
-    }
-    ++list->count;
-    list->last = entry;
-
-    ArcExtraInfo& info = g_state.extra_info;
-    std::memset(&info, 0, sizeof info);
-    info.fixed_11 = 11;
-    info.fixed_1a = 1;
-    info.fixed_2 = 2;
-    info.fixed_1b = 1;
-    info.first_size_total = entry->first_size;
-    info.second_size_total = entry->second_size;
-    info.ratio = CompressionRatio(info.first_size_total, info.second_size_total);
+    AppendEntries(list, entry, entry, 1);
+    RebuildExtraInfo(entry->first_size);
 }
 
 UUARC_API void UUARC_CALL DoneArcFileList(ArcFileList* list) {

@@ -26,6 +26,12 @@ UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list) {
         return;
     }
     Job job = MakeJob();
+#if defined(UUARC_OPTION_EVERY_FILE)
+    if ((g_state.settings.options & UUARC_OPTION_EVERY_FILE) != 0) {
+        RunEveryExtraction(job, list);
+        return;
+    }
+#endif
     RunExtraction(job, list);
 }
 

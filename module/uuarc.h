@@ -2,6 +2,8 @@
 
    The module presents a uuencoded text file as an archive that holds exactly one file: a host
    lists that entry, extracts (decodes) it, or creates a new encoded file from one source file.
+   A host that sets the module's own UUARC_OPTION_EVERY_FILE (not in the 32-bit DLL) gets every
+   file of a text that carries several, one entry each.
    It comes as a 32-bit Windows DLL (uuarc.dll for 32-bit hosts, __stdcall, undecorated names at
    ordinals 1 to 41), as a 64-bit Windows DLL (uuarc.dll for 64-bit hosts, the same names at the
    same ordinals, the x64 calling convention) and, for Linux, as a shared library (libuuarc.so)
@@ -89,6 +91,23 @@
    it only when its user asked for exactly that. */
 #if !defined(_WIN32) || defined(_WIN64)
 #define UUARC_OPTION_REPLACE_ENCODED 0x0040
+#endif
+/* This module's own bit, read by the native build and the 64-bit DLL; the 32-bit DLL has none (it
+   is not defined there): every file of a text. A mail or a digest often carries several encoded
+   files one after the other; without the bit the archive is the first of them alone, as the
+   format's documents say. With it, each begin line (uuencode, xx, table or base64) starts an
+   entry of its own, in the order of the text:
+   - Each entry's data runs from the line after its begin line to its end line ("end", or "===="
+     after a base64 begin line). A begin line met among the data ends the entry there, without an
+     end line (damaged), and starts the next one.
+   - Each entry starts from the default alphabet: a table block applies to the begin line after it
+     alone, and a switch to xx holds for its one entry.
+   - BuildArcFileList appends one entry per file (see Opening), ExtractFileMaskListArc extracts
+     each one that the masks select, one after the other (see Extraction).
+   A text of one file lists and extracts as without the bit, except that its estimate counts its
+   data lines alone (see Opening). */
+#if !defined(_WIN32) || defined(_WIN64)
+#define UUARC_OPTION_EVERY_FILE 0x0100
 #endif
 /* This module's own bit, read by the native build and the 64-bit DLL; the 32-bit DLL has none (it
    is not defined there): the module tells the host, through SetSignalProc, what its reading found
@@ -275,6 +294,12 @@ UUARC_API void UUARC_CALL SetSetSfxProgressProc(UserData user, OtherProc proc); 
    InitArcFileList(list) empties the host's list head. BuildArcFileList(list) scans the archive
    again and appends one entry (allocated by the module; 8 when memory runs out, 5 or 9964 when
    the file is gone or damaged, the list then unchanged); a null list gives 5 before the scan.
+   With UUARC_OPTION_EVERY_FILE it reads the whole text and appends one entry per file, in the
+   order of the text (9964 when it holds none): each with its own name and its own estimate, from
+   the bytes after its begin line up to and including its end line (up to the begin line that
+   cut it, or the end of the text, when it has none), and all with the text's date, time and
+   attributes. The summary then sums the entries: both totals are the sums of their estimates,
+   the ratio is worked out from them.
    DoneArcFileList(list) frees the entries and empties the head. GetExtraInfoArc(buffer) copies
    the 384-byte summary of the last listing. GetMainCommentArc(record) sets the record's first
    two 32-bit words to 0 (no comment) and no other byte. None of the last four touches the
@@ -328,6 +353,11 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
 #define UUARC_SIGNAL_OUTPUT_OPEN 2
 #define UUARC_SIGNAL_BYTES_DELIVERED 3
 #define UUARC_SIGNAL_SOURCE_CHANGED 4 /* creation, before status 5: see CompressFileMaskListArc */
+/* With UUARC_OPTION_EVERY_FILE (so never from the 32-bit DLL): an entry that the masks selected is
+   done; the length argument is its own status (0, 5, 2926, 9964, 101). See Extraction. */
+#if defined(UUARC_OPTION_EVERY_FILE)
+#define UUARC_SIGNAL_ENTRY_DONE 5
+#endif
 
 /* ---- Facts (native build and the 64-bit DLL) ----------------------------------------------
    With UUARC_OPTION_FACTS on, the module says why an operation failed where its status alone
@@ -341,8 +371,9 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
    order of the codes below and each once; then UUARC_SIGNAL_FACT with the kind closes it. The
    fields passed since the previous UUARC_SIGNAL_FACT (or since the export began) are the fact's
    own; a field that the kind does not list is not passed. Today an export closes at most one
-   fact, the one that explains its status, just before it returns; facts of other kinds (what a
-   listing reads of a file) may come later through the same codes, so a host passes over a kind
+   fact, the one that explains its status, just before it returns (with UUARC_OPTION_EVERY_FILE,
+   one for each entry that fails, before its UUARC_SIGNAL_ENTRY_DONE); facts of other kinds (what
+   a listing reads of a file) may come later through the same codes, so a host passes over a kind
    that it does not know.
      UUARC_SIGNAL_FACT_LINE       a line of the archive, 1 for its first. Lines end at LF, CR LF
                                   or a CR alone, as the module reads them; empty lines count.
@@ -449,7 +480,22 @@ UUARC_API void UUARC_CALL DoneFileMaskList(FileMaskList* list);                 
    failed (decoding stops at once, the bytes written before stay, and damage or a missing "end"
    line met before the failure showed does not turn it into 9964). With UUARC_OPTION_FACTS, 9974,
    9964 and an unsafe stored name come with their fact, just before the export returns; the
-   fact's line is counted by reading the archive once more. */
+   fact's line is counted by reading the archive once more.
+   With UUARC_OPTION_EVERY_FILE the text is read once, from the start, and every entry that the
+   masks select goes through the steps above in turn, as if it were the one file: its two
+   SetFileNameProc calls, OkToReplaceProc when its output exists (a second entry of the same name
+   is asked about the file that the first one made), SetSignalProc (length, 2) when its output is
+   open, its own progress reports, and for a sink SetSignalProc (bytes, 3). For an entry, the
+   length is the text's length less the bytes up to the end of its begin line (how long the entry
+   is shows only once it is decoded); progress counts from there, and the replace question's
+   estimate is that length * 10 / 14 (57 / 77 for base64). Then SetSignalProc (status, 5:
+   UUARC_SIGNAL_ENTRY_DONE) gives the entry's own status, after everything else of the entry (its
+   fact too, with UUARC_OPTION_FACTS), also when it was refused before any other callback (an
+   unsafe stored name: 5). A failed entry does
+   not keep the next from being extracted: its data is passed over up to what ends it. An entry
+   that the masks do not select makes no callback. The call ends with the status of the first
+   entry that failed, 0 when none did, 9974 when the text holds no begin line at all, and 5 when
+   it cannot be read; those two before any callback (but for the fact of 9974). */
 UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list);              /* 14 */
 
 /* ---- Creation ------------------------------------------------------------------------------

@@ -127,25 +127,19 @@ Fact LineFaultFact(const AlphabetState& alphabet, std::string_view line, int64_t
     return fact;
 }
 
-// From the begin line on: names the entry again, makes sure the output may be written and asks
-// about replacing it, opens it and announces it. False (the status says why) when no output is
-// open; `size` is the archive's length, `begin` what the begin line said.
-bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_name, int64_t* size,
-                       BeginLine& begin, Fact& fact) {
-    Stream& input = *job.input;
-    if (FindBeginLine(*job.alphabet, input, begin) != 0) {
-        fact = NoBeginLineFact(begin.table_at);
-        SetStatus(job, kStatusBadFormat);
-        return false;
-    }
-    *size = StreamLength(input);
+// Once the begin line is read: names the entry again, makes sure the output may be written and
+// asks about replacing it, opens it and announces it. False (the status says why) when no output
+// is open; `size` is the length that progress counts (the archive's), `begin` what the begin
+// line said.
+bool OpenOutputAfterBegin(Job& job, const char* archive_path, const char* output_name, int64_t size,
+                          const BeginLine& begin) {
     char notification[kNameBufferSize + 8];
     MakeNotificationName(begin.name, notification, sizeof notification);
     NotifyFileName(job, notification, output_name);
     if (IsStreamSink(job.settings->sink)) {
         OpenOutputSink(job);
         if (!StreamIsOpen(*job.output)) return false;
-        NotifyOutputOpen(job, *size);
+        NotifyOutputOpen(job, size);
         return true;
     }
     // Decoding a file onto itself would truncate it before a line is read; a directory, a link
@@ -155,7 +149,7 @@ bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_na
         SetStatus(job, kStatusCannotOpen);
         return false;
     }
-    if (ConfirmReplace(job, output_name, EstimateDecodedSize(begin.form, *size)) != 0) {
+    if (ConfirmReplace(job, output_name, EstimateDecodedSize(begin.form, size)) != 0) {
         SetStatus(job, kStatusReplaceRefused);
         return false;
     }
@@ -167,8 +161,31 @@ bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_na
         SetStatus(job, kStatusCannotOpen);
         return false;
     }
-    NotifyOutputOpen(job, *size);
+    NotifyOutputOpen(job, size);
     return true;
+}
+
+// From the begin line on, as above: the begin line is read here first.
+bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_name, int64_t* size,
+                       BeginLine& begin, Fact& fact) {
+    Stream& input = *job.input;
+    if (FindBeginLine(*job.alphabet, input, begin) != 0) {
+        fact = NoBeginLineFact(begin.table_at);
+        SetStatus(job, kStatusBadFormat);
+        return false;
+    }
+    *size = StreamLength(input);
+    return OpenOutputAfterBegin(job, archive_path, output_name, *size, begin);
+}
+
+// Where progress starts counting: the start of the archive, or the end of the current file's
+// begin line while every file of a text is read.
+int64_t CountedFrom(const Job& job) { return job.entry != nullptr ? job.entry->data_at : 0; }
+
+// A data line as the readers give it (`next`), seen by the reading of every file of a text: a
+// begin line among the data ends the file there, as the end of the text would.
+int NextDataLine(Job& job, int next, const std::string_view& line) {
+    return job.entry != nullptr ? NoteDataLine(*job.entry, next, line) : next;
 }
 
 // Where both decoding loops put their lines: the output, the bytes decoded so far, and progress
@@ -241,9 +258,19 @@ void PutFullLines(DecodedLines& lines) {
 bool ArchiveAllowsPadding(Job& job, const char* archive_path) {
     Stream& look_ahead = *job.look_ahead;
     if (!StreamOpen(look_ahead, archive_path, "rt")) return false;
-    AlphabetState scratch = *job.alphabet;  // the scan takes a table block in again
-    BeginLine begin;
-    const bool allowed = FindBeginLine(scratch, look_ahead, begin) == 0 && PaddingAllowed(*job.alphabet, look_ahead);
+    bool at_data = false;
+    if (job.entry != nullptr) {
+        // One file of a text of several: its data starts after its own begin line.
+        char passed[kLineBufferSize];
+        while (StreamPosition(look_ahead) < job.entry->data_at && StreamReadLine(look_ahead, passed, sizeof passed) > 0) {
+        }
+        at_data = StreamPosition(look_ahead) == job.entry->data_at;
+    } else {
+        AlphabetState scratch = *job.alphabet;  // the scan takes a table block in again
+        BeginLine begin;
+        at_data = FindBeginLine(scratch, look_ahead, begin) == 0;
+    }
+    const bool allowed = at_data && PaddingAllowed(*job.alphabet, look_ahead);
     StreamClose(look_ahead);
     return allowed;
 }
@@ -260,10 +287,10 @@ void DecodeLines(Job& job, const char* archive_path, int64_t size, int64_t decla
     char line_buffer[kLineBufferSize];
     std::string_view line;
     int64_t line_at = StreamPosition(input);  // where the reading of the line in hand began
-    int next = ReadFirstDataLine(*job.alphabet, input, line_buffer, line);
+    int next = NextDataLine(job, ReadFirstDataLine(*job.alphabet, input, line_buffer, line), line);
     enum class Verdict { Unasked, Padded, Damaged } verdict = Verdict::Unasked;
     bool first = true;
-    DecodedLines lines{job, StartProgress(size, 0)};
+    DecodedLines lines{job, StartProgress(size, 0), CountedFrom(job)};
     while (next == 0) {
         const bool may_pad = !(first && line.starts_with("end"));
         first = false;
@@ -282,7 +309,7 @@ void DecodeLines(Job& job, const char* archive_path, int64_t size, int64_t decla
         }
         PutFullLines(lines);
         line_at = StreamPosition(input);
-        next = ReadNextDataLine(alphabet, input, line_buffer, line);
+        next = NextDataLine(job, ReadNextDataLine(alphabet, input, line_buffer, line), line);
     }
     // The end line, or the end of the file (or no first data line) before it, or an end line that
     // could be data as well.
@@ -295,8 +322,8 @@ void DecodeLines(Job& job, const char* archive_path, int64_t size, int64_t decla
     } else if (next == kAmbiguousEnd) {
         fact.kind = FactKind::AmbiguousEnd;
         fact.line_at = line_at;
-    } else if (line.empty()) {
-        fact.kind = FactKind::NoEndLine;
+    } else if (line.empty() || (job.entry != nullptr && job.entry->end == EntryEnd::NextBegin)) {
+        fact.kind = FactKind::NoEndLine;  // the end of the text, or the next file's begin line
     } else {
         fact = LineFaultFact(alphabet, line, line_at);  // a first length character in no alphabet
     }
@@ -308,12 +335,13 @@ void DecodeLines(Job& job, const char* archive_path, int64_t size, int64_t decla
 void DecodeBase64Lines(Job& job, int64_t size, Fact& fact) {
     char line_buffer[kLineBufferSize];
     Base64State state;
-    DecodedLines lines{job, StartProgress(size, 0)};
+    DecodedLines lines{job, StartProgress(size, 0), CountedFrom(job)};
     int64_t line_at = 0;  // where the line in hand starts: a long one comes in pieces
     bool line_start = true;
     for (;;) {
         if (line_start) line_at = StreamPosition(*job.input);
-        const std::string_view line = StreamNextLine(*job.input, line_buffer, sizeof line_buffer);
+        std::string_view line = StreamNextLine(*job.input, line_buffer, sizeof line_buffer);
+        if (job.entry != nullptr) line = NoteBase64Line(*job.entry, line);
         if (line.empty() || IsBase64EndLine(line)) {
             // The end of the file before "====", or a group left unfinished, is damage.
             if (!line.empty() && state.count == 0) return;
@@ -386,13 +414,18 @@ void RunExtraction(Job& job, const FileMaskList* list) {
         return;
     }
     if (!MatchFileMaskList(stored_name, list)) return;
+    char output_name[kOutputNameSize];
+    if (NameOutput(job, stored_name, name_cut, output_name)) DecodeToFile(job, settings.archive_path, output_name);
+}
+
+bool NameOutput(Job& job, const char* stored_name, bool name_cut, char* output_name) {
+    const HostSettings& settings = *job.settings;
     char notification[kNameBufferSize + 8];
     MakeNotificationName(stored_name, notification, sizeof notification);
     // A name that did not fit whole in the ANSI code page would make another file than the one
     // stored: it is listed cut, never extracted. The file that the host named is made whatever
     // the stored name: it is shown, never used. A host that asked for facts hears the name and
     // the rule it breaks.
-    char output_name[kOutputNameSize];
     Fact refusal;
     if (name_cut) RefuseName(&refusal, NameFact::Cut, 0, std::strlen(stored_name));
     if (settings.sink != OutputSink::NamedFile &&
@@ -400,12 +433,78 @@ void RunExtraction(Job& job, const FileMaskList* list) {
         if (FactsWanted(job)) NotifyFileName(job, notification, "");
         SetStatus(job, kStatusCannotOpen);
         TellFact(job, settings.archive_path, refusal);
-        return;
+        return false;
     }
     // A sink takes the bytes alone; the host knows it by the spelling it chose.
-    if (settings.sink != OutputSink::Files) std::snprintf(output_name, sizeof output_name, "%s", settings.output_path);
+    if (settings.sink != OutputSink::Files) std::snprintf(output_name, kOutputNameSize, "%s", settings.output_path);
     NotifyFileName(job, notification, output_name);
-    DecodeToFile(job, settings.archive_path, output_name);
+    return true;
 }
+
+#if defined(UUARC_OPTION_EVERY_FILE)
+
+namespace {
+
+// One file of a text whose begin line has just been read, as DecodeToFile decodes the one file:
+// the output opened (and asked about), the data decoded, the output finished. The input stays
+// open, where the decoding left it.
+void DecodeEntry(Job& job, const char* output_name, const BeginLine& begin) {
+    Stream& input = *job.input;
+    const char* archive_path = job.settings->archive_path;
+    const int64_t size = std::max<int64_t>(StreamLength(input) - job.entry->data_at, 0);
+    if (!OpenOutputAfterBegin(job, archive_path, output_name, size, begin)) {
+        ReleaseOutputFolder(job);
+        return;
+    }
+    Fact fact;
+    if (begin.form == BeginForm::Base64) {
+        DecodeBase64Lines(job, size, fact);
+    } else {
+        DecodeLines(job, archive_path, size, begin.declared_size, fact);
+    }
+    if (!FinishOutputFile(job, *job.status != kStatusWriteFailed)) SetStatus(job, kStatusWriteFailed);
+    if (*job.status == kStatusBadFormat) TellFact(job, archive_path, fact);
+}
+
+}  // namespace
+
+void RunEveryExtraction(Job& job, const FileMaskList* list) {
+    SetStatus(job, kStatusOk);
+    if (list == nullptr || list->head == nullptr) return;
+    const HostSettings& settings = *job.settings;
+    if (settings.output_path_refused || settings.base_path_refused) {
+        SetStatus(job, kStatusCannotOpen);
+        return;
+    }
+    Stream& input = *job.input;
+    if (!StreamOpen(input, settings.archive_path, "rt")) {
+        SetStatus(job, kStatusCannotOpen);
+        return;
+    }
+    EntryCursor cursor;
+    job.entry = &cursor;
+    bool found = false;
+    uint16_t first_failure = kStatusOk;
+    BeginLine begin;
+    while (FindNextEntry(*job.alphabet, input, cursor, begin) == 0) {
+        found = true;
+        if (MatchFileMaskList(begin.name, list)) {
+            SetStatus(job, kStatusOk);
+            job.pending = PendingOutput{};
+            char output_name[kOutputNameSize];
+            if (NameOutput(job, begin.name, begin.name_cut, output_name)) DecodeEntry(job, output_name, begin);
+            if (first_failure == kStatusOk) first_failure = *job.status;
+            NotifyEntryDone(job, *job.status);
+        }
+        // A file that was not decoded to its end is passed over up to what ends it.
+        if (cursor.end == EntryEnd::None) SkipEntryData(input, begin.form, cursor, nullptr);
+    }
+    StreamClose(input);
+    job.entry = nullptr;
+    SetStatus(job, found ? first_failure : uint16_t{kStatusNotEncoded});
+    if (!found) TellFact(job, settings.archive_path, NoBeginLineFact(begin.table_at));
+}
+
+#endif
 
 }  // namespace uuarc

@@ -1,4 +1,5 @@
-// extract.h - extraction: decode the one file of the open archive to the host's output path.
+// extract.h - extraction: decode the one file of the open archive (or, with the module's own
+// option, every file of the text) to the host's output path.
 #pragma once
 
 #include <cstddef>
@@ -22,6 +23,21 @@ bool MakeOutputName(const HostSettings& settings, const char* stored_name, char*
 // masks do not select; else the header scan (9964 reported as 9974), the output name, the
 // host's first name call and DecodeToFile.
 void RunExtraction(Job& job, const FileMaskList* list);
+
+// Names the output of the stored name (`name_cut`: its ANSI form was cut) into `output_name`
+// (kOutputNameSize bytes) and tells the host the two names (SetFileNameProc). False, with status
+// 5, when the name cannot be extracted under the host's settings: then no call, but for a host
+// that asked for facts the stored name with no output and the fact of the rule it breaks.
+bool NameOutput(Job& job, const char* stored_name, bool name_cut, char* output_name);
+
+#if defined(UUARC_OPTION_EVERY_FILE)
+// The work of ExtractFileMaskListArc under UUARC_OPTION_EVERY_FILE: the text read once, each
+// file that the masks select named, decoded and finished as RunExtraction does the one file, then
+// announced with its own status (NotifyEntryDone); a file that failed, or that the masks do not
+// select, is passed over to its end. Ends with the first failure's status, 0 when none failed,
+// 9974 without a begin line, 5 when the archive or a setting cannot be taken.
+void RunEveryExtraction(Job& job, const FileMaskList* list);
+#endif
 
 // Decodes the archive into `output_name`. -1 when no output was opened (the status says why), 0
 // once it was, whatever the status then says. Whatever it opened is closed when it returns.

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "format/alphabet.h"
+#include "format/entries.h"
 #include "module/uuarc.h"
 #include "platform/platform.h"
 
@@ -95,6 +96,10 @@ struct Job {
     AlphabetState* alphabet = nullptr;
     uint16_t* status = nullptr;    // the archive status, set as the operation goes
     PendingOutput pending;
+    // While every file of a text is extracted (UUARC_OPTION_EVERY_FILE): where the reading stands.
+    // The decoding then stops at a begin line among the data and counts progress from the
+    // current file's begin line. Null for the one file of the format's documents.
+    EntryCursor* entry = nullptr;
 };
 
 // Sets the operation's status and returns it, so that a routine can end with `return SetStatus(..)`.

@@ -27,6 +27,12 @@ void NotifySourceChanged(const Job& job, int64_t bytes) {
     (void)bytes;
 #endif
 }
+#if defined(UUARC_SIGNAL_ENTRY_DONE)
+void NotifyEntryDone(const Job& job, uint16_t status) {
+    const Callbacks& callbacks = *job.callbacks;
+    if (callbacks.signal != nullptr) callbacks.signal(callbacks.signal_user, status, UUARC_SIGNAL_ENTRY_DONE);
+}
+#endif
 
 void NotifyFactField(const Job& job, int32_t code, int64_t value) {
     const Callbacks& callbacks = *job.callbacks;

@@ -27,6 +27,11 @@ void NotifySourceChanged(const Job& job, int64_t bytes);
 // where the host asked for facts.
 void NotifyFactField(const Job& job, int32_t code, int64_t value);
 
+#if defined(UUARC_SIGNAL_ENTRY_DONE)
+// SetSignalProc: a file of a text of several files is done, with `status` (code 5).
+void NotifyEntryDone(const Job& job, uint16_t status);
+#endif
+
 // Whether the host asks to be asked before a file is replaced (OkToReplaceProc is registered).
 bool CanAskToReplace(const Job& job);
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -818,10 +819,10 @@ struct Fact {
     int64_t kind = 0, line = -1, character = -1, count = -1, expected = -1, rule = -1, span = -1;
 };
 
-Fact LastFact() {
+Fact LastFactOf(const std::vector<HostCall>& signals) {
     Fact fact, fields;
     int64_t previous = 0;  // the fields come in the order of their codes, each once
-    for (const HostCall& call : CallsOf(CallKind::kSignal)) {
+    for (const HostCall& call : signals) {
         if (call.second < UUARC_SIGNAL_FACT) continue;
         if (call.second == UUARC_SIGNAL_FACT) {
             fields.kind = call.first;
@@ -839,6 +840,8 @@ Fact LastFact() {
     EXPECT_EQ(previous, 0) << "fields that no kind closed";
     return fact;
 }
+
+Fact LastFact() { return LastFactOf(CallsOf(CallKind::kSignal)); }
 
 // Opens `text` with facts asked for and extracts it when it opens; the status.
 class Facts : public Extraction {
@@ -972,6 +975,236 @@ TEST_F(Facts, RefusedStoredNameSaysTheRule) {
     KeepPaths(0);
     EXPECT_EQ(Run(ClassicUuencode(std::string(200, 'n'), "abc")), 5);
     EXPECT_EQ(LastFact().rule, UUARC_NAME_PATH_TOO_LONG);
+}
+#endif
+
+// ---- Every file of a text -------------------------------------------------------------------
+// The module's own option; the 32-bit DLL knows no such bit and stays the one-file module.
+#if defined(UUARC_OPTION_EVERY_FILE)
+constexpr uint32_t kEveryFile = UUARC_OPTION_EVERY_FILE;
+constexpr bool kEveryFileRead = true;
+#else
+constexpr uint32_t kEveryFile = 0x0100;  // the other builds' bit
+constexpr bool kEveryFileRead = false;
+#endif
+
+// `classic` (ClassicUuencode with LF ends) with its data lines in `alphabet`: xx, or a table's.
+std::string InAlphabet(const std::string& classic, const std::string& alphabet) {
+    std::string text = classic;
+    for (size_t at = text.find('\n') + 1; at < text.size() - std::strlen("end\n"); ++at) {
+        if (text[at] != '\n') text[at] = alphabet[text[at] == '`' ? 0 : text[at] - 0x20];
+    }
+    return text;
+}
+
+// A text of files with free text around them; each file's status and bytes as extraction gives
+// them, and its data (the bytes after its begin line up to its end), from which it is estimated.
+struct FileInText {
+    std::string name, bytes;
+    uint16_t status;
+    int64_t estimate;
+};
+struct TextOfFiles {
+    const char* label;
+    std::string text;
+    std::vector<FileInText> files;
+    TextOfFiles& Add(const std::string& encoded, const std::string& name, const std::string& bytes,
+                     uint16_t status = 0, const std::string& after = "") {
+        const int64_t data = static_cast<int64_t>(encoded.size() - encoded.find('\n') - 1);
+        files.push_back({name, bytes, status, encoded.starts_with("begin-base64") ? data * 57 / 77 : data * 10 / 14});
+        text += encoded + after;
+        return *this;
+    }
+};
+
+std::vector<TextOfFiles> TextsOfFiles() {
+    std::string table;
+    for (int c = 0x7E; table.size() < 64; --c) table += static_cast<char>(c);
+    const std::string hello = "hello world\n", small = PatternBytes(3000), p = PatternBytes(300, 5);
+    const auto uu = [](const std::string& name, const std::string& data, char zero = '`') {
+        return ClassicUuencode(name, data, zero, "\n");
+    };
+    std::string damaged = uu("b.bin", p.substr(0, 200));
+    damaged[damaged.find("\nM", damaged.find("\nM") + 1) + 5] = '~';  // in the second data line
+    std::string unended = uu("a.bin", p.substr(0, 100));
+    unended.erase(unended.rfind("`\nend"));
+    std::vector<TextOfFiles> texts = {{"one file in a mail", "From: someone\n\n", {}},
+                                      {"two files, text around them", "Subject: two\r\n\r\n", {}},
+                                      {"classic, then base64", "", {}},
+                                      {"xx, a table's, classic with blanks for zero", "", {}},
+                                      {"a damaged file between whole ones", "", {}},
+                                      {"a begin line where the end line should be", "", {}},
+                                      {"a begin line right after a begin line", "", {}},
+                                      {"a refused stored name, two files of one name", "", {}},
+                                      {"backquotes for zero, then a file stripped of its blanks", "", {}}};
+    texts[0].Add(uu("hello.txt", hello), "hello.txt", hello, 0, "-- \nbye\n");
+    texts[1].Add(ClassicUuencode("hello.txt", hello), "hello.txt", hello, 0, "\r\nand the next:\r\n\r\n")
+        .Add(ClassicUuencode("small.bin", small), "small.bin", small, 0, "\r\n-- \r\n");
+    texts[2].Add(uu("hello.txt", hello), "hello.txt", hello, 0, "\n").Add(Base64Uuencode("small.bin", small), "small.bin", small);
+    texts[3].Add(InAlphabet(uu("x.bin", p), "+-0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"), "x.bin", p, 0,
+                 "table\n" + table.substr(0, 32) + "\n" + table.substr(32) + "\n")
+        .Add(InAlphabet(uu("t.bin", p.substr(0, 50)), table), "t.bin", p.substr(0, 50))
+        .Add(uu("c.bin", p.substr(0, 90), ' '), "c.bin", p.substr(0, 90));
+    texts[4].Add(uu("a.bin", p.substr(0, 100)), "a.bin", p.substr(0, 100)).Add(damaged, "b.bin", p.substr(0, 45), 9964)
+        .Add(uu("c.bin", p), "c.bin", p);
+    texts[5].Add(unended, "a.bin", p.substr(0, 100), 9964).Add(uu("b.bin", p.substr(0, 10)), "b.bin", p.substr(0, 10));
+    texts[6].Add("begin 644 e.bin\n", "e.bin", "", 9964).Add(uu("f.bin", hello), "f.bin", hello);
+    texts[7].Add(uu("..", "up"), "..", "", 5).Add(uu("same.txt", "first\n"), "same.txt", "first\n", 0, "\n")
+        .Add(uu("same.txt", "second\n"), "same.txt", "second\n");
+    // Whether a line cut short reads padded is asked of the file it is in, not of the one before.
+    const std::string zeros("abc\0\0\0", 6);
+    std::string stripped = uu("s.bin", zeros, ' ');
+    for (size_t at; (at = stripped.find(" \n")) != std::string::npos;) stripped.erase(at, 1);
+    texts[8].Add(uu("q.bin", zeros), "q.bin", zeros).Add(stripped, "s.bin", zeros);
+    return texts;
+}
+
+// With the bit, an entry per file with its own name and estimate, the summary their sum, and every
+// file made in turn with its own status after it (code 5): a damaged one keeps what it decoded and
+// the next is made, a second file of one name is asked about and replaces the first; the call ends
+// with the first failure's status. Without the bit (and in the 32-bit DLL), the first file alone,
+// estimated from the whole text.
+TEST_F(Extraction, EveryFileListedAndExtractedWithTheBitTheFirstWithout) {
+    int run = 0;
+    for (const TextOfFiles& t : TextsOfFiles()) {
+        for (const bool every : {false, true}) {
+            const std::string label = std::string(t.label) + (every ? ", every file" : ", the first");
+            const std::string out = "out" + std::to_string(++run) + "\\";
+            ASSERT_TRUE(MakeFolder(Path(out)));
+            api_.SetOutputPath(Path(out).c_str());
+            if (every) api_.arOptionsOn(kEveryFile);
+            else api_.arOptionsOff(kEveryFile);
+            Open(t.text);
+            const bool each = every && kEveryFileRead;
+            const size_t files = each ? t.files.size() : 1;
+            ArcFileList list{};
+            api_.InitArcFileList(&list);
+            api_.BuildArcFileList(&list);
+            EXPECT_STATUS(0) << label;
+            ASSERT_EQ(list.count, files) << label;
+            int64_t total = 0;
+            const ArcFileEntry* entry = list.first;
+            for (size_t i = 0; i < files; ++i, entry = entry->next) {
+                const int64_t estimate = each ? t.files[i].estimate : static_cast<int64_t>(t.text.size()) * 10 / 14;
+                EXPECT_STREQ(entry->name, t.files[i].name.c_str()) << label << ", entry " << i;
+                EXPECT_EQ(entry->first_size, estimate) << label << ", entry " << i;
+                EXPECT_EQ(entry->second_size, estimate) << label << ", entry " << i;
+                total += estimate;
+            }
+            ArcExtraInfo info{};
+            api_.GetExtraInfoArc(&info);
+            EXPECT_EQ(info.first_size_total, total) << label;
+            api_.DoneArcFileList(&list);
+
+            uint16_t first_failure = 0;
+            std::vector<int64_t> statuses;
+            std::vector<std::string> names, bytes;  // what the folder holds: each name's last bytes
+            size_t repeated = 0;
+            for (size_t i = 0; i < files; ++i) {
+                const FileInText& file = t.files[i];
+                if (first_failure == 0) first_failure = file.status;
+                if (each) statuses.push_back(file.status);
+                const size_t known = std::find(names.begin(), names.end(), file.name) - names.begin();
+                if (known < names.size()) {
+                    bytes[known] = file.bytes;
+                    ++repeated;
+                } else if (file.status != 5) {
+                    names.push_back(file.name);
+                    bytes.push_back(file.bytes);
+                }
+            }
+            ClearCalls();
+            EXPECT_EQ(Extract({"*.*"}), first_failure) << label;
+            std::vector<int64_t> done;
+            for (const HostCall& call : CallsOf(CallKind::kSignal)) {
+                if (call.second == 5) done.push_back(call.first);
+            }
+            EXPECT_EQ(done, statuses) << label;
+            EXPECT_EQ(CallsOf(CallKind::kReplace).size(), repeated) << label;
+            std::vector<std::string> sorted = names;
+            std::sort(sorted.begin(), sorted.end());
+            EXPECT_EQ(FolderNames(Path(out)), sorted) << label;
+            for (size_t i = 0; i < names.size(); ++i) EXPECT_EQ(ReadBytes(Path(out + names[i])), bytes[i]) << label;
+        }
+    }
+}
+
+#if defined(UUARC_OPTION_EVERY_FILE)
+// Each selected file gets the one file's callbacks in their order, its signal the length from the
+// end of its begin line on; a file the masks do not select gets none; no begin line is 9974.
+TEST_F(Extraction, EveryFileCallbacksPerSelectedFile) {
+    const TextOfFiles t = TextsOfFiles()[1];
+    api_.arOptionsOn(UUARC_OPTION_EVERY_FILE);
+    Open(t.text);
+    ClearCalls();
+    ASSERT_EQ(Extract({"*.*"}), 0);
+    std::vector<CallKind> kinds;
+    for (const CallKind kind : CallKinds()) {
+        if (kinds.empty() || kind != CallKind::kProgress || kinds.back() != kind) kinds.push_back(kind);
+    }
+    std::vector<CallKind> two = {CallKind::kFileName, CallKind::kFileName, CallKind::kSignal, CallKind::kProgress,
+                                 CallKind::kSignal};
+    two.insert(two.end(), two.begin(), two.end());
+    EXPECT_EQ(kinds, two);
+    const std::vector<HostCall> signals = CallsOf(CallKind::kSignal);
+    ASSERT_EQ(signals.size(), 4u);
+    for (const size_t i : {0, 1}) {
+        const std::string begin = "begin 644 " + t.files[i].name + "\r\n";
+        EXPECT_EQ(signals[2 * i].first, static_cast<int64_t>(t.text.size() - t.text.find(begin) - begin.size()));
+    }
+    ClearCalls();
+    ASSERT_TRUE(RemoveFile(Path("out\\small.bin")));
+    ASSERT_EQ(Extract({"small.bin"}), 0);
+    ASSERT_EQ(CallsOf(CallKind::kFileName).size(), 2u);
+    EXPECT_EQ(CallsOf(CallKind::kFileName)[0].source, "\\small.bin");
+    EXPECT_EQ(ReadBytes(Path("out\\small.bin")), t.files[1].bytes);
+    ASSERT_TRUE(WriteBytes(Path("a.uue"), "no begin line here\n"));  // the open archive, changed
+    ClearCalls();
+    EXPECT_EQ(Extract({"*.*"}), 9974);
+    EXPECT_TRUE(g_calls.empty());
+}
+#endif
+
+#if defined(UUARC_OPTION_FACTS) && defined(UUARC_OPTION_EVERY_FILE)
+// Every file of a text: a file that fails has its own fact, before the signal that it is done,
+// and its lines count from the start of the text.
+TEST_F(Facts, EachFileOfATextHasItsOwn) {
+    ASSERT_TRUE(WriteBytes(Path("x"), "abc"));
+    api_.CreateArcFile(Path("made.uue").c_str());
+    ASSERT_EQ(Compress({"x"}), 0);
+    const std::string made = ReadBytes(Path("made.uue"));
+    const std::string header = made.substr(0, made.find("begin "));
+    const struct {
+        std::string text;
+        size_t file;  // the one that fails, counted from 0
+        int64_t kind, line, count, expected;
+    } cases[] = {
+        {"begin 644 a\n#86)C\nend\nbegin 644 b\n#8~)C\nend\n", 1, UUARC_FACT_BAD_CHARACTER, 5, -1, -1},
+        {"begin 644 a\n#86)C\nbegin 644 b\n#86)C\nend\n", 0, UUARC_FACT_NO_END_LINE, -1, -1, -1},
+        {"begin-base64 644 a\nYWJj\n====\nbegin 644 b\n#8~)C\nend\n", 1, UUARC_FACT_BAD_CHARACTER, 5, -1, -1},
+        {"begin 644 a\n#86)C\nend\n" + header + "begin 644 x\r\n`\r\nend\r\n", 1, UUARC_FACT_SIZE_MISMATCH, -1, 0, 3},
+    };
+    api_.arOptionsOn(UUARC_OPTION_EVERY_FILE);
+    for (const auto& c : cases) {
+        EXPECT_EQ(Run(c.text), 9964) << c.text;
+        std::vector<std::vector<HostCall>> entries(1);  // the signals of each file, split where it is done
+        for (const HostCall& call : CallsOf(CallKind::kSignal)) {
+            if (call.second == UUARC_SIGNAL_ENTRY_DONE) {
+                entries.push_back({});
+            } else {
+                entries.back().push_back(call);
+            }
+        }
+        ASSERT_EQ(entries.size(), 3u) << c.text;
+        for (size_t file = 0; file < entries.size(); ++file) {
+            const Fact fact = LastFactOf(entries[file]);
+            EXPECT_EQ(fact.kind, file == c.file ? c.kind : 0) << c.text << ", file " << file;
+            if (file != c.file) continue;
+            EXPECT_EQ(fact.line, c.line) << c.text;
+            EXPECT_EQ(fact.count, c.count) << c.text;
+            EXPECT_EQ(fact.expected, c.expected) << c.text;
+        }
+    }
 }
 #endif
 
