@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "shared/stored_names.h"  // kNameBufferSize, the size of a stored name's buffer
+
 namespace uuarc {
 
 // ---- Lines -------------------------------------------------------------------------------------
@@ -16,8 +18,6 @@ constexpr size_t kMaxEncodedLine = 1 + 4 * 15 + 1;
 constexpr size_t kDecodeBufferSize = 256;
 // Lines are read in pieces of at most 254 characters (the LF included) and a NUL.
 constexpr size_t kLineBufferSize = 255;
-// Size of the buffers that receive a stored name.
-constexpr size_t kNameBufferSize = 256;
 // Room for the stored form of a name of up to 259 ANSI bytes that creation writes: one ANSI byte
 // is at most three of UTF-8.
 constexpr size_t kStoredNameSize = 3 * 260;

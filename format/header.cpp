@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "module/status.h"
-#include "platform/utf8.h"
+#include "shared/utf8.h"
+#include "uuarc_status.h"
 
 namespace uuarc {
 
@@ -343,8 +343,8 @@ Conversion MakeStoredName(const char* name, char* stored, size_t size) {
 #endif
 }
 
-uint16_t ScanArchiveHeader(AlphabetState& alphabet, Stream& input, const char* path, char* name, int64_t* size,
-                           bool* name_cut, int64_t* table_at) {
+uint16_t OpenAndScanArchive(AlphabetState& alphabet, Stream& input, const char* path, char* name, int64_t* size,
+                            bool* name_cut, int64_t* table_at) {
     ResetDefaultAlphabet(alphabet);
     if (!StreamOpen(input, path, "rt")) return kStatusCannotOpen;
     uint16_t status = kStatusOk;
@@ -356,7 +356,14 @@ uint16_t ScanArchiveHeader(AlphabetState& alphabet, Stream& input, const char* p
         std::memcpy(name, found.name, std::strlen(found.name) + 1);
         if (name_cut != nullptr) *name_cut = found.name_cut;
     }
-    *size = EstimateDecodedSize(found.form, StreamLength(input));
+    if (size != nullptr) *size = EstimateDecodedSize(found.form, StreamLength(input));
+    if (status != kStatusOk) StreamClose(input);
+    return status;
+}
+
+uint16_t ScanArchiveHeader(AlphabetState& alphabet, Stream& input, const char* path, char* name, int64_t* size,
+                           bool* name_cut, int64_t* table_at) {
+    const uint16_t status = OpenAndScanArchive(alphabet, input, path, name, size, name_cut, table_at);
     StreamClose(input);
     return status;
 }

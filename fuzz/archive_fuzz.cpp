@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "module/module_state.h"
-#include "module/uuarc.h"
 #include "tests/memory_files.h"
+#include "uuarc.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "module/uuarc.h"
 #include "names/masks.h"
+#include "uuarc.h"
 
 namespace {
 

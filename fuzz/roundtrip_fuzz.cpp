@@ -14,7 +14,7 @@
 #include <string_view>
 
 #include "module/module_state.h"
-#include "module/uuarc.h"
+#include "uuarc.h"
 #include "tests/memory_files.h"
 
 namespace {

@@ -1,8 +1,11 @@
 // cleanup.cpp - the leftover registry of cleanup.h. It lives in fixed slots of plain bytes, so
-// that the interrupt handler can walk it without allocating; changes are made with interrupts
-// held, so the handler never sees one half made.
+// that the interrupt handler can walk it without allocating. A slot is published by its kind, and
+// an identity by its flag, each stored after what it publishes: the handler, which interrupts this
+// thread, never sees one half made, and a run takes and forgets its files without a system call.
+// Only removing one holds the interrupts, so that a file is not removed twice.
 #include "host/cleanup.h"
 
+#include <atomic>
 #include <csignal>
 #include <cstring>
 
@@ -25,8 +28,12 @@ struct Slot {
 
 Slot g_slots[kSlotCount];
 
+// What is written before this is seen by the interrupt handler before what is written after it.
+void Publish() { std::atomic_signal_fence(std::memory_order_seq_cst); }
+
 // Safe in the interrupt handler: system calls only.
 void SettleSlot(Slot& slot) {
+    Publish();
     switch (static_cast<LeftoverKind>(slot.kind)) {
         case LeftoverKind::kPrivateFile: RemoveFileNow(slot.path); break;
         case LeftoverKind::kFolder: RemoveFolderNow(slot.path); break;
@@ -54,7 +61,6 @@ bool Valid(LeftoverId id) { return id >= 0 && id < kSlotCount; }
 
 LeftoverId Remember(LeftoverKind kind, const std::string& path) {
     if (path.size() >= kSlotPathSize) return kNoLeftover;
-    HoldInterrupts();
     LeftoverId id = kNoLeftover;
     // The first free slot above every used one: settling newest first then goes by the index.
     for (int i = kSlotCount - 1; i >= 0 && g_slots[i].kind == 0; --i) id = i;
@@ -62,9 +68,9 @@ LeftoverId Remember(LeftoverKind kind, const std::string& path) {
         Slot& slot = g_slots[id];
         std::memcpy(slot.path, path.c_str(), path.size() + 1);
         slot.identified = 0;
+        Publish();
         slot.kind = static_cast<std::sig_atomic_t>(kind);
     }
-    ReleaseInterrupts();
     return id;
 }
 
@@ -74,10 +80,9 @@ bool IdentifyLeftover(LeftoverId id, bool must_be_empty) {
     if (slot.identified) return true;
     FileIdentity identity;
     if (!IdentifyOwnFile(slot.path, must_be_empty, identity)) return false;
-    HoldInterrupts();
     slot.identity = identity;
+    Publish();
     slot.identified = 1;
-    ReleaseInterrupts();
     return true;
 }
 
@@ -89,9 +94,7 @@ bool LeftoverIdentity(LeftoverId id, FileIdentity& identity) {
 
 void Forget(LeftoverId& id) {
     if (!Valid(id)) return;
-    HoldInterrupts();
     g_slots[id].kind = static_cast<std::sig_atomic_t>(LeftoverKind::kNone);
-    ReleaseInterrupts();
     id = kNoLeftover;
 }
 

@@ -6,6 +6,7 @@
 
 #include "host/failure.h"
 #include "host/options.h"
+#include "host/standard_streams.h"
 
 namespace uuarc_host {
 
@@ -17,10 +18,11 @@ int ListArchive(const std::string& operand, bool first);
 // to standard output with -c.
 int ExtractArchive(const Options& options, const std::string& operand, const std::string& module_directory);
 
-// Opens the archive that the request names (InitArcFile, which reads it up to its begin line).
-// -1 when it is open, for the caller to close with DoneArcFile; otherwise the exit code, the
-// failure reported. Shared by list and extract.
-int OpenArchive(const Request& request);
+// Opens the archive that the request names (InitArcFile, which reads it up to its begin line),
+// through a copy of `input` where the module cannot read it as it is (a pipe, a FIFO). -1 when it
+// is open, for the caller to close with DoneArcFile; otherwise the exit code, the failure
+// reported. Shared by list and extract.
+int OpenArchive(Request& request, ArchiveInput& input);
 
 // Encodes the one source of `options` into a new file, or to standard output with -o -.
 int CreateArchive(const Options& options);

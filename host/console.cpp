@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "platform/utf8.h"
+#include "shared/utf8.h"
 
 namespace uuarc_host {
 
@@ -38,8 +38,14 @@ bool IsInvisible(char32_t c) {
 
 std::string Shown(const std::string& text) {
     std::string out;
+    out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
         const uint8_t byte = static_cast<uint8_t>(text[i]);
+        if (byte >= 0x20 && byte < 0x7F) {  // printable ASCII, as most names are, passes at once
+            out += static_cast<char>(byte);
+            ++i;
+            continue;
+        }
         if (byte < 0x20 || byte == 0x7F) {
             AppendEscapedByte(out, byte);
             ++i;

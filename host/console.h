@@ -47,6 +47,9 @@ std::string FormatBytes(double bytes);
 
 // Starts a bar for `name` of `total` bytes; nothing is drawn before the first ProgressAdd.
 void ProgressStart(const std::string& name, int64_t total);
+// The total once it is known, where the bar was started without one: the first that comes counts
+// (every file of a text says the length from its own begin line on).
+void ProgressTotal(int64_t total);
 void ProgressAdd(int64_t bytes);
 // Success: the bar is drawn at 100% and the line ended.
 void ProgressDone();

@@ -18,7 +18,7 @@ enum ExitCode : int {
     kExitSignalBase = 128,    // + the number of the signal that ended the run
 };
 
-// The exit code for an archive status (a UUARC_STATUS_ value of module/uuarc.h); kExitOther for
+// The exit code for an archive status (a UUARC_STATUS_ value of include/uuarc.h); kExitOther for
 // one the module never sets.
 int ExitCodeForStatus(uint16_t status);
 

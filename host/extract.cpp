@@ -126,8 +126,8 @@ int PlaceOutput(const Options& options, Request& request, Destination& out) {
 #endif
 }
 
-int ExtractPrepared(const Options& options, Request& request, Destination& out) {
-    int code = OpenArchive(request);
+int ExtractPrepared(const Options& options, Request& request, ArchiveInput& input, Destination& out) {
+    int code = OpenArchive(request, input);
     if (code >= 0) return code;
 #if defined(UUARC_OPTION_EVERY_FILE)
     // One output file takes one file of the text.
@@ -140,7 +140,7 @@ int ExtractPrepared(const Options& options, Request& request, Destination& out) 
     }
 #endif
 
-    StartOperation(options, true, request.archive_shown, QueryPath(request.archive).size);
+    StartOperation(options, true, request.archive_shown, 0);
     Operation& op = g_operation;
     op.archive = request.archive;
     op.output_sink = out.sink != nullptr;
@@ -188,7 +188,7 @@ int ExtractArchive(const Options& options, const std::string& operand, const std
         request.archive_shown = input.shown;
         request.archive = input.path;
         code = PlaceOutput(options, request, out);
-        if (code < 0) code = ExtractPrepared(options, request, out);
+        if (code < 0) code = ExtractPrepared(options, request, input, out);
     }
     // A decoded file goes before its folder.
     if (g_operation.output_private) Settle(g_operation.new_output);

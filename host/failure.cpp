@@ -5,8 +5,8 @@
 #include "host/exit_codes.h"
 #include "host/module_names.h"
 #include "host/system.h"
-#include "module/uuarc.h"
-#include "names/stored_names.h"
+#include "shared/stored_names.h"
+#include "uuarc.h"
 
 namespace uuarc_host {
 

@@ -9,7 +9,7 @@
 
 #include "host/operation.h"
 #include "host/options.h"
-#include "names/stored_names.h"
+#include "shared/stored_names.h"
 
 namespace uuarc_host {
 

@@ -37,8 +37,8 @@ std::string FormatAttributes(uint32_t attributes) {
     return text;
 }
 
-int ListPrepared(const Request& request, bool first) {
-    const int code = OpenArchive(request);
+int ListPrepared(Request& request, ArchiveInput& input, bool first) {
+    const int code = OpenArchive(request, input);
     if (code >= 0) return code;
     ArcFileList list;
     g_api.InitArcFileList(&list);
@@ -68,20 +68,27 @@ int ListPrepared(const Request& request, bool first) {
 
 }  // namespace
 
-int OpenArchive(const Request& request) {
+int OpenArchive(Request& request, ArchiveInput& input) {
     // What the module says of a refusal is heard from here on.
     g_operation = Operation{};
-    // InitArcFile takes a missing path for a new archive; it is reported before that.
-    if (!QueryPath(request.archive).exists) return ReportFailure(request, UUARC_STATUS_CANNOT_OPEN, g_operation);
-    std::string module_path, error;
-    if (!ToModulePath(request.archive, module_path, error)) {
-        Report(request.archive_shown, "cannot pass the name to the module", error, -1);
-        return kExitCannotOpen;
+    for (;;) {
+        std::string module_path, error;
+        if (!ToModulePath(request.archive, module_path, error)) {
+            Report(request.archive_shown, "cannot pass the name to the module", error, -1);
+            return kExitCannotOpen;
+        }
+        // A missing path is a new archive to InitArcFile: listing or extracting it fails, and the
+        // message says what is missing.
+        g_api.InitArcFile(module_path.c_str());
+        const uint16_t status = g_api.GetArchiveStatus();
+        if (status == UUARC_STATUS_OK) return -1;
+        int code = -1;
+        if (status == UUARC_STATUS_CANNOT_OPEN && CopyRefusedArchive(input, code)) {
+            request.archive = input.path;
+            continue;
+        }
+        return code >= 0 ? code : ReportFailure(request, status, g_operation);
     }
-    g_api.InitArcFile(module_path.c_str());
-    const uint16_t status = g_api.GetArchiveStatus();
-    if (status != UUARC_STATUS_OK) return ReportFailure(request, status, g_operation);
-    return -1;
 }
 
 int ListArchive(const std::string& operand, bool first) {
@@ -95,7 +102,7 @@ int ListArchive(const std::string& operand, bool first) {
     request.command = Command::kList;
     request.archive_shown = input.shown;
     request.archive = input.path;
-    code = ListPrepared(request, first);
+    code = ListPrepared(request, input, first);
     SettleScratch(input.scratch);
     return code;
 }

@@ -1,65 +1,20 @@
-// module_loader.cpp - the loader of module_loader.h: the search order, the system's loader
-// (dlopen or LoadLibraryA) and the resolution of the exports by name.
+// module_loader.cpp - the loader of module_loader.h: the search order and the resolution of the
+// exports by name, over the system's loader in system.h.
 #include "host/module_loader.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#include <unistd.h>
-#endif
+#include "host/system.h"
 
 namespace uuarc_loader {
 
 namespace {
 
-#if defined(_WIN32)
-constexpr char kSeparator = '\\';
-
-void* OpenLibrary(const std::string& path, std::string& error) {
-    HMODULE handle = LoadLibraryA(path.c_str());
-    if (handle == nullptr) error = "error " + std::to_string(GetLastError());
-    return reinterpret_cast<void*>(handle);
-}
-
-void* FindSymbol(void* handle, const char* name) {
-    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
-}
-
-void CloseLibrary(void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
-
-std::string ExecutablePath() {
-    char buffer[MAX_PATH + 1] = {};
-    DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    return length == 0 || length >= MAX_PATH ? std::string() : std::string(buffer, length);
-}
-#else
-constexpr char kSeparator = '/';
-
-void* OpenLibrary(const std::string& path, std::string& error) {
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-        const char* why = dlerror();
-        error = why != nullptr ? why : "dlopen failed";
-    }
-    return handle;
-}
-
-void* FindSymbol(void* handle, const char* name) { return dlsym(handle, name); }
-
-void CloseLibrary(void* handle) { dlclose(handle); }
-
-// /proc/self/exe names the file itself, so a symbolic link to an installed binary still finds
-// the module beside the binary it points to.
-std::string ExecutablePath() {
-    char buffer[4096];
-    ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    return length <= 0 ? std::string() : std::string(buffer, static_cast<size_t>(length));
-}
-#endif
+using uuarc_host::CloseLibrary;
+using uuarc_host::FindSymbol;
+using uuarc_host::OpenLibrary;
+constexpr char kSeparator = uuarc_host::kPathSeparator;
 
 bool FileExists(const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -96,7 +51,7 @@ void UnloadModule(LoadedModule& module) {
 }
 
 std::string ExecutableDirectory() {
-    std::string path = ExecutablePath();
+    std::string path = uuarc_host::ExecutablePath();
     size_t slash = path.find_last_of(kSeparator == '\\' ? "\\/" : "/");
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }

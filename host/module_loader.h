@@ -1,12 +1,12 @@
 // module_loader.h - finds the module (libuuarc.so or uuarc.dll), loads it and resolves its 41
-// exports by name. Self-contained: it needs module/uuarc.h and the standard library only, so any
-// host of the module, the command line or a test harness, can take this pair as it is.
+// exports by name. It needs the public header and the host's system back end (system.h) only, so
+// any host of the module, the command line or a test harness, can take it with that back end.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "module/uuarc.h"
+#include "uuarc.h"
 
 namespace uuarc_loader {
 

@@ -1,12 +1,13 @@
 // module_names.cpp - the separators of module_names.h; every other byte passes as it is.
 #include "host/module_names.h"
 
-#include "module/uuarc.h"
+#include "uuarc.h"
 
 namespace uuarc_host {
 
 bool ToModulePath(const std::string& native, std::string& module, std::string& error) {
     module.clear();
+    module.reserve(native.size());
     for (char c : native) {
 #if !defined(_WIN32)
         if (c == '\\') {

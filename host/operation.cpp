@@ -8,8 +8,8 @@
 #include "host/console.h"
 #include "host/module_names.h"
 #include "host/system.h"
-#include "module/uuarc.h"
-#include "platform/file_time.h"
+#include "shared/file_time.h"
+#include "uuarc.h"
 
 namespace uuarc_host {
 
@@ -34,24 +34,13 @@ int64_t SizeOf(const FindData& data) {
     return static_cast<int64_t>((uint64_t{data.size_high} << 32) | data.size_low);
 }
 
-// Extraction names its output before it opens it: a name that is free now may become a file
-// that this run makes, to be removed if the run is interrupted once it is known to be that file.
+// Extraction names its output before it opens it (a sink by its reserved spelling), and the
+// entry it is about: "\" and the stored name.
 int32_t UUARC_CALL OnFileName(UserData, const char* source, const char* target) noexcept {
     Operation& op = g_operation;
     if (!op.extracting) return 0;
     op.entry = source[0] == '\\' ? source + 1 : source;
-    // A sink is named by its reserved spelling: there is no file to look after.
-    if (op.output_sink) {
-        op.target = target;
-        return 0;
-    }
-    std::string native = ToNativePath(target);
-    if (native != op.target) {
-        op.target = native;
-        Forget(op.new_output);
-        const LeftoverKind kind = op.output_private ? LeftoverKind::kPrivateFile : LeftoverKind::kOwnFile;
-        op.new_output = QueryPath(native).exists ? kNoLeftover : Remember(kind, native);
-    }
+    op.target = op.output_sink ? std::string(target) : ToNativePath(target);
     return 0;
 }
 
@@ -88,31 +77,37 @@ bool TakeFactField(Operation& op, int64_t value, int32_t code) {
 #endif
 }
 
-// The output is open and nothing is written yet: an empty file there is the one the module has
-// just made. (A module that links its new file in only at the end leaves nothing to take.) A sink
-// says at the end how many bytes it took; a creation whose source changed, how many it read; a
-// failure, why.
+// The output is open and nothing is written yet, and the module says the archive's length, which
+// the bar counts. Where it asked no question, nothing was there: the file is the one it has just
+// made, this run's own until it is whole, to be removed if the run is interrupted while it is
+// still that file (its identity taken now, while it is empty). A file that replaces another is
+// the module's to keep or drop. A sink says at the end how many bytes it took; a creation whose
+// source changed, how many it read; a failure, why.
 int32_t UUARC_CALL OnSignal(UserData, int64_t length, int32_t code) noexcept {
+    Operation& op = g_operation;
     if (code == UUARC_SIGNAL_BYTES_DELIVERED) {
-        g_operation.delivered = length;
+        op.delivered = length;
         return 0;
     }
     if (code == UUARC_SIGNAL_SOURCE_CHANGED) {
-        g_operation.source_read = length;
+        op.source_read = length;
         return 0;
     }
 #if defined(UUARC_SIGNAL_ENTRY_DONE)
     if (code == UUARC_SIGNAL_ENTRY_DONE) {
-        if (g_operation.file_done != nullptr) g_operation.file_done(static_cast<uint16_t>(length));
+        if (op.file_done != nullptr) op.file_done(static_cast<uint16_t>(length));
         return 0;
     }
 #endif
     if (code != UUARC_SIGNAL_OUTPUT_OPEN) {
-        TakeFactField(g_operation, length, code);
+        TakeFactField(op, length, code);
         return 0;
     }
-    g_operation.output_opened = true;
-    IdentifyLeftover(g_operation.new_output, true);
+    op.output_opened = true;
+    ProgressTotal(length);
+    if (op.output_sink || op.replace != ReplaceOutcome::kNotAsked || op.target.empty()) return 0;
+    op.new_output = Remember(op.output_private ? LeftoverKind::kPrivateFile : LeftoverKind::kOwnFile, op.target);
+    if (!op.output_private) IdentifyLeftover(op.new_output, true);
     return 0;
 }
 

@@ -22,7 +22,7 @@ enum class ReplaceOutcome {
 };
 
 // What the module said of why an operation failed (UUARC_OPTION_FACTS): the fields of a fact, as
-// module/uuarc.h lists them; kind 0 when it said none (the 32-bit module never says one). A field
+// include/uuarc.h lists them; kind 0 when it said none (the 32-bit module never says one). A field
 // that the fact has not is -1.
 struct ModuleFact {
     int32_t kind = 0;
@@ -44,8 +44,8 @@ struct Operation {
     ReplaceOutcome replace = ReplaceOutcome::kNotAsked;
     PathInfo replaced;                   // kReplaced: the existing output as it was before the yes
     // The file the module writes that did not exist before, taken for this run's own once the
-    // module has made it: extraction when the output is open (SetSignalProc), creation at the
-    // first progress report.
+    // module has made it: extraction when the output is open (SetSignalProc) and no question was
+    // asked, creation at the first progress report.
     LeftoverId new_output = kNoLeftover;
     bool output_private = false;         // extraction into a private folder (-c, -o): what the
                                          // module makes there is this run's own from the start
@@ -68,7 +68,8 @@ extern Operation g_operation;
 void ListenForFacts();
 
 // Clears g_operation and registers the callbacks (after InitArcFile or CreateArcFile, which
-// clear the user-data words); the progress bar counts `progress_total` bytes of `progress_name`.
+// clear the user-data words); the progress bar counts `progress_total` bytes of `progress_name`
+// (extraction: 0, until the module says the archive's length).
 void StartOperation(const Options& options, bool extracting, const std::string& progress_name,
                     int64_t progress_total);
 

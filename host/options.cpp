@@ -8,7 +8,7 @@
 
 #include "host/console.h"
 #include "host/exit_codes.h"
-#include "module/version.h"
+#include "uuarc_version.h"
 
 namespace uuarc_host {
 

@@ -8,7 +8,7 @@
 
 #include "host/console.h"
 #include "host/system.h"
-#include "platform/utf8.h"
+#include "shared/utf8.h"
 
 namespace uuarc_host {
 
@@ -165,6 +165,10 @@ void ProgressStart(const std::string& name, int64_t total) {
     g_progress.name = Shown(name);
     g_progress.total = total > 0 ? total : 0;
     g_progress.start = Clock::now();
+}
+
+void ProgressTotal(int64_t total) {
+    if (g_progress.total == 0 && total > 0) g_progress.total = total;
 }
 
 void ProgressAdd(int64_t bytes) {

@@ -9,7 +9,7 @@
 #include "host/exit_codes.h"
 #include "host/options.h"
 #include "host/system.h"
-#include "module/uuarc.h"
+#include "uuarc.h"
 
 namespace uuarc_host {
 
@@ -107,26 +107,30 @@ bool PrepareArchive(const std::string& operand, ArchiveInput& input, int& code) 
     input = ArchiveInput{};
     input.shown = operand == kStandardStream ? kStandardInputName : operand;
     input.path = operand;
-    if (operand == kStandardStream) {
-        SetBinaryMode(stdin);
-        return CopyIntoScratch(stdin, input.shown, input.scratch, "standard-input.uue", input.path, code);
-    }
-    const PathInfo info = QueryPath(operand);
-    if (!info.exists || info.is_regular || info.is_directory) return true;
+    if (operand != kStandardStream) return true;
+    SetBinaryMode(stdin);
+    return CopyIntoScratch(stdin, input.shown, input.scratch, "standard-input.uue", input.path, code);
+}
+
+bool CopyRefusedArchive(ArchiveInput& input, int& code) {
+    code = -1;
+    if (!input.scratch.folder.empty()) return false;  // a copy already
+    const PathInfo info = QueryPath(input.path);
+    if (!info.exists || info.is_regular || info.is_directory) return false;
     // A device is read only as the run's own standard input: /dev/zero would be copied until
     // the disk is full.
-    if (info.is_device && !IsStandardInput(operand)) {
+    if (info.is_device && !IsStandardInput(input.path)) {
         Report(input.shown, "cannot open", "it is a device, which is read as an archive only as standard input",
                UUARC_STATUS_CANNOT_OPEN);
         code = kExitCannotOpen;
         return false;
     }
-    // A pipe, a FIFO or standard input: the module would read it more than once.
-    std::FILE* from = std::fopen(operand.c_str(), "rb");
-    if (from == nullptr) return true;  // the module's own attempt gives the message
-    bool ok = CopyIntoScratch(from, input.shown, input.scratch, "archive.uue", input.path, code);
+    // A pipe, a FIFO or standard input: the module reads an archive more than once.
+    std::FILE* from = std::fopen(input.path.c_str(), "rb");
+    if (from == nullptr) return false;  // the module's refusal says why
+    const bool copied = CopyIntoScratch(from, input.shown, input.scratch, "archive.uue", input.path, code);
     std::fclose(from);
-    return ok;
+    return copied;
 }
 
 bool CopyToStandardOutput(const std::string& path, int& code) {

@@ -45,9 +45,16 @@ struct ArchiveInput {
     Scratch scratch;             // holds the copy, if one was made
 };
 
-// A device other than standard input is refused (5, exit 3). False after a message; `code` is
-// then the exit code.
+// Standard input ("-") is copied at once; any other operand goes to the module as it is named.
+// False after a message; `code` is then the exit code.
 bool PrepareArchive(const std::string& operand, ArchiveInput& input, int& code);
+
+// After the module refused to open the archive (status 5), which it does without opening anything
+// but a regular file: a pipe, a FIFO or standard input by another name (/dev/stdin) is copied
+// once into the scratch folder, and true says that `input.path` names the copy. A device other
+// than standard input is refused (5, exit 3) after a message: false with `code` the exit code.
+// Anything else is the module's refusal to explain: false with `code` -1.
+bool CopyRefusedArchive(ArchiveInput& input, int& code);
 
 // Copies the file at `path` to standard output. False after a message (exit code 5 in `code`)
 // when standard output takes the bytes no longer, or 3 when the file cannot be read.

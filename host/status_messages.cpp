@@ -1,7 +1,7 @@
 // status_messages.cpp - the one table from archive status to the exit code and the words the host
 // gives for it. The statuses go by their public names; the module's header says when each is set.
 #include "host/exit_codes.h"
-#include "module/uuarc.h"
+#include "uuarc.h"
 
 namespace uuarc_host {
 

@@ -78,6 +78,16 @@ std::FILE* CreatePrivateFile(const std::string& path);
 // a hard link or else a copy on Windows.
 bool MakeAlias(const std::string& target, const std::string& alias);
 
+// ---- Loading the module -------------------------------------------------------------------------
+// The system's loader (dlopen or LoadLibraryA), for module_loader.cpp. A library handle is null
+// when nothing is loaded.
+void* OpenLibrary(const std::string& path, std::string& error);
+void* FindSymbol(void* library, const char* name);
+void CloseLibrary(void* library);
+
+// The file of the running executable itself (a symbolic link to it followed); empty when unknown.
+std::string ExecutablePath();
+
 // ---- Standard streams ---------------------------------------------------------------------------
 // Opens the null device on each of descriptors 0, 1 and 2 that is closed (POSIX): write-only on 0
 // and read-only on 1 and 2, so that every use of one fails and is reported, and no file opened

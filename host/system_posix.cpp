@@ -1,4 +1,5 @@
 // system_posix.cpp - the POSIX back end of system.h.
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -63,9 +64,10 @@ bool Is(const struct stat& status, const FileIdentity& identity) {
 }  // namespace
 
 bool IdentifyOwnFile(const std::string& path, bool must_be_empty, FileIdentity& identity) {
+    static const uid_t user = geteuid();  // a run's user is asked once
     struct stat status;
     if (lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != 1 ||
-        status.st_uid != geteuid() || (must_be_empty && status.st_size != 0)) {
+        status.st_uid != user || (must_be_empty && status.st_size != 0)) {
         return false;
     }
     identity = IdentityOf(status);
@@ -130,6 +132,27 @@ std::FILE* CreatePrivateFile(const std::string& path) {
 
 bool MakeAlias(const std::string& target, const std::string& alias) {
     return symlink(target.c_str(), alias.c_str()) == 0;
+}
+
+void* OpenLibrary(const std::string& path, std::string& error) {
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        const char* why = dlerror();
+        error = why != nullptr ? why : "dlopen failed";
+    }
+    return handle;
+}
+
+void* FindSymbol(void* library, const char* name) { return dlsym(library, name); }
+
+void CloseLibrary(void* library) { dlclose(library); }
+
+// /proc/self/exe names the file itself, so a symbolic link to an installed binary still finds
+// the module beside the binary it points to.
+std::string ExecutablePath() {
+    char buffer[4096];
+    ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    return length <= 0 ? std::string() : std::string(buffer, static_cast<size_t>(length));
 }
 
 void OpenClosedStandardStreams() {

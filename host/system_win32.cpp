@@ -185,6 +185,24 @@ bool MakeAlias(const std::string& target, const std::string& alias) {
            CopyFileA(target.c_str(), alias.c_str(), TRUE);
 }
 
+void* OpenLibrary(const std::string& path, std::string& error) {
+    HMODULE handle = LoadLibraryA(path.c_str());
+    if (handle == nullptr) error = "error " + std::to_string(GetLastError());
+    return reinterpret_cast<void*>(handle);
+}
+
+void* FindSymbol(void* library, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+void CloseLibrary(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
+
+std::string ExecutablePath() {
+    char buffer[MAX_PATH + 1] = {};
+    DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    return length == 0 || length >= MAX_PATH ? std::string() : std::string(buffer, length);
+}
+
 void OpenClosedStandardStreams() {}
 
 // A console, not merely a character device: _isatty also answers yes for NUL.

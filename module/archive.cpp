@@ -7,9 +7,9 @@
 #include "format/entries.h"
 #include "format/header.h"
 #include "module/module_state.h"
-#include "module/status.h"
 #include "names/strings.h"
 #include "operations/facts.h"
+#include "uuarc_status.h"
 
 namespace uuarc {
 
@@ -184,41 +184,44 @@ void BeginOpening() {
 // A path the host may hand over: not null (which is no empty path) and not over 255 bytes.
 bool HostPathTaken(const char* path) { return path != nullptr && strnlen(path, kMaxHostPath + 1) <= kMaxHostPath; }
 
-// InitArcFile's work; `tell` as for ScanAndTell (CreateArcFile's refusal of an existing file
-// explains itself).
-void OpenArchive(const char* path, bool tell) {
+// The work of InitArcFile on a path it takes. The file is read up to its begin line; only where it
+// cannot be read is the path looked at again, to tell a new archive (nothing there) from a file
+// that is refused. True for the new archive. `tell` as for ScanAndTell (CreateArcFile's refusal
+// of an existing file explains itself).
+bool OpenArchivePath(const char* path, bool tell) {
+    char name[kNameBufferSize];
+    const uint16_t scanned = path[0] == '\0' ? uint16_t{kStatusCannotOpen} : ScanAndTell(path, name, nullptr, tell);
+    if (scanned == kStatusCannotOpen && !FileExists(path)) {
+        ForgetArchive(1);
+        return true;
+    }
+    if (scanned != kStatusOk) {
+        SetStatus(scanned == kStatusBadFormat ? uint16_t{kStatusNotEncoded} : scanned);
+        return false;
+    }
+    RememberArchive(path, 0);
+    return false;
+}
+
+}  // namespace
+
+UUARC_API void UUARC_CALL InitArcFile(const char* path) {
     BeginOpening();
     if (!HostPathTaken(path)) {
         SetStatus(kStatusCannotOpen);
         return;
     }
-
-    if (!FileExists(path)) {
-        ForgetArchive(1);
-        return;
-    }
-    char name[kNameBufferSize];
-    int64_t size = 0;
-    const uint16_t scanned = ScanAndTell(path, name, &size, tell);
-    if (scanned != kStatusOk) {
-        SetStatus(scanned == kStatusBadFormat ? uint16_t{kStatusNotEncoded} : scanned);
-        return;
-    }
-    RememberArchive(path, 0);
+    OpenArchivePath(path, true);
 }
 
-}  // namespace
-
-UUARC_API void UUARC_CALL InitArcFile(const char* path) { OpenArchive(path, true); }
-
+// InitArcFile's answer decides: a new archive only where nothing is.
 UUARC_API void UUARC_CALL CreateArcFile(const char* path) {
     BeginOpening();
     if (!HostPathTaken(path)) {
         SetStatus(kStatusCannotOpen);
         return;
     }
-    OpenArchive(path, false);
-    if (FileExists(path)) {
+    if (!OpenArchivePath(path, false)) {
         SetStatus(kStatusCannotOpen);
         return;
     }

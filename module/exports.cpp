@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "module/module_state.h"
-#include "module/status.h"
+#include "uuarc_status.h"
 
 using namespace uuarc;
 

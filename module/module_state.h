@@ -6,9 +6,9 @@
 #include <cstdint>
 
 #include "format/alphabet.h"
-#include "module/uuarc.h"
 #include "operations/job.h"
 #include "platform/platform.h"
+#include "uuarc.h"
 
 namespace uuarc {
 

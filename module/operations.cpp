@@ -1,10 +1,10 @@
 // operations.cpp - the exports that run an operation on a mask list, and those that build and
 // release the list: thin shims over operations/ and names/, each operation handed its job record.
 #include "module/module_state.h"
-#include "module/status.h"
 #include "names/masks.h"
 #include "operations/create.h"
 #include "operations/extract.h"
+#include "uuarc_status.h"
 
 using namespace uuarc;
 

@@ -1,11 +1,11 @@
 // masks.h - file-name mask lists: the host builds a FileMaskList through the exports
-// InitFileMaskList, AppendFileMask and DoneFileMaskList (module/uuarc.h), which come here;
+// InitFileMaskList, AppendFileMask and DoneFileMaskList (include/uuarc.h), which come here;
 // extraction matches the stored name against it.
 #pragma once
 
 #include <cstdint>
 
-#include "module/uuarc.h"
+#include "uuarc.h"
 
 namespace uuarc {
 

@@ -6,21 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "module/uuarc.h"
+#include "shared/stored_names.h"  // kDrivesAndStreams
+#include "uuarc.h"
 
 namespace uuarc {
 
 // The one limit of every string that the host hands over (paths, settings, masks) and of the
 // 8-bit routines below, terminator not counted.
 constexpr size_t kMaxHostPath = UUARC_MAX_HOST_PATH;
-
-// Whether a ':' is special in a path: on Windows it ends a drive ("C:") and names an alternate
-// stream. Elsewhere it is a byte like any other, in the host's paths as in stored names.
-#if defined(_WIN32)
-constexpr bool kDrivesAndStreams = true;
-#else
-constexpr bool kDrivesAndStreams = false;
-#endif
 
 // Copies exactly `count` bytes; the areas may overlap either way. No terminator is added.
 void MoveBytes(const void* source, void* destination, uint16_t count);

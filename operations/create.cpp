@@ -11,11 +11,11 @@
 #include "format/format.h"
 #include "format/header.h"
 #include "format/line_codec.h"
-#include "module/status.h"
-#include "names/stored_names.h"
 #include "names/strings.h"
 #include "operations/notify.h"
 #include "operations/output_file.h"
+#include "shared/stored_names.h"
+#include "uuarc_status.h"
 
 namespace uuarc {
 

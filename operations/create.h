@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "module/uuarc.h"
 #include "operations/job.h"
 #include "platform/platform.h"
+#include "uuarc.h"
 
 namespace uuarc {
 

@@ -14,16 +14,16 @@
 #include <string_view>
 
 #include "format/base64.h"
+#include "format/format.h"
 #include "format/header.h"
 #include "format/line_codec.h"
-#include "format/format.h"
-#include "module/status.h"
 #include "names/masks.h"
-#include "names/stored_names.h"
 #include "names/strings.h"
 #include "operations/facts.h"
 #include "operations/notify.h"
 #include "operations/output_file.h"
+#include "shared/stored_names.h"
+#include "uuarc_status.h"
 
 namespace uuarc {
 
@@ -37,7 +37,7 @@ void MakeNotificationName(const char* name, char* out, size_t size) {
     out[1 + length] = '\0';
 }
 
-// The rule of the public codes for a rule of names/stored_names.h that extraction applies.
+// The rule of the public codes for a rule of shared/stored_names.h that extraction applies.
 NameFact FactOfRule(NameRule rule) {
     switch (rule) {
         case NameRule::kEmpty: return NameFact::Empty;
@@ -142,10 +142,19 @@ bool OpenOutputAfterBegin(Job& job, const char* archive_path, const char* output
         NotifyOutputOpen(job, size);
         return true;
     }
+    // A new file gets the begin line's mode, as Unix decoders give it, unless the host asked for
+    // the default; the platform drops setuid, setgid and sticky, and the umask applies.
+    if ((job.settings->options & UUARC_OPTION_NO_MODE) == 0) job.pending.new_mode = static_cast<int32_t>(begin.mode);
+    const size_t trusted = std::strlen(job.settings->output_path);
+    // Mostly nothing is there yet, and the file is made at once. Made new, it is neither the
+    // archive nor anything that is never written, and there is nothing to ask about.
+    if (OpenNewOutputFile(job, output_name, "wb", trusted)) {
+        NotifyOutputOpen(job, size);
+        return true;
+    }
     // Decoding a file onto itself would truncate it before a line is read; a directory, a link
     // or a device there is never written.
-    if (SameFile(archive_path, output_name) ||
-        !OutputPathWritable(job, output_name, std::strlen(job.settings->output_path))) {
+    if (SameFile(archive_path, output_name) || !OutputPathWritable(job, output_name, trusted)) {
         SetStatus(job, kStatusCannotOpen);
         return false;
     }
@@ -153,9 +162,6 @@ bool OpenOutputAfterBegin(Job& job, const char* archive_path, const char* output
         SetStatus(job, kStatusReplaceRefused);
         return false;
     }
-    // A new file gets the begin line's mode, as Unix decoders give it, unless the host asked for
-    // the default; the platform drops setuid, setgid and sticky, and the umask applies.
-    if ((job.settings->options & UUARC_OPTION_NO_MODE) == 0) job.pending.new_mode = static_cast<int32_t>(begin.mode);
     OpenOutputFile(job, output_name, "wb");
     if (!StreamIsOpen(*job.output)) {
         SetStatus(job, kStatusCannotOpen);
@@ -366,7 +372,10 @@ void DecodeBase64Lines(Job& job, int64_t size, Fact& fact) {
 }  // namespace
 
 int DecodeToFile(Job& job, const char* archive_path, const char* output_name) {
-    if (!StreamOpen(*job.input, archive_path, "rt")) {
+    Stream& input = *job.input;
+    const bool open = StreamIsOpen(input) ? StreamRewind(input) : StreamOpen(input, archive_path, "rt");
+    if (!open) {
+        StreamClose(input);
         SetStatus(job, kStatusCannotOpen);
         return -1;
     }
@@ -402,20 +411,23 @@ void RunExtraction(Job& job, const FileMaskList* list) {
         SetStatus(job, kStatusCannotOpen);
         return;
     }
+    // The archive stays open from the scan to the decoding, which reads it again from its start.
     char stored_name[kNameBufferSize];
-    int64_t estimate = 0;
     bool name_cut = false;
     int64_t table_at = -1;
-    const uint16_t scanned = ScanArchiveHeader(*job.alphabet, *job.input, settings.archive_path, stored_name,
-                                               &estimate, &name_cut, &table_at);
+    const uint16_t scanned = OpenAndScanArchive(*job.alphabet, *job.input, settings.archive_path, stored_name,
+                                                nullptr, &name_cut, &table_at);
     if (scanned != kStatusOk) {
         SetStatus(job, scanned == kStatusBadFormat ? uint16_t{kStatusNotEncoded} : scanned);
         if (scanned == kStatusBadFormat) TellFact(job, settings.archive_path, NoBeginLineFact(table_at));
         return;
     }
-    if (!MatchFileMaskList(stored_name, list)) return;
     char output_name[kOutputNameSize];
-    if (NameOutput(job, stored_name, name_cut, output_name)) DecodeToFile(job, settings.archive_path, output_name);
+    if (MatchFileMaskList(stored_name, list) && NameOutput(job, stored_name, name_cut, output_name)) {
+        DecodeToFile(job, settings.archive_path, output_name);
+    } else {
+        StreamClose(*job.input);
+    }
 }
 
 bool NameOutput(Job& job, const char* stored_name, bool name_cut, char* output_name) {

@@ -4,10 +4,10 @@
 
 #include <cstddef>
 
-#include "module/uuarc.h"
 #include "operations/facts.h"
 #include "operations/job.h"
 #include "operations/output_file.h"
+#include "uuarc.h"
 
 namespace uuarc {
 
@@ -39,8 +39,10 @@ bool NameOutput(Job& job, const char* stored_name, bool name_cut, char* output_n
 void RunEveryExtraction(Job& job, const FileMaskList* list);
 #endif
 
-// Decodes the archive into `output_name`. -1 when no output was opened (the status says why), 0
-// once it was, whatever the status then says. Whatever it opened is closed when it returns.
+// Decodes the archive into `output_name`: from `job.input` read again from its start where the
+// header scan left it open (OpenAndScanArchive), else from `archive_path` opened afresh. -1 when
+// no output was opened (the status says why), 0 once it was, whatever the status then says. The
+// archive and whatever it opened are closed when it returns.
 int DecodeToFile(Job& job, const char* archive_path, const char* output_name);
 
 }  // namespace uuarc

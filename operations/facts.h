@@ -1,7 +1,7 @@
 // facts.h - what a reading found, told to a host that asked for it (UUARC_OPTION_FACTS, native
 // builds and the 64-bit DLL): where and why the reading of an archive stopped, and which rule a
 // stored name broke. The code that decided records a Fact; TellFact turns its place in the file
-// into a line number and passes it through SetSignalProc, field by field (module/uuarc.h says
+// into a line number and passes it through SetSignalProc, field by field (include/uuarc.h says
 // how). Elsewhere, and without the bit, nothing is passed.
 #pragma once
 

@@ -8,8 +8,8 @@
 
 #include "format/alphabet.h"
 #include "format/entries.h"
-#include "module/uuarc.h"
 #include "platform/platform.h"
+#include "uuarc.h"
 
 namespace uuarc {
 

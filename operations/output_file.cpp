@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "module/status.h"
 #include "names/strings.h"
 #include "operations/notify.h"
+#include "uuarc_status.h"
 
 namespace uuarc {
 
@@ -96,6 +96,13 @@ Walk WalkToFolder(const char* path, size_t trusted, bool make, FileHandle* folde
     }
     *folder = current;
     return Walk::Opened;
+}
+
+// The bits a new file is made with: the mode's, and its owner's reading and writing while it is
+// written (FinishOutputFile takes away what the mode does not give); null for 0666 less the umask.
+const FileInfo* NewFileBits(const PendingOutput& pending, FileInfo& like) {
+    like.permissions = (static_cast<uint32_t>(pending.new_mode) | 0600) & 0777;
+    return pending.new_mode >= 0 ? &like : nullptr;
 }
 
 // The private file that takes the new content of a file to be written in place: without a name,
@@ -235,12 +242,8 @@ void OpenOutputFile(Job& job, const char* path, const char* mode) {
     if (pending.folder != kNoHandle) {
         FileInfo existing;
         if (!PathInfo(path, &existing, pending.folder)) {
-            // Its owner may write it while it is made; FinishOutputFile takes the bits away that
-            // the mode does not give.
             FileInfo like;
-            like.permissions = (static_cast<uint32_t>(pending.new_mode) | 0600) & 0777;
-            const FileInfo* bits = pending.new_mode >= 0 ? &like : nullptr;
-            if (StreamCreate(*job.output, path, mode, OpenHow::CreateNew, bits, pending.folder)) {
+            if (StreamCreate(*job.output, path, mode, OpenHow::CreateNew, NewFileBits(pending, like), pending.folder)) {
                 pending.way = OutputWay::New;
             }
         } else if (pending.seen && existing.kind == FileKind::Regular && existing.volume == pending.seen_volume &&
@@ -258,6 +261,22 @@ void OpenOutputFile(Job& job, const char* path, const char* mode) {
     SetStatus(job, kStatusOk);
 }
 
+bool OpenNewOutputFile(Job& job, const char* path, const char* mode, size_t trusted) {
+    PendingOutput& pending = job.pending;
+    size_t name = 0;  // just past the last separator
+    for (size_t i = 0; path[i] != '\0'; ++i) {
+        if (IsSeparator(path[i])) name = i + 1;
+    }
+    FileInfo like;
+    if (name > trusted || path[name] == '\0' ||
+        !StreamCreate(*job.output, path, mode, OpenHow::CreateNew, NewFileBits(pending, like)))
+        return false;
+    pending.trusted = trusted;
+    pending.way = OutputWay::New;
+    std::snprintf(pending.target, sizeof pending.target, "%s", path);
+    return true;
+}
+
 void OpenOutputSink(Job& job) {
     PendingOutput& pending = job.pending;
     const OpenHow how =
@@ -273,10 +292,11 @@ bool FinishOutputFile(Job& job, bool keep) {
     bool whole = true;
     switch (pending.way) {
         case OutputWay::New: {
-            // Every byte goes in while the owner may still write the file; then it gets its mode.
+            // Every byte goes in while the owner may still write the file; then it gets its mode,
+            // which takes something away only where it lacks the owner's reading or writing.
             StreamFlush(output);
-            const bool mode_set =
-                pending.new_mode < 0 || KeepPermissions(output.handle, static_cast<uint32_t>(pending.new_mode) & 0777);
+            const uint32_t bits = static_cast<uint32_t>(pending.new_mode) & 0777;
+            const bool mode_set = pending.new_mode < 0 || (bits & 0600) == 0600 || KeepPermissions(output.handle, bits);
             whole = StreamClose(output) && mode_set;
             break;
         }

@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "module/uuarc.h"
 #include "operations/job.h"
+#include "uuarc.h"
 
 namespace uuarc {
 
@@ -70,6 +70,14 @@ int32_t ConfirmReplace(Job& job, const char* path, int64_t size_estimate);
 // host's yes a file that cannot be written as it is (read-only) is not replaced. Status 0 with the
 // stream open, or 5 with no stream and nothing left behind but the directories made.
 void OpenOutputFile(Job& job, const char* path, const char* mode);
+
+// The usual output, the quick way: a new file made at once under `path` (with the mode that
+// `pending.new_mode` gives, as OpenOutputFile makes a new file) where nothing is there yet and every
+// directory of the path is one of the host's, within its first `trusted` bytes, that exists. There
+// is nothing to ask about and nothing to rename, so the folder is not held; the open itself refuses
+// whatever is there, a link included. Status untouched either way. False, nothing made, otherwise:
+// the caller then takes the usual way, from OutputPathWritable on.
+bool OpenNewOutputFile(Job& job, const char* path, const char* mode, size_t trusted);
 
 // Opens the sink that the host's settings name (standard output or the null device) into the
 // job's output stream, for binary writing: no file, no question, no rename. Status 0 with the

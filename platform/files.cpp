@@ -3,9 +3,9 @@
 // sees every call. What differs by system lies behind the table (and backend.h), not here.
 #include <cstring>
 
-#include "module/uuarc.h"
 #include "platform/backend.h"
 #include "platform/platform.h"
+#include "uuarc.h"
 
 namespace uuarc {
 namespace {

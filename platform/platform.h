@@ -15,7 +15,7 @@
 #include <span>
 #include <string_view>
 
-#include "module/uuarc.h"
+#include "uuarc.h"
 
 namespace uuarc {
 
@@ -49,6 +49,8 @@ struct Stream {
     int64_t buffer_offset = 0;   // file offset of buffer[0]
     size_t start = 0;            // read side: next unread byte in buffer
     size_t end = 0;              // read side: bytes valid in buffer; write side: bytes pending
+    int64_t length = -1;         // read side: the file's length once asked (StreamLength), or -1
+    bool rewritten = false;      // read side: StreamNextLine put a LF over a CR in the buffer
     uint8_t buffer[kStreamBufferSize];
 };
 
@@ -95,9 +97,9 @@ size_t StreamReadLine(Stream& stream, char* buffer, size_t size);
 
 // The same line without the copy where it can: the view holds the characters that StreamReadLine
 // would store (no NUL after them), either in the stream's own buffer (a CR LF end reads there as
-// LF too) or, when the line holds 0x1A in text mode or runs past what is buffered, in `buffer`
-// with a NUL. It stays valid until the next call on the stream. Empty when StreamReadLine would
-// return 0.
+// LF too: the LF is put over the CR) or, when the line holds 0x1A in text mode or runs past what
+// is buffered, in `buffer` with a NUL. It stays valid until the next call on the stream. Empty
+// when StreamReadLine would return 0. StreamReadLine itself never changes the buffer.
 std::string_view StreamNextLine(Stream& stream, char* buffer, size_t size);
 
 // Reads up to `count` bytes; returns how many were read, 0 at the end or after an error.
@@ -127,8 +129,16 @@ size_t StreamWrite(Stream& stream, const void* data, size_t count);
 uint8_t* StreamSpace(Stream& stream, size_t count);
 bool StreamCommit(Stream& stream, size_t count);
 
-// Length of the open file on disk in bytes (pending writes included); -1 when unknown.
+// Length of the open file on disk in bytes (pending writes included); -1 when unknown. A file
+// open for reading is asked once: later calls give the same answer until it is closed.
 int64_t StreamLength(Stream& stream);
+
+// Read side: back to the start of the file, to read it again from its first byte. Where the
+// buffer still holds the start of the file as it lies on disk (a file that fits in it, or one read
+// no further, and no CR put over by StreamNextLine), it is read again from there without a system
+// call; else the file is sought back to its start and read afresh. False for a stream not open for reading or failed, and when the seek fails (the
+// stream has then failed).
+bool StreamRewind(Stream& stream);
 
 // Read side: file offset of the next byte that a read would return. Inline, below.
 int64_t StreamPosition(const Stream& stream);

@@ -13,12 +13,12 @@
 #include <cstring>
 #include <ctime>
 
-#include "module/uuarc.h"
 #include "platform/backend.h"
 #include "platform/codepage_tables.h"
-#include "platform/file_time.h"
 #include "platform/platform.h"
-#include "platform/utf8.h"
+#include "shared/file_time.h"
+#include "shared/utf8.h"
+#include "uuarc.h"
 
 namespace uuarc {
 namespace {
@@ -103,11 +103,17 @@ FileHandle SysOpen(FileHandle folder, const char* native_path, OpenHow how, cons
             // and a device may never end. O_NONBLOCK covers one swapped in after the stat; the
             // descriptor is checked again, and regular files ignore the flag.
             if (::fstatat(at, name, &info, 0) != 0 || !S_ISREG(info.st_mode)) return kNoHandle;
-            const FileHandle handle = RegularOnly(OpenRetrying(folder, name, O_RDONLY | O_NONBLOCK));
+            const int fd = OpenRetrying(folder, name, O_RDONLY | O_NONBLOCK);
+            if (fd < 0) return kNoHandle;
+            if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+                ::close(fd);
+                return kNoHandle;
+            }
             // The module reads every file from its start to its end: the system may read further
-            // ahead than for a file read here and there. Only a hint; its answer does not matter.
-            if (handle != kNoHandle) ::posix_fadvise(static_cast<int>(handle), 0, 0, POSIX_FADV_SEQUENTIAL);
-            return handle;
+            // ahead than for a file read here and there. Only a hint, and none for a file that one
+            // read of a stream's buffer takes whole.
+            if (info.st_size > static_cast<off_t>(kStreamBufferSize)) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+            return fd;
         }
         case OpenHow::WriteProbe:
             if (::fstatat(at, name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)) return kNoHandle;
@@ -117,11 +123,14 @@ FileHandle SysOpen(FileHandle folder, const char* native_path, OpenHow how, cons
             // what it points to; a dangling link fails the same way instead of creating its target.
             if (::fstatat(at, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(info.st_mode)) return kNoHandle;
             return RegularOnly(OpenRetrying(folder, name, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK, 0666));
-        case OpenHow::CreateNew:
-            // O_EXCL fails on anything already there, a link included, so nothing is followed.
-            // The umask applies to the bits asked for, as for any new file.
-            return RegularOnly(OpenRetrying(folder, name, O_WRONLY | O_CREAT | O_EXCL,
-                                            like != nullptr ? static_cast<mode_t>(like->permissions & 0777) : 0666));
+        case OpenHow::CreateNew: {
+            // O_EXCL fails on anything already there, a link included, so nothing is followed and
+            // what it opens is the regular file it has just made: there is nothing to check. The
+            // umask applies to the bits asked for, as for any new file.
+            const int fd = OpenRetrying(folder, name, O_WRONLY | O_CREAT | O_EXCL,
+                                        like != nullptr ? static_cast<mode_t>(like->permissions & 0777) : 0666);
+            return fd < 0 ? kNoHandle : fd;
+        }
         case OpenHow::CreateLike:
         case OpenHow::CreateUnnamed: {
             // Made with no more than the bits it ends with (the umask may take some off, which

@@ -12,9 +12,9 @@
 
 #include <cstring>
 
-#include "module/uuarc.h"
 #include "platform/backend.h"
 #include "platform/platform.h"
+#include "uuarc.h"
 
 static_assert(sizeof(WIN32_FIND_DATAA) == sizeof(FindData), "FindData must mirror WIN32_FIND_DATAA");
 static_assert(offsetof(WIN32_FIND_DATAA, cFileName) == offsetof(FindData, file_name), "file_name");

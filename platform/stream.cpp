@@ -7,8 +7,8 @@
 #include <emmintrin.h>
 #endif
 
-#include "module/uuarc.h"
 #include "platform/platform.h"
+#include "uuarc.h"
 
 namespace uuarc {
 namespace {
@@ -69,6 +69,8 @@ void ResetStream(Stream& stream) {
     stream.buffer_offset = 0;
     stream.start = 0;
     stream.end = 0;
+    stream.length = -1;
+    stream.rewritten = false;
 }
 
 // ---- Read side ----------------------------------------------------------------------------
@@ -269,7 +271,11 @@ bool StreamCopyOver(Stream& stream, const char* path, const FileInfo& like, File
     return whole;
 }
 
-std::string_view StreamNextLine(Stream& stream, char* buffer, size_t size) {
+namespace {
+
+// StreamNextLine, and with `in_place` false StreamReadLine's line: a line with a CR then goes
+// through the copy, which leaves the buffer as the file has it.
+std::string_view NextLine(Stream& stream, char* buffer, size_t size, bool in_place) {
     if (buffer == nullptr || size == 0) return {};
     buffer[0] = '\0';
     if (size < 2 || !CanRead(stream)) return {buffer, 0};
@@ -288,9 +294,12 @@ std::string_view StreamNextLine(Stream& stream, char* buffer, size_t size) {
         if (!stream.text) continue;
         if (p[i] == kTextEnd || i + 1 == buffered) return CopyLine(stream, buffer, size);
         if (p[i] == kCr) {
+            if (!in_place) return CopyLine(stream, buffer, size);
             // CR LF, and a CR alone, read as one LF (even in the last place of the room): the LF
-            // is put where the CR was, among bytes that are consumed with it and never read again.
+            // is put where the CR was, among bytes that are consumed with it and read again only
+            // after a rewind, which then reads the file afresh.
             p[i] = kLf;
+            stream.rewritten = true;
             stream.start += i + (p[i + 1] == kLf ? 2 : 1);
             return {reinterpret_cast<const char*>(p), i + 1};
         }
@@ -302,8 +311,14 @@ std::string_view StreamNextLine(Stream& stream, char* buffer, size_t size) {
     return CopyLine(stream, buffer, size);  // the line goes on past the buffer
 }
 
+}  // namespace
+
+std::string_view StreamNextLine(Stream& stream, char* buffer, size_t size) {
+    return NextLine(stream, buffer, size, true);
+}
+
 size_t StreamReadLine(Stream& stream, char* buffer, size_t size) {
-    const std::string_view line = StreamNextLine(stream, buffer, size);
+    const std::string_view line = NextLine(stream, buffer, size, false);
     if (line.data() != buffer) {
         std::memcpy(buffer, line.data(), line.size());
         buffer[line.size()] = '\0';
@@ -394,10 +409,31 @@ uint8_t* StreamSpaceAfterFlush(Stream& stream, size_t count) {
 
 int64_t StreamLength(Stream& stream) {
     if (stream.handle == kNoHandle) return -1;
+    if (!stream.writing) {
+        if (stream.length < 0) stream.length = g_system.length(stream.handle);
+        return stream.length;
+    }
     const int64_t on_disk = g_system.length(stream.handle);
-    if (!stream.writing) return on_disk;
     const int64_t with_pending = stream.buffer_offset + static_cast<int64_t>(stream.end);
     return on_disk > with_pending ? on_disk : with_pending;
+}
+
+// buffer[0] is the file's first byte for as long as buffer_offset is 0: a refill moves the unread
+// bytes to the front only after some were read, and then counts them into buffer_offset. What
+// ended the reading there (the end of the file, a 0x1A) ends it again at the same byte.
+bool StreamRewind(Stream& stream) {
+    if (!CanRead(stream)) return false;
+    if (stream.buffer_offset == 0 && !stream.rewritten) {
+        stream.start = 0;
+        return true;
+    }
+    stream.buffer_offset = 0;
+    stream.start = 0;
+    stream.end = 0;
+    stream.at_end = false;
+    stream.rewritten = false;
+    if (!g_system.seek_start(stream.handle)) stream.failed = true;
+    return !stream.failed;
 }
 
 }  // namespace uuarc

@@ -19,8 +19,8 @@
 #include <utility>
 #include <vector>
 
-#include "module/uuarc.h"
 #include "platform/platform.h"
+#include "uuarc.h"
 
 // The fuzz targets' coverage is the module's: the branches of the path arithmetic here would
 // only add noise to it and time to every call.

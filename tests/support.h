@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "module/uuarc.h"
+#include "uuarc.h"
 
 namespace uuarc::test {
 

@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "host/module_loader.h"
-#include "module/uuarc.h"
 #include "tests/support.h"
+#include "uuarc.h"
 
 namespace uuarc::test {
 

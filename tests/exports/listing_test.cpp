@@ -63,7 +63,7 @@ protected:
     ArcFileList list_{};
 };
 
-// The fields at their offsets, for the layout of this build (32-bit or 64-bit, module/uuarc.h),
+// The fields at their offsets, for the layout of this build (32-bit or 64-bit, include/uuarc.h),
 // and nothing written outside them.
 TEST_F(Listing, EntryBytesAtTheirOffsets) {
     api_.BuildArcFileList(&list_);

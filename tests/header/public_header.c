@@ -1,6 +1,6 @@
 /* public_header.c - the public header as a C host sees it: compiled as C99 with every warning an
    error (tests/CMakeLists.txt), for the native and both Windows builds. */
-#include "module/uuarc.h"
+#include "uuarc.h"
 
 /* A host's callback of each kind, and a use of every record, code and bit. */
 static int32_t UUARC_CALL OnFileName(UserData user, const char* source, const char* target) {

@@ -7,8 +7,8 @@
 
 #include "../fail_hook.h"
 #include "format/line_codec.h"
-#include "module/status.h"
 #include "test_support.h"
+#include "uuarc_status.h"
 
 namespace uuarc::test {
 namespace {

@@ -8,11 +8,11 @@
 
 #include "../fail_hook.h"
 #include "format/format.h"
-#include "module/status.h"
-#include "names/stored_names.h"
 #include "names/strings.h"
 #include "operations/extract.h"
+#include "shared/stored_names.h"
 #include "test_support.h"
+#include "uuarc_status.h"
 
 namespace uuarc::test {
 namespace {
@@ -246,6 +246,37 @@ TEST_F(Extract, FilesThatStateTheirSizeAreChecked) {
             EXPECT_STATUS(c.status) << name << ": " << c.text.substr(0, begin);
             EXPECT_EQ(Read("out/" + name), c.decoded) << name;
         }
+    }
+}
+
+// Each fact once: InitArcFile opens the archive once and the extraction once more, reading it
+// again from its buffer (from its start after a seek, where the scan went past the buffer); its
+// length is asked once, and a new output is made at once, with nothing asked about it before.
+TEST_F(Extract, ArchiveOpenedOncePerExportAndNothingAskedTwice) {
+    const std::string payload = RandomBytes(1000, 5);
+    const struct {
+        const char* what;
+        std::string text;
+        int seeks;
+    } cases[] = {
+        {"LF", ClassicUuencode("f.bin", payload, '`', "\n"), 0},
+        {"CR LF", ClassicUuencode("f.bin", payload), 0},
+        {"begin line past the buffer", FreeText(kStreamBufferSize) + ClassicUuencode("f.bin", payload), 1},
+    };
+    for (const auto& c : cases) {
+        Write("a.uue", c.text);
+        std::filesystem::remove(Native("out/f.bin"));
+        FailHook<&SystemCalls::open> opens(1 << 30);
+        FailHook<&SystemCalls::query> queries(1 << 30);
+        FailHook<&SystemCalls::length> lengths(1 << 30);
+        FailHook<&SystemCalls::seek_start> seeks(1 << 30);
+        Run("a.uue");
+        EXPECT_STATUS(0) << c.what;
+        EXPECT_EQ(Read("out/f.bin"), payload) << c.what;
+        EXPECT_EQ(opens.Calls(), 3) << c.what;  // the scan, the extraction, the new output
+        EXPECT_EQ(queries.Calls(), 0) << c.what;
+        EXPECT_EQ(lengths.Calls(), 1) << c.what;
+        EXPECT_EQ(seeks.Calls(), c.seeks) << c.what;
     }
 }
 

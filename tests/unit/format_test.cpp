@@ -10,9 +10,9 @@
 #include "format/codec_path.h"
 #include "format/header.h"
 #include "format/line_codec.h"
-#include "module/status.h"
 #include "test_support.h"
 #include "tests/codec_paths.h"
+#include "uuarc_status.h"
 
 namespace uuarc::test {
 namespace {

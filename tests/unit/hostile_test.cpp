@@ -14,11 +14,11 @@
 #include <utility>
 
 #include "format/alphabet.h"
-#include "module/status.h"
 #include "names/masks.h"
 #include "platform/platform.h"
 #include "test_support.h"
 #include "tests/memory_files.h"
+#include "uuarc_status.h"
 
 namespace uuarc::test {
 namespace {
@@ -117,6 +117,7 @@ public:
         g_system.read = ReadBytes;
         g_system.close = Close;
         g_system.length = Length;
+        g_system.seek_start = SeekStart;
     }
     ~VirtualFile() { g_system = real_; }
     VirtualFile(const VirtualFile&) = delete;
@@ -162,6 +163,12 @@ private:
     static bool Close(FileHandle handle) {
         offsets_.erase(handle);
         return real_.close(handle);
+    }
+    static bool SeekStart(FileHandle handle) {
+        const auto found = offsets_.find(handle);
+        if (found == offsets_.end()) return real_.seek_start(handle);
+        found->second = 0;
+        return true;
     }
     static int64_t Length(FileHandle handle) {
         return offsets_.count(handle) != 0 ? Size() : real_.length(handle);

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <random>
 
-#include "module/status.h"
 #include "test_support.h"
+#include "uuarc_status.h"
 
 namespace uuarc::test {
 namespace {

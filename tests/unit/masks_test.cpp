@@ -7,8 +7,8 @@
 #include <string>
 
 #include "module/module_state.h"
-#include "module/status.h"
 #include "names/strings.h"
+#include "uuarc_status.h"
 
 namespace uuarc {
 namespace {

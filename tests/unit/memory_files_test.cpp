@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "module/status.h"
 #include "test_support.h"
 #include "tests/memory_files.h"
+#include "uuarc_status.h"
 
 namespace uuarc::test {
 namespace {

@@ -13,9 +13,9 @@
 #include <tuple>
 #include <vector>
 
-#include "module/uuarc.h"
 #include "platform/platform.h"
 #include "tests/fail_hook.h"
+#include "uuarc.h"
 
 namespace uuarc {
 namespace {
@@ -373,6 +373,30 @@ TEST_F(Platform, CloseReportsAFailedFlushOrClose) {
         EXPECT_FALSE(StreamClose(g_stream));
     }
     EXPECT_TRUE(StreamClose(g_stream));   // closed already: nothing to do
+}
+
+// A rewind reads the file again from its start: from the buffer where it holds the start as the
+// file has it, and from the file after a line read in place put a LF over a CR there.
+TEST_F(Platform, RewindReadsTheStartAgain) {
+    WriteRaw("f", "x\none\r\ntwo\n");
+    static char line[kLongLine];
+    for (const bool in_place : {false, true}) {
+        ASSERT_TRUE(StreamOpen(g_stream, "f", "rt"));
+        StreamReadLine(g_stream, line, sizeof line);  // fills the buffer
+        if (in_place) {
+            EXPECT_EQ(StreamNextLine(g_stream, line, sizeof line), "one\n");
+        } else {
+            StreamReadLine(g_stream, line, sizeof line);
+        }
+        FailHook<&SystemCalls::seek_start> seeks(1 << 30);
+        ASSERT_TRUE(StreamRewind(g_stream));
+        for (const char* expected : {"x\n", "one\n", "two\n"}) {
+            StreamReadLine(g_stream, line, sizeof line);
+            EXPECT_STREQ(line, expected) << in_place;
+        }
+        EXPECT_EQ(seeks.Calls(), in_place ? 1 : 0) << in_place;
+        StreamClose(g_stream);
+    }
 }
 
 TEST_F(Platform, FailedReadIsSticky) {

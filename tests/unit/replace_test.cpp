@@ -17,8 +17,8 @@
 #include <utility>
 
 #include "../fail_hook.h"
-#include "module/status.h"
 #include "test_support.h"
+#include "uuarc_status.h"
 
 namespace uuarc::test {
 namespace {

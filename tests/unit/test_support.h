@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "module/module_state.h"
-#include "module/uuarc.h"
 #include "operations/create.h"
 #include "tests/support.h"
+#include "uuarc.h"
 
 namespace uuarc::test {
 

@@ -1,11 +1,9 @@
 // stored_names.cpp - the name rules of stored_names.h.
-#include "names/stored_names.h"
+#include "shared/stored_names.h"
 
 #include <cstdint>
 #include <cstring>
 #include <string_view>
-
-#include "names/strings.h"
 
 namespace uuarc {
 

@@ -1,4 +1,4 @@
-// version.h - the one place of the version number; CMakeLists.txt reads it and the Windows
+// uuarc_version.h - the one place of the version number; CMakeLists.txt reads it and the Windows
 // version resource (module/uuarc.rc) is built from it.
 #pragma once
 

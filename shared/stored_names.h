@@ -1,14 +1,26 @@
 // stored_names.h - the rules a stored name must keep: where extraction may put a name taken from
-// an archive, and which names creation may store so that they come back as they went in. Both the
-// module and the command-line host compile this unit, so that a refusal and the message that
-// explains it follow one set of rules. No state, no system calls.
+// an archive, and which names creation may store so that they come back as they went in. The
+// module and the command-line host both link this one unit, so that a refusal and the message
+// that explains it follow one set of rules. No state, no system calls.
 #pragma once
 
 #include <cstddef>
 
-#include "module/uuarc.h"
+#include "uuarc.h"
 
 namespace uuarc {
+
+// Size of the buffers that receive a stored name: a longer one is cut after its last whole
+// character that fits.
+constexpr size_t kNameBufferSize = 256;
+
+// Whether a ':' is special in a path: on Windows it ends a drive ("C:") and names an alternate
+// stream. Elsewhere it is a byte like any other, in the host's paths as in stored names.
+#if defined(_WIN32)
+constexpr bool kDrivesAndStreams = true;
+#else
+constexpr bool kDrivesAndStreams = false;
+#endif
 
 // The rule a name breaks; kNone for a name that keeps them all.
 enum class NameRule {

@@ -1,10 +1,11 @@
-// status.h - the archive status codes under the module's own names, each the public
-// UUARC_STATUS_ value of module/uuarc.h (where each says when it is set).
+// uuarc_status.h - the archive status codes under the module's own names, each the public
+// UUARC_STATUS_ value of uuarc.h (where each says when it is set). C++, for every layer of the
+// module; a host names the codes by their public names.
 #pragma once
 
 #include <cstdint>
 
-#include "module/uuarc.h"
+#include "uuarc.h"
 
 namespace uuarc {
 
