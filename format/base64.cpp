@@ -133,17 +133,23 @@ int DecodeBase64Line(Base64State& state, std::string_view line, uint8_t* out) {
     size_t taken = 0;
     if (state.count == 0 && !state.padded) taken = DecodeBase64Groups(line, out);
     int written = static_cast<int>(taken / 4 * 3);
+    const auto refuse = [&state](Base64Fault fault, char character) {
+        state.fault = fault;
+        state.fault_character = character;
+        return -1;
+    };
     for (const char character : line.substr(taken)) {
         const uint8_t value = kBase64Decode[static_cast<uint8_t>(character)];
-        if (value == kBase64NoValue || state.padded) return -1;
+        if (value == kBase64NoValue) return refuse(Base64Fault::NoValue, character);
+        if (state.padded) return refuse(Base64Fault::AfterPad, character);
         // "=" may stand only for the third and fourth characters of a group: "xx==" holds one
         // byte, "xxx=" two.
-        if (value == kBase64Pad && state.count < 2) return -1;
+        if (value == kBase64Pad && state.count < 2) return refuse(Base64Fault::MisplacedPad, character);
         state.group[state.count++] = value;
         if (state.count < 4) continue;
         state.count = 0;
         const uint8_t* g = state.group;
-        if (g[2] == kBase64Pad && g[3] != kBase64Pad) return -1;
+        if (g[2] == kBase64Pad && g[3] != kBase64Pad) return refuse(Base64Fault::AfterPad, character);
         out[written++] = static_cast<uint8_t>(g[0] << 2 | g[1] >> 4);
         if (g[2] == kBase64Pad) {
             state.padded = true;

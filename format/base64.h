@@ -16,21 +16,27 @@ constexpr uint8_t kBase64Pad = 64;
 constexpr uint8_t kBase64NoValue = 0xFF;
 extern const std::array<uint8_t, 256> kBase64Decode;
 
+// Why DecodeBase64Line refused a line: a byte outside the alphabet, "=" in the first or second
+// place of a group, or a character after the padding that ended the data (a group "xx=y" too).
+enum class Base64Fault : uint8_t { None, NoValue, MisplacedPad, AfterPad };
+
 // What a base64 decoding carries from one line to the next: the characters of a group that a
 // line ended inside (a line longer than the line buffer arrives in pieces), and whether "="
-// padding has ended the data.
+// padding has ended the data; after a refused line, why and at which character.
 struct Base64State {
     uint8_t group[4] = {};
     int count = 0;       // characters of the group taken so far, 0..3
     bool padded = false;
+    Base64Fault fault = Base64Fault::None;
+    char fault_character = 0;
 };
 
 // Decodes the characters of one data line as read (a CR or LF at its end is not data) into `out`
 // (kDecodeBufferSize bytes: a line of the line buffer and a carried group make at most 192
 // bytes, and the vector paths of codec_path.h write up to eight more after them). Returns the
 // number of bytes; 0 for an empty line; -1 for a byte outside the alphabet, "=" anywhere but the
-// last one or two places of a group, or any character after the padding. Every path gives the
-// same answers and state.
+// last one or two places of a group, or any character after the padding, with the state's fault
+// and fault character set. Every path gives the same answers and state.
 int DecodeBase64Line(Base64State& state, std::string_view line, uint8_t* out);
 
 // Whether `line` is the line that ends the data: it begins with "====".

@@ -109,14 +109,19 @@ constexpr size_t kTableLookAhead = 16;
 struct LookAhead {
     char lines[kTableLookAhead][kLineBufferSize];
     size_t lengths[kTableLookAhead] = {};
+    int64_t offsets[kTableLookAhead] = {};  // where each line starts in the file
     size_t first = 0;  // the oldest line kept
     size_t count = 0;
 };
 
-// The scan's next line into `line` (kLineBufferSize bytes), as StreamReadLine gives it: the
-// oldest line read ahead, else the stream's next.
-size_t NextScanLine(LookAhead& ahead, Stream& input, char* line) {
-    if (ahead.count == 0) return StreamReadLine(input, line, kLineBufferSize);
+// The scan's next line into `line` (kLineBufferSize bytes), as StreamReadLine gives it, and where
+// it starts into `offset`: the oldest line read ahead, else the stream's next.
+size_t NextScanLine(LookAhead& ahead, Stream& input, char* line, int64_t* offset) {
+    if (ahead.count == 0) {
+        *offset = StreamPosition(input);
+        return StreamReadLine(input, line, kLineBufferSize);
+    }
+    *offset = ahead.offsets[ahead.first];
     const size_t length = ahead.lengths[ahead.first];
     std::memcpy(line, ahead.lines[ahead.first], length + 1);
     ahead.first = (ahead.first + 1) % kTableLookAhead;
@@ -135,6 +140,7 @@ int ReadAlphabetTable(AlphabetState& alphabet, LookAhead& ahead, Stream& input) 
     for (size_t used = 0; used < kTableLookAhead; ++used) {
         const size_t slot = (ahead.first + used) % kTableLookAhead;
         if (used == ahead.count) {
+            ahead.offsets[slot] = StreamPosition(input);
             ahead.lengths[slot] = StreamReadLine(input, ahead.lines[slot], kLineBufferSize);
             if (ahead.lengths[slot] == 0) return -1;
             ++ahead.count;
@@ -265,20 +271,24 @@ bool IsBeginLine(std::string_view line) {
 int FindBeginLine(AlphabetState& alphabet, Stream& input, BeginLine& found, const CarriedLine* first) {
     char line[kLineBufferSize];
     LookAhead ahead;
+    int64_t offset = 0;  // where the line starts; a carried line is a begin line, never "table"
     size_t line_length = first != nullptr && first->length > 0 ? TakeCarriedLine(*first, line)
-                                                                : NextScanLine(ahead, input, line);
+                                                                : NextScanLine(ahead, input, line, &offset);
     SizeHeader header;
     for (;;) {
         if (line_length == 0) return -1;
         if (std::strncmp(line, "table", 5) == 0) {
             if (ReadAlphabetTable(alphabet, ahead, input) == 0) {
                 header.lines = 0;
-                line_length = NextScanLine(ahead, input, line);
+                line_length = NextScanLine(ahead, input, line, &offset);
                 continue;
             }
             // "table" alone was meant as a block, and the file is damaged; prose is free text,
             // and the lines read for the block are looked at again.
-            if (IsTableLine(line, line_length)) return -1;
+            if (IsTableLine(line, line_length)) {
+                found.table_at = offset;
+                return -1;
+            }
         }
         const char* name = nullptr;
         size_t length = 0;
@@ -286,7 +296,7 @@ int FindBeginLine(AlphabetState& alphabet, Stream& input, BeginLine& found, cons
         uint32_t mode = 0;
         if (!MatchBeginLine(line, &form, &name, &length, &mode)) {
             FollowSizeHeader(header, line, line_length);
-            line_length = NextScanLine(ahead, input, line);
+            line_length = NextScanLine(ahead, input, line, &offset);
             continue;
         }
         found.form = form;
@@ -334,13 +344,14 @@ Conversion MakeStoredName(const char* name, char* stored, size_t size) {
 }
 
 uint16_t OpenAndScanArchive(AlphabetState& alphabet, Stream& input, const char* path, char* name, int64_t* size,
-                            bool* name_cut) {
+                            bool* name_cut, int64_t* table_at) {
     ResetDefaultAlphabet(alphabet);
     if (!StreamOpen(input, path, "rt")) return kStatusCannotOpen;
     uint16_t status = kStatusOk;
     BeginLine found;
     if (FindBeginLine(alphabet, input, found) != 0) {
         status = kStatusBadFormat;
+        if (table_at != nullptr) *table_at = found.table_at;
     } else {
         std::memcpy(name, found.name, std::strlen(found.name) + 1);
         if (name_cut != nullptr) *name_cut = found.name_cut;
@@ -351,8 +362,8 @@ uint16_t OpenAndScanArchive(AlphabetState& alphabet, Stream& input, const char* 
 }
 
 uint16_t ScanArchiveHeader(AlphabetState& alphabet, Stream& input, const char* path, char* name, int64_t* size,
-                           bool* name_cut) {
-    const uint16_t status = OpenAndScanArchive(alphabet, input, path, name, size, name_cut);
+                           bool* name_cut, int64_t* table_at) {
+    const uint16_t status = OpenAndScanArchive(alphabet, input, path, name, size, name_cut, table_at);
     StreamClose(input);
     return status;
 }

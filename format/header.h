@@ -32,6 +32,9 @@ struct BeginLine {
     // The decoded size stated by the header that creation writes, when its six lines come just
     // before the begin line and name the same file byte for byte; -1 otherwise.
     int64_t declared_size = -1;
+    // When the scan fails for a line that is "table" alone with no block after it: where that
+    // line starts in the file; -1 otherwise.
+    int64_t table_at = -1;
 };
 
 // A line already read from the stream that the next FindBeginLine takes as its first line: the
@@ -43,7 +46,8 @@ struct CarriedLine {
 
 // Reads `input` up to and including the begin line ("begin" or "begin-base64") into `found`. 0
 // with the stream at the line after the begin line; -1 at the end of the file or when a line
-// that is "table" alone is followed by no block. Sets no status. A line that starts with
+// that is "table" alone is followed by no block (`found.table_at` then says where that line
+// starts). Sets no status. A line that starts with
 // "begin " without an octal mode and a name after it is not a begin line (prose in a mail often
 // starts so) and is passed over. A carried line (`first`, when it holds one) is looked at before
 // the stream.
@@ -74,15 +78,15 @@ Conversion MakeStoredName(const char* name, char* stored, size_t size);
 // bytes) and `size` filled in; 5 when the file cannot be opened (nothing filled in); 9964 without
 // a begin line (only `size` filled in). `size` is the decoded size estimated for the form of the
 // begin line (uuencode's without one); without it the file's length is not asked. `name_cut` as
-// for FindBeginLine.
+// for FindBeginLine; `table_at`, after 9964, as BeginLine::table_at.
 uint16_t ScanArchiveHeader(AlphabetState& alphabet, Stream& input, const char* path, char* name, int64_t* size,
-                           bool* name_cut = nullptr);
+                           bool* name_cut = nullptr, int64_t* table_at = nullptr);
 
 // ScanArchiveHeader, but at 0 `input` stays open at the line after the begin line, for the caller
 // to read on or to read again from the start (StreamRewind) without opening the file twice; it is
 // closed at any other status.
 uint16_t OpenAndScanArchive(AlphabetState& alphabet, Stream& input, const char* path, char* name, int64_t* size,
-                            bool* name_cut = nullptr);
+                            bool* name_cut = nullptr, int64_t* table_at = nullptr);
 
 // For creation: does the target already hold a begin line of either form? Returns the status
 // for the caller: 0 when it does, 2 when it cannot be opened, 9964 when it holds none. Does not

@@ -362,6 +362,15 @@ std::string_view PresentCharacters(std::string_view line, size_t wanted) {
     return groups.substr(0, std::min(groups.find('\n'), wanted));
 }
 
+// The first character of `characters` that has no value in `decode`'s alphabet, as a byte; -1
+// when every one has.
+int FirstWithoutValue(const uint8_t* decode, std::string_view characters) {
+    for (const char character : characters) {
+        if (ValueWith(decode, character) > 63) return static_cast<uint8_t>(character);
+    }
+    return -1;
+}
+
 // Careful: the groups on a copy, every character that carries data looked at in order. The
 // characters that carry none read as 0, and so, where `padding` allows it, do the characters of
 // a line that ends before its groups do: mailers strip the trailing blanks that encoders write
@@ -372,9 +381,7 @@ std::string_view PresentCharacters(std::string_view line, size_t wanted) {
     const size_t wanted = 4 * static_cast<size_t>((count + 2) / 3);
     const size_t carrying = CarryingCharacters(count);
     const std::string_view present = PresentCharacters(line, carrying);
-    for (const char character : present) {
-        if (ValueWith(alphabet.decode, character) > 63) return -1;
-    }
+    if (FirstWithoutValue(alphabet.decode, present) >= 0) return -1;
     if (present.size() < carrying && padding == Padding::Refused) return kShortLine;
     char groups[4 * kMaxGroups];
     std::memcpy(groups, present.data(), present.size());
@@ -645,6 +652,34 @@ size_t DecodeFullLines(const AlphabetState& alphabet, std::span<const uint8_t> t
     }
     *consumed = text.size() - left;
     return lines;
+}
+
+LineFault FindLineFault(const AlphabetState& alphabet, std::string_view line) {
+    LineFault fault;
+    if (line.empty()) return fault;
+    const int count = CharValue(alphabet, line[0]);
+    if (count > 63) {
+        fault.character = static_cast<uint8_t>(line[0]);
+        return fault;
+    }
+    fault.wanted = CarryingCharacters(count);
+    const std::string_view present = PresentCharacters(line, fault.wanted);
+    fault.character = FirstWithoutValue(alphabet.decode, present);
+    fault.present = present.size();
+    return fault;
+}
+
+int64_t LineNumberAt(Stream& input, int64_t offset) {
+    char buffer[kLineBufferSize];
+    int64_t number = 0;
+    bool line_start = true;
+    for (;;) {
+        const std::string_view piece = StreamNextLine(input, buffer, sizeof buffer);
+        if (piece.empty()) return -1;
+        if (line_start) ++number;
+        line_start = piece.back() == '\n';
+        if (StreamPosition(input) > offset && !IsEmptyLine(piece)) return number;
+    }
 }
 
 int ReadFirstDataLine(AlphabetState& alphabet, Stream& input, char* buffer, std::string_view& line) {

@@ -47,6 +47,17 @@ constexpr int kShortLine = -2;
 // a short last group that carry no data read as 0, present or not.
 int DecodeLine(const AlphabetState& alphabet, std::string_view line, uint8_t* out, Padding padding);
 
+// Why DecodeLine refuses `line` when no padding is allowed: `character` is the first character
+// without a value (the length character, or one of the groups' characters that carry data), as
+// a byte, or -1 when there is none; then the line is short when `present`, the characters of its
+// groups before its end that carry data, are fewer than `wanted`, those its length asks for.
+struct LineFault {
+    int character = -1;
+    size_t present = 0;
+    size_t wanted = 0;
+};
+LineFault FindLineFault(const AlphabetState& alphabet, std::string_view line);
+
 // Most encoded files are runs of full lines: the length character for 45 bytes, its fifteen
 // groups, then LF, CR LF or a CR alone. DecodeFullLines takes such lines from `text`, the file's
 // bytes as they lie in the input's buffer (text mode not applied), for as long as they come, at
@@ -96,5 +107,11 @@ int ReadNextDataLine(const AlphabetState& alphabet, Stream& input, char* buffer,
 // in its length character or groups; and none may end in a blank that a mailer would have
 // stripped. Reads `input` up to the end line or the end of the file.
 bool PaddingAllowed(const AlphabetState& alphabet, Stream& input);
+
+// The number of a line, 1 for the first, for a message: reads `input` from its start (freshly
+// opened in text mode, so that lines end at LF, CR LF or a CR alone) to the line that holds the
+// byte at `offset`, or to the first that is not empty after it when that line is empty. -1 when
+// the text ends before. A line longer than the line buffer counts once.
+int64_t LineNumberAt(Stream& input, int64_t offset);
 
 }  // namespace uuarc

@@ -37,6 +37,20 @@ int32_t UUARC_CALL CheckProgress(UserData, int32_t percent, int32_t bytes) {
     return 0;
 }
 
+// A fact names a line of the input (each CR or LF ends one at most) and a byte.
+int64_t g_most_lines = 0;
+int32_t UUARC_CALL CheckSignal(UserData, int64_t value, int32_t code) {
+#if defined(UUARC_OPTION_FACTS)
+    const bool out_of_range = (code == UUARC_SIGNAL_FACT_LINE && (value < 1 || value > g_most_lines)) ||
+                              (code == UUARC_SIGNAL_FACT_CHARACTER && (value < 0 || value > 255));
+    if (out_of_range) Fail("a fact's line or byte out of range", std::to_string(value));
+#else
+    (void)value;
+    (void)code;
+#endif
+    return 0;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -48,6 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uuarc::ResetModuleState();
     SetSetFileNameProc(0, CheckFileName);
     SetSetProgressProc(0, CheckProgress);
+    SetSetSignalProc(0, CheckSignal);
+    g_most_lines = 1;
+    for (size_t at = 0; at < size; ++at) g_most_lines += data[at] == '\n' || data[at] == '\r';
+#if defined(UUARC_OPTION_FACTS)
+    arOptionsOn(UUARC_OPTION_FACTS);
+#endif
 
     InitArcFile(kHostArchive);
     // The one file of the format, then every file of the text (the module's own option).

@@ -5,10 +5,7 @@
 // by their reserved names and it writes into them as it decodes. Elsewhere the file is decoded
 // into a private temporary folder, then copied to standard output or dropped. -o FILE goes to
 // the module as its output file: it makes, asks about and replaces FILE as it does any output.
-#include <algorithm>
-#include <iterator>
 #include <string>
-#include <vector>
 
 #include "host/commands.h"
 #include "host/console.h"
@@ -29,31 +26,25 @@ struct Destination {
     Scratch scratch;             // -c and test without sinks: the private folder decoded into
 };
 
-// The stored name of the open archive's file `index` as the module lists it (module terms); ""
-// when the listing fails. `*files` (when not null) gets the number of files listed.
-std::string ListStoredName(uint32_t index = 0, uint32_t* files = nullptr) {
+#if defined(UUARC_OPTION_EVERY_FILE)
+// How many files the module lists in the open archive; 0 when the listing fails.
+uint32_t ListedFiles() {
     ArcFileList list;
     g_api.InitArcFileList(&list);
     g_api.BuildArcFileList(&list);
-    std::string name;
-    const ArcFileEntry* entry = g_api.GetArchiveStatus() == UUARC_STATUS_OK ? list.first : nullptr;
-    for (uint32_t i = 0; i < index && entry != nullptr; ++i) entry = entry->next;
-    if (entry != nullptr) name.assign(entry->name, std::find(entry->name, std::end(entry->name), '\0'));
-    if (files != nullptr) *files = g_api.GetArchiveStatus() == UUARC_STATUS_OK ? list.count : 0;
+    const uint32_t files = g_api.GetArchiveStatus() == UUARC_STATUS_OK ? list.count : 0;
     g_api.DoneArcFileList(&list);
-    return name;
+    return files;
 }
+#endif
 
 // An extraction of every file of a text, as its files are done one by one (the module says so
-// from inside the export, after each). A file whose stored name the module refused has no output
-// that the callbacks named: it is explained once the export has returned, from the listing, which
-// cannot run inside it.
+// from inside the export, after each, with what it said of the file before: its names, its fact).
 struct FileRun {
     Request* request = nullptr;
     uint32_t files = 0;
     uint32_t intact = 0;
-    int code = kExitOk;                   // the first failure's
-    std::vector<uint32_t> refused_names;  // the files (counted from 0) refused for their name
+    int code = kExitOk;  // the first failure's
 };
 FileRun g_file_run;
 
@@ -89,13 +80,7 @@ void OnFileDone(uint16_t status) {
     FileRun& run = g_file_run;
     Operation& op = g_operation;
     ProgressHide();
-    run.request->file_index = static_cast<int>(run.files);
-    int code = ExitCodeForStatus(status);
-    if (status == UUARC_STATUS_CANNOT_OPEN && op.target.empty()) {
-        run.refused_names.push_back(run.files);
-    } else {
-        code = SettleFile(*run.request, status);
-    }
+    const int code = SettleFile(*run.request, status);
     if (op.output_private) Settle(op.new_output);
     ++run.files;
     if (status == UUARC_STATUS_OK) ++run.intact;
@@ -103,16 +88,9 @@ void OnFileDone(uint16_t status) {
     NextFile();
 }
 
-// After an extraction whose files the module announced one by one: the refused names explained,
-// and for test the archive's line.
-int SettleFileRun(Request& request) {
+// After an extraction whose files the module announced one by one: for test, the archive's line.
+int SettleFileRun(const Request& request) {
     FileRun& run = g_file_run;
-    const Operation none;
-    for (const uint32_t file : run.refused_names) {
-        request.stored_name = ListStoredName(file);
-        request.file_index = static_cast<int>(file);
-        ReportFailure(request, UUARC_STATUS_CANNOT_OPEN, none);
-    }
     g_api.DoneArcFile();
     FinishOperation(run.code == kExitOk);
     if (request.testing && run.files > 1) {
@@ -153,8 +131,7 @@ int ExtractPrepared(const Options& options, Request& request, ArchiveInput& inpu
     if (code >= 0) return code;
 #if defined(UUARC_OPTION_EVERY_FILE)
     // One output file takes one file of the text.
-    uint32_t files = 0;
-    if (options.has_output) ListStoredName(0, &files);
+    const uint32_t files = options.has_output ? ListedFiles() : 0;
     if (files > 1) {
         g_api.DoneArcFile();
         Report(request.archive_shown, "it holds " + std::to_string(files) + " files",
@@ -180,15 +157,12 @@ int ExtractPrepared(const Options& options, Request& request, ArchiveInput& inpu
     g_file_run = FileRun{};
     g_file_run.request = &request;
     op.file_done = OnFileDone;
+    // The module names the output through SetFileNameProc, which the messages take it from; an
+    // unsafe stored name it names with no output, and says which rule it breaks.
     const uint16_t status = RunOnOneMask(g_api.ExtractFileMaskListArc, "*.*");
     op.file_done = nullptr;
     // A module that says when each file is done (every file of a text) has had each one said.
     if (g_file_run.files > 0) return SettleFileRun(request);
-
-    // The module names the output through SetFileNameProc, which the messages take it from. It
-    // refuses an unsafe stored name before that: only then is the archive listed, for the name
-    // that the message explains.
-    if (status == UUARC_STATUS_CANNOT_OPEN && op.target.empty()) request.stored_name = ListStoredName();
     g_api.DoneArcFile();
     FinishOperation(status == UUARC_STATUS_OK);
     code = SettleFile(request, status);

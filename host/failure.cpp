@@ -1,8 +1,7 @@
-// failure.cpp - ReportFailure and the stored-name check of failure.h.
+// failure.cpp - ReportFailure and the name checks of failure.h.
 #include "host/failure.h"
 
 #include "host/console.h"
-#include "host/damage.h"
 #include "host/exit_codes.h"
 #include "host/module_names.h"
 #include "host/system.h"
@@ -13,21 +12,15 @@ namespace uuarc_host {
 
 namespace {
 
-// The part of the stored name that goes below the output path, in module terms.
-std::string RelativeOutputName(const Request& request) {
-    std::string name = request.stored_name;
-    for (char& c : name) c = c == '/' ? '\\' : c;
-    if (!request.keep_paths) return name.substr(name.find_last_of('\\') + 1);
-    return !name.empty() && name[0] == '\\' ? name.substr(1) : name;
-}
-
 // The output that the module named, or standard output (-c) that it goes to.
 std::string OutputShown(const Request& request, const Operation& op) {
     return request.to_stdout ? std::string("standard output") : op.target;
 }
 
-// What became of standard output when the decoding failed after it was open.
-std::string WhatReachedStandardOutput(const Operation& op) {
+// What became of standard output when the decoding failed after it was open; `whole` when every
+// byte decoded went there, more than the archive said it held.
+std::string WhatReachedStandardOutput(const Operation& op, bool whole) {
+    if (whole) return op.delivered < 0 ? "" : "all " + std::to_string(op.delivered) + " bytes reached standard output";
     if (op.delivered < 0) return "standard output is incomplete";
     return "standard output is incomplete: " + std::to_string(op.delivered) + " bytes reached it";
 }
@@ -73,42 +66,101 @@ std::string WhatBecameOfTheOutput(const Operation& op) {
     return op.output_opened ? "it is incomplete" : "";
 }
 
-// How many bytes the extraction gave before it failed, for the size check of the damage
-// message: what a sink took, or the length of the output file; -1 when that is unknown (nothing
-// opened, the old file kept, the private copy behind -c).
-int64_t BytesDecoded(const Request& request, const Operation& op, bool kept) {
-    if (!op.output_opened || kept) return -1;
-    if (op.output_sink) return op.delivered;
-    return request.to_stdout ? -1 : QueryPath(op.target).size;
+// The module's words for where and why its reading of the archive stopped (9974, 9964); ""
+// when it said nothing.
+std::string ReadingFact(const ModuleFact& fact) {
+#if defined(UUARC_OPTION_FACTS)
+    const std::string line = fact.line > 0 ? "line " + std::to_string(fact.line) : "a line";
+    const std::string character = "'" + Shown(std::string(1, static_cast<char>(fact.character))) + "'";
+    switch (fact.kind) {
+        case UUARC_FACT_NO_BEGIN_LINE: return "no begin line";
+        case UUARC_FACT_TABLE_WITHOUT_BLOCK:
+            return line + ": \"table\" is followed by no block of 64 different characters";
+        case UUARC_FACT_BAD_CHARACTER: return line + ": " + character + " is not in the data's alphabet";
+        case UUARC_FACT_SHORT_LINE:
+            return line + " is cut short: " + std::to_string(fact.count) + " of the " + std::to_string(fact.expected) +
+                   " characters its length asks for";
+        case UUARC_FACT_NO_END_LINE: return "the end line is missing";
+        case UUARC_FACT_AMBIGUOUS_END:
+            return line + ": an end line that reads as data too, with data after it: where the data ends "
+                          "cannot be told";
+        case UUARC_FACT_SIZE_MISMATCH:
+            return "it decodes to " + std::to_string(fact.count) + " bytes where its header says " +
+                   std::to_string(fact.expected);
+        case UUARC_FACT_MISPLACED_PADDING: return line + ": '=' stands where no padding may";
+        case UUARC_FACT_AFTER_PADDING: return line + ": " + character + " comes after the padding that ends the data";
+        case UUARC_FACT_UNFINISHED_GROUP: return line + ": the data ends inside a group of four characters";
+        default: break;
+    }
+#else
+    (void)fact;
+#endif
+    return "";
+}
+
+// The module's words for the rule that the stored name `name` (module terms) breaks; "" when it
+// named none.
+std::string StoredNameFact(const ModuleFact& fact, const std::string& name) {
+#if defined(UUARC_OPTION_FACTS)
+    const size_t start = fact.span < 0 ? 0 : static_cast<size_t>(fact.span >> 16);
+    const size_t length = fact.span < 0 ? name.size() : static_cast<size_t>(fact.span & 0xFFFF);
+    const std::string part = start <= name.size() ? Shown(ToNativePath(name.substr(start, length))) : "";
+    if (fact.kind != UUARC_FACT_NAME_REFUSED) return "";
+    switch (fact.rule) {
+        case UUARC_NAME_EMPTY: return "it has no file name";
+        case UUARC_NAME_ROOTED: return "it is an absolute path";
+        case UUARC_NAME_COLON: return "it names a drive or a stream (':')";
+        case UUARC_NAME_DOT_COMPONENT: return "it leaves the target folder ('" + part + "')";
+        case UUARC_NAME_DEVICE: return "it is a device name ('" + part + "')";
+        case UUARC_NAME_ENDS_IN_SEPARATOR: return "it ends in a separator, so it names a folder, not a file";
+        case UUARC_NAME_CUT: return "it is longer than the module takes in the ANSI code page, so it was cut";
+        case UUARC_NAME_PATH_TOO_LONG:
+            return "the output path would be longer than " + std::to_string(UUARC_MAX_OUTPUT_PATH) + " bytes";
+        default: break;
+    }
+#else
+    (void)fact;
+    (void)name;
+#endif
+    return "";
+}
+
+std::string Joined(const std::string& first, const std::string& second) {
+    return first.empty() || second.empty() ? first + second : first + "; " + second;
 }
 
 int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t status) {
     const std::string& archive = request.archive_shown;
     switch (status) {
-        case UUARC_STATUS_NOT_ENCODED:
-            return Say(archive, "not a uuencoded file", Shown(DescribeNoBeginLine(request.archive)), status);
+        case UUARC_STATUS_NOT_ENCODED: {
+            const std::string why = ReadingFact(op.fact);
+            return Say(archive, "not a uuencoded file", why.empty() ? "no begin line" : why, status);
+        }
         case UUARC_STATUS_BAD_FORMAT: {
-            // Where and why, read off the archive once more; then what became of the output.
+            // Where and why, as the module said; then what became of the output. An output
+            // longer than the header says holds every byte decoded.
             const bool kept = OldFileKept(op);
-            std::string why = Shown(DescribeDamage(request.archive, BytesDecoded(request, op, kept), request.file_index));
+            const bool whole = op.fact.kind != 0 && op.fact.count > op.fact.expected && op.fact.expected >= 0;
+            std::string why = ReadingFact(op.fact);
             if (op.output_opened && op.output_sink && request.to_stdout) {
-                why += (why.empty() ? "" : "; ") + WhatReachedStandardOutput(op);
+                why = Joined(why, WhatReachedStandardOutput(op, whole));
             } else if (op.output_opened && !request.testing) {
-                why += (why.empty() ? "" : "; ") + Shown(OutputShown(request, op)) +
-                       (kept ? " is kept as it was" : " is incomplete");
+                why = Joined(why, Shown(OutputShown(request, op)) +
+                                      (kept    ? " is kept as it was"
+                                       : whole ? " holds all " + std::to_string(op.fact.count) + " bytes"
+                                               : " is incomplete"));
             }
             return Say(archive, "damaged uuencoded data", why, status);
         }
         case UUARC_STATUS_CANNOT_OPEN: {
             std::string why = WhyUnreadable(request.archive);
             if (!why.empty() || request.command == Command::kList) return Say(archive, "cannot open", why, status);
-            // The module names its output before it opens it, and refuses an unsafe stored name
-            // before it names one: then the listed name is what the message explains.
+            // The module names its output before it opens it, and an unsafe stored name with no
+            // output, saying which rule it breaks.
             if (op.target.empty()) {
-                why = request.stored_name.empty() ? "" : StoredNameProblem(request);
+                why = StoredNameFact(op.fact, op.entry);
                 if (why.empty()) return Say(archive, Other(status), "", status);
-                return Say(archive, "stored name '" + Shown(ToNativePath(request.stored_name)) + "' refused", why,
-                           status);
+                return Say(archive, "stored name '" + Shown(ToNativePath(op.entry)) + "' refused", why, status);
             }
             if (op.output_sink) {
                 return Say(request.to_stdout ? "standard output" : "the null device", "cannot write to it", "", status);
@@ -178,51 +230,24 @@ int ReportCreateFailure(const Request& request, const Operation& op, uint16_t st
 
 }  // namespace
 
-std::string NameRuleText(uuarc::NameRule rule, const std::string& name, const uuarc::NameFault& fault) {
-    using uuarc::NameRule;
-    const std::string part = Shown(ToNativePath(name.substr(fault.start, fault.length)));
-    switch (rule) {
-        case NameRule::kNone: return "";
-        case NameRule::kEmpty: return "it has no file name";
-        case NameRule::kRooted: return "it is an absolute path";
-        case NameRule::kColon: return "it names a drive or a stream (':')";
-        case NameRule::kDotComponent: return "it leaves the target folder ('" + part + "')";
-        case NameRule::kDeviceName: return "it is a device name ('" + part + "')";
-        case NameRule::kEndsInSeparator: return "it ends in a separator, so it names a folder, not a file";
-        case NameRule::kControlByte: return "it holds a control byte ('" + part + "'), which a begin line cannot carry";
-        case NameRule::kEndBlank: return "it starts or ends with a blank, which readers drop";
-        case NameRule::kTooLong:
-            return "it is longer than the " + std::to_string(UUARC_MAX_STORED_NAME) +
-                   " bytes that a begin line gives back whole";
-    }
-    return "";
-}
-
-std::string StoredNameProblem(const Request& request) {
-    const std::string relative = RelativeOutputName(request);
-    uuarc::NameFault fault;
-    const uuarc::NameRule rule = uuarc::RelativeNameRule(relative.c_str(), &fault);
-    if (rule != uuarc::NameRule::kNone) return NameRuleText(rule, relative, fault);
-    // The module reads a stored name into a buffer of its own, cut after the last whole
-    // character that fits (up to four bytes in UTF-8); one that fills it was cut, and would make
-    // another file than the one stored.
-    if (request.stored_name.size() + 4 >= uuarc::kNameBufferSize) {
-        return "it is longer than the " + std::to_string(uuarc::kNameBufferSize - 1) +
-               " bytes the module reads of a name, so it was cut";
-    }
-    std::string folder = request.output_folder;
-    if (!folder.empty() && folder.back() != '\\') folder += '\\';
-    if (folder.size() + relative.size() > UUARC_MAX_OUTPUT_PATH) {
-        return "the output path would be longer than " + std::to_string(UUARC_MAX_OUTPUT_PATH) + " bytes";
-    }
-    return "";
-}
-
 std::string CreationNameProblem(const std::string& name) {
+    using uuarc::NameRule;
     uuarc::NameFault fault;
-    const uuarc::NameRule rule = uuarc::CreationNameRule(name.c_str(), &fault);
-    if (rule == uuarc::NameRule::kNone) return "";
-    return NameRuleText(rule, name, fault) + "; give another with -n NAME";
+    const NameRule rule = uuarc::CreationNameRule(name.c_str(), &fault);
+    const std::string part = Shown(ToNativePath(name.substr(fault.start, fault.length)));
+    std::string why;
+    switch (rule) {
+        case NameRule::kControlByte:
+            why = "it holds a control byte ('" + part + "'), which a begin line cannot carry";
+            break;
+        case NameRule::kEndBlank: why = "it starts or ends with a blank, which readers drop"; break;
+        case NameRule::kTooLong:
+            why = "it is longer than the " + std::to_string(UUARC_MAX_STORED_NAME) +
+                  " bytes that a begin line gives back whole";
+            break;
+        default: return "";  // creation applies no other rule
+    }
+    return why + "; give another with -n NAME";
 }
 
 int ReportFailure(const Request& request, uint16_t status, const Operation& operation) {

@@ -1,7 +1,7 @@
 // failure.h - the one routine that turns a failed operation into its message and exit code, from
 // the archive status, what the host asked for and what the module told it during the run (the
-// output it named); where the status leaves the cause open (status 5: which file, and why), it
-// looks at the files the request names.
+// output it named, the facts of why it stopped); where the status leaves the cause open (status
+// 5: which file, and why), it looks at the files the request names.
 #pragma once
 
 #include <cstdint>
@@ -19,27 +19,17 @@ struct Request {
     // list, extract
     std::string archive_shown;    // as the user named it; "standard input" for "-"
     std::string archive;          // the native path handed to the module
-    std::string stored_name;      // the stored name (module terms): extract, listed only when the
-                                  // module refused it; create, the name to store
+    std::string stored_name;      // create: the name to store
     std::string output_folder;    // extract: the output path (module terms), "" for the current one
     bool keep_paths = false;
     bool to_stdout = false;       // extract -c, create -o -
     bool testing = false;         // test: the decoded bytes go nowhere
-    int file_index = -1;          // extract: the file of a text of several that failed, counted
-                                  // from 0; -1 for the one file
     // create
     std::string source;           // the source file as found (not the alias made for --name)
     std::string source_shown;     // as the user named it; "standard input" for "-"
     std::string target_shown;     // the target as named, "standard output" for -o -
     std::string written;          // the native path that the module was asked to write
 };
-
-// The words for a broken name rule; `fault` says where in `name` (module terms) it is broken.
-std::string NameRuleText(uuarc::NameRule rule, const std::string& name, const uuarc::NameFault& fault);
-
-// Why extraction would refuse the request's stored name ("it leaves the target folder", ...),
-// put below the request's output folder; empty when it would not.
-std::string StoredNameProblem(const Request& request);
 
 // Why creation would refuse to store `name` (a control byte, blanks at an end), with the hint to
 // give another; empty when it would not.

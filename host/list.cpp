@@ -38,7 +38,6 @@ std::string FormatAttributes(uint32_t attributes) {
 }
 
 int ListPrepared(Request& request, ArchiveInput& input, bool first) {
-    const Operation none;
     const int code = OpenArchive(request, input);
     if (code >= 0) return code;
     ArcFileList list;
@@ -63,14 +62,15 @@ int ListPrepared(Request& request, ArchiveInput& input, bool first) {
     }
     g_api.DoneArcFileList(&list);
     g_api.DoneArcFile();
-    if (status != UUARC_STATUS_OK) return ReportFailure(request, status, none);
+    if (status != UUARC_STATUS_OK) return ReportFailure(request, status, g_operation);
     return FlushStandardOutput() ? kExitOk : kExitWriteFailed;
 }
 
 }  // namespace
 
 int OpenArchive(Request& request, ArchiveInput& input) {
-    const Operation none;
+    // What the module says of a refusal is heard from here on.
+    g_operation = Operation{};
     for (;;) {
         std::string module_path, error;
         if (!ToModulePath(request.archive, module_path, error)) {
@@ -87,7 +87,7 @@ int OpenArchive(Request& request, ArchiveInput& input) {
             request.archive = input.path;
             continue;
         }
-        return code >= 0 ? code : ReportFailure(request, status, none);
+        return code >= 0 ? code : ReportFailure(request, status, g_operation);
     }
 }
 

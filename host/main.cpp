@@ -41,6 +41,7 @@ int Run(int argc, char** argv) {
     // A text may carry several encoded files: list, extract and test take every one.
     g_api.arOptionsOn(UUARC_OPTION_EVERY_FILE);
 #endif
+    ListenForFacts();
     if (options.command == Command::kCreate) return CreateArchive(options);
 
     std::string module_directory;

@@ -34,10 +34,13 @@ int64_t SizeOf(const FindData& data) {
     return static_cast<int64_t>((uint64_t{data.size_high} << 32) | data.size_low);
 }
 
-// Extraction names its output before it opens it (a sink by its reserved spelling).
-int32_t UUARC_CALL OnFileName(UserData, const char*, const char* target) noexcept {
+// Extraction names its output before it opens it (a sink by its reserved spelling), and the
+// entry it is about: "\" and the stored name.
+int32_t UUARC_CALL OnFileName(UserData, const char* source, const char* target) noexcept {
     Operation& op = g_operation;
-    if (op.extracting) op.target = op.output_sink ? std::string(target) : FromModulePath(target);
+    if (!op.extracting) return 0;
+    op.entry = source[0] == '\\' ? source + 1 : source;
+    op.target = op.output_sink ? std::string(target) : FromModulePath(target);
     return 0;
 }
 
@@ -47,12 +50,39 @@ int32_t UUARC_CALL OnProgress(UserData, int32_t, int32_t bytes) noexcept {
     return 0;
 }
 
+// A field of the fact that the module is passing, or the kind that closes it; false for another
+// code.
+bool TakeFactField(Operation& op, int64_t value, int32_t code) {
+#if defined(UUARC_OPTION_FACTS)
+    ModuleFact& fields = op.fact_fields;
+    switch (code) {
+        case UUARC_SIGNAL_FACT_LINE: fields.line = value; return true;
+        case UUARC_SIGNAL_FACT_CHARACTER: fields.character = value; return true;
+        case UUARC_SIGNAL_FACT_COUNT: fields.count = value; return true;
+        case UUARC_SIGNAL_FACT_EXPECTED: fields.expected = value; return true;
+        case UUARC_SIGNAL_FACT_RULE: fields.rule = value; return true;
+        case UUARC_SIGNAL_FACT_SPAN: fields.span = value; return true;
+        case UUARC_SIGNAL_FACT:
+            fields.kind = static_cast<int32_t>(value);
+            op.fact = fields;
+            fields = ModuleFact{};
+            return true;
+        default: return false;
+    }
+#else
+    (void)op;
+    (void)value;
+    (void)code;
+    return false;
+#endif
+}
+
 // The output is open and nothing is written yet, and the module says the archive's length, which
 // the bar counts. Where it asked no question, nothing was there: the file is the one it has just
 // made, this run's own until it is whole, to be removed if the run is interrupted while it is
 // still that file (its identity taken now, while it is empty). A file that replaces another is
 // the module's to keep or drop. A sink says at the end how many bytes it took; a creation whose
-// source changed, how many it read.
+// source changed, how many it read; a failure, why.
 int32_t UUARC_CALL OnSignal(UserData, int64_t length, int32_t code) noexcept {
     Operation& op = g_operation;
     if (code == UUARC_SIGNAL_BYTES_DELIVERED) {
@@ -69,6 +99,10 @@ int32_t UUARC_CALL OnSignal(UserData, int64_t length, int32_t code) noexcept {
         return 0;
     }
 #endif
+    if (code != UUARC_SIGNAL_OUTPUT_OPEN) {
+        TakeFactField(op, length, code);
+        return 0;
+    }
     op.output_opened = true;
     ProgressTotal(length);
     if (op.output_sink || op.replace != ReplaceOutcome::kNotAsked || op.target.empty()) return 0;
@@ -116,6 +150,13 @@ int32_t UUARC_CALL OnOkToReplace(UserData, FindData* existing, FindData* incomin
 
 }  // namespace
 
+void ListenForFacts() {
+#if defined(UUARC_OPTION_FACTS)
+    g_api.arOptionsOn(UUARC_OPTION_FACTS);
+#endif
+    g_api.SetSetSignalProc(0, OnSignal);
+}
+
 void StartOperation(const Options& options, bool extracting, const std::string& progress_name,
                     int64_t progress_total) {
     g_operation = Operation{};
@@ -145,6 +186,8 @@ void NextFile() {
     op.replaced = PathInfo{};
     op.new_output = kNoLeftover;
     op.delivered = -1;
+    op.entry.clear();
+    op.fact = ModuleFact{};
 }
 
 void FinishOperation(bool success) {

@@ -21,6 +21,19 @@ enum class ReplaceOutcome {
     kRefusedNoTerminal,   // no --overwrite or --skip-existing, and nobody to ask
 };
 
+// What the module said of why an operation failed (UUARC_OPTION_FACTS): the fields of a fact, as
+// include/uuarc.h lists them; kind 0 when it said none (the 32-bit module never says one). A field
+// that the fact has not is -1.
+struct ModuleFact {
+    int32_t kind = 0;
+    int64_t line = -1;
+    int64_t character = -1;
+    int64_t count = -1;
+    int64_t expected = -1;
+    int64_t rule = -1;
+    int64_t span = -1;
+};
+
 struct Operation {
     const Options* options = nullptr;
     bool extracting = false;
@@ -39,12 +52,20 @@ struct Operation {
     bool output_sink = false;            // extraction into standard output or nothing: no file
     int64_t delivered = -1;              // the bytes that the sink took, once the module says
     int64_t source_read = -1;            // creation: the source did not hold its size; bytes read
+    std::string entry;                   // extraction: the stored name as the module named it
+                                         // (module terms, without its leading "\")
+    ModuleFact fact;                     // the last fact the module closed
+    ModuleFact fact_fields;              // the fields of the one it is passing
     // Every file of a text (the module's own option): called when the module says that a file is
     // done, with its status, from inside the export.
     void (*file_done)(uint16_t status) = nullptr;
 };
 
 extern Operation g_operation;
+
+// Asks the module for its facts and registers the callback that hears them, once it is loaded:
+// InitArcFile explains a refusal through it too, before StartOperation.
+void ListenForFacts();
 
 // Clears g_operation and registers the callbacks (after InitArcFile or CreateArcFile, which
 // clear the user-data words); the progress bar counts `progress_total` bytes of `progress_name`

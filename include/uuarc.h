@@ -109,6 +109,12 @@
 #if !defined(_WIN32) || defined(_WIN64)
 #define UUARC_OPTION_EVERY_FILE 0x0100
 #endif
+/* This module's own bit, read by the native build and the 64-bit DLL; the 32-bit DLL has none (it
+   is not defined there): the module tells the host, through SetSignalProc, what its reading found
+   where the status alone cannot say it. See "Facts" below. */
+#if !defined(_WIN32) || defined(_WIN64)
+#define UUARC_OPTION_FACTS 0x0200
+#endif
 #define UUARC_OPTIONS_AT_LOAD 0x0800         /* the options word right after load */
 #define UUARC_OPTIONS_LOCKED 0x8000          /* never switched on */
 
@@ -241,7 +247,8 @@ typedef int32_t(UUARC_CALL* SetProgressProc)(UserData user, int32_t percent, int
    it (status 2926). The records are the module's, valid during the call only. */
 typedef int32_t(UUARC_CALL* OkToReplaceProc)(UserData user, FindData* existing, FindData* incoming);
 /* Extraction, once the output is open: the archive file's length and the code 2; for a
-   standard output or null output (see SetOutputPath) also at the end: the bytes delivered and 3. */
+   standard output or null output (see SetOutputPath) also at the end: the bytes delivered and 3.
+   With UUARC_OPTION_FACTS, the fields of a fact and the codes from 6 up (see "Facts"). */
 typedef int32_t(UUARC_CALL* SetSignalProc)(UserData user, int64_t length, int32_t code);
 /* The four callbacks that the module accepts and never calls; their types are the host's. */
 typedef void* OtherProc;
@@ -280,7 +287,7 @@ UUARC_API void UUARC_CALL SetSetSfxProgressProc(UserData user, OtherProc proc); 
    as it was. A path where nothing exists, or the empty path, opens a new, unnamed archive
    (status 0). An existing file is scanned up to its begin line: 0 opens it, 9974 says it has
    none, 5 that it cannot be read or is no regular file (a FIFO or a device is never read). No
-   callback fires.
+   callback fires, but for the fact that explains 9974 with UUARC_OPTION_FACTS.
    CreateArcFile(path): the same first step and the same refusals, then as InitArcFile, then
    names the file to be created; 5 when the path exists.
    DoneArcFile() forgets the archive.
@@ -361,6 +368,89 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
 #if defined(UUARC_OPTION_EVERY_FILE)
 #define UUARC_SIGNAL_ENTRY_DONE 5
 #endif
+
+/* ---- Facts (native build and the 64-bit DLL) ----------------------------------------------
+   With UUARC_OPTION_FACTS on, the module says why an operation failed where its status alone
+   cannot: where and why its reading of the archive stopped (9974, 9964), and which rule a stored
+   name breaks (5). The facts come from the code that read the archive, so a host needs no reader
+   of its own to explain a status. Without the bit, and always in the 32-bit DLL, none of these
+   codes is ever passed.
+
+   A fact comes through SetSignalProc as a few calls in a row, one field each: the field's code
+   and its value in the 64-bit argument. First come the fields that the fact's kind has, in the
+   order of the codes below and each once; then UUARC_SIGNAL_FACT with the kind closes it. The
+   fields passed since the previous UUARC_SIGNAL_FACT (or since the export began) are the fact's
+   own; a field that the kind does not list is not passed. Today an export closes at most one
+   fact, the one that explains its status, just before it returns (with UUARC_OPTION_EVERY_FILE,
+   one for each entry that fails, before its UUARC_SIGNAL_ENTRY_DONE); facts of other kinds (what
+   a listing reads of a file) may come later through the same codes, so a host passes over a kind
+   that it does not know.
+     UUARC_SIGNAL_FACT_LINE       a line of the archive, 1 for its first. Lines end at LF, CR LF
+                                  or a CR alone, as the module reads them; empty lines count.
+     UUARC_SIGNAL_FACT_CHARACTER  a byte of the archive, 0 to 255
+     UUARC_SIGNAL_FACT_COUNT      what the module found: bytes decoded, characters on a line
+     UUARC_SIGNAL_FACT_EXPECTED   what the archive says there should be
+     UUARC_SIGNAL_FACT_RULE       the rule that a stored name breaks, a UUARC_NAME_ value
+     UUARC_SIGNAL_FACT_SPAN       the part of the stored name (as SetFileNameProc gave it, after
+                                  its "\") that breaks the rule: first byte << 16 | length
+     UUARC_SIGNAL_FACT            the kind, a UUARC_FACT_ value; the fact is whole
+   The kinds, the status each explains, and their fields:
+     UUARC_FACT_NO_BEGIN_LINE      9974 (9964 from BuildArcFileList): no begin line at all
+     UUARC_FACT_TABLE_WITHOUT_BLOCK  9974: a line that is "table" alone is followed by no block of
+                                   64 different characters. LINE: that line
+     UUARC_FACT_BAD_CHARACTER      9964: a character outside the data's alphabet (the length
+                                   character, a character of the groups that carries data, a
+                                   base64 character). LINE, CHARACTER
+     UUARC_FACT_SHORT_LINE         9964: a data line that ends before the characters its length
+                                   character asks for, where no blanks can have been stripped.
+                                   LINE; COUNT: the characters it has; EXPECTED: those asked for
+     UUARC_FACT_NO_END_LINE        9964: the text ends before the end line ("end", or "====")
+     UUARC_FACT_AMBIGUOUS_END      9964: an end line that is a whole data line too, with data
+                                   lines after it up to another end line. LINE: the first one
+     UUARC_FACT_SIZE_MISMATCH      9964: the header that this module writes states another
+                                   decoded size. COUNT: the bytes decoded; EXPECTED: the header's
+     UUARC_FACT_MISPLACED_PADDING  9964: a base64 "=" in the first or second place of a group.
+                                   LINE
+     UUARC_FACT_AFTER_PADDING      9964: a base64 character after the "=" that ended the data.
+                                   LINE, CHARACTER
+     UUARC_FACT_UNFINISHED_GROUP   9964: the base64 data ends inside a group of four. LINE: the
+                                   "====" line
+     UUARC_FACT_NAME_REFUSED       5: extraction refuses the stored name. RULE, SPAN. Before the
+                                   fact, SetFileNameProc gets "\" + the stored name and "" for
+                                   the output that is never made. */
+#if !defined(_WIN32) || defined(_WIN64)
+#define UUARC_SIGNAL_FACT 6
+#define UUARC_SIGNAL_FACT_LINE 7
+#define UUARC_SIGNAL_FACT_CHARACTER 8
+#define UUARC_SIGNAL_FACT_COUNT 9
+#define UUARC_SIGNAL_FACT_EXPECTED 10
+#define UUARC_SIGNAL_FACT_RULE 11
+#define UUARC_SIGNAL_FACT_SPAN 12
+
+#define UUARC_FACT_NO_BEGIN_LINE 1
+#define UUARC_FACT_TABLE_WITHOUT_BLOCK 2
+#define UUARC_FACT_BAD_CHARACTER 3
+#define UUARC_FACT_SHORT_LINE 4
+#define UUARC_FACT_NO_END_LINE 5
+#define UUARC_FACT_AMBIGUOUS_END 6
+#define UUARC_FACT_SIZE_MISMATCH 7
+#define UUARC_FACT_MISPLACED_PADDING 8
+#define UUARC_FACT_AFTER_PADDING 9
+#define UUARC_FACT_UNFINISHED_GROUP 10
+#define UUARC_FACT_NAME_REFUSED 11
+
+/* The rules of a stored name that extraction puts below the output path (the part it takes: the
+   file name alone, or with keep-paths the whole name less a leading separator and the base
+   path's length). */
+#define UUARC_NAME_EMPTY 1             /* no file name */
+#define UUARC_NAME_ROOTED 2            /* an absolute path */
+#define UUARC_NAME_COLON 3             /* a ':' names a drive or a stream (Windows) */
+#define UUARC_NAME_DOT_COMPONENT 4     /* a component of dots and spaces alone, ".." */
+#define UUARC_NAME_DEVICE 5            /* CON, NUL, COM1, ... with any extension (Windows) */
+#define UUARC_NAME_ENDS_IN_SEPARATOR 6 /* it names a folder */
+#define UUARC_NAME_CUT 7               /* its ANSI form did not fit the module's 255 bytes */
+#define UUARC_NAME_PATH_TOO_LONG 8     /* the output path would pass UUARC_MAX_OUTPUT_PATH */
+#endif
 UUARC_API void UUARC_CALL SetDecompExtraFeatures(const DecompExtraFeatures* record);  /* 24 */
 UUARC_API void UUARC_CALL SetCompExtraFeatures(const CompExtraFeatures* record);   /* 22 */
 
@@ -398,7 +488,9 @@ UUARC_API void UUARC_CALL DoneFileMaskList(FileMaskList* list);                 
    line cut short is damage unless blanks can have been stripped from the archive, which is then
    read a second time to tell, before that line's bytes are written); 101 a write
    failed (decoding stops at once, the bytes written before stay, and damage or a missing "end"
-   line met before the failure showed does not turn it into 9964).
+   line met before the failure showed does not turn it into 9964). With UUARC_OPTION_FACTS, 9974,
+   9964 and an unsafe stored name come with their fact, just before the export returns; the
+   fact's line is counted by reading the archive once more.
    With UUARC_OPTION_EVERY_FILE the text is read once, from the start, and every entry that the
    masks select goes through the steps above in turn, as if it were the one file: its two
    SetFileNameProc calls, OkToReplaceProc when its output exists (a second entry of the same name
@@ -406,13 +498,14 @@ UUARC_API void UUARC_CALL DoneFileMaskList(FileMaskList* list);                 
    open, its own progress reports, and for a sink SetSignalProc (bytes, 3). For an entry, the
    length is the text's length less the bytes up to the end of its begin line (how long the entry
    is shows only once it is decoded); progress counts from there, and the replace question's
-   estimate is that length * 10 / 14 (57 / 77 for base64). Then SetSignalProc (status, 4:
-   UUARC_SIGNAL_ENTRY_DONE) gives the entry's own status, after everything else of the entry, also
-   when it was refused before any other callback (an unsafe stored name: 5). A failed entry does
+   estimate is that length * 10 / 14 (57 / 77 for base64). Then SetSignalProc (status, 5:
+   UUARC_SIGNAL_ENTRY_DONE) gives the entry's own status, after everything else of the entry (its
+   fact too, with UUARC_OPTION_FACTS), also when it was refused before any other callback (an
+   unsafe stored name: 5). A failed entry does
    not keep the next from being extracted: its data is passed over up to what ends it. An entry
    that the masks do not select makes no callback. The call ends with the status of the first
    entry that failed, 0 when none did, 9974 when the text holds no begin line at all, and 5 when
-   it cannot be read; those two before any callback. */
+   it cannot be read; those two before any callback (but for the fact of 9974). */
 UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list);              /* 14 */
 
 /* ---- Creation ------------------------------------------------------------------------------

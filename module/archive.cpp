@@ -8,6 +8,7 @@
 #include "format/header.h"
 #include "module/module_state.h"
 #include "names/strings.h"
+#include "operations/facts.h"
 #include "uuarc_status.h"
 
 namespace uuarc {
@@ -40,6 +41,18 @@ void ForgetArchive(uint32_t new_archive) {
 void RememberArchive(const char* path, uint32_t new_archive) {
     ForgetArchive(new_archive);
     std::memcpy(g_state.settings.archive_path, path, std::strlen(path));
+}
+
+// The header scan of the archive at `path`, as ScanArchiveHeader; when it finds no begin line and
+// `tell` is set, a host that asked for facts hears why.
+uint16_t ScanAndTell(const char* path, char* name, int64_t* size, bool tell) {
+    int64_t table_at = -1;
+    const uint16_t scanned = ScanArchiveHeader(g_state.alphabet, g_state.input, path, name, size, nullptr, &table_at);
+    if (scanned == kStatusBadFormat && tell) {
+        Job job = MakeJob();
+        TellFact(job, path, NoBeginLineFact(table_at));
+    }
+    return scanned;
 }
 
 // The date, time and attributes of the archive that every entry shows. False when it cannot be
@@ -132,7 +145,11 @@ void BuildEveryEntry(ArcFileList* list) {
         total += size;
     }
     StreamClose(input);
-    if (status == kStatusOk && count == 0) status = kStatusBadFormat;
+    if (status == kStatusOk && count == 0) {
+        status = kStatusBadFormat;
+        Job job = MakeJob();
+        TellFact(job, g_state.settings.archive_path, NoBeginLineFact(begin.table_at));
+    }
     if (status != kStatusOk) {
         ArcFileList made{count, first, last};
         DoneArcFileList(&made);
@@ -169,11 +186,11 @@ bool HostPathTaken(const char* path) { return path != nullptr && strnlen(path, k
 
 // The work of InitArcFile on a path it takes. The file is read up to its begin line; only where it
 // cannot be read is the path looked at again, to tell a new archive (nothing there) from a file
-// that is refused. True for the new archive.
-bool OpenArchivePath(const char* path) {
+// that is refused. True for the new archive. `tell` as for ScanAndTell (CreateArcFile's refusal
+// of an existing file explains itself).
+bool OpenArchivePath(const char* path, bool tell) {
     char name[kNameBufferSize];
-    const uint16_t scanned = path[0] == '\0' ? uint16_t{kStatusCannotOpen}
-                                             : ScanArchiveHeader(g_state.alphabet, g_state.input, path, name, nullptr);
+    const uint16_t scanned = path[0] == '\0' ? uint16_t{kStatusCannotOpen} : ScanAndTell(path, name, nullptr, tell);
     if (scanned == kStatusCannotOpen && !FileExists(path)) {
         ForgetArchive(1);
         return true;
@@ -194,7 +211,7 @@ UUARC_API void UUARC_CALL InitArcFile(const char* path) {
         SetStatus(kStatusCannotOpen);
         return;
     }
-    OpenArchivePath(path);
+    OpenArchivePath(path, true);
 }
 
 // InitArcFile's answer decides: a new archive only where nothing is.
@@ -204,7 +221,7 @@ UUARC_API void UUARC_CALL CreateArcFile(const char* path) {
         SetStatus(kStatusCannotOpen);
         return;
     }
-    if (!OpenArchivePath(path)) {
+    if (!OpenArchivePath(path, false)) {
         SetStatus(kStatusCannotOpen);
         return;
     }
@@ -234,7 +251,7 @@ UUARC_API void UUARC_CALL BuildArcFileList(ArcFileList* list) {
 #endif
     char name[kNameBufferSize];
     int64_t size = 0;
-    if (SetStatus(ScanArchiveHeader(g_state.alphabet, g_state.input, g_state.settings.archive_path, name, &size)) != kStatusOk) {
+    if (SetStatus(ScanAndTell(g_state.settings.archive_path, name, &size, true)) != kStatusOk) {
         return;
     }
     uint32_t date_time = 0;

@@ -19,6 +19,7 @@
 #include "format/line_codec.h"
 #include "names/masks.h"
 #include "names/strings.h"
+#include "operations/facts.h"
 #include "operations/notify.h"
 #include "operations/output_file.h"
 #include "shared/stored_names.h"
@@ -36,9 +37,31 @@ void MakeNotificationName(const char* name, char* out, size_t size) {
     out[1 + length] = '\0';
 }
 
+// The rule of the public codes for a rule of shared/stored_names.h that extraction applies.
+NameFact FactOfRule(NameRule rule) {
+    switch (rule) {
+        case NameRule::kEmpty: return NameFact::Empty;
+        case NameRule::kRooted: return NameFact::Rooted;
+        case NameRule::kColon: return NameFact::Colon;
+        case NameRule::kDotComponent: return NameFact::DotComponent;
+        case NameRule::kDeviceName: return NameFact::Device;
+        case NameRule::kEndsInSeparator: return NameFact::EndsInSeparator;
+        default: return NameFact::None;  // creation's rules, never applied here
+    }
+}
+
+// The fact of a refused stored name: `rule`, broken at `length` bytes from `start`.
+void RefuseName(Fact* refusal, NameFact rule, size_t start, size_t length) {
+    if (refusal == nullptr) return;
+    refusal->kind = FactKind::NameRefused;
+    refusal->rule = rule;
+    refusal->span_start = static_cast<int64_t>(start);
+    refusal->span_length = static_cast<int64_t>(length);
+}
+
 }  // namespace
 
-bool MakeOutputName(const HostSettings& settings, const char* stored_name, char* output_name) {
+bool MakeOutputName(const HostSettings& settings, const char* stored_name, char* output_name, Fact* refusal) {
     output_name[0] = '\0';
     char name[kOutputNameSize];
     const size_t stored_length = strnlen(stored_name, sizeof name - 1);
@@ -66,16 +89,43 @@ bool MakeOutputName(const HostSettings& settings, const char* stored_name, char*
     const size_t base_length = std::strlen(settings.base_path);
     if (base_length > 0 && std::strlen(relative) > base_length) relative += base_length + 1;
 
-    if (!IsSafeRelativeName(relative)) return false;
-    const size_t output_length = std::strlen(settings.output_path);
+    // The part taken is the end of the name (separators aside), so a place in it is one there.
     const size_t relative_length = std::strlen(relative);
-    if (output_length + relative_length > kMaxOutputPath) return false;
+    const size_t taken_from = relative_length <= stored_length ? stored_length - relative_length : 0;
+    NameFault fault;
+    const NameRule rule = RelativeNameRule(relative, &fault);
+    if (rule != NameRule::kNone) {
+        RefuseName(refusal, FactOfRule(rule), taken_from + fault.start, fault.length);
+        return false;
+    }
+    const size_t output_length = std::strlen(settings.output_path);
+    if (output_length + relative_length > kMaxOutputPath) {
+        RefuseName(refusal, NameFact::PathTooLong, taken_from, relative_length);
+        return false;
+    }
     std::memcpy(output_name, settings.output_path, output_length);
     std::memcpy(output_name + output_length, relative, relative_length + 1);
     return true;
 }
 
 namespace {
+
+// Why DecodeLine refused the data line at `line_at`: a character outside the alphabet, or a line
+// cut short.
+Fact LineFaultFact(const AlphabetState& alphabet, std::string_view line, int64_t line_at) {
+    const LineFault fault = FindLineFault(alphabet, line);
+    Fact fact;
+    fact.line_at = line_at;
+    if (fault.character >= 0) {
+        fact.kind = FactKind::BadCharacter;
+        fact.character = fault.character;
+    } else {
+        fact.kind = FactKind::ShortLine;
+        fact.count = static_cast<int64_t>(fault.present);
+        fact.expected = static_cast<int64_t>(fault.wanted);
+    }
+    return fact;
+}
 
 // Once the begin line is read: names the entry again, makes sure the output may be written and
 // asks about replacing it, opens it and announces it. False (the status says why) when no output
@@ -123,9 +173,10 @@ bool OpenOutputAfterBegin(Job& job, const char* archive_path, const char* output
 
 // From the begin line on, as above: the begin line is read here first.
 bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_name, int64_t* size,
-                       BeginLine& begin) {
+                       BeginLine& begin, Fact& fact) {
     Stream& input = *job.input;
     if (FindBeginLine(*job.alphabet, input, begin) != 0) {
+        fact = NoBeginLineFact(begin.table_at);
         SetStatus(job, kStatusBadFormat);
         return false;
     }
@@ -234,12 +285,14 @@ bool ArchiveAllowsPadding(Job& job, const char* archive_path) {
 // file that states its decoded size (`declared`, -1 when it does not) and reaches its end with
 // another count has lost or gained lines on the way: the bytes stay, as for any damage. A line
 // cut short is damage too unless the archive allows it to read padded, which is asked once, at
-// the first such line; a first data line that begins with "end" is never padded.
-void DecodeLines(Job& job, const char* archive_path, int64_t size, int64_t declared) {
+// the first such line; a first data line that begins with "end" is never padded. Where the
+// reading stops short, `fact` says why.
+void DecodeLines(Job& job, const char* archive_path, int64_t size, int64_t declared, Fact& fact) {
     Stream& input = *job.input;
     const AlphabetState& alphabet = *job.alphabet;
     char line_buffer[kLineBufferSize];
     std::string_view line;
+    int64_t line_at = StreamPosition(input);  // where the reading of the line in hand began
     int next = NextDataLine(job, ReadFirstDataLine(*job.alphabet, input, line_buffer, line), line);
     enum class Verdict { Unasked, Padded, Damaged } verdict = Verdict::Unasked;
     bool first = true;
@@ -256,30 +309,63 @@ void DecodeLines(Job& job, const char* archive_path, int64_t size, int64_t decla
             }
             return count;
         };
-        if (!PutLine(lines, decode)) return;
+        if (!PutLine(lines, decode)) {
+            if (*job.status == kStatusBadFormat) fact = LineFaultFact(alphabet, line, line_at);
+            return;
+        }
         PutFullLines(lines);
+        line_at = StreamPosition(input);
         next = NextDataLine(job, ReadNextDataLine(alphabet, input, line_buffer, line), line);
     }
     // The end line, or the end of the file (or no first data line) before it, or an end line that
     // could be data as well.
-    if (next != 1 || (declared >= 0 && lines.decoded != declared)) SetStatus(job, kStatusBadFormat);
+    if (next == 1 && (declared < 0 || lines.decoded == declared)) return;
+    SetStatus(job, kStatusBadFormat);
+    if (next == 1) {
+        fact.kind = FactKind::SizeMismatch;
+        fact.count = lines.decoded;
+        fact.expected = declared;
+    } else if (next == kAmbiguousEnd) {
+        fact.kind = FactKind::AmbiguousEnd;
+        fact.line_at = line_at;
+    } else if (line.empty() || (job.entry != nullptr && job.entry->end == EntryEnd::NextBegin)) {
+        fact.kind = FactKind::NoEndLine;  // the end of the text, or the next file's begin line
+    } else {
+        fact = LineFaultFact(alphabet, line, line_at);  // a first length character in no alphabet
+    }
 }
 
 // The base64 lines after a "begin-base64" line, up to the "====" line, into the open output.
-// Progress, the order of a failed write before damage, and the statuses are those of DecodeLines.
-void DecodeBase64Lines(Job& job, int64_t size) {
+// Progress, the order of a failed write before damage, the statuses and `fact` are those of
+// DecodeLines.
+void DecodeBase64Lines(Job& job, int64_t size, Fact& fact) {
     char line_buffer[kLineBufferSize];
     Base64State state;
     DecodedLines lines{job, StartProgress(size, 0), CountedFrom(job)};
+    int64_t line_at = 0;  // where the line in hand starts: a long one comes in pieces
+    bool line_start = true;
     for (;;) {
+        if (line_start) line_at = StreamPosition(*job.input);
         std::string_view line = StreamNextLine(*job.input, line_buffer, sizeof line_buffer);
         if (job.entry != nullptr) line = NoteBase64Line(*job.entry, line);
         if (line.empty() || IsBase64EndLine(line)) {
             // The end of the file before "====", or a group left unfinished, is damage.
-            if (line.empty() || state.count != 0) SetStatus(job, kStatusBadFormat);
+            if (!line.empty() && state.count == 0) return;
+            SetStatus(job, kStatusBadFormat);
+            fact.kind = line.empty() ? FactKind::NoEndLine : FactKind::UnfinishedGroup;
+            fact.line_at = line.empty() ? -1 : line_at;
             return;
         }
-        if (!PutLine(lines, [&](uint8_t* space) { return DecodeBase64Line(state, line, space); })) return;
+        line_start = line.back() == '\n';
+        if (!PutLine(lines, [&](uint8_t* space) { return DecodeBase64Line(state, line, space); })) {
+            if (*job.status != kStatusBadFormat) return;
+            fact.line_at = line_at;
+            fact.kind = state.fault == Base64Fault::NoValue  ? FactKind::BadCharacter
+                        : state.fault == Base64Fault::AfterPad ? FactKind::AfterPadding
+                                                                : FactKind::MisplacedPadding;
+            if (fact.kind != FactKind::MisplacedPadding) fact.character = static_cast<uint8_t>(state.fault_character);
+            return;
+        }
     }
 }
 
@@ -295,21 +381,24 @@ int DecodeToFile(Job& job, const char* archive_path, const char* output_name) {
     }
     int64_t size = 0;
     BeginLine begin;
-    const bool opened = OpenDecodedOutput(job, archive_path, output_name, &size, begin);
+    Fact fact;
+    const bool opened = OpenDecodedOutput(job, archive_path, output_name, &size, begin, fact);
     if (opened && begin.form == BeginForm::Base64) {
-        DecodeBase64Lines(job, size);
+        DecodeBase64Lines(job, size, fact);
     } else if (opened) {
-        DecodeLines(job, archive_path, size, begin.declared_size);
+        DecodeLines(job, archive_path, size, begin.declared_size, fact);
     }
     StreamClose(*job.input);
     if (!opened) {
         ReleaseOutputFolder(job);
+        if (*job.status == kStatusBadFormat) TellFact(job, archive_path, fact);
         return -1;
     }
     // Bytes still in the buffer reach the disk only now; losing them is a failed write too, and
     // it outranks damage found after them (9964). A file that replaces another takes its name
     // unless the writing failed.
     if (!FinishOutputFile(job, *job.status != kStatusWriteFailed)) SetStatus(job, kStatusWriteFailed);
+    if (*job.status == kStatusBadFormat) TellFact(job, archive_path, fact);
     return 0;
 }
 
@@ -325,10 +414,12 @@ void RunExtraction(Job& job, const FileMaskList* list) {
     // The archive stays open from the scan to the decoding, which reads it again from its start.
     char stored_name[kNameBufferSize];
     bool name_cut = false;
-    const uint16_t scanned =
-        OpenAndScanArchive(*job.alphabet, *job.input, settings.archive_path, stored_name, nullptr, &name_cut);
+    int64_t table_at = -1;
+    const uint16_t scanned = OpenAndScanArchive(*job.alphabet, *job.input, settings.archive_path, stored_name,
+                                                nullptr, &name_cut, &table_at);
     if (scanned != kStatusOk) {
         SetStatus(job, scanned == kStatusBadFormat ? uint16_t{kStatusNotEncoded} : scanned);
+        if (scanned == kStatusBadFormat) TellFact(job, settings.archive_path, NoBeginLineFact(table_at));
         return;
     }
     char output_name[kOutputNameSize];
@@ -341,17 +432,23 @@ void RunExtraction(Job& job, const FileMaskList* list) {
 
 bool NameOutput(Job& job, const char* stored_name, bool name_cut, char* output_name) {
     const HostSettings& settings = *job.settings;
+    char notification[kNameBufferSize + 8];
+    MakeNotificationName(stored_name, notification, sizeof notification);
     // A name that did not fit whole in the ANSI code page would make another file than the one
     // stored: it is listed cut, never extracted. The file that the host named is made whatever
-    // the stored name: it is shown, never used.
-    if (settings.sink != OutputSink::NamedFile && (name_cut || !MakeOutputName(settings, stored_name, output_name))) {
+    // the stored name: it is shown, never used. A host that asked for facts hears the name and
+    // the rule it breaks.
+    Fact refusal;
+    if (name_cut) RefuseName(&refusal, NameFact::Cut, 0, std::strlen(stored_name));
+    if (settings.sink != OutputSink::NamedFile &&
+        (name_cut || !MakeOutputName(settings, stored_name, output_name, &refusal))) {
+        if (FactsWanted(job)) NotifyFileName(job, notification, "");
         SetStatus(job, kStatusCannotOpen);
+        TellFact(job, settings.archive_path, refusal);
         return false;
     }
     // A sink takes the bytes alone; the host knows it by the spelling it chose.
     if (settings.sink != OutputSink::Files) std::snprintf(output_name, kOutputNameSize, "%s", settings.output_path);
-    char notification[kNameBufferSize + 8];
-    MakeNotificationName(stored_name, notification, sizeof notification);
     NotifyFileName(job, notification, output_name);
     return true;
 }
@@ -365,17 +462,20 @@ namespace {
 // open, where the decoding left it.
 void DecodeEntry(Job& job, const char* output_name, const BeginLine& begin) {
     Stream& input = *job.input;
+    const char* archive_path = job.settings->archive_path;
     const int64_t size = std::max<int64_t>(StreamLength(input) - job.entry->data_at, 0);
-    if (!OpenOutputAfterBegin(job, job.settings->archive_path, output_name, size, begin)) {
+    if (!OpenOutputAfterBegin(job, archive_path, output_name, size, begin)) {
         ReleaseOutputFolder(job);
         return;
     }
+    Fact fact;
     if (begin.form == BeginForm::Base64) {
-        DecodeBase64Lines(job, size);
+        DecodeBase64Lines(job, size, fact);
     } else {
-        DecodeLines(job, job.settings->archive_path, size, begin.declared_size);
+        DecodeLines(job, archive_path, size, begin.declared_size, fact);
     }
     if (!FinishOutputFile(job, *job.status != kStatusWriteFailed)) SetStatus(job, kStatusWriteFailed);
+    if (*job.status == kStatusBadFormat) TellFact(job, archive_path, fact);
 }
 
 }  // namespace
@@ -414,6 +514,7 @@ void RunEveryExtraction(Job& job, const FileMaskList* list) {
     StreamClose(input);
     job.entry = nullptr;
     SetStatus(job, found ? first_failure : uint16_t{kStatusNotEncoded});
+    if (!found) TellFact(job, settings.archive_path, NoBeginLineFact(begin.table_at));
 }
 
 #endif

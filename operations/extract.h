@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+#include "operations/facts.h"
 #include "operations/job.h"
 #include "operations/output_file.h"
 #include "uuarc.h"
@@ -13,8 +14,10 @@ namespace uuarc {
 // Derives the full output path from the stored name and the host's keep-paths flag, base path and
 // output path into `output_name` (kOutputNameSize bytes). False, with `output_name` empty, when
 // the part taken from the archive is unsafe (empty, rooted, with a drive or stream colon, a "."
-// or ".." component, a device name) or the whole would not fit an output path.
-bool MakeOutputName(const HostSettings& settings, const char* stored_name, char* output_name);
+// or ".." component, a device name) or the whole would not fit an output path; then `refusal`,
+// when given, gets the fact of it: the rule, and where in `stored_name` it is broken.
+bool MakeOutputName(const HostSettings& settings, const char* stored_name, char* output_name,
+                    Fact* refusal = nullptr);
 
 // The work of ExtractFileMaskListArc: status 0 first; nothing for an empty list or a name the
 // masks do not select; else the header scan (9964 reported as 9974), the output name, the
@@ -23,7 +26,8 @@ void RunExtraction(Job& job, const FileMaskList* list);
 
 // Names the output of the stored name (`name_cut`: its ANSI form was cut) into `output_name`
 // (kOutputNameSize bytes) and tells the host the two names (SetFileNameProc). False, with status
-// 5 and no call, when the name cannot be extracted under the host's settings.
+// 5, when the name cannot be extracted under the host's settings: then no call, but for a host
+// that asked for facts the stored name with no output and the fact of the rule it breaks.
 bool NameOutput(Job& job, const char* stored_name, bool name_cut, char* output_name);
 
 #if defined(UUARC_OPTION_EVERY_FILE)

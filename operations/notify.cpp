@@ -34,6 +34,11 @@ void NotifyEntryDone(const Job& job, uint16_t status) {
 }
 #endif
 
+void NotifyFactField(const Job& job, int32_t code, int64_t value) {
+    const Callbacks& callbacks = *job.callbacks;
+    if (callbacks.signal != nullptr) callbacks.signal(callbacks.signal_user, value, code);
+}
+
 bool CanAskToReplace(const Job& job) { return job.callbacks->ok_to_replace != nullptr; }
 
 int32_t AskToReplace(const Job& job, FindData* existing, FindData* incoming) {

@@ -23,6 +23,10 @@ void NotifyBytesDelivered(const Job& job, int64_t bytes);
 // that module know no code but the one that says the output is open.
 void NotifySourceChanged(const Job& job, int64_t bytes);
 
+// SetSignalProc: one field of a fact (facts.h), `code` a UUARC_SIGNAL_FACT code. Called only
+// where the host asked for facts.
+void NotifyFactField(const Job& job, int32_t code, int64_t value);
+
 #if defined(UUARC_SIGNAL_ENTRY_DONE)
 // SetSignalProc: a file of a text of several files is done, with `status` (code 5).
 void NotifyEntryDone(const Job& job, uint16_t status);

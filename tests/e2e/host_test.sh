@@ -34,6 +34,9 @@ if [ "$under_wine" -eq 1 ] && od -An -tx1 -j "$(( $(od -An -tu4 -j 60 -N 4 "$hos
     output_file=0
 fi
 every_file=$output_file
+# Nor does it tell the host its facts: there a message gives no reason that only the module knows
+# (where and why its reading stopped, the rule that a stored name breaks).
+facts=$output_file
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/uuarc-e2e.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -582,17 +585,24 @@ printf 'kept\n' > msg_out/size46.bin
 # A block that lost its second line; a line cut short in a file that writes 0 as a backquote.
 printf 'table\n~}|{zyxwvutsrqponmlkjihgfedcba`_^]\\[ZY\nbegin 644 t.bin\n`\nend\n' > table_lost.uue
 printf 'begin 644 a.bin\n#86)\n`\nend\n' > cut_short.uue
+# Damage in each alphabet and form: base64 without its "====" line and with a "!" on line 5; a
+# table (the base64 alphabet) with a "~" on line 7; xx with one on line 3; prose after a begin
+# line; a file of uuarc's that a mailer gave a line twice, or lost one.
+printf 'begin-base64 644 x.bin\nYWJj\nYWJj\n' > b64_cut.uue
+printf 'begin-base64 644 x.bin\nYWJj\nYWJj\nYWJj\n!WJj\n====\n' > b64_bang.uue
+printf 'table\nABCDEFGHIJKLMNOPQRSTUVWXYZabcdef\nghijklmnopqrstuvwxyz0123456789+/\nbegin 644 t.bin\nDYWJj\nDYWJj\nDYW~j\nA\nend\n' \
+    > table_tilde.uue
+printf 'begin 644 x.bin\n1MK7X\n1MK~X\n+\nend\n' > xx_tilde.uue
+printf 'begin 644 x.bin\nhello there\nend\n' > prose.uue
+head -c 1000 foreign.bin > thousand.bin
+uuarc create -q thousand.bin
+sed '9p' thousand.bin.uue > longer.uue
+sed '9d' thousand.bin.uue > shorter.uue
 # NAME | ARGS | EXIT | PATTERN
 messages=(
-    "a damaged table block|list table_lost.uue|2|^uuarc: table_lost.uue: not a uuencoded file: line 1: \"table\" is followed by no block of 64 different characters (status 9974)$"
-    "a line cut short|test cut_short.uue|2|^uuarc: cut_short.uue: damaged uuencoded data: line 2 is cut short: 3 of the 4 characters its length asks for (status 9964)$"
     "not encoded|list plain.uue|2|^uuarc: plain.uue: not a uuencoded file: no begin line (status 9974)$"
-    "damaged|extract damaged.uue -d msg_damaged|2|^uuarc: damaged.uue: damaged uuencoded data: line [0-9][0-9]*: '~' is not in the data's alphabet; msg_damaged[/\\\\]foreign.bin is incomplete (status 9964)$"
     "missing archive|extract missing.uue|3|^uuarc: missing.uue: cannot open: .* (status 5)$"
     "missing source|create missing.bin|3|^uuarc: missing.bin: cannot open the source: .* (status 5)$"
-    "escaping name|extract dotdot.uue -d msg --keep-paths|3|^uuarc: dotdot.uue: stored name '../../escape.txt' refused: it leaves the target folder ('..') (status 5)$"
-    "name ends in a separator|extract ends_in_slash.uue -d msg --keep-paths|3|^uuarc: ends_in_slash.uue: stored name 'folder[/\\\\]' refused: it ends in a separator, so it names a folder, not a file (status 5)$"
-    "name ends in a separator, flat|extract ends_in_slash.uue -d msg|3|^uuarc: ends_in_slash.uue: stored name 'folder[/\\\\]' refused: it has no file name (status 5)$"
     "-n with an escape|create size1.bin -n esc"$'\033'".bin -o msg_name.uue|3|^uuarc: size1.bin: cannot store the name 'esc\\\\x1B.bin': it holds a control byte ('\\\\x1B'), which a begin line cannot carry; give another with -n NAME (status 5)$"
     "exists on extract|extract size46.bin.uue -d msg_out|4|^uuarc: msg_out[/\\\\]size46.bin: exists: not replaced without --overwrite or --skip-existing, since standard input is not a terminal (status 2926)$"
     "exists on create|create size1.bin -o plain.uue|4|^uuarc: plain.uue: exists: not replaced without --overwrite (status 2926)$"
@@ -600,7 +610,29 @@ messages=(
     "directory source|create srcdir -o srcdir.uue|6|^uuarc: srcdir: cannot encode: it is a directory (status 9908)$"
     "source is target|create size1.bin -o size1.bin --overwrite|6|^uuarc: size1.bin: creation refused: the target is the source itself (status 9901)$"
 )
-if [ "$under_wine" -eq 1 ]; then
+if [ "$facts" -eq 1 ]; then
+    messages+=(
+        "a damaged table block|list table_lost.uue|2|^uuarc: table_lost.uue: not a uuencoded file: line 1: \"table\" is followed by no block of 64 different characters (status 9974)$"
+        "a line cut short|test cut_short.uue|2|^uuarc: cut_short.uue: damaged uuencoded data: line 2 is cut short: 3 of the 4 characters its length asks for (status 9964)$"
+        "damaged|extract damaged.uue -d msg_damaged|2|^uuarc: damaged.uue: damaged uuencoded data: line 11: '~' is not in the data's alphabet; msg_damaged[/\\\\]foreign.bin is incomplete (status 9964)$"
+        "base64 without its end|test b64_cut.uue|2|^uuarc: b64_cut.uue: damaged uuencoded data: the end line is missing (status 9964)$"
+        "base64 with a '!'|test b64_bang.uue|2|^uuarc: b64_bang.uue: damaged uuencoded data: line 5: '!' is not in the data's alphabet (status 9964)$"
+        "a table's data|test table_tilde.uue|2|^uuarc: table_tilde.uue: damaged uuencoded data: line 7: '~' is not in the data's alphabet (status 9964)$"
+        "xx data|test xx_tilde.uue|2|^uuarc: xx_tilde.uue: damaged uuencoded data: line 3: '~' is not in the data's alphabet (status 9964)$"
+        "prose after a begin line|test prose.uue|2|^uuarc: prose.uue: damaged uuencoded data: line 2: ' ' is not in the data's alphabet (status 9964)$"
+        "a line twice|extract longer.uue -d msg_longer|2|^uuarc: longer.uue: damaged uuencoded data: it decodes to 1045 bytes where its header says 1000; msg_longer[/\\\\]thousand.bin holds all 1045 bytes (status 9964)$"
+        "a line lost|extract shorter.uue -d msg_shorter|2|^uuarc: shorter.uue: damaged uuencoded data: it decodes to 955 bytes where its header says 1000; msg_shorter[/\\\\]thousand.bin is incomplete (status 9964)$"
+        "escaping name|extract dotdot.uue -d msg --keep-paths|3|^uuarc: dotdot.uue: stored name '../../escape.txt' refused: it leaves the target folder ('..') (status 5)$"
+        "name ends in a separator|extract ends_in_slash.uue -d msg --keep-paths|3|^uuarc: ends_in_slash.uue: stored name 'folder[/\\\\]' refused: it ends in a separator, so it names a folder, not a file (status 5)$"
+        "name ends in a separator, flat|extract ends_in_slash.uue -d msg|3|^uuarc: ends_in_slash.uue: stored name 'folder[/\\\\]' refused: it has no file name (status 5)$"
+    )
+else
+    messages+=(
+        "damaged, no reason known|extract damaged.uue -d msg_damaged|2|^uuarc: damaged.uue: damaged uuencoded data: msg_damaged[/\\\\]foreign.bin is incomplete (status 9964)$"
+        "escaping name, no rule known|extract dotdot.uue -d msg --keep-paths|3|^uuarc: dotdot.uue: [^:]* (status 5)$"
+    )
+fi
+if [ "$under_wine" -eq 1 ] && [ "$facts" -eq 1 ]; then
     # Windows opens a device under these names: only there are they refused.
     messages+=(
         "device name|extract dev_nul.uue -d msg|3|^uuarc: dev_nul.uue: stored name 'NUL' refused: it is a device name ('NUL') (status 5)$"
@@ -611,7 +643,7 @@ if [ "$under_wine" -eq 1 ]; then
         "device CONOUT\$|extract dev_conout.uue -d msg|3|^uuarc: dev_conout.uue: stored name 'conout\$.log' refused: it is a device name ('conout\$.log') (status 5)$"
     )
 fi
-if [ "$under_wine" -eq 1 ]; then
+if [ "$under_wine" -eq 1 ] && [ "$facts" -eq 1 ]; then
     # A ':' names a drive or a stream on Windows: only there is it refused.
     messages+=(
         "a ':' in the name|extract colon.uue -d msg|3|^uuarc: colon.uue: stored name '10:30 notes.txt' refused: it names a drive or a stream (':') (status 5)$"
@@ -1006,8 +1038,8 @@ mkdir test_here
 cp mid.bin.uue cut.uue badchar.uue plain.uue test_here/
 cd test_here
 tests=("mid.bin.uue|0|mid.bin.uue: intact"
-       "cut.uue|2|cut.uue: damaged uuencoded data: the end line is missing"
-       "badchar.uue|2|line 40: '~' is not in"
+       "cut.uue|2|cut.uue: damaged uuencoded data$([ "$facts" -eq 0 ] || echo ': the end line is missing')"
+       "badchar.uue|2|$([ "$facts" -eq 0 ] && echo badchar.uue: damaged || echo "line 40: '~' is not in")"
        "plain.uue|2|plain.uue: not a uuencoded file"
        "missing.uue|3|missing.uue: cannot open"
        "mid.bin.uue cut.uue plain.uue|2|mid.bin.uue: intact")

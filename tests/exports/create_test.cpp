@@ -409,7 +409,9 @@ TEST_F(Creation, UnnamedNewArchiveIntoSinks) {
         EXPECT_EQ(signals[0].first, static_cast<int64_t>(c.delivered)) << c.sink;
         EXPECT_EQ(signals[0].second, UUARC_SIGNAL_BYTES_DELIVERED);
         const bool into_file = *c.descriptor_one == '\0' && std::strcmp(c.sink, UUARC_OUTPUT_STDOUT) == 0;
-        if (into_file) EXPECT_EQ(ReadBytes(Path("fd1.uue")), kWorkedExample);
+        if (into_file) {
+            EXPECT_EQ(ReadBytes(Path("fd1.uue")), kWorkedExample);
+        }
     }
     EXPECT_FALSE(PathExists(Path(UUARC_OUTPUT_STDOUT)));
 }

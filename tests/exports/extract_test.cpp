@@ -790,6 +790,193 @@ TEST_F(Extraction, BadFirstLineLeavesEmptyOutput) {
     EXPECT_EQ(ReadBytes(Path("out\\f")), "");
 }
 
+// ---- Facts ----------------------------------------------------------------------------------
+
+// Without the module's own bit, and in the 32-bit DLL whatever the options word holds, the host
+// hears no fact: no signal code past the four of the format's hosts, no name without an output.
+TEST_F(Extraction, FactsOnlyWhenAskedFor) {
+#if !defined(UUARC_OPTION_FACTS)
+    api_.arOptionsOn(0x0200);  // the bit that the other builds read
+#endif
+    for (const std::string& text : {std::string("no begin line\n"), std::string("begin 644 x\n#8~)C\nend\n"),
+                                    ClassicUuencode("dir/", "abc")}) {
+        ASSERT_TRUE(WriteBytes(Path("a.uue"), text));
+        ClearCalls();
+        RegisterRecorders();
+        api_.InitArcFile(Path("a.uue").c_str());
+        if (Status() == 0) Extract({"*.*"});
+        EXPECT_NE(Status(), 0) << text;
+        for (const HostCall& call : g_calls) {
+            EXPECT_FALSE(call.kind == CallKind::kSignal && call.second > UUARC_SIGNAL_SOURCE_CHANGED) << text;
+            EXPECT_FALSE(call.kind == CallKind::kFileName && call.target.empty()) << text;
+        }
+    }
+}
+
+#if defined(UUARC_OPTION_FACTS)
+// The last fact the module passed, gathered as a host gathers it: the fields, then the kind.
+struct Fact {
+    int64_t kind = 0, line = -1, character = -1, count = -1, expected = -1, rule = -1, span = -1;
+};
+
+Fact LastFactOf(const std::vector<HostCall>& signals) {
+    Fact fact, fields;
+    int64_t previous = 0;  // the fields come in the order of their codes, each once
+    for (const HostCall& call : signals) {
+        if (call.second < UUARC_SIGNAL_FACT) continue;
+        if (call.second == UUARC_SIGNAL_FACT) {
+            fields.kind = call.first;
+            fact = fields;
+            fields = Fact{};
+            previous = 0;
+            continue;
+        }
+        EXPECT_GT(call.second, previous) << "fields out of order";
+        previous = call.second;
+        int64_t* const slots[] = {&fields.line, &fields.character, &fields.count, &fields.expected, &fields.rule,
+                                  &fields.span};
+        *slots[call.second - UUARC_SIGNAL_FACT_LINE] = call.first;
+    }
+    EXPECT_EQ(previous, 0) << "fields that no kind closed";
+    return fact;
+}
+
+Fact LastFact() { return LastFactOf(CallsOf(CallKind::kSignal)); }
+
+// Opens `text` with facts asked for and extracts it when it opens; the status.
+class Facts : public Extraction {
+protected:
+    uint16_t Run(const std::string& text) {
+        EXPECT_TRUE(WriteBytes(Path("a.uue"), text));
+        RemoveFile(Path("out\\x"));
+        ClearCalls();
+        RegisterRecorders();
+        api_.arOptionsOn(UUARC_OPTION_FACTS);
+        api_.InitArcFile(Path("a.uue").c_str());
+        return Status() == 0 ? Extract({"*.*"}) : Status();
+    }
+};
+
+// Where and why the reading stopped, as the code that read says it, for each alphabet and form.
+TEST_F(Facts, SayWhereAndWhyTheReadingStopped) {
+    ASSERT_TRUE(WriteBytes(Path("x"), "abc"));
+    api_.CreateArcFile(Path("made.uue").c_str());
+    ASSERT_EQ(Compress({"x"}), 0);
+    const std::string made = ReadBytes(Path("made.uue"));
+    const std::string header = made.substr(0, made.find("begin "));  // "x:  decoded size: 3" and the rest
+    const std::string long_line = "#86)C" + std::string(300, 'x') + "\n";
+    const std::string long_base64 = std::string(400, 'Q') + "\n";
+    std::string table_end;  // a table in which "e" has a value, and an end line that is data too
+    for (int c = 0x7E; table_end.size() < 64; --c) table_end += static_cast<char>(c == 'e' ? 'Q' : c == 'Q' ? 'e' : c);
+    const std::string end_data = table_end.substr(3, 60);
+    const struct {
+        std::string text;
+        uint16_t status;
+        int64_t kind, line, character, count, expected;
+    } cases[] = {
+        {"no archive here\n", 9974, UUARC_FACT_NO_BEGIN_LINE, -1, -1, -1, -1},
+        {"a\nb\ntext\ntable \n!\"#$\nbegin 644 x\n`\nend\n", 9974, UUARC_FACT_TABLE_WITHOUT_BLOCK, 4, -1, -1, -1},
+        {"table\n!\ntext\ntable \n!\"#$\nbegin-base64 644 x\n====\n", 9974, UUARC_FACT_TABLE_WITHOUT_BLOCK, 1, -1, -1,
+         -1},
+        {"text\ntable\n!\"#$\n", 9974, UUARC_FACT_TABLE_WITHOUT_BLOCK, 2, -1, -1, -1},
+        {"begin 644 x\n#86)C\n#8~)C\nend\n", 9964, UUARC_FACT_BAD_CHARACTER, 3, '~', -1, -1},
+        {"begin 644 x\r#86)C\r\r#86)C\r#86)~\rend\r", 9964, UUARC_FACT_BAD_CHARACTER, 5, '~', -1, -1},
+        {"begin 644 x\n" + long_line + "#8~)C\nend\n", 9964, UUARC_FACT_BAD_CHARACTER, 3, '~', -1, -1},
+        {"begin 644 x\n~bad\nend\n", 9964, UUARC_FACT_BAD_CHARACTER, 2, '~', -1, -1},
+        // xx: a first line whole in it, then one that only its length character puts there
+        {"begin 644 x\nh" + std::string(60, '+') + "\nh~\nend\n", 9964, UUARC_FACT_BAD_CHARACTER, 3, '~', -1, -1},
+        {"begin 644 x\nhello there\nend\n", 9964, UUARC_FACT_BAD_CHARACTER, 2, ' ', -1, -1},
+        {"begin 644 x\n#86)C\n", 9964, UUARC_FACT_NO_END_LINE, -1, -1, -1, -1},
+        {header + "begin 644 x\r\n`\r\nend\r\n", 9964, UUARC_FACT_SIZE_MISMATCH, -1, -1, 0, 3},
+        {header + "begin 644 x\r\n#86)C\r\n#86)C\r\nend\r\n", 9964, UUARC_FACT_SIZE_MISMATCH, -1, -1, 6, 3},
+        {header + "begin 644 x\r\n#86)C\r\nend\r\n", 0, 0, -1, -1, -1, -1},       // the size it states
+        {header + "begin 644 other\r\n`\r\nend\r\n", 0, 0, -1, -1, -1, -1},      // a header of another file
+        {"begin 644 x\n#86)C\n#86)\n`\nend\n", 9964, UUARC_FACT_SHORT_LINE, 3, -1, 3, 4},
+        {"begin 644 x\n#86)\n#86)C \nend\n", 9964, UUARC_FACT_SHORT_LINE, 2, -1, 3, 4},
+        {"begin 644 x\n#86)\n!80\nend\n", 0, 0, -1, -1, -1, -1},  // stripped blanks: read padded
+        {"table\n" + table_end + "\nbegin 644 x\ne" + end_data + "\nend" + end_data.substr(2) + "\ne" + end_data +
+             "\nend\n",
+         9964, UUARC_FACT_AMBIGUOUS_END, 5, -1, -1, -1},
+        {"begin-base64 644 x\nYWJj\n", 9964, UUARC_FACT_NO_END_LINE, -1, -1, -1, -1},
+        {"begin-base64 644 x\nYWJj\nYWJj\nYWJj\n!WJj\n====\n", 9964, UUARC_FACT_BAD_CHARACTER, 5, '!', -1, -1},
+        {"begin-base64 644 x\n" + long_base64 + "YW*j\n====\n", 9964, UUARC_FACT_BAD_CHARACTER, 3, '*', -1, -1},
+        {"begin-base64 644 x\nYW Jj\n====\n", 9964, UUARC_FACT_BAD_CHARACTER, 2, ' ', -1, -1},
+        {"begin-base64 644 x\nYWJjZA\n====\n", 9964, UUARC_FACT_UNFINISHED_GROUP, 3, -1, -1, -1},
+        {"begin-base64 644 x\nYQ==YWJj\n====\n", 9964, UUARC_FACT_AFTER_PADDING, 2, 'Y', -1, -1},
+        {"begin-base64 644 x\nY=Jj\n====\n", 9964, UUARC_FACT_MISPLACED_PADDING, 2, -1, -1, -1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Run(c.text), c.status) << c.text;
+        const Fact fact = LastFact();
+        EXPECT_EQ(fact.kind, c.kind) << c.text;
+        EXPECT_EQ(fact.line, c.line) << c.text;
+        EXPECT_EQ(fact.character, c.character) << c.text;
+        EXPECT_EQ(fact.count, c.count) << c.text;
+        EXPECT_EQ(fact.expected, c.expected) << c.text;
+    }
+}
+
+// A refused stored name: the module names it with no output, then says the rule and where the
+// name breaks it, of the part that it would have put below the output path.
+TEST_F(Facts, RefusedStoredNameSaysTheRule) {
+#if defined(_WIN32)
+    const int64_t device = UUARC_NAME_DEVICE, colon = UUARC_NAME_COLON;
+#else
+    const int64_t device = 0, colon = 0;  // only Windows reserves device names and a ':'
+#endif
+    const struct {
+        const char* stored;
+        int32_t keep;
+        int64_t rule;      // 0: extracted
+        const char* part;  // where the rule is broken; null: not looked at
+    } cases[] = {
+        {"report.pdf", 0, 0, nullptr},
+        {"sub\\dir\\deep.bin", 1, 0, nullptr},
+        {"../../escape.txt", 0, 0, nullptr},  // only the file name is used
+        {"../../escape.txt", 1, UUARC_NAME_DOT_COMPONENT, ".."},
+        {"a\\...\\b", 1, UUARC_NAME_DOT_COMPONENT, "..."},
+        {"\\\\server\\share\\x", 1, UUARC_NAME_ROOTED, nullptr},
+        {"c:x.txt", 1, colon, nullptr},
+        {"notes.txt:hidden", 0, colon, nullptr},
+        {"10:30 notes.txt", 0, colon, nullptr},
+        {"dir:\\f", 1, colon, nullptr},
+        {"caf\xe9 r\xe9sum\xe9.txt", 0, 0, nullptr},  // Latin-1: bytes, not UTF-8
+        {"M\x81ller.txt", 0, 0, nullptr},               // OEM from DOS
+        {"NUL", 0, device, "NUL"},
+        {"con.txt", 0, device, "con.txt"},
+        {"dir\\Com1 .log", 1, device, "Com1 .log"},
+        {"com10.txt", 0, 0, nullptr},
+        {"dir\\conout$.txt", 1, device, "conout$.txt"},
+        {"CONOUT$$", 0, 0, nullptr},
+        {"dir\\", 0, UUARC_NAME_EMPTY, nullptr},
+        {"dir/", 1, UUARC_NAME_ENDS_IN_SEPARATOR, nullptr},
+    };
+    for (const auto& c : cases) {
+        KeepPaths(c.keep);
+        EXPECT_EQ(Run(ClassicUuencode(c.stored, "abc")), c.rule == 0 ? 0 : 5) << c.stored;
+        const Fact fact = LastFact();
+        if (c.rule == 0) {
+            EXPECT_EQ(fact.kind, 0) << c.stored;
+            continue;
+        }
+        EXPECT_EQ(fact.kind, UUARC_FACT_NAME_REFUSED) << c.stored;
+        EXPECT_EQ(fact.rule, c.rule) << c.stored;
+        const std::vector<HostCall> named = CallsOf(CallKind::kFileName);
+        ASSERT_EQ(named.size(), 1u) << c.stored;
+        EXPECT_EQ(named[0].target, "") << c.stored;
+        const std::string shown = named[0].source.substr(1);
+        if (c.part != nullptr) {
+            EXPECT_EQ(shown.substr(fact.span >> 16, fact.span & 0xFFFF), c.part) << c.stored;
+        }
+    }
+    // A name that fits but makes the output path too long: the output path and the name are the
+    // module's to add up, base path and all.
+    api_.SetOutputPath(Path(std::string(70, 'o')).c_str());
+    KeepPaths(0);
+    EXPECT_EQ(Run(ClassicUuencode(std::string(200, 'n'), "abc")), 5);
+    EXPECT_EQ(LastFact().rule, UUARC_NAME_PATH_TOO_LONG);
+}
+#endif
 
 // ---- Every file of a text -------------------------------------------------------------------
 // The module's own option; the 32-bit DLL knows no such bit and stays the one-file module.
@@ -975,6 +1162,49 @@ TEST_F(Extraction, EveryFileCallbacksPerSelectedFile) {
     ClearCalls();
     EXPECT_EQ(Extract({"*.*"}), 9974);
     EXPECT_TRUE(g_calls.empty());
+}
+#endif
+
+#if defined(UUARC_OPTION_FACTS) && defined(UUARC_OPTION_EVERY_FILE)
+// Every file of a text: a file that fails has its own fact, before the signal that it is done,
+// and its lines count from the start of the text.
+TEST_F(Facts, EachFileOfATextHasItsOwn) {
+    ASSERT_TRUE(WriteBytes(Path("x"), "abc"));
+    api_.CreateArcFile(Path("made.uue").c_str());
+    ASSERT_EQ(Compress({"x"}), 0);
+    const std::string made = ReadBytes(Path("made.uue"));
+    const std::string header = made.substr(0, made.find("begin "));
+    const struct {
+        std::string text;
+        size_t file;  // the one that fails, counted from 0
+        int64_t kind, line, count, expected;
+    } cases[] = {
+        {"begin 644 a\n#86)C\nend\nbegin 644 b\n#8~)C\nend\n", 1, UUARC_FACT_BAD_CHARACTER, 5, -1, -1},
+        {"begin 644 a\n#86)C\nbegin 644 b\n#86)C\nend\n", 0, UUARC_FACT_NO_END_LINE, -1, -1, -1},
+        {"begin-base64 644 a\nYWJj\n====\nbegin 644 b\n#8~)C\nend\n", 1, UUARC_FACT_BAD_CHARACTER, 5, -1, -1},
+        {"begin 644 a\n#86)C\nend\n" + header + "begin 644 x\r\n`\r\nend\r\n", 1, UUARC_FACT_SIZE_MISMATCH, -1, 0, 3},
+    };
+    api_.arOptionsOn(UUARC_OPTION_EVERY_FILE);
+    for (const auto& c : cases) {
+        EXPECT_EQ(Run(c.text), 9964) << c.text;
+        std::vector<std::vector<HostCall>> entries(1);  // the signals of each file, split where it is done
+        for (const HostCall& call : CallsOf(CallKind::kSignal)) {
+            if (call.second == UUARC_SIGNAL_ENTRY_DONE) {
+                entries.push_back({});
+            } else {
+                entries.back().push_back(call);
+            }
+        }
+        ASSERT_EQ(entries.size(), 3u) << c.text;
+        for (size_t file = 0; file < entries.size(); ++file) {
+            const Fact fact = LastFactOf(entries[file]);
+            EXPECT_EQ(fact.kind, file == c.file ? c.kind : 0) << c.text << ", file " << file;
+            if (file != c.file) continue;
+            EXPECT_EQ(fact.line, c.line) << c.text;
+            EXPECT_EQ(fact.count, c.count) << c.text;
+            EXPECT_EQ(fact.expected, c.expected) << c.text;
+        }
+    }
 }
 #endif
 

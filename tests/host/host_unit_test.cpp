@@ -1,6 +1,6 @@
 // host_unit_test.cpp - the host's own logic without the module: the command-line parser, the
-// escaping of names, the name rules behind the refusal messages, and what a run removes as its
-// own.
+// escaping of names, the name rules behind creation's refusal messages, and what a run removes
+// as its own.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,12 +11,10 @@
 
 #include "host/cleanup.h"
 #include "host/console.h"
-#include "host/damage.h"
 #include "host/failure.h"
 #include "host/module_names.h"
 #include "host/options.h"
 #include "host/system.h"
-#include "shared/stored_names.h"
 
 namespace uuarc_host {
 namespace {
@@ -143,57 +141,11 @@ TEST(HostConsole, UnprintableBytesAreEscaped) {
     for (const ShownCase& c : cases) EXPECT_EQ(Shown(c.raw), c.shown) << c.shown;
 }
 
-// A device name's problem where the system reserves device names; none elsewhere.
-const char* Device(const char* problem) { return uuarc::kDeviceNamesReserved ? problem : ""; }
-// A ':' is a problem where it names a drive or a stream; elsewhere it is a byte like any other.
-const char* Colon(const char* problem) { return uuarc::kDrivesAndStreams ? problem : ""; }
-
 struct StoredNameCase {
     const char* stored;
     bool keep_paths;
     const char* problem;   // the start of the reason; "" when the name is fine
 };
-
-TEST(HostFailure, StoredNameProblemNamesTheRule) {
-    const StoredNameCase cases[] = {
-        {"report.pdf", false, ""},
-        {"sub\\dir\\deep.bin", true, ""},
-        {"../../escape.txt", false, ""},  // only the file name is used
-        {"../../escape.txt", true, "it leaves the target folder"},
-        {"a\\...\\b", true, "it leaves the target folder"},
-        {"\\\\server\\share\\x", true, "it is an absolute path"},
-        {"c:x.txt", false, Colon("it names a drive or a stream")},
-        {"c:x.txt", true, Colon("it names a drive or a stream (':')")},
-        {"notes.txt:hidden", false, Colon("it names a drive or a stream")},
-        {"10:30 notes.txt", false, Colon("it names a drive or a stream")},
-        {"dir:\\f", true, Colon("it names a drive or a stream")},
-        {"caf\xe9 r\xe9sum\xe9.txt", false, ""},  // Latin-1: bytes, not UTF-8
-        {"M\x81ller.txt", false, ""},               // OEM from DOS
-        {"NUL", false, Device("it is a device name")},
-        {"con.txt", false, Device("it is a device name")},
-        {"dir\\Com1 .log", true, Device("it is a device name")},
-        {"com10.txt", false, ""},
-        {"dir\\conout$.txt", true, Device("it is a device name ('conout$.txt')")},
-        {"CONOUT$$", false, ""},
-        {"dir\\", false, "it has no file name"},
-        {"dir/", true, "it ends in a separator"},
-    };
-    for (const StoredNameCase& c : cases) {
-        Request request;
-        request.command = Command::kExtract;
-        request.stored_name = c.stored;
-        request.keep_paths = c.keep_paths;
-        const std::string problem = StoredNameProblem(request);
-        EXPECT_EQ(problem.rfind(c.problem, 0), 0u) << c.stored << ": " << problem;
-        if (*c.problem == '\0') {
-            EXPECT_EQ(problem, "") << c.stored;
-        }
-    }
-    Request request;
-    request.stored_name = std::string(200, 'n');
-    request.output_folder = std::string(70, 'o');
-    EXPECT_EQ(StoredNameProblem(request).rfind("the output path would be longer", 0), 0u);
-}
 
 TEST(HostFailure, CreationNameProblemNamesTheRuleAndTheWayOut) {
     const std::string longest(UUARC_MAX_STORED_NAME, 'n'), too_long = longest + "x";
@@ -280,40 +232,6 @@ TEST(HostNames, LongPathsThroughTheDeepestFolderHeld) {
     std::filesystem::remove_all(std::filesystem::path(folder).parent_path());
 }
 #endif
-
-// After status 9964: where and why, read off the archive's text as the module reads it; in a text
-// of several files, of the file that failed (`file`, counted from 0).
-TEST(HostDamage, SaysWhereAndWhy) {
-    const std::string header = "\r\n       x.bin:  decoded size: 3\r\n";
-    const struct {
-        std::string text;
-        int64_t decoded;
-        const char* reason;
-        int file = -1;
-    } cases[] = {
-        {"no archive here\n", -1, "no begin line"},
-        {"begin 644 x.bin\n#86)C\n#8~)C\nend\n", 3, "line 3: '~' is not in the data's alphabet"},
-        {"begin 644 x.bin\r#86)C\r\r#86)C\r#86)~\rend\r", 6, "line 5: '~' is not in the data's alphabet"},
-        {"begin 644 x.bin\n#86)C\n", 3, "the end line is missing"},
-        {header + "begin 644 x.bin\r\n`\r\nend\r\n", 0, "it decodes to 0 bytes where its header says 3"},
-        {header + "begin 644 x.bin\r\n#86)C\r\nend\r\n", 3, ""},           // the size it states
-        {header + "begin 644 other.bin\r\n`\r\nend\r\n", 0, ""},        // a header of another file
-        {"begin 644 x.bin\nhAE++AE++AE++AE++AE++AE++\nh~\nend\n", -1, ""},  // xx data: no line named
-        {"begin 644 x.bin\n#86)C\n#86)\n`\nend\n", 3, "line 3 is cut short: 3 of the 4 characters its length asks for"},
-        {"begin 644 x.bin\n#86)\n#86)C \nend\n", 6, "line 2 is cut short: 3 of the 4 characters its length asks for"},
-        {"begin 644 x.bin\n#86)\n!80\nend\n", 4, ""},  // stripped blanks: read padded, no line named
-        {"begin 644 a\n#86)C\nend\nbegin 644 b\n#8~)C\nend\n", 3, "line 5: '~' is not in the data's alphabet", 1},
-        {"begin 644 a\n#86)C\nbegin 644 b\n#86)C\nend\n", 3, "the end line is missing", 0},
-        {"begin-base64 644 a\nYWJj\n====\nbegin 644 b\n#8~)C\nend\n", 3, "line 5: '~' is not in the data's alphabet", 1},
-        {"begin 644 a\n#86)C\nend\n" + header + "begin 644 x.bin\r\n`\r\nend\r\n", 0,
-         "it decodes to 0 bytes where its header says 3", 1},
-    };
-    for (const auto& c : cases) EXPECT_EQ(DescribeDamageOf(c.text, c.decoded, c.file), c.reason) << c.text;
-    const char* const table_lost = "line 4: \"table\" is followed by no block of 64 different characters";
-    EXPECT_EQ(DescribeNoBeginLineOf("a\nb\ntext\ntable \n!\"#$\nbegin 644 x\n`\nend\n"), table_lost);
-    EXPECT_EQ(DescribeNoBeginLineOf("table\n!\ntext\ntable \n!\"#$\nbegin-base64 644 x\n====\n"), table_lost);
-    EXPECT_EQ(DescribeNoBeginLineOf("text\ntable\n!\"#$\n"), "no begin line");
-}
 
 }  // namespace
 }  // namespace uuarc_host

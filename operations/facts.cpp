@@ -1,0 +1,62 @@
+// facts.cpp - TellFact (facts.h): the line counted, the fields passed through notify.cpp.
+#include "operations/facts.h"
+
+#include "format/line_codec.h"
+#include "operations/notify.h"
+
+namespace uuarc {
+
+Fact NoBeginLineFact(int64_t table_at) {
+    Fact fact;
+    fact.kind = table_at >= 0 ? FactKind::TableWithoutBlock : FactKind::NoBeginLine;
+    fact.line_at = table_at;
+    return fact;
+}
+
+#if defined(UUARC_OPTION_FACTS)
+static_assert(static_cast<int32_t>(FactKind::NoBeginLine) == UUARC_FACT_NO_BEGIN_LINE);
+static_assert(static_cast<int32_t>(FactKind::TableWithoutBlock) == UUARC_FACT_TABLE_WITHOUT_BLOCK);
+static_assert(static_cast<int32_t>(FactKind::BadCharacter) == UUARC_FACT_BAD_CHARACTER);
+static_assert(static_cast<int32_t>(FactKind::ShortLine) == UUARC_FACT_SHORT_LINE);
+static_assert(static_cast<int32_t>(FactKind::NoEndLine) == UUARC_FACT_NO_END_LINE);
+static_assert(static_cast<int32_t>(FactKind::AmbiguousEnd) == UUARC_FACT_AMBIGUOUS_END);
+static_assert(static_cast<int32_t>(FactKind::SizeMismatch) == UUARC_FACT_SIZE_MISMATCH);
+static_assert(static_cast<int32_t>(FactKind::MisplacedPadding) == UUARC_FACT_MISPLACED_PADDING);
+static_assert(static_cast<int32_t>(FactKind::AfterPadding) == UUARC_FACT_AFTER_PADDING);
+static_assert(static_cast<int32_t>(FactKind::UnfinishedGroup) == UUARC_FACT_UNFINISHED_GROUP);
+static_assert(static_cast<int32_t>(FactKind::NameRefused) == UUARC_FACT_NAME_REFUSED);
+static_assert(static_cast<int32_t>(NameFact::Empty) == UUARC_NAME_EMPTY);
+static_assert(static_cast<int32_t>(NameFact::Rooted) == UUARC_NAME_ROOTED);
+static_assert(static_cast<int32_t>(NameFact::Colon) == UUARC_NAME_COLON);
+static_assert(static_cast<int32_t>(NameFact::DotComponent) == UUARC_NAME_DOT_COMPONENT);
+static_assert(static_cast<int32_t>(NameFact::Device) == UUARC_NAME_DEVICE);
+static_assert(static_cast<int32_t>(NameFact::EndsInSeparator) == UUARC_NAME_ENDS_IN_SEPARATOR);
+static_assert(static_cast<int32_t>(NameFact::Cut) == UUARC_NAME_CUT);
+static_assert(static_cast<int32_t>(NameFact::PathTooLong) == UUARC_NAME_PATH_TOO_LONG);
+
+bool FactsWanted(const Job& job) { return (job.settings->options & UUARC_OPTION_FACTS) != 0; }
+
+void TellFact(Job& job, const char* archive_path, const Fact& fact) {
+    if (fact.kind == FactKind::None || !FactsWanted(job)) return;
+    int64_t line = -1;
+    if (fact.line_at >= 0 && StreamOpen(*job.look_ahead, archive_path, "rt")) {
+        line = LineNumberAt(*job.look_ahead, fact.line_at);
+        StreamClose(*job.look_ahead);
+    }
+    if (line > 0) NotifyFactField(job, UUARC_SIGNAL_FACT_LINE, line);
+    if (fact.character >= 0) NotifyFactField(job, UUARC_SIGNAL_FACT_CHARACTER, fact.character);
+    if (fact.count >= 0) NotifyFactField(job, UUARC_SIGNAL_FACT_COUNT, fact.count);
+    if (fact.expected >= 0) NotifyFactField(job, UUARC_SIGNAL_FACT_EXPECTED, fact.expected);
+    if (fact.rule != NameFact::None) NotifyFactField(job, UUARC_SIGNAL_FACT_RULE, static_cast<int64_t>(fact.rule));
+    if (fact.span_start >= 0) NotifyFactField(job, UUARC_SIGNAL_FACT_SPAN, fact.span_start << 16 | fact.span_length);
+    NotifyFactField(job, UUARC_SIGNAL_FACT, static_cast<int64_t>(fact.kind));
+}
+#else
+// The 32-bit DLL has no facts: its hosts know no signal code but the one that says the output is
+// open.
+bool FactsWanted(const Job&) { return false; }
+
+void TellFact(Job&, const char*, const Fact&) {}
+#endif
+
+}  // namespace uuarc

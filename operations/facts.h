@@ -1,0 +1,61 @@
+// facts.h - what a reading found, told to a host that asked for it (UUARC_OPTION_FACTS, native
+// builds and the 64-bit DLL): where and why the reading of an archive stopped, and which rule a
+// stored name broke. The code that decided records a Fact; TellFact turns its place in the file
+// into a line number and passes it through SetSignalProc, field by field (include/uuarc.h says
+// how). Elsewhere, and without the bit, nothing is passed.
+#pragma once
+
+#include <cstdint>
+
+#include "operations/job.h"
+
+namespace uuarc {
+
+// The kinds of fact, with the values of the public UUARC_FACT_ codes (checked in facts.cpp).
+enum class FactKind : int32_t {
+    None = 0,
+    NoBeginLine = 1,
+    TableWithoutBlock = 2,   // line: the "table" line
+    BadCharacter = 3,        // line, character
+    ShortLine = 4,           // line; count: characters present; expected: characters asked for
+    NoEndLine = 5,
+    AmbiguousEnd = 6,        // line: the end line that is data too
+    SizeMismatch = 7,        // count: bytes decoded; expected: the header's size
+    MisplacedPadding = 8,    // line
+    AfterPadding = 9,        // line, character
+    UnfinishedGroup = 10,    // line: the "====" line
+    NameRefused = 11,        // rule, span
+};
+
+// The rules of the public UUARC_NAME_ codes, with their values.
+enum class NameFact : int32_t {
+    None = 0, Empty, Rooted, Colon, DotComponent, Device, EndsInSeparator, Cut, PathTooLong,
+};
+
+// One fact; a field that is -1 (or None) is not passed.
+struct Fact {
+    FactKind kind = FactKind::None;
+    // The line the fact is about: the one that holds this offset of the archive, or the first
+    // that is not empty after it (see LineNumberAt).
+    int64_t line_at = -1;
+    int32_t character = -1;
+    int64_t count = -1;
+    int64_t expected = -1;
+    NameFact rule = NameFact::None;
+    int64_t span_start = -1;  // in the stored name
+    int64_t span_length = -1;
+};
+
+// Why a header scan found no begin line: none is there, or the "table" line alone that starts at
+// `table_at` (-1: none) has no block after it.
+Fact NoBeginLineFact(int64_t table_at);
+
+// Whether the host asked for facts (and the build has them).
+bool FactsWanted(const Job& job);
+
+// Passes `fact` to the host when it asked for facts and the fact has a kind. The line is counted
+// on `job.look_ahead`, which must be closed, from the archive at `archive_path`; it is closed
+// again at the end.
+void TellFact(Job& job, const char* archive_path, const Fact& fact);
+
+}  // namespace uuarc
