@@ -54,7 +54,7 @@ int Run(int argc, char** argv) {
     int result = kExitOk;
     bool first = true;
     for (const std::string& operand : options.operands) {
-        const int code = options.command == Command::kList ? ListArchive(operand, first)
+        const int code = options.command == Command::kList ? ListArchive(options, operand, first)
                                                            : ExtractArchive(options, operand, module_directory);
         ReleaseHeldFolders(held);
         first = false;

@@ -62,9 +62,15 @@ bool TakeFactField(Operation& op, int64_t value, int32_t code) {
         case UUARC_SIGNAL_FACT_EXPECTED: fields.expected = value; return true;
         case UUARC_SIGNAL_FACT_RULE: fields.rule = value; return true;
         case UUARC_SIGNAL_FACT_SPAN: fields.span = value; return true;
+        case UUARC_SIGNAL_FACT_MODE: fields.mode = value; return true;
         case UUARC_SIGNAL_FACT:
+            // A listing's entries are told as they are made; any other fact explains a failure.
             fields.kind = static_cast<int32_t>(value);
-            op.fact = fields;
+            if (fields.kind == UUARC_FACT_ENTRY_MODE) {
+                op.modes.push_back(fields.mode);
+            } else {
+                op.fact = fields;
+            }
             fields = ModuleFact{};
             return true;
         default: return false;

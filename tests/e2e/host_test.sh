@@ -170,6 +170,24 @@ if [ "$every_file" -eq 1 ]; then
     expect_same "the second of two files of one name replaces the first" size1.bin twice2/hello.txt
 fi
 
+# ---- list: each begin line's mode, and with -v each file's exact size beside the estimate -------
+printf 'begin 4755 tool\n#86)C\n`\nend\n' > mode4755.uue
+# ARCHIVE | A LINE OF list -v: the estimate, the exact size, the mode (where the module tells it)
+lists=("size46.bin.uue|^ *$(estimate size46.bin.uue)  *46  -rw-r--r--  .* size46.bin$"
+       "mode4755.uue|^ *[0-9]*  *3  -rwsr-xr-x  .* tool$")
+if [ "$every_file" -eq 1 ]; then
+    lists+=("three.txt|^ *[0-9]*  *3000  -rw-r--r--  .* small.bin$"
+            "damaged.txt|^ *[0-9]*  *damaged  -rw-r--r--  .* size45.bin$")
+fi
+for row in "${lists[@]}"; do
+    IFS='|' read -r archive pattern <<< "$row"
+    # The 32-bit module tells no mode: its listing has no such column.
+    [ "$output_file" -eq 1 ] || pattern=$(printf '%s' "$pattern" | sed 's/  -[-rwxsStT]\{9\}//')
+    uuarc list -v "$archive"
+    expect_rc "list -v $archive" 0
+    expect_grep "list -v $archive" "$pattern" "$out"
+done
+
 sed 's/^begin 644 size46.bin/begin 644 sub\/dir\/deep.bin/' size46.bin.uue > nested.uue
 uuarc extract -q nested.uue -d flat
 expect_same "stored directories dropped" size46.bin flat/deep.bin
@@ -557,7 +575,7 @@ if [ "$under_wine" -eq 0 ]; then
 fi
 usage_errors=("extract size45.bin.uue --o x" "extract size45.bin.uue --quiet=yes" "extract -x size45.bin.uue"
               "extract size45.bin.uue -d" "create size1.bin -o ''" "extract -c -d x size45.bin.uue"
-              "list - -")
+              "list - -" "extract -v size45.bin.uue")
 for args in "${usage_errors[@]}"; do
     eval "uuarc $args"
     expect_rc "usage: $args" 1
