@@ -92,7 +92,6 @@ void MeasureFiles(const Options& options, const Request& request) {
     op.file_done = OnFileMeasured;
     const DecompExtraFeatures features{};
     g_api.SetDecompExtraFeatures(&features);
-    g_api.arOptionsOn(UUARC_OPTION_NO_MODE);
     g_api.SetOutputPath(output.c_str());
     const uint16_t status = RunOnOneMask(g_api.ExtractFileMaskListArc, "*.*");
     if (g_measured.empty()) OnFileMeasured(status);
