@@ -344,7 +344,7 @@ Conversion MakeStoredName(const char* name, char* stored, size_t size) {
 }
 
 uint16_t OpenAndScanArchive(AlphabetState& alphabet, Stream& input, const char* path, char* name, int64_t* size,
-                            bool* name_cut, int64_t* table_at) {
+                            bool* name_cut, int64_t* table_at, uint32_t* mode) {
     ResetDefaultAlphabet(alphabet);
     if (!StreamOpen(input, path, "rt")) return kStatusCannotOpen;
     uint16_t status = kStatusOk;
@@ -355,6 +355,7 @@ uint16_t OpenAndScanArchive(AlphabetState& alphabet, Stream& input, const char* 
     } else {
         std::memcpy(name, found.name, std::strlen(found.name) + 1);
         if (name_cut != nullptr) *name_cut = found.name_cut;
+        if (mode != nullptr) *mode = found.mode;
     }
     if (size != nullptr) *size = EstimateDecodedSize(found.form, StreamLength(input));
     if (status != kStatusOk) StreamClose(input);
@@ -362,8 +363,8 @@ uint16_t OpenAndScanArchive(AlphabetState& alphabet, Stream& input, const char* 
 }
 
 uint16_t ScanArchiveHeader(AlphabetState& alphabet, Stream& input, const char* path, char* name, int64_t* size,
-                           bool* name_cut, int64_t* table_at) {
-    const uint16_t status = OpenAndScanArchive(alphabet, input, path, name, size, name_cut, table_at);
+                           bool* name_cut, int64_t* table_at, uint32_t* mode) {
+    const uint16_t status = OpenAndScanArchive(alphabet, input, path, name, size, name_cut, table_at, mode);
     StreamClose(input);
     return status;
 }

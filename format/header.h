@@ -77,16 +77,16 @@ Conversion MakeStoredName(const char* name, char* stored, size_t size);
 // the begin line. Returns the status for the caller to store: 0 with `name` (kNameBufferSize
 // bytes) and `size` filled in; 5 when the file cannot be opened (nothing filled in); 9964 without
 // a begin line (only `size` filled in). `size` is the decoded size estimated for the form of the
-// begin line (uuencode's without one); without it the file's length is not asked. `name_cut` as
-// for FindBeginLine; `table_at`, after 9964, as BeginLine::table_at.
+// begin line (uuencode's without one); without it the file's length is not asked. `name_cut` and
+// `mode` as for FindBeginLine; `table_at`, after 9964, as BeginLine::table_at.
 uint16_t ScanArchiveHeader(AlphabetState& alphabet, Stream& input, const char* path, char* name, int64_t* size,
-                           bool* name_cut = nullptr, int64_t* table_at = nullptr);
+                           bool* name_cut = nullptr, int64_t* table_at = nullptr, uint32_t* mode = nullptr);
 
 // ScanArchiveHeader, but at 0 `input` stays open at the line after the begin line, for the caller
 // to read on or to read again from the start (StreamRewind) without opening the file twice; it is
 // closed at any other status.
 uint16_t OpenAndScanArchive(AlphabetState& alphabet, Stream& input, const char* path, char* name, int64_t* size,
-                            bool* name_cut = nullptr, int64_t* table_at = nullptr);
+                            bool* name_cut = nullptr, int64_t* table_at = nullptr, uint32_t* mode = nullptr);
 
 // For creation: does the target already hold a begin line of either form? Returns the status
 // for the caller: 0 when it does, 2 when it cannot be opened, 9964 when it holds none. Does not

@@ -10,9 +10,9 @@
 
 namespace uuarc_host {
 
-// Lists one archive ("-": standard input) as a table in the style of `unzip -l`; `first` tells
-// whether a blank line goes before it.
-int ListArchive(const std::string& operand, bool first);
+// Lists one archive ("-": standard input) as a table in the style of `unzip -l`, with -v each
+// file's exact size too; `first` tells whether a blank line goes before it.
+int ListArchive(const Options& options, const std::string& operand, bool first);
 
 // Extracts one archive into `module_directory` (module terms, "" for the current directory), or
 // to standard output with -c.

@@ -1,7 +1,10 @@
 // create.cpp - the create command: encodes one source (a file, or standard input) into a file that
-// the module makes or replaces, or through a private temporary folder to standard output (-o -).
-// The module stores the last component of the source path, so --name gives it a source of that
-// name: a second name of the file (or the copy of standard input) in a private folder.
+// the module makes or replaces, or to standard output (-o -): where the module has sinks (Linux)
+// it writes there itself as it encodes, elsewhere through a private temporary folder. The module
+// stores the last component of the source path, so --name gives it a source of that name: a second
+// name of the file in a private folder. A source that cannot be read twice (standard input, a
+// pipe, a FIFO) is copied there first, under the name to store: the header states the size
+// before the data.
 #include "host/commands.h"
 #include "host/console.h"
 #include "host/exit_codes.h"
@@ -28,9 +31,12 @@ std::string BaseName(const std::string& path) {
 struct Plan {
     std::string stored_name;
     std::string source;          // what the module opens: the source, its alias or the copy
+    int64_t source_size = 0;     // what the progress bar counts
     Scratch scratch;
-    std::string archive;         // CreateArcFile's path (module terms): "" for the output file
-    std::string output_file;     // the output-file setting that names the target, if any
+    std::string archive;         // CreateArcFile's path (module terms): "" for an output setting
+    std::string output;          // the output setting that names the target (the output file,
+                                 // or standard output), if any
+    bool to_sink = false;        // the module writes into standard output itself
     LeftoverId new_target = kNoLeftover;
 };
 
@@ -38,15 +44,31 @@ struct Plan {
 int PlaceSource(const Options& options, Request& request, Plan& plan) {
     int code = kExitOk;
     const std::string& operand = options.operands[0];
+    std::FILE* from = nullptr;
+    PathInfo info;
     if (operand == kStandardStream) {
         SetBinaryMode(stdin);
-        if (!CopyIntoScratch(stdin, kStandardInputName, plan.scratch, plan.stored_name, plan.source, code)) return code;
+        from = stdin;
+    } else {
+        info = QueryPath(operand);
+        // A FIFO, a pipe, a process substitution or standard input by another name (/dev/stdin)
+        // is read once as "-" is. Any other device is the module's to refuse.
+        if (info.exists && !info.is_regular && !info.is_directory && (!info.is_device || IsStandardInput(operand))) {
+            from = std::fopen(operand.c_str(), "rb");
+        }
+    }
+    if (from != nullptr) {
+        const bool copied = CopyIntoScratch(from, request.source_shown, plan.scratch, plan.stored_name, plan.source, code);
+        if (from != stdin) std::fclose(from);
+        if (!copied) return code;
         request.source = plan.source;
+        plan.source_size = QueryPath(plan.source).size;
         return -1;
     }
     plan.source = operand;
+    plan.source_size = info.size;
     if (!options.has_name || plan.stored_name == BaseName(operand)) return -1;
-    if (!QueryPath(operand).exists) return ReportFailure(request, UUARC_STATUS_CANNOT_OPEN, g_operation);
+    if (!info.exists) return ReportFailure(request, UUARC_STATUS_CANNOT_OPEN, g_operation);
     if (!MakeScratch(plan.scratch, code)) return code;
     plan.source = plan.scratch.folder + kPathSeparator + plan.stored_name;
     if (!RememberScratchFile(plan.scratch, plan.source, code)) return code;
@@ -58,11 +80,18 @@ int PlaceSource(const Options& options, Request& request, Plan& plan) {
 }
 
 // Settles where the module writes: the target, which it makes, asks about and replaces as it does
-// every output (named by the output-file setting where the module has one), or a file in the
-// scratch folder for -o -. -1 when done.
+// every output (named by the output-file setting where the module has one), standard output
+// itself where the module has sinks, or else a file in the scratch folder for -o -. -1 when done.
 int PlaceTarget(Request& request, Plan& plan) {
     int code = kExitOk;
     std::string error;
+#if defined(UUARC_OUTPUT_STDOUT)
+    if (request.to_stdout) {
+        plan.output = UUARC_OUTPUT_STDOUT;
+        plan.to_sink = true;
+        return -1;
+    }
+#endif
     if (request.to_stdout) {
         if (!MakeScratch(plan.scratch, code)) return code;
         request.written = plan.scratch.folder + kPathSeparator + plan.stored_name + ".uue";
@@ -73,7 +102,7 @@ int PlaceTarget(Request& request, Plan& plan) {
     bool passed = false;
 #if defined(UUARC_OUTPUT_FILE)
     passed = request.to_stdout ? ToModulePath(request.written, plan.archive, error)
-                               : ToModuleFile(request.written, plan.output_file, error);
+                               : ToModuleFile(request.written, plan.output, error);
 #else
     // A module without the output file makes a new target only, named by CreateArcFile.
     passed = ToModulePath(request.written, plan.archive, error);
@@ -102,11 +131,12 @@ int Encode(const Options& options, Request& request, Plan& plan) {
         g_api.DoneArcFile();
         return ReportFailure(request, status, g_operation);
     }
-    StartOperation(options, false, request.source_shown, QueryPath(plan.source).size);
+    StartOperation(options, false, request.source_shown, plan.source_size);
     g_operation.target = request.written;
+    g_operation.output_sink = plan.to_sink;
     // The progress reports take the file that the module writes for this run's own.
     g_operation.new_output = plan.new_target;
-    if (!plan.output_file.empty()) g_api.SetOutputPath(plan.output_file.c_str());
+    if (!plan.output.empty()) g_api.SetOutputPath(plan.output.c_str());
     g_api.arOptionsOn(UUARC_OPTION_NO_SOURCE_PREFIX);
 #if defined(UUARC_OPTION_REPLACE_ENCODED)
     // An encoded target is replaced only when the user said --overwrite.
@@ -122,6 +152,7 @@ int Encode(const Options& options, Request& request, Plan& plan) {
     }
     if (status != UUARC_STATUS_OK) {
         const int code = ReportFailure(request, status, g_operation);
+        if (plan.to_sink && status == UUARC_STATUS_WRITE_FAILED) StandardOutputLost();
         // A cut encoded file serves nobody. Only a failed write means that the file at the
         // target may be ours: the other failures come before it is made, or (2926) it is not
         // ours. It goes only if it was taken for ours during the run.
@@ -133,6 +164,7 @@ int Encode(const Options& options, Request& request, Plan& plan) {
         return code;
     }
     Forget(plan.new_target);
+    if (plan.to_sink) return FlushStandardOutput() ? kExitOk : kExitWriteFailed;
     if (request.to_stdout) {
         int code = kExitOk;
         return CopyToStandardOutput(request.written, code) ? kExitOk : code;

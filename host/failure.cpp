@@ -198,13 +198,18 @@ int ReportCreateFailure(const Request& request, const Operation& op, uint16_t st
             const std::string why_name = CreationNameProblem(request.stored_name);
             if (!why_name.empty()) return Say(request.source_shown, "cannot store its name", why_name, status);
             if (op.source_read >= 0) {
+                // Standard output has had the bytes already: what it took is no encoded file.
+                const std::string taken =
+                    op.output_sink ? "; the " + std::to_string(op.delivered) + " bytes that reached standard output are wrong"
+                                   : "";
                 return Say(request.source_shown, "cannot encode",
                            "it changed while it was read, or the system does not report its size truly (" +
-                               std::to_string(op.source_read) + " bytes read)",
+                               std::to_string(op.source_read) + " bytes read)" + taken,
                            status);
             }
             std::string why = WhyUnreadable(request.source);
             if (!why.empty()) return Say(request.source_shown, "cannot open the source", why, status);
+            if (op.output_sink) return Say(target, "cannot write to it", "", status);
             why = WhyNotCreated(request.written, op);
 #if !defined(UUARC_OUTPUT_FILE)
             if (why.empty() && QueryPath(request.written).exists) why = "it exists, and the 32-bit module makes new files only";
@@ -213,6 +218,10 @@ int ReportCreateFailure(const Request& request, const Operation& op, uint16_t st
         }
         case UUARC_STATUS_REPLACE_REFUSED: return ReportReplaceRefused(request, op, status);
         case UUARC_STATUS_WRITE_FAILED:
+            if (op.output_sink) {
+                return Say(target, "cannot write the data in full",
+                           op.delivered < 0 ? "" : std::to_string(op.delivered) + " bytes reached it", status);
+            }
             return Say(target, "cannot write the data in full", WhatBecameOfTheOutput(op), status);
         case UUARC_STATUS_NO_MEMORY: return Say(request.source_shown, "out of memory", "", status);
         default: return Say(target, Other(status), "", status);

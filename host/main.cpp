@@ -45,19 +45,18 @@ int Run(int argc, char** argv) {
     if (options.command == Command::kCreate) return CreateArchive(options);
 
     std::string module_directory;
-    if (options.has_directory && !ToModulePath(options.directory, module_directory, error)) {
+    if (options.has_directory && !ToModuleFolder(options.directory, module_directory, error)) {
         Report(options.directory, "cannot pass the name to the module", error, -1);
         return kExitCannotOpen;
     }
-#if !defined(_WIN32)
-    // With a separator after it, no folder (say "-d :null:") is taken for a reserved output.
-    if (!module_directory.empty() && module_directory.back() != '\\') module_directory += '\\';
-#endif
+    // The folder of -d stays held for every archive; those of one archive's paths, until it is done.
+    const size_t held = HeldFolderCount();
     int result = kExitOk;
     bool first = true;
     for (const std::string& operand : options.operands) {
-        const int code = options.command == Command::kList ? ListArchive(operand, first)
+        const int code = options.command == Command::kList ? ListArchive(options, operand, first)
                                                            : ExtractArchive(options, operand, module_directory);
+        ReleaseHeldFolders(held);
         first = false;
         if (result == kExitOk) result = code;
         if (StandardOutputFailed()) break;

@@ -40,7 +40,7 @@ int32_t UUARC_CALL OnFileName(UserData, const char* source, const char* target) 
     Operation& op = g_operation;
     if (!op.extracting) return 0;
     op.entry = source[0] == '\\' ? source + 1 : source;
-    op.target = op.output_sink ? std::string(target) : ToNativePath(target);
+    op.target = op.output_sink ? std::string(target) : FromModulePath(target);
     return 0;
 }
 
@@ -62,9 +62,15 @@ bool TakeFactField(Operation& op, int64_t value, int32_t code) {
         case UUARC_SIGNAL_FACT_EXPECTED: fields.expected = value; return true;
         case UUARC_SIGNAL_FACT_RULE: fields.rule = value; return true;
         case UUARC_SIGNAL_FACT_SPAN: fields.span = value; return true;
+        case UUARC_SIGNAL_FACT_MODE: fields.mode = value; return true;
         case UUARC_SIGNAL_FACT:
+            // A listing's entries are told as they are made; any other fact explains a failure.
             fields.kind = static_cast<int32_t>(value);
-            op.fact = fields;
+            if (fields.kind == UUARC_FACT_ENTRY_MODE) {
+                op.modes.push_back(fields.mode);
+            } else {
+                op.fact = fields;
+            }
             fields = ModuleFact{};
             return true;
         default: return false;
@@ -114,7 +120,7 @@ int32_t UUARC_CALL OnSignal(UserData, int64_t length, int32_t code) noexcept {
 // Asks on the terminal, showing both files' sizes and times.
 bool AskToReplace(const std::string& shown, const FindData& existing, const FindData& incoming) {
     ProgressHide();
-    if (QueryPath(ToNativePath(incoming.file_name)).is_link) {
+    if (QueryPath(FromModulePath(incoming.file_name)).is_link) {
         std::fprintf(stderr, "%s exists\n  existing: a symbolic link, which is never written through\n", shown.c_str());
     } else {
         std::fprintf(stderr, "%s exists\n  existing: %" PRId64 " bytes, %s\n", shown.c_str(), SizeOf(existing),
@@ -141,7 +147,7 @@ ReplaceOutcome DecideReplace(const std::string& target, const FindData& existing
 // file until the new one is whole, without the host's help. What it was is noted for the message.
 int32_t UUARC_CALL OnOkToReplace(UserData, FindData* existing, FindData* incoming) noexcept {
     Operation& op = g_operation;
-    const std::string target = ToNativePath(incoming->file_name);
+    const std::string target = FromModulePath(incoming->file_name);
     op.replace = DecideReplace(target, *existing, *incoming);
     if (op.replace != ReplaceOutcome::kReplaced) return 1;
     op.replaced = QueryPath(target);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "host/cleanup.h"
 #include "host/module_loader.h"
@@ -32,6 +33,7 @@ struct ModuleFact {
     int64_t expected = -1;
     int64_t rule = -1;
     int64_t span = -1;
+    int64_t mode = -1;
 };
 
 struct Operation {
@@ -56,6 +58,7 @@ struct Operation {
                                          // (module terms, without its leading "\")
     ModuleFact fact;                     // the last fact the module closed
     ModuleFact fact_fields;              // the fields of the one it is passing
+    std::vector<int64_t> modes;          // listing: each entry's begin line mode, as it was made
     // Every file of a text (the module's own option): called when the module says that a file is
     // done, with its status, from inside the export.
     void (*file_done)(uint16_t status) = nullptr;

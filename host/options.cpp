@@ -17,20 +17,20 @@ namespace {
 // The options as getopt_long takes them. Long-only options get values above every byte.
 enum : int { kKeepPaths = 256, kOverwrite, kSkipExisting, kNoMode };
 
-constexpr const char kShortOptions[] = ":d:o:n:cqhV";
+constexpr const char kShortOptions[] = ":d:o:n:cqvhV";
 constexpr struct option kLongOptions[] = {
     {"directory", required_argument, nullptr, 'd'},     {"output", required_argument, nullptr, 'o'},
     {"name", required_argument, nullptr, 'n'},          {"keep-paths", no_argument, nullptr, kKeepPaths},
     {"stdout", no_argument, nullptr, 'c'},              {"overwrite", no_argument, nullptr, kOverwrite},
     {"skip-existing", no_argument, nullptr, kSkipExisting}, {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, 'h'},                {"version", no_argument, nullptr, 'V'},
-    {"no-mode", no_argument, nullptr, kNoMode},
+    {"no-mode", no_argument, nullptr, kNoMode},         {"verbose", no_argument, nullptr, 'v'},
     {nullptr, 0, nullptr, 0},
 };
 
 // GNU style: no line wider than 79 columns; continued descriptions line up under their start.
 constexpr const char kHelp[] =
-    "Usage: uuarc list ARCHIVE...\n"
+    "Usage: uuarc list ARCHIVE... [-v]\n"
     "  or:  uuarc extract ARCHIVE... [-d DIR] [--keep-paths] [--no-mode]\n"
     "                     [--overwrite | --skip-existing] [-c] [-q]\n"
     "  or:  uuarc extract ARCHIVE -o FILE [--no-mode]\n"
@@ -40,10 +40,11 @@ constexpr const char kHelp[] =
     "  or:  uuarc --help | --version\n"
     "List, extract, test or create uuencoded files, each one seen as an archive\n"
     "that holds the files encoded in it, one after the other (usually one). An\n"
-    "ARCHIVE or SOURCE of '-' is standard input.\n"
+    "ARCHIVE or SOURCE may be a pipe or a FIFO; '-' is standard input.\n"
     "\n"
     "Commands:\n"
-    "  list     show the stored name, estimated size, date, time and attributes\n"
+    "  list     show each file's stored name, estimated size, mode, date, time\n"
+    "           and attributes\n"
     "  extract  decode each file of each ARCHIVE into DIR\n"
     "  test     decode each ARCHIVE without writing anything, and say whether it\n"
     "           is intact\n"
@@ -60,10 +61,12 @@ constexpr const char kHelp[] =
     "                       as they are decoded, one file after the other\n"
     "  -o, --output=FILE    the file that create writes, or that extract writes\n"
     "                       instead of the stored name (one ARCHIVE of one\n"
-    "                       file); '-' is standard output\n"
+    "                       file); '-' (or /dev/stdout) is standard output\n"
     "  -n, --name=NAME      create: the name to store (required when SOURCE is -)\n"
     "      --overwrite      replace existing files without asking\n"
     "      --skip-existing  keep existing files and go on (extract)\n"
+    "  -v, --verbose        list: each file's exact size too, found by decoding\n"
+    "                       it into nothing\n"
     "  -q, --quiet          no progress bar and no messages on success\n"
     "  -h, --help           display this help and exit\n"
     "  -V, --version        output version information and exit\n"
@@ -152,6 +155,7 @@ int Apply(int value, const char* argument, Options& options) {
         case kOverwrite: options.overwrite_given = true; options.replace = ReplacePolicy::kOverwrite; break;
         case kSkipExisting: options.skip_given = true; options.replace = ReplacePolicy::kSkip; break;
         case 'q': options.quiet = true; break;
+        case 'v': options.verbose = true; break;
         case 'h': std::fputs(kHelp, stdout); return kExitOk;
         case 'V': std::printf("uuarc %s\n%s", UUARC_VERSION_STRING, kVersionTail); return kExitOk;
         default: break;
@@ -185,11 +189,18 @@ int CheckCombination(Options& options) {
         return UsageError("-d, -c, --keep-paths, --no-mode and --skip-existing belong to extract");
     }
     if (!create && options.has_name) return UsageError("-n belongs to create");
+    if (options.command != Command::kList && options.verbose) return UsageError("-v belongs to list");
     if (!create && !extract && options.has_output) return UsageError("-o belongs to extract and create");
     if (!create && !extract && options.overwrite_given) {
         return UsageError("--overwrite belongs to extract and create");
     }
     if (options.has_output && options.output.empty()) return UsageError("-o needs a file name");
+#if !defined(_WIN32)
+    // GNU's spellings of standard output are standard output, never a file opened under them.
+    for (const char* spelling : {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"}) {
+        if (options.has_output && options.output == spelling) options.output = kStandardStream;
+    }
+#endif
     // extract -o -: standard output, as -c.
     if (extract && options.has_output && options.output == kStandardStream) {
         options.has_output = false;

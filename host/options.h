@@ -27,6 +27,7 @@ struct Options {
     bool no_mode = false;                // --no-mode: new files 0666 less the umask (Linux)
     bool to_stdout = false;              // -c
     bool quiet = false;
+    bool verbose = false;                // -v: list each file's exact size too
     ReplacePolicy replace = ReplacePolicy::kAsk;
     bool overwrite_given = false;
     bool skip_given = false;

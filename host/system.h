@@ -65,6 +65,24 @@ std::string WhyUnreadable(const std::string& path);
 // when no reason shows. Nothing is opened.
 std::string WhyUncreatable(const std::string& path);
 
+// ---- Folders held for short paths ---------------------------------------------------------------
+// A folder held open, and a short name by which any path reaches it however long its own path is:
+// "/proc/self/fd/N" on Linux.
+struct HeldFolder {
+    intptr_t handle = -1;
+    std::string name;
+};
+
+// The longest name that HoldFolder gives.
+constexpr size_t kMaxHeldFolderName = 24;
+
+// Opens the existing folder `folder` (as its path resolves, links and all) and names it. False
+// where it cannot be opened, or the system has no such names (Windows, a Linux without /proc).
+bool HoldFolder(const std::string& folder, HeldFolder& held);
+
+// Lets the folder go: its name reaches nothing any more.
+void ReleaseFolder(const HeldFolder& held);
+
 // ---- Private scratch space ----------------------------------------------------------------------
 // A new folder that only this user can enter (0700 on POSIX), in $TMPDIR (or /tmp) or the
 // Windows temporary folder. False, with the reason in `error`.

@@ -50,6 +50,27 @@ std::string AbsolutePath(const std::string& path) {
     return std::string(buffer) + "/" + path;
 }
 
+// O_PATH needs no right to read the folder, only to reach it, as a path through it does.
+bool HoldFolder(const std::string& folder, HeldFolder& held) {
+    const int fd = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const std::string name = "/proc/self/fd/" + std::to_string(fd);
+    // Only where /proc shows this process's descriptors does the name reach the folder.
+    struct stat opened, named;
+    if (fstat(fd, &opened) != 0 || stat(name.c_str(), &named) != 0 || opened.st_dev != named.st_dev ||
+        opened.st_ino != named.st_ino) {
+        close(fd);
+        return false;
+    }
+    held.handle = fd;
+    held.name = name;
+    return true;
+}
+
+void ReleaseFolder(const HeldFolder& held) {
+    if (held.handle >= 0) close(static_cast<int>(held.handle));
+}
+
 namespace {
 
 FileIdentity IdentityOf(const struct stat& status) {

@@ -52,6 +52,11 @@ PathInfo QueryPath(const std::string& path) {
 // Only "-" names standard input here: Windows has no path for it.
 bool IsStandardInput(const std::string&) { return false; }
 
+// Windows has no name that reaches an open folder: its paths keep their limits.
+bool HoldFolder(const std::string&, HeldFolder&) { return false; }
+
+void ReleaseFolder(const HeldFolder&) {}
+
 bool SameFile(const std::string& a, const std::string& b) {
     BY_HANDLE_FILE_INFORMATION info[2];
     const std::string* paths[2] = {&a, &b};

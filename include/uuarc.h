@@ -333,7 +333,17 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
    a time. When the decoding ends, however it ends, SetSignalProc is called a second time with
    the number of bytes that the output took and the code UUARC_SIGNAL_BYTES_DELIVERED: the count
    that a host reports after a failure. Status 101 means the output refused a write (a closed
-   pipe, a full disk), 5 that it could not be opened. */
+   pipe, a full disk), 5 that it could not be opened.
+   Creation takes them too, as this module's own extension: a creation on a new, unnamed archive
+   (CreateArcFile with an empty path) while the output path is one of these spellings writes the
+   encoded text there as it encodes it, a buffer at a time, in constant memory and with no file of
+   its own: SetFileNameProc (source path, the spelling), no question and no check of a target,
+   SetProgressProc as for a file, then SetSignalProc (bytes that the output took,
+   UUARC_SIGNAL_BYTES_DELIVERED). The source is read as for a file target: its size, which the
+   header states before the data, is known before the first byte goes out. A source that does not
+   hold that size to the end ends with status 5 (after SetSignalProc with
+   UUARC_SIGNAL_SOURCE_CHANGED) once its bytes have gone out: the host must say that the output is
+   wrong. */
 #if !defined(_WIN32)
 #define UUARC_OUTPUT_STDOUT ":stdout:"
 #define UUARC_OUTPUT_NULL ":null:"
@@ -370,11 +380,12 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
    and its value in the 64-bit argument. First come the fields that the fact's kind has, in the
    order of the codes below and each once; then UUARC_SIGNAL_FACT with the kind closes it. The
    fields passed since the previous UUARC_SIGNAL_FACT (or since the export began) are the fact's
-   own; a field that the kind does not list is not passed. Today an export closes at most one
-   fact, the one that explains its status, just before it returns (with UUARC_OPTION_EVERY_FILE,
-   one for each entry that fails, before its UUARC_SIGNAL_ENTRY_DONE); facts of other kinds (what
-   a listing reads of a file) may come later through the same codes, so a host passes over a kind
-   that it does not know.
+   own; a field that the kind does not list is not passed. An export closes at most one fact that
+   explains its status, just before it returns (with UUARC_OPTION_EVERY_FILE, one for each entry
+   that fails, before its UUARC_SIGNAL_ENTRY_DONE). BuildArcFileList besides closes one
+   UUARC_FACT_ENTRY_MODE for each entry it makes, in the order of the list, as it makes it: what
+   the list's fixed records have no field for. Facts of other kinds may come later through the
+   same codes, so a host passes over a kind that it does not know.
      UUARC_SIGNAL_FACT_LINE       a line of the archive, 1 for its first. Lines end at LF, CR LF
                                   or a CR alone, as the module reads them; empty lines count.
      UUARC_SIGNAL_FACT_CHARACTER  a byte of the archive, 0 to 255
@@ -383,6 +394,8 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
      UUARC_SIGNAL_FACT_RULE       the rule that a stored name breaks, a UUARC_NAME_ value
      UUARC_SIGNAL_FACT_SPAN       the part of the stored name (as SetFileNameProc gave it, after
                                   its "\") that breaks the rule: first byte << 16 | length
+     UUARC_SIGNAL_FACT_MODE       the mode of a begin line, its low twelve bits (0644 for
+                                  "begin 644"): permission bits, setuid, setgid and sticky
      UUARC_SIGNAL_FACT            the kind, a UUARC_FACT_ value; the fact is whole
    The kinds, the status each explains, and their fields:
      UUARC_FACT_NO_BEGIN_LINE      9974 (9964 from BuildArcFileList): no begin line at all
@@ -407,7 +420,10 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
                                    "====" line
      UUARC_FACT_NAME_REFUSED       5: extraction refuses the stored name. RULE, SPAN. Before the
                                    fact, SetFileNameProc gets "\" + the stored name and "" for
-                                   the output that is never made. */
+                                   the output that is never made.
+     UUARC_FACT_ENTRY_MODE         no status: BuildArcFileList has made the next entry of the
+                                   list. MODE: its begin line's. When the listing then fails,
+                                   these facts name no entry. */
 #if !defined(_WIN32) || defined(_WIN64)
 #define UUARC_SIGNAL_FACT 6
 #define UUARC_SIGNAL_FACT_LINE 7
@@ -416,6 +432,7 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
 #define UUARC_SIGNAL_FACT_EXPECTED 10
 #define UUARC_SIGNAL_FACT_RULE 11
 #define UUARC_SIGNAL_FACT_SPAN 12
+#define UUARC_SIGNAL_FACT_MODE 13
 
 #define UUARC_FACT_NO_BEGIN_LINE 1
 #define UUARC_FACT_TABLE_WITHOUT_BLOCK 2
@@ -428,6 +445,7 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
 #define UUARC_FACT_AFTER_PADDING 9
 #define UUARC_FACT_UNFINISHED_GROUP 10
 #define UUARC_FACT_NAME_REFUSED 11
+#define UUARC_FACT_ENTRY_MODE 12
 
 /* The rules of a stored name that extraction puts below the output path (the part it takes: the
    file name alone, or with keep-paths the whole name less a leading separator and the base
@@ -501,7 +519,8 @@ UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list);           
 /* ---- Creation ------------------------------------------------------------------------------
    CompressFileMaskListArc(list) encodes the one source that the list's single mask names (the
    source prefix in front unless UUARC_OPTION_NO_SOURCE_PREFIX is on) into the archive named by
-   CreateArcFile (or the output file, UUARC_OUTPUT_FILE, for an unnamed one). Status 0 and nothing
+   CreateArcFile (or, for an unnamed one, the output file, UUARC_OUTPUT_FILE, or a sink,
+   UUARC_OUTPUT_STDOUT and UUARC_OUTPUT_NULL, where the output path names one). Status 0 and nothing
    for an empty list; 9901 without a new archive, when the target is the source, or when it holds
    a begin line (unless UUARC_OPTION_REPLACE_ENCODED is on); 9907 for two masks or more; 5, before
    anything is made, when the name to store (the source's last component) would not come back from

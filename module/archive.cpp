@@ -45,9 +45,10 @@ void RememberArchive(const char* path, uint32_t new_archive) {
 
 // The header scan of the archive at `path`, as ScanArchiveHeader; when it finds no begin line and
 // `tell` is set, a host that asked for facts hears why.
-uint16_t ScanAndTell(const char* path, char* name, int64_t* size, bool tell) {
+uint16_t ScanAndTell(const char* path, char* name, int64_t* size, bool tell, uint32_t* mode = nullptr) {
     int64_t table_at = -1;
-    const uint16_t scanned = ScanArchiveHeader(g_state.alphabet, g_state.input, path, name, size, nullptr, &table_at);
+    const uint16_t scanned =
+        ScanArchiveHeader(g_state.alphabet, g_state.input, path, name, size, nullptr, &table_at, mode);
     if (scanned == kStatusBadFormat && tell) {
         Job job = MakeJob();
         TellFact(job, path, NoBeginLineFact(table_at));
@@ -124,6 +125,7 @@ void BuildEveryEntry(ArcFileList* list) {
     uint32_t count = 0;
     int64_t total = 0;
     uint16_t status = kStatusOk;
+    Job job = MakeJob();
     EntryCursor cursor;
     BeginLine begin;
     while (FindNextEntry(g_state.alphabet, input, cursor, begin) == 0) {
@@ -135,6 +137,7 @@ void BuildEveryEntry(ArcFileList* list) {
             status = kStatusNoMemory;
             break;
         }
+        TellFact(job, g_state.settings.archive_path, EntryModeFact(begin.mode));
         if (first == nullptr) {
             first = entry;
         } else {
@@ -147,7 +150,6 @@ void BuildEveryEntry(ArcFileList* list) {
     StreamClose(input);
     if (status == kStatusOk && count == 0) {
         status = kStatusBadFormat;
-        Job job = MakeJob();
         TellFact(job, g_state.settings.archive_path, NoBeginLineFact(begin.table_at));
     }
     if (status != kStatusOk) {
@@ -251,7 +253,8 @@ UUARC_API void UUARC_CALL BuildArcFileList(ArcFileList* list) {
 #endif
     char name[kNameBufferSize];
     int64_t size = 0;
-    if (SetStatus(ScanAndTell(g_state.settings.archive_path, name, &size, true)) != kStatusOk) {
+    uint32_t mode = 0;
+    if (SetStatus(ScanAndTell(g_state.settings.archive_path, name, &size, true, &mode)) != kStatusOk) {
         return;
     }
     uint32_t date_time = 0;
@@ -265,6 +268,8 @@ UUARC_API void UUARC_CALL BuildArcFileList(ArcFileList* list) {
         SetStatus(kStatusNoMemory);
         return;
     }
+    Job job = MakeJob();
+    TellFact(job, g_state.settings.archive_path, EntryModeFact(mode));
     AppendEntries(list, entry, entry, 1);
     RebuildExtraInfo(entry->first_size);
 }

@@ -141,9 +141,14 @@ int64_t EncodeFileBody(Job& job, Stream& source, Stream& target, const char* hea
 namespace {
 
 // Names the files to the host, makes sure the target may be written and asks about replacing it,
-// and opens it. False (the status says why) when no target is open.
-bool OpenTarget(Job& job, const char* source_path, const char* target_path, int64_t estimate) {
+// and opens it; a sink (`to_sink`: the target is its spelling) is opened as it is, with nothing to
+// ask. False (the status says why) when no target is open.
+bool OpenTarget(Job& job, const char* source_path, const char* target_path, int64_t estimate, bool to_sink) {
     NotifyFileName(job, source_path, target_path);
+    if (to_sink) {
+        OpenOutputSink(job, "wt");
+        return StreamIsOpen(*job.output);
+    }
     // A directory, a link or a device at the target is never written, nor a name that ends in a
     // separator.
     if (!OutputPathWritable(job, target_path, std::strlen(target_path))) {
@@ -212,7 +217,7 @@ void DropTarget(Job& job) {
 
 }  // namespace
 
-int WriteEncodedFile(Job& job, const char* source_path, const char* target_path) {
+int WriteEncodedFile(Job& job, const char* source_path, const char* target_path, bool to_sink) {
     if (!StreamOpen(*job.input, source_path, "rb")) {
         SetStatus(job, kStatusCannotOpen);
         return -1;
@@ -226,7 +231,7 @@ int WriteEncodedFile(Job& job, const char* source_path, const char* target_path)
         return -1;
     }
     const int64_t estimate = EstimateEncodedSize(size);
-    const bool opened = OpenTarget(job, source_path, target_path, estimate);
+    const bool opened = OpenTarget(job, source_path, target_path, estimate, to_sink);
     if (opened) {
         const int64_t encoded = WriteEncodedText(job, source_path, size, estimate);
         if (*job.status == kStatusOk && (encoded != size || StreamFailed(source))) {
@@ -266,7 +271,7 @@ void CreateEncodedArchive(Job& job, const char* source_path, const char* target_
         SetStatus(job, kStatusCreateRefused);
         return;
     }
-    WriteEncodedFile(job, source_path, target_path);
+    WriteEncodedFile(job, source_path, target_path, false);
 }
 
 void RunCreation(Job& job, const FileMaskList* list) {
@@ -282,11 +287,12 @@ void RunCreation(Job& job, const FileMaskList* list) {
         return;
     }
     const FileMask& mask = *list->head;
-    // An unnamed new archive goes to the output file that the host named, where it named one.
+    // An unnamed new archive goes to the output that the host named, where it named one: the
+    // output file, or a sink (its spelling stands for the target).
     const char* target = settings.archive_path;
-    if (target[0] == '\0' && settings.sink == OutputSink::NamedFile && !settings.output_path_refused) {
-        target = settings.output_path;
-    }
+    const bool unnamed = target[0] == '\0' && !settings.output_path_refused;
+    const bool to_sink = unnamed && IsStreamSink(settings.sink);
+    if (unnamed && (settings.sink == OutputSink::NamedFile || to_sink)) target = settings.output_path;
     const bool prefixed = (settings.options & UUARC_OPTION_NO_SOURCE_PREFIX) == 0;
     // A prefix that the host gave too long is not replaced by an older one.
     if (prefixed && settings.source_prefix_refused) {
@@ -331,6 +337,12 @@ void RunCreation(Job& job, const FileMaskList* list) {
     NotifyFileName(job, source_path, entry_name);
     if (IsDirectory(source_path)) {
         SetStatus(job, kStatusSourceIsDirectory);
+        return;
+    }
+    // A sink holds no file that could be encoded already or be the source.
+    if (to_sink) {
+        ResetDefaultAlphabet(*job.alphabet);
+        WriteEncodedFile(job, source_path, target, true);
         return;
     }
     CreateEncodedArchive(job, source_path, target);

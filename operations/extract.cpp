@@ -137,7 +137,7 @@ bool OpenOutputAfterBegin(Job& job, const char* archive_path, const char* output
     MakeNotificationName(begin.name, notification, sizeof notification);
     NotifyFileName(job, notification, output_name);
     if (IsStreamSink(job.settings->sink)) {
-        OpenOutputSink(job);
+        OpenOutputSink(job, "wb");
         if (!StreamIsOpen(*job.output)) return false;
         NotifyOutputOpen(job, size);
         return true;

@@ -13,6 +13,13 @@ Fact NoBeginLineFact(int64_t table_at) {
     return fact;
 }
 
+Fact EntryModeFact(uint32_t mode) {
+    Fact fact;
+    fact.kind = FactKind::EntryMode;
+    fact.mode = mode;
+    return fact;
+}
+
 #if defined(UUARC_OPTION_FACTS)
 static_assert(static_cast<int32_t>(FactKind::NoBeginLine) == UUARC_FACT_NO_BEGIN_LINE);
 static_assert(static_cast<int32_t>(FactKind::TableWithoutBlock) == UUARC_FACT_TABLE_WITHOUT_BLOCK);
@@ -25,6 +32,7 @@ static_assert(static_cast<int32_t>(FactKind::MisplacedPadding) == UUARC_FACT_MIS
 static_assert(static_cast<int32_t>(FactKind::AfterPadding) == UUARC_FACT_AFTER_PADDING);
 static_assert(static_cast<int32_t>(FactKind::UnfinishedGroup) == UUARC_FACT_UNFINISHED_GROUP);
 static_assert(static_cast<int32_t>(FactKind::NameRefused) == UUARC_FACT_NAME_REFUSED);
+static_assert(static_cast<int32_t>(FactKind::EntryMode) == UUARC_FACT_ENTRY_MODE);
 static_assert(static_cast<int32_t>(NameFact::Empty) == UUARC_NAME_EMPTY);
 static_assert(static_cast<int32_t>(NameFact::Rooted) == UUARC_NAME_ROOTED);
 static_assert(static_cast<int32_t>(NameFact::Colon) == UUARC_NAME_COLON);
@@ -49,6 +57,7 @@ void TellFact(Job& job, const char* archive_path, const Fact& fact) {
     if (fact.expected >= 0) NotifyFactField(job, UUARC_SIGNAL_FACT_EXPECTED, fact.expected);
     if (fact.rule != NameFact::None) NotifyFactField(job, UUARC_SIGNAL_FACT_RULE, static_cast<int64_t>(fact.rule));
     if (fact.span_start >= 0) NotifyFactField(job, UUARC_SIGNAL_FACT_SPAN, fact.span_start << 16 | fact.span_length);
+    if (fact.mode >= 0) NotifyFactField(job, UUARC_SIGNAL_FACT_MODE, fact.mode);
     NotifyFactField(job, UUARC_SIGNAL_FACT, static_cast<int64_t>(fact.kind));
 }
 #else

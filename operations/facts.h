@@ -1,6 +1,6 @@
 // facts.h - what a reading found, told to a host that asked for it (UUARC_OPTION_FACTS, native
-// builds and the 64-bit DLL): where and why the reading of an archive stopped, and which rule a
-// stored name broke. The code that decided records a Fact; TellFact turns its place in the file
+// builds and the 64-bit DLL): where and why the reading of an archive stopped, which rule a
+// stored name broke, and the mode of each entry listed. The code that decided records a Fact; TellFact turns its place in the file
 // into a line number and passes it through SetSignalProc, field by field (include/uuarc.h says
 // how). Elsewhere, and without the bit, nothing is passed.
 #pragma once
@@ -25,6 +25,7 @@ enum class FactKind : int32_t {
     AfterPadding = 9,        // line, character
     UnfinishedGroup = 10,    // line: the "====" line
     NameRefused = 11,        // rule, span
+    EntryMode = 12,          // mode: the begin line's of the entry just listed
 };
 
 // The rules of the public UUARC_NAME_ codes, with their values.
@@ -44,11 +45,15 @@ struct Fact {
     NameFact rule = NameFact::None;
     int64_t span_start = -1;  // in the stored name
     int64_t span_length = -1;
+    int64_t mode = -1;
 };
 
 // Why a header scan found no begin line: none is there, or the "table" line alone that starts at
 // `table_at` (-1: none) has no block after it.
 Fact NoBeginLineFact(int64_t table_at);
+
+// The mode of the begin line of the entry that a listing has just made.
+Fact EntryModeFact(uint32_t mode);
 
 // Whether the host asked for facts (and the build has them).
 bool FactsWanted(const Job& job);

@@ -277,11 +277,11 @@ bool OpenNewOutputFile(Job& job, const char* path, const char* mode, size_t trus
     return true;
 }
 
-void OpenOutputSink(Job& job) {
+void OpenOutputSink(Job& job, const char* mode) {
     PendingOutput& pending = job.pending;
     const OpenHow how =
         job.settings->sink == OutputSink::StandardOutput ? OpenHow::StandardOutput : OpenHow::NullDevice;
-    const bool opened = StreamOpenSink(*job.output, how);
+    const bool opened = StreamOpenSink(*job.output, how, mode);
     pending.way = opened ? OutputWay::Sink : OutputWay::None;
     SetStatus(job, opened ? kStatusOk : kStatusCannotOpen);
 }

@@ -80,9 +80,9 @@ void OpenOutputFile(Job& job, const char* path, const char* mode);
 bool OpenNewOutputFile(Job& job, const char* path, const char* mode, size_t trusted);
 
 // Opens the sink that the host's settings name (standard output or the null device) into the
-// job's output stream, for binary writing: no file, no question, no rename. Status 0 with the
-// stream open, or 5.
-void OpenOutputSink(Job& job);
+// job's output stream with `mode` ("wb" for a decoded file, "wt" for an encoded one): no file, no
+// question, no rename. Status 0 with the stream open, or 5.
+void OpenOutputSink(Job& job, const char* mode);
 
 // Closes the job's output stream and lets the directory go. With `keep`, a file that replaces
 // another takes its name now, or is copied over it in place; without, it is dropped and the old

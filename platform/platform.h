@@ -65,11 +65,12 @@ bool StreamCreate(Stream& stream, const char* path, const char* mode, OpenHow ho
                   FileHandle folder = kNoHandle);
 
 // Opens the process's standard output (OpenHow::StandardOutput) or the null device
-// (OpenHow::NullDevice) into a closed stream for binary writing: the sinks that take a decoded
-// file without a file being made. Nothing is known about either beyond that it takes bytes (a
-// pipe, a terminal, a file the shell opened), so StreamPosition counts the bytes it took. False,
-// the stream closed, for any other `how` and on Win32.
-bool StreamOpenSink(Stream& stream, OpenHow how);
+// (OpenHow::NullDevice) into a closed stream for writing with `mode` ("wb", or "wt" for an
+// encoded text): the sinks that take a file without a file being made. Nothing is known about
+// either beyond that it takes bytes (a pipe, a terminal, a file the shell opened), so
+// StreamPosition counts the bytes it took. False, the stream closed, for any other `how` and on
+// Win32.
+bool StreamOpenSink(Stream& stream, OpenHow how, const char* mode);
 
 // Writes what is pending without closing, so that the file can still be linked in by its handle.
 // True when everything written so far reached the file; false once the stream has failed.

@@ -221,13 +221,15 @@ bool StreamCreate(Stream& stream, const char* path, const char* mode, OpenHow ho
     return true;
 }
 
-bool StreamOpenSink(Stream& stream, OpenHow how) {
+bool StreamOpenSink(Stream& stream, OpenHow how, const char* mode) {
     ResetStream(stream);
     if (how != OpenHow::StandardOutput && how != OpenHow::NullDevice) return false;
+    if (mode == nullptr || mode[0] != 'w' || (mode[1] != 't' && mode[1] != 'b') || mode[2] != '\0') return false;
     const FileHandle handle = g_system.open(kNoHandle, "", how, nullptr);
     if (handle == kNoHandle) return false;
     stream.handle = handle;
     stream.writing = true;
+    stream.text = mode[1] == 't';
     return true;
 }
 

@@ -170,6 +170,24 @@ if [ "$every_file" -eq 1 ]; then
     expect_same "the second of two files of one name replaces the first" size1.bin twice2/hello.txt
 fi
 
+# ---- list: each begin line's mode, and with -v each file's exact size beside the estimate -------
+printf 'begin 4755 tool\n#86)C\n`\nend\n' > mode4755.uue
+# ARCHIVE | A LINE OF list -v: the estimate, the exact size, the mode (where the module tells it)
+lists=("size46.bin.uue|^ *$(estimate size46.bin.uue)  *46  -rw-r--r--  .* size46.bin$"
+       "mode4755.uue|^ *[0-9]*  *3  -rwsr-xr-x  .* tool$")
+if [ "$every_file" -eq 1 ]; then
+    lists+=("three.txt|^ *[0-9]*  *3000  -rw-r--r--  .* small.bin$"
+            "damaged.txt|^ *[0-9]*  *damaged  -rw-r--r--  .* size45.bin$")
+fi
+for row in "${lists[@]}"; do
+    IFS='|' read -r archive pattern <<< "$row"
+    # The 32-bit module tells no mode: its listing has no such column.
+    [ "$output_file" -eq 1 ] || pattern=$(printf '%s' "$pattern" | sed 's/  -[-rwxsStT]\{9\}//')
+    uuarc list -v "$archive"
+    expect_rc "list -v $archive" 0
+    expect_grep "list -v $archive" "$pattern" "$out"
+done
+
 sed 's/^begin 644 size46.bin/begin 644 sub\/dir\/deep.bin/' size46.bin.uue > nested.uue
 uuarc extract -q nested.uue -d flat
 expect_same "stored directories dropped" size46.bin flat/deep.bin
@@ -362,6 +380,34 @@ if [ "$under_wine" -eq 0 ]; then
     expect_same "emoji name round trip through Cyrillic folders" size1.bin 'Загрузки/smile 😀.bin'
 fi
 
+# ---- Long paths: Linux takes them up to 4095 bytes, the module 255 -----------------------------
+if [ "$under_wine" -eq 0 ]; then
+    long=$work/$(printf 'l%.0s' $(seq 200))/$(printf 'o%.0s' $(seq 200))/$(printf 'n%.0s' $(seq 200))
+    folder100=$(printf 'f%.0s' $(seq 100))
+    mkdir -p "$long" "$folder100"
+    cp size46.bin.uue "$long/"
+    make_named long_name.uue "$(printf 'n%.0s' $(seq 200))"
+    # ARGS | THE FILE IT MAKES ("" for none) | WHAT THAT FILE HOLDS
+    longs=("extract size46.bin.uue -d $long/new|$long/new/size46.bin|size46.bin"
+           "extract nested.uue -d $long --keep-paths|$long/sub/dir/deep.bin|size46.bin"
+           "test $long/size46.bin.uue||"
+           "create size46.bin -o $long/made.uue|$long/made.uue|size46.bin.uue"
+           "extract $long/made.uue -o $long/out.bin|$long/out.bin|size46.bin"
+           "create $long/out.bin -n again.bin -o $long/again.uue||"
+           "extract $long/again.uue -d $long/again|$long/again/again.bin|size46.bin"
+           "extract long_name.uue -d $folder100|$folder100/$(printf 'n%.0s' $(seq 200))|hostile.txt")
+    printf 'hostile\n' > hostile.txt
+    for row in "${longs[@]}"; do
+        IFS='|' read -r args made like <<< "$row"
+        uuarc $args
+        expect_rc "long paths: ${args:0:60}" 0
+        [ -z "$made" ] || expect_same "long paths: ${args:0:60}" "$like" "$made"
+    done
+    uuarc extract size46.bin.uue -d "$long/new" --overwrite
+    expect_grep "long paths: the folder is named as given" "size46.bin.uue -> $long/new/size46.bin\$" "$out"
+    rm -rf "$work/$(printf 'l%.0s' $(seq 200))" "$folder100"
+fi
+
 # ---- Linux names are bytes: ':' is a byte like any other, a name not UTF-8 is kept as it is -------
 printf 'begin 644 10:30 notes.txt\n#:&D*\n`\nend\n' > colon.uue       # "hi\n", as GNU would write it
 printf 'begin 644 a:b\n#:&D*\n`\nend\n' > drive_like.uue
@@ -459,6 +505,30 @@ if [ "$under_wine" -eq 0 ]; then
     cat size46.bin.uue | "$host" list /dev/stdin > out.txt 2>err.txt || rc=$?
     expect_rc "list of a pipe named /dev/stdin" 0
     no_scratch_left "/dev/stdin"
+
+    # GNU's spellings of standard output are -o -; a FIFO, a pipe or a process substitution is a
+    # source as - is. WHAT STANDARD OUTPUT GETS (the decoded file, or it encoded) COMMAND (bash)
+    mkfifo source.fifo
+    pipes=("decoded '$host' extract size46.bin.uue -o /dev/stdout"
+           "decoded '$host' extract size46.bin.uue -o /dev/fd/1"
+           "encoded '$host' create size46.bin -o /dev/stdout"
+           "encoded '$host' create <(cat size46.bin) -n size46.bin -o -"
+           "encoded cat size46.bin | '$host' create /dev/stdin -n size46.bin -o -"
+           "encoded '$host' create source.fifo -n size46.bin -o - & cat size46.bin > source.fifo; wait \$!")
+    for row in "${pipes[@]}"; do
+        read -r writes command <<< "$row"
+        rc=0
+        timeout 60 bash -c "$command" </dev/null >out.txt 2>err.txt || rc=$?
+        expect_rc "pipes: $command" 0
+        [ "$writes" = decoded ] && cp out.txt decoded.txt || "$host" extract -qc - <out.txt >decoded.txt 2>/dev/null || true
+        expect_same "pipes: $command" size46.bin decoded.txt
+    done
+    # create -o - writes as it encodes: with the reader stalled, nothing waits in a temporary file.
+    "$host" create big.bin -o - 2>/dev/null | { head -c 10 >/dev/null; ls -A scratch > seen.txt; cat >/dev/null; }
+    [ ! -s seen.txt ] && pass || fail "create -o -: a temporary file while streaming: $(cat seen.txt)"
+    "$host" create big.bin -o - 2>/dev/null | head -c 100 > head.txt || true
+    cmp -s head.txt <(head -c 100 big.bin.uue) && pass || fail "create -o - | head -c 100"
+    no_scratch_left "pipes as sources"
 fi
 
 # ---- A failed write to standard output ----------------------------------------------------------
@@ -505,7 +575,7 @@ if [ "$under_wine" -eq 0 ]; then
 fi
 usage_errors=("extract size45.bin.uue --o x" "extract size45.bin.uue --quiet=yes" "extract -x size45.bin.uue"
               "extract size45.bin.uue -d" "create size1.bin -o ''" "extract -c -d x size45.bin.uue"
-              "list - -")
+              "list - -" "extract -v size45.bin.uue")
 for args in "${usage_errors[@]}"; do
     eval "uuarc $args"
     expect_rc "usage: $args" 1
@@ -599,12 +669,10 @@ if [ "$under_wine" -eq 1 ] && [ "$facts" -eq 1 ]; then
     )
 fi
 if [ "$under_wine" -eq 0 ]; then
-    mkfifo msg.fifo
     printf 'x' > "$(printf 'n%.0s' $(seq 244))"
-    # A message that opened the FIFO or the device to find its reason would wait, or copy, for ever.
+    # A message that opened the device to find its reason would copy for ever.
     messages+=(
         "a name longer than a begin line gives back|create $(printf 'n%.0s' $(seq 244)) -o long.uue|3|: cannot store its name: it is longer than the 243 bytes that a begin line gives back whole; give another with -n NAME (status 5)$"
-        "a FIFO as the source|create msg.fifo -o fifo.uue|3|^uuarc: msg.fifo: cannot open the source: it is a FIFO, not a regular file (status 5)$"
         "a device as the source|create /dev/zero -o zero.uue|3|^uuarc: /dev/zero: cannot open the source: it is a device, not a regular file (status 5)$"
         "a device as an archive|list /dev/zero|3|^uuarc: /dev/zero: cannot open: it is a device, which is read as an archive only as standard input (status 5)$"
     )
@@ -620,7 +688,7 @@ done
 [ "$(cat msg_out/size46.bin)" = kept ] && pass || fail "message, exists on extract: the file changed"
 [ ! -e msg_name.uue ] && pass || fail "message, -n with an escape: msg_name.uue made"
 if [ "$under_wine" -eq 0 ]; then
-    [ ! -e fifo.uue ] && [ ! -e zero.uue ] && pass || fail "message, a FIFO or a device as the source: a target was made"
+    [ ! -e zero.uue ] && pass || fail "message, a device as the source: a target was made"
     [ ! -e long.uue ] && pass || fail "message, a name that would not come back: a target was made"
     # A file whose size the system does not report (0 for /proc) is read whole before the header.
     uuarc create /proc/self/status -o proc.uue -q

@@ -52,7 +52,7 @@ cd "$work/elsewhere"
 # WORDS | CANDIDATES, space-separated and sorted ("" for none)
 completions=("uuarc |create extract list test" "uuarc ex|extract" "uuarc --ver|--version"
              "uuarc extract --ke|--keep-paths" "uuarc -q extract a.uue --s|--skip-existing --stdout"
-             "uuarc create --n|--name=" "uuarc test -|--quiet -q" "uuarc list --|"
+             "uuarc create --n|--name=" "uuarc test -|--quiet -q" "uuarc list --|--verbose"
              "uuarc extract x.uue -d fo|folder" "uuarc extract --dir = fo|folder" "uuarc create -n |"
              "uuarc extract -qd fo|folder" "uuarc extract -d folder da|data.bin data.bin.uue")
 for row in "${completions[@]}"; do

@@ -1,6 +1,11 @@
 // create_test.cpp - CompressFileMaskListArc: the exact bytes of a new file, the line layout,
 // progress, the source prefix, the requests that are refused and what they leave on disk, and a
 // round trip through extraction.
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <cstring>
 #include <random>
@@ -364,6 +369,53 @@ TEST_F(Creation, UnnamedNewArchiveCannotBeWritten) {
     EXPECT_TRUE(PathExists(Path("t2.uue")));
 #endif
 }
+
+#if defined(UUARC_OUTPUT_STDOUT)
+// An unnamed new archive into a sink: the text that a file would get goes into descriptor 1 (here
+// a file or /dev/full put in its place) or nowhere, nothing is asked about, the bytes taken last.
+TEST_F(Creation, UnnamedNewArchiveIntoSinks) {
+    ASSERT_TRUE(WriteBytes(Path("abc.txt"), "abc"));
+    const size_t whole = std::strlen(kWorkedExample);
+    const struct {
+        const char* sink;
+        const char* descriptor_one;  // "": a file in the folder
+        uint16_t status;
+        size_t delivered;
+    } cases[] = {
+        {UUARC_OUTPUT_STDOUT, "", 0, whole},
+        {UUARC_OUTPUT_STDOUT, "/dev/full", 101, 0},
+        {UUARC_OUTPUT_NULL, "", 0, whole},
+    };
+    for (const auto& c : cases) {
+        api_.InitArcFile("");
+        RegisterRecorders();
+        ClearCalls();
+        api_.SetOutputPath(c.sink);
+        const std::string taken = NativePath(Path("fd1.uue"));
+        std::fflush(stdout);
+        const int saved = dup(1);
+        const int into = open(*c.descriptor_one != '\0' ? c.descriptor_one : taken.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ASSERT_GE(into, 0) << c.sink;
+        dup2(into, 1);
+        close(into);
+        const uint16_t status = Compress({"abc.txt"});
+        dup2(saved, 1);
+        close(saved);
+        EXPECT_EQ(status, c.status) << c.sink << c.descriptor_one;
+        EXPECT_EQ(CallsOf(CallKind::kFileName).back().target, c.sink);
+        EXPECT_TRUE(CallsOf(CallKind::kReplace).empty());
+        const std::vector<HostCall> signals = CallsOf(CallKind::kSignal);
+        ASSERT_EQ(signals.size(), 1u) << c.sink;
+        EXPECT_EQ(signals[0].first, static_cast<int64_t>(c.delivered)) << c.sink;
+        EXPECT_EQ(signals[0].second, UUARC_SIGNAL_BYTES_DELIVERED);
+        const bool into_file = *c.descriptor_one == '\0' && std::strcmp(c.sink, UUARC_OUTPUT_STDOUT) == 0;
+        if (into_file) {
+            EXPECT_EQ(ReadBytes(Path("fd1.uue")), kWorkedExample);
+        }
+    }
+    EXPECT_FALSE(PathExists(Path(UUARC_OUTPUT_STDOUT)));
+}
+#endif
 
 TEST_F(Creation, PlainTargetReplacedOnlyWithConsent) {
     const std::string source = PatternBytes(1000);

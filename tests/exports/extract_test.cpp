@@ -816,7 +816,7 @@ TEST_F(Extraction, FactsOnlyWhenAskedFor) {
 #if defined(UUARC_OPTION_FACTS)
 // The last fact the module passed, gathered as a host gathers it: the fields, then the kind.
 struct Fact {
-    int64_t kind = 0, line = -1, character = -1, count = -1, expected = -1, rule = -1, span = -1;
+    int64_t kind = 0, line = -1, character = -1, count = -1, expected = -1, rule = -1, span = -1, mode = -1;
 };
 
 Fact LastFactOf(const std::vector<HostCall>& signals) {
@@ -834,7 +834,7 @@ Fact LastFactOf(const std::vector<HostCall>& signals) {
         EXPECT_GT(call.second, previous) << "fields out of order";
         previous = call.second;
         int64_t* const slots[] = {&fields.line, &fields.character, &fields.count, &fields.expected, &fields.rule,
-                                  &fields.span};
+                                  &fields.span,  &fields.mode};
         *slots[call.second - UUARC_SIGNAL_FACT_LINE] = call.first;
     }
     EXPECT_EQ(previous, 0) << "fields that no kind closed";
@@ -1204,6 +1204,35 @@ TEST_F(Facts, EachFileOfATextHasItsOwn) {
             EXPECT_EQ(fact.count, c.count) << c.text;
             EXPECT_EQ(fact.expected, c.expected) << c.text;
         }
+    }
+}
+
+// A listing tells each entry's begin line mode as it makes the entry, in the order of the list:
+// every file of a text with the module's own bit, the first alone without it.
+TEST_F(Facts, ListingTellsTheModeOfEachEntry) {
+    ASSERT_TRUE(WriteBytes(Path("a.uue"), "begin 600 a\n#86)C\n`\nend\nbegin 4755 b\n#86)C\n`\nend\n"
+                                          "begin-base64 640 c\nYWJj\n====\n"));
+    api_.arOptionsOn(UUARC_OPTION_FACTS);
+    for (const bool every_file : {true, false}) {
+        every_file ? api_.arOptionsOn(UUARC_OPTION_EVERY_FILE) : api_.arOptionsOff(UUARC_OPTION_EVERY_FILE);
+        api_.InitArcFile(Path("a.uue").c_str());
+        RegisterRecorders();
+        ClearCalls();
+        ArcFileList list{};
+        api_.BuildArcFileList(&list);
+        std::vector<int64_t> modes;
+        std::vector<HostCall> fact;  // the signals of one fact, up to its kind
+        for (const HostCall& call : CallsOf(CallKind::kSignal)) {
+            fact.push_back(call);
+            if (call.second != UUARC_SIGNAL_FACT) continue;
+            EXPECT_EQ(call.first, UUARC_FACT_ENTRY_MODE);
+            modes.push_back(LastFactOf(fact).mode);
+            fact.clear();
+        }
+        const std::vector<int64_t> expected = every_file ? std::vector<int64_t>{0600, 04755, 0640} : std::vector<int64_t>{0600};
+        EXPECT_EQ(modes, expected);
+        EXPECT_EQ(list.count, modes.size());
+        api_.DoneArcFileList(&list);
     }
 }
 #endif

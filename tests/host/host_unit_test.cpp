@@ -208,5 +208,30 @@ TEST(HostNames, OutputFileSettingNamesOneFile) {
     EXPECT_FALSE(ToModuleFile(std::string(250, 'f'), setting, error));
 }
 
+#if !defined(_WIN32)
+// A path over the module's limit reaches it through the deepest folder on it that exists, held
+// open once however often it is named, and comes back as it was given until the folder goes.
+TEST(HostNames, LongPathsThroughTheDeepestFolderHeld) {
+    const std::string folder = (std::filesystem::temp_directory_path() / std::string(250, 'x')).string() + "/" +
+                               std::string(100, 'y');
+    std::filesystem::create_directories(folder);
+    const size_t mark = HeldFolderCount();
+    std::string module, error;
+    ASSERT_TRUE(ToModulePath(folder + "/a.uue", module, error)) << error;
+    EXPECT_LE(module.size(), size_t{UUARC_MAX_HOST_PATH});
+    EXPECT_EQ(FromModulePath(module), folder + "/a.uue");
+    ASSERT_TRUE(ToModuleFolder(folder + "/new", module, error)) << error;
+    EXPECT_EQ(module.back(), '\\');
+    EXPECT_EQ(FromModulePath(module + "b.bin"), folder + "/new/b.bin");
+    EXPECT_EQ(HeldFolderCount(), mark + 1);
+    // What is still to be made must fit below the last folder that exists.
+    std::string refused;
+    EXPECT_FALSE(ToModulePath(folder + "/" + std::string(240, 'm') + "/a", refused, error));
+    ReleaseHeldFolders(mark);
+    EXPECT_EQ(FromModulePath(module + "b.bin"), ToNativePath(module + "b.bin"));
+    std::filesystem::remove_all(std::filesystem::path(folder).parent_path());
+}
+#endif
+
 }  // namespace
 }  // namespace uuarc_host
