@@ -46,11 +46,11 @@ void RememberArchive(const char* path, uint32_t new_archive) {
 // The header scan of the archive at `path`, as ScanArchiveHeader; when it finds no begin line and
 // `tell` is set, a host that asked for facts hears why.
 uint16_t ScanAndTell(const char* path, char* name, int64_t* size, bool tell) {
-    int64_t table_at = -1;
-    const uint16_t scanned = ScanArchiveHeader(g_state.alphabet, g_state.input, path, name, size, nullptr, &table_at);
+    BeginLine begin;
+    const uint16_t scanned = ScanArchiveHeader(g_state.alphabet, g_state.input, path, name, size, nullptr, &begin);
     if (scanned == kStatusBadFormat && tell) {
         Job job = MakeJob();
-        TellFact(job, path, NoBeginLineFact(table_at));
+        TellFact(job, path, NoBeginLineFact(begin));
     }
     return scanned;
 }
@@ -148,7 +148,7 @@ void BuildEveryEntry(ArcFileList* list) {
     if (status == kStatusOk && count == 0) {
         status = kStatusBadFormat;
         Job job = MakeJob();
-        TellFact(job, g_state.settings.archive_path, NoBeginLineFact(begin.table_at));
+        TellFact(job, g_state.settings.archive_path, NoBeginLineFact(begin));
     }
     if (status != kStatusOk) {
         ArcFileList made{count, first, last};
