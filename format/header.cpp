@@ -89,6 +89,126 @@ const char* TakeName(const char* name, size_t length, char* stored) {
     return stored;
 }
 
+// Whether the line buffer holds `line` only in part: it is full and no LF ends it.
+bool IsCutLine(const char* line, size_t length) { return length == kLineBufferSize - 1 && line[length - 1] != '\n'; }
+
+// The `length` bytes of a name at `name` as a stored name reads (FindBeginLine) into `out`
+// (kNameBufferSize bytes); `line_cut` when the line buffer held its line only in part.
+Conversion ReadStoredName(const char* name, size_t length, bool line_cut, char* out) {
+    char stored[kLineBufferSize];
+    Conversion converted = Conversion::NoForm;
+    size_t utf8_length = length;
+    if (ReadsAsUtf8(name, &utf8_length, line_cut)) {
+        converted = Utf8ToAnsi(TakeName(name, utf8_length, stored), out, kNameBufferSize);
+    }
+#if defined(_WIN32)
+    if (converted == Conversion::NoForm) converted = OemToAnsi(TakeName(name, length, stored), out, kNameBufferSize);
+#else
+    // Linux file names are bytes: a name that is not UTF-8 (Latin-1, or OEM from a DOS encoder)
+    // is kept as the bytes it is, as other Linux decoders keep it, never converted. It always
+    // fits: the line buffer is shorter than the name's.
+    if (converted == Conversion::NoForm) {
+        TakeName(name, length, out);
+        converted = Conversion::Whole;
+    }
+#endif
+    return converted;
+}
+
+// ---- Part markers ---------------------------------------------------------------------------
+// See PartMarker (header.h). A word is matched at its start only, so "counterpart 1 of 2" marks
+// nothing; the first marker of a line counts.
+
+// Whether `text` starts with the lowercase ASCII `word`, in any case.
+bool StartsWithWord(std::string_view text, std::string_view word) {
+    if (text.size() < word.size()) return false;
+    for (size_t at = 0; at < word.size(); ++at) {
+        if ((text[at] | 0x20) != word[at]) return false;
+    }
+    return true;
+}
+
+bool IsAsciiLetter(char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
+
+void SkipSpaces(std::string_view text, size_t& at) {
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+}
+
+// The number of at most nine digits at `at`, which moves past it; -1 when none is there.
+int32_t ReadPartNumber(std::string_view text, size_t& at) {
+    const size_t start = at;
+    int32_t value = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        if (at - start == 9) return -1;
+        value = value * 10 + (text[at] - '0');
+    }
+    return at == start ? -1 : value;
+}
+
+// "N of M" (unless `slash_only`) or "N/M" from `at`, blanks around the numbers allowed, into
+// `marker`; false, `marker` untouched, when they are not there or count no part of a split.
+bool ReadPartNumbers(std::string_view text, size_t& at, bool slash_only, PartMarker& marker) {
+    SkipSpaces(text, at);
+    const int32_t number = ReadPartNumber(text, at);
+    SkipSpaces(text, at);
+    if (at < text.size() && text[at] == '/') {
+        ++at;
+    } else if (!slash_only && StartsWithWord(text.substr(at), "of")) {
+        at += 2;
+    } else {
+        return false;
+    }
+    SkipSpaces(text, at);
+    const int32_t total = ReadPartNumber(text, at);
+    if (number < 1 || total < 2 || number > total) return false;
+    marker.number = number;
+    marker.total = total;
+    return true;
+}
+
+// The first part marker in the line of free text `line` (`length` bytes as read) into `marker`,
+// with the name that " of file NAME" after it gives (up to the line end, trailing blanks dropped).
+void FindPartMarker(const char* line, size_t length, PartMarker& marker) {
+    const std::string_view text(line, std::strcspn(line, "\r\n"));
+    for (size_t at = 0; at < text.size(); ++at) {
+        size_t next = at + 1;
+        const bool bracket = text[at] == '[';
+        if (!bracket) {
+            if (at > 0 && IsAsciiLetter(text[at - 1])) continue;
+            const std::string_view rest = text.substr(at);
+            if (StartsWithWord(rest, "part")) {
+                next = at + 4;
+            } else if (StartsWithWord(rest, "section")) {
+                next = at + 7;
+            } else {
+                continue;
+            }
+        }
+        PartMarker found;
+        if (!ReadPartNumbers(text, next, bracket, found)) continue;
+        if (bracket) {
+            SkipSpaces(text, next);
+            if (next == text.size() || text[next] != ']') continue;
+            ++next;
+        }
+        SkipSpaces(text, next);
+        if (StartsWithWord(text.substr(next), "of")) {
+            next += 2;
+            SkipSpaces(text, next);
+            const std::string_view rest = text.substr(next);
+            if (StartsWithWord(rest, "file") && rest.size() > 4 && (rest[4] == ' ' || rest[4] == '\t')) {
+                next += 4;
+                SkipSpaces(text, next);
+                size_t end = text.size();
+                while (end > next && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+                if (end > next) ReadStoredName(text.data() + next, end - next, IsCutLine(line, length), found.name);
+            }
+        }
+        marker = found;
+        return;
+    }
+}
+
 // A line that was meant to start a table block: "table" alone, blanks and the line end after it
 // allowed. Prose that starts with the word ("tables follow below") starts one only when a block
 // follows it.
@@ -275,6 +395,7 @@ int FindBeginLine(AlphabetState& alphabet, Stream& input, BeginLine& found, cons
     size_t line_length = first != nullptr && first->length > 0 ? TakeCarriedLine(*first, line)
                                                                 : NextScanLine(ahead, input, line, &offset);
     SizeHeader header;
+    found.part = PartMarker{};
     for (;;) {
         if (line_length == 0) return -1;
         if (std::strncmp(line, "table", 5) == 0) {
@@ -296,6 +417,7 @@ int FindBeginLine(AlphabetState& alphabet, Stream& input, BeginLine& found, cons
         uint32_t mode = 0;
         if (!MatchBeginLine(line, &form, &name, &length, &mode)) {
             FollowSizeHeader(header, line, line_length);
+            if (found.part.total == 0) FindPartMarker(line, line_length, found.part);
             line_length = NextScanLine(ahead, input, line, &offset);
             continue;
         }
@@ -305,28 +427,7 @@ int FindBeginLine(AlphabetState& alphabet, Stream& input, BeginLine& found, cons
                            std::memcmp(header.name, name, length) == 0;
         found.declared_size = named ? header.size : -1;
 
-        // The line buffer holds the line only in part when it is full and no LF ends it.
-        const bool line_cut = line_length == sizeof line - 1 && line[line_length - 1] != '\n';
-        char stored[kLineBufferSize];
-        Conversion converted = Conversion::NoForm;
-        size_t utf8_length = length;
-        if (ReadsAsUtf8(name, &utf8_length, line_cut)) {
-            converted = Utf8ToAnsi(TakeName(name, utf8_length, stored), found.name, sizeof found.name);
-        }
-#if defined(_WIN32)
-        if (converted == Conversion::NoForm) {
-            converted = OemToAnsi(TakeName(name, length, stored), found.name, sizeof found.name);
-        }
-#else
-        // Linux file names are bytes: a name that is not UTF-8 (Latin-1, or OEM from a DOS
-        // encoder) is kept as the bytes it is, as other Linux decoders keep it, never converted.
-        // It always fits: the line buffer is shorter than the name's.
-        if (converted == Conversion::NoForm) {
-            TakeName(name, length, found.name);
-            converted = Conversion::Whole;
-        }
-#endif
-        found.name_cut = converted == Conversion::Cut;
+        found.name_cut = ReadStoredName(name, length, IsCutLine(line, line_length), found.name) == Conversion::Cut;
         return 0;
     }
 }
@@ -344,27 +445,26 @@ Conversion MakeStoredName(const char* name, char* stored, size_t size) {
 }
 
 uint16_t OpenAndScanArchive(AlphabetState& alphabet, Stream& input, const char* path, char* name, int64_t* size,
-                            bool* name_cut, int64_t* table_at, uint32_t* mode) {
+                            bool* name_cut, BeginLine* scanned) {
     ResetDefaultAlphabet(alphabet);
     if (!StreamOpen(input, path, "rt")) return kStatusCannotOpen;
     uint16_t status = kStatusOk;
     BeginLine found;
     if (FindBeginLine(alphabet, input, found) != 0) {
         status = kStatusBadFormat;
-        if (table_at != nullptr) *table_at = found.table_at;
     } else {
         std::memcpy(name, found.name, std::strlen(found.name) + 1);
         if (name_cut != nullptr) *name_cut = found.name_cut;
-        if (mode != nullptr) *mode = found.mode;
     }
     if (size != nullptr) *size = EstimateDecodedSize(found.form, StreamLength(input));
+    if (scanned != nullptr) *scanned = found;
     if (status != kStatusOk) StreamClose(input);
     return status;
 }
 
 uint16_t ScanArchiveHeader(AlphabetState& alphabet, Stream& input, const char* path, char* name, int64_t* size,
-                           bool* name_cut, int64_t* table_at, uint32_t* mode) {
-    const uint16_t status = OpenAndScanArchive(alphabet, input, path, name, size, name_cut, table_at, mode);
+                           bool* name_cut, BeginLine* scanned) {
+    const uint16_t status = OpenAndScanArchive(alphabet, input, path, name, size, name_cut, scanned);
     StreamClose(input);
     return status;
 }

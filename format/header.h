@@ -3,7 +3,8 @@
 // stored name is read (OEM code page 437 or UTF-8) and written.
 //
 // The scan waits for one of three things, line by line:
-//   free text  - any line; passed over, and followed in case it is creation's size header
+//   free text  - any line; passed over, and followed in case it is creation's size header; the
+//                first part marker ("Part 2 of 3", see FindBeginLine) is kept
 //   "table"    - a line whose first five characters are "table", when the next 16 lines at most
 //                hold a block: 64 distinct characters, not cut short by the end of the file, a
 //                line starting with NUL or a begin line. Without one, a line that is "table"
@@ -23,6 +24,17 @@
 
 namespace uuarc {
 
+// The part of a posting split over several texts that a text says it is: "Part N of M", "part
+// N/M", "section N of M", "section N/M" or "[N/M]" anywhere in a line of free text, in any case,
+// leading zeros allowed, with 1 <= N <= M and M >= 2 (so the "section  1/1" of creation's header
+// is none). uuenview writes "_=_ Part 001 of 003 of file bin.dat": " of file NAME" after the
+// marker names the file, read as a stored name is.
+struct PartMarker {
+    int32_t number = 0;
+    int32_t total = 0;                // 0: the text says no part
+    char name[kNameBufferSize] = {};  // "" when the marker names no file
+};
+
 // What a begin line says, and what the lines just before it say of the file.
 struct BeginLine {
     char name[kNameBufferSize] = {};  // the stored name in the ANSI code page (Linux: its bytes)
@@ -35,6 +47,9 @@ struct BeginLine {
     // When the scan fails for a line that is "table" alone with no block after it: where that
     // line starts in the file; -1 otherwise.
     int64_t table_at = -1;
+    // The first part marker in the free text before the begin line (in the whole text when the
+    // scan finds none).
+    PartMarker part;
 };
 
 // A line already read from the stream that the next FindBeginLine takes as its first line: the
@@ -50,7 +65,7 @@ struct CarriedLine {
 // starts). Sets no status. A line that starts with
 // "begin " without an octal mode and a name after it is not a begin line (prose in a mail often
 // starts so) and is passed over. A carried line (`first`, when it holds one) is looked at before
-// the stream.
+// the stream. `found.part` gets the first part marker of the free text read (PartMarker).
 //
 // The name is the rest of the begin line after the mode and the white space that follows it, up
 // to the first CR or LF, without trailing spaces and tabs. It is read as UTF-8 when it is
@@ -77,16 +92,17 @@ Conversion MakeStoredName(const char* name, char* stored, size_t size);
 // the begin line. Returns the status for the caller to store: 0 with `name` (kNameBufferSize
 // bytes) and `size` filled in; 5 when the file cannot be opened (nothing filled in); 9964 without
 // a begin line (only `size` filled in). `size` is the decoded size estimated for the form of the
-// begin line (uuencode's without one); without it the file's length is not asked. `name_cut` and
-// `mode` as for FindBeginLine; `table_at`, after 9964, as BeginLine::table_at.
+// begin line (uuencode's without one); without it the file's length is not asked. `name_cut` as
+// for FindBeginLine; `scanned`, when given, gets all that the scan found (after 9964, its
+// `table_at` and `part`).
 uint16_t ScanArchiveHeader(AlphabetState& alphabet, Stream& input, const char* path, char* name, int64_t* size,
-                           bool* name_cut = nullptr, int64_t* table_at = nullptr, uint32_t* mode = nullptr);
+                           bool* name_cut = nullptr, BeginLine* scanned = nullptr);
 
 // ScanArchiveHeader, but at 0 `input` stays open at the line after the begin line, for the caller
 // to read on or to read again from the start (StreamRewind) without opening the file twice; it is
 // closed at any other status.
 uint16_t OpenAndScanArchive(AlphabetState& alphabet, Stream& input, const char* path, char* name, int64_t* size,
-                            bool* name_cut = nullptr, int64_t* table_at = nullptr, uint32_t* mode = nullptr);
+                            bool* name_cut = nullptr, BeginLine* scanned = nullptr);
 
 // For creation: does the target already hold a begin line of either form? Returns the status
 // for the caller: 0 when it does, 2 when it cannot be opened, 9964 when it holds none. Does not

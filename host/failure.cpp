@@ -125,6 +125,32 @@ std::string StoredNameFact(const ModuleFact& fact, const std::string& name) {
     return "";
 }
 
+// What a part of a split posting lacks, whichever line is missing.
+constexpr const char* kOtherParts = "the other parts are needed";
+
+// "part N of M of NAME" when the module said that the text is a part of a split posting before
+// the fact that explains the status: no begin line (`begin`), or no end line; "" otherwise. NAME
+// is the file that the module named for it, else the archive's file name.
+std::string PartOfPosting(const Request& request, const Operation& op, bool begin) {
+#if defined(UUARC_OPTION_FACTS)
+    if (op.part.kind != UUARC_FACT_PART) return "";
+    if (op.fact.kind != (begin ? UUARC_FACT_NO_BEGIN_LINE : UUARC_FACT_NO_END_LINE)) return "";
+    std::string name = ToNativePath(op.entry);
+#if defined(_WIN32)
+    const char* const separators = "\\/";
+#else
+    const char* const separators = "/";
+#endif
+    if (name.empty()) name = request.archive_shown.substr(request.archive_shown.find_last_of(separators) + 1);
+    return "part " + std::to_string(op.part.part) + " of " + std::to_string(op.part.parts) + " of " + Shown(name);
+#else
+    (void)request;
+    (void)op;
+    (void)begin;
+    return "";
+#endif
+}
+
 std::string Joined(const std::string& first, const std::string& second) {
     return first.empty() || second.empty() ? first + second : first + "; " + second;
 }
@@ -133,6 +159,8 @@ int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t s
     const std::string& archive = request.archive_shown;
     switch (status) {
         case UUARC_STATUS_NOT_ENCODED: {
+            const std::string part = PartOfPosting(request, op, true);
+            if (!part.empty()) return Say(archive, part, kOtherParts, status);
             const std::string why = ReadingFact(op.fact);
             return Say(archive, "not a uuencoded file", why.empty() ? "no begin line" : why, status);
         }
@@ -141,7 +169,8 @@ int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t s
             // longer than the header says holds every byte decoded.
             const bool kept = OldFileKept(op);
             const bool whole = op.fact.kind != 0 && op.fact.count > op.fact.expected && op.fact.expected >= 0;
-            std::string why = ReadingFact(op.fact);
+            const std::string part = PartOfPosting(request, op, false);
+            std::string why = part.empty() ? ReadingFact(op.fact) : kOtherParts;
             if (op.output_opened && op.output_sink && request.to_stdout) {
                 why = Joined(why, WhatReachedStandardOutput(op, whole));
             } else if (op.output_opened && !request.testing) {
@@ -150,7 +179,7 @@ int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t s
                                        : whole ? " holds all " + std::to_string(op.fact.count) + " bytes"
                                                : " is incomplete"));
             }
-            return Say(archive, "damaged uuencoded data", why, status);
+            return Say(archive, part.empty() ? "damaged uuencoded data" : part, why, status);
         }
         case UUARC_STATUS_CANNOT_OPEN: {
             std::string why = WhyUnreadable(request.archive);

@@ -35,11 +35,12 @@ int64_t SizeOf(const FindData& data) {
 }
 
 // Extraction names its output before it opens it (a sink by its reserved spelling), and the
-// entry it is about: "\" and the stored name.
+// entry it is about: "\" and the stored name. A fact of a part of a split posting may name its
+// file so, from InitArcFile too.
 int32_t UUARC_CALL OnFileName(UserData, const char* source, const char* target) noexcept {
     Operation& op = g_operation;
+    if (source[0] == '\\') op.entry = source + 1;
     if (!op.extracting) return 0;
-    op.entry = source[0] == '\\' ? source + 1 : source;
     op.target = op.output_sink ? std::string(target) : FromModulePath(target);
     return 0;
 }
@@ -63,13 +64,15 @@ bool TakeFactField(Operation& op, int64_t value, int32_t code) {
         case UUARC_SIGNAL_FACT_RULE: fields.rule = value; return true;
         case UUARC_SIGNAL_FACT_SPAN: fields.span = value; return true;
         case UUARC_SIGNAL_FACT_MODE: fields.mode = value; return true;
+        case UUARC_SIGNAL_FACT_PART: fields.part = value; return true;
+        case UUARC_SIGNAL_FACT_PARTS: fields.parts = value; return true;
         case UUARC_SIGNAL_FACT:
             // A listing's entries are told as they are made; any other fact explains a failure.
             fields.kind = static_cast<int32_t>(value);
             if (fields.kind == UUARC_FACT_ENTRY_MODE) {
                 op.modes.push_back(fields.mode);
             } else {
-                op.fact = fields;
+                (fields.kind == UUARC_FACT_PART ? op.part : op.fact) = fields;
             }
             fields = ModuleFact{};
             return true;
@@ -161,6 +164,7 @@ void ListenForFacts() {
     g_api.arOptionsOn(UUARC_OPTION_FACTS);
 #endif
     g_api.SetSetSignalProc(0, OnSignal);
+    g_api.SetSetFileNameProc(0, OnFileName);
 }
 
 void StartOperation(const Options& options, bool extracting, const std::string& progress_name,
@@ -194,6 +198,7 @@ void NextFile() {
     op.delivered = -1;
     op.entry.clear();
     op.fact = ModuleFact{};
+    op.part = ModuleFact{};
 }
 
 void FinishOperation(bool success) {

@@ -34,6 +34,8 @@ struct ModuleFact {
     int64_t rule = -1;
     int64_t span = -1;
     int64_t mode = -1;
+    int64_t part = -1;
+    int64_t parts = -1;
 };
 
 struct Operation {
@@ -54,9 +56,11 @@ struct Operation {
     bool output_sink = false;            // extraction into standard output or nothing: no file
     int64_t delivered = -1;              // the bytes that the sink took, once the module says
     int64_t source_read = -1;            // creation: the source did not hold its size; bytes read
-    std::string entry;                   // extraction: the stored name as the module named it
-                                         // (module terms, without its leading "\")
+    std::string entry;                   // the stored name as the module named it last (module
+                                         // terms, without its leading "\"); a part's file too
     ModuleFact fact;                     // the last fact the module closed
+    ModuleFact part;                     // the part of a split posting that the text is, as the
+                                         // module said it before `fact`
     ModuleFact fact_fields;              // the fields of the one it is passing
     std::vector<int64_t> modes;          // listing: each entry's begin line mode, as it was made
     // Every file of a text (the module's own option): called when the module says that a file is
@@ -66,8 +70,9 @@ struct Operation {
 
 extern Operation g_operation;
 
-// Asks the module for its facts and registers the callback that hears them, once it is loaded:
-// InitArcFile explains a refusal through it too, before StartOperation.
+// Asks the module for its facts and registers the callbacks that hear them, once it is loaded:
+// InitArcFile explains a refusal through them too (a part's file by its name), before
+// StartOperation.
 void ListenForFacts();
 
 // Clears g_operation and registers the callbacks (after InitArcFile or CreateArcFile, which

@@ -287,7 +287,8 @@ UUARC_API void UUARC_CALL SetSetSfxProgressProc(UserData user, OtherProc proc); 
    as it was. A path where nothing exists, or the empty path, opens a new, unnamed archive
    (status 0). An existing file is scanned up to its begin line: 0 opens it, 9974 says it has
    none, 5 that it cannot be read or is no regular file (a FIFO or a device is never read). No
-   callback fires, but for the fact that explains 9974 with UUARC_OPTION_FACTS.
+   callback fires, but for the fact that explains 9974 with UUARC_OPTION_FACTS (and a part's name
+   before UUARC_FACT_PART).
    CreateArcFile(path): the same first step and the same refusals, then as InitArcFile, then
    names the file to be created; 5 when the path exists.
    DoneArcFile() forgets the archive.
@@ -382,7 +383,8 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
    fields passed since the previous UUARC_SIGNAL_FACT (or since the export began) are the fact's
    own; a field that the kind does not list is not passed. An export closes at most one fact that
    explains its status, just before it returns (with UUARC_OPTION_EVERY_FILE, one for each entry
-   that fails, before its UUARC_SIGNAL_ENTRY_DONE). BuildArcFileList besides closes one
+   that fails, before its UUARC_SIGNAL_ENTRY_DONE), and before it, when the text says so, the fact
+   UUARC_FACT_PART that puts it in context. BuildArcFileList besides closes one
    UUARC_FACT_ENTRY_MODE for each entry it makes, in the order of the list, as it makes it: what
    the list's fixed records have no field for. Facts of other kinds may come later through the
    same codes, so a host passes over a kind that it does not know.
@@ -396,6 +398,8 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
                                   its "\") that breaks the rule: first byte << 16 | length
      UUARC_SIGNAL_FACT_MODE       the mode of a begin line, its low twelve bits (0644 for
                                   "begin 644"): permission bits, setuid, setgid and sticky
+     UUARC_SIGNAL_FACT_PART       which part of a split posting the text is, 1 for the first
+     UUARC_SIGNAL_FACT_PARTS      how many parts the posting has, 2 or more
      UUARC_SIGNAL_FACT            the kind, a UUARC_FACT_ value; the fact is whole
    The kinds, the status each explains, and their fields:
      UUARC_FACT_NO_BEGIN_LINE      9974 (9964 from BuildArcFileList): no begin line at all
@@ -423,7 +427,18 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
                                    the output that is never made.
      UUARC_FACT_ENTRY_MODE         no status: BuildArcFileList has made the next entry of the
                                    list. MODE: its begin line's. When the listing then fails,
-                                   these facts name no entry. */
+                                   these facts name no entry.
+     UUARC_FACT_PART               right before UUARC_FACT_NO_BEGIN_LINE or UUARC_FACT_NO_END_LINE:
+                                   the text marks itself as one part of a posting split over
+                                   several ("Part 2 of 3", "part 2/3", "section 2 of 3", "[2/3]"
+                                   in the free text before its begin line, or anywhere in a text
+                                   without one; any case), so the rest of the file is in the
+                                   others. PART, PARTS. The file: where the marker names it
+                                   ("... of file NAME", as uuenview writes), SetFileNameProc gets
+                                   "\" + NAME and the entry's output ("" when none was opened)
+                                   just before the fact's fields; otherwise it is the entry that
+                                   SetFileNameProc named last in this export (its begin line), or,
+                                   with no entry named, the archive itself. */
 #if !defined(_WIN32) || defined(_WIN64)
 #define UUARC_SIGNAL_FACT 6
 #define UUARC_SIGNAL_FACT_LINE 7
@@ -433,6 +448,8 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
 #define UUARC_SIGNAL_FACT_RULE 11
 #define UUARC_SIGNAL_FACT_SPAN 12
 #define UUARC_SIGNAL_FACT_MODE 13
+#define UUARC_SIGNAL_FACT_PART 14
+#define UUARC_SIGNAL_FACT_PARTS 15
 
 #define UUARC_FACT_NO_BEGIN_LINE 1
 #define UUARC_FACT_TABLE_WITHOUT_BLOCK 2
@@ -446,6 +463,7 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
 #define UUARC_FACT_UNFINISHED_GROUP 10
 #define UUARC_FACT_NAME_REFUSED 11
 #define UUARC_FACT_ENTRY_MODE 12
+#define UUARC_FACT_PART 13
 
 /* The rules of a stored name that extraction puts below the output path (the part it takes: the
    file name alone, or with keep-paths the whole name less a leading separator and the base

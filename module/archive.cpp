@@ -46,12 +46,12 @@ void RememberArchive(const char* path, uint32_t new_archive) {
 // The header scan of the archive at `path`, as ScanArchiveHeader; when it finds no begin line and
 // `tell` is set, a host that asked for facts hears why.
 uint16_t ScanAndTell(const char* path, char* name, int64_t* size, bool tell, uint32_t* mode = nullptr) {
-    int64_t table_at = -1;
-    const uint16_t scanned =
-        ScanArchiveHeader(g_state.alphabet, g_state.input, path, name, size, nullptr, &table_at, mode);
+    BeginLine begin;
+    const uint16_t scanned = ScanArchiveHeader(g_state.alphabet, g_state.input, path, name, size, nullptr, &begin);
+    if (scanned == kStatusOk && mode != nullptr) *mode = begin.mode;
     if (scanned == kStatusBadFormat && tell) {
         Job job = MakeJob();
-        TellFact(job, path, NoBeginLineFact(table_at));
+        TellFact(job, path, NoBeginLineFact(begin));
     }
     return scanned;
 }
@@ -150,7 +150,7 @@ void BuildEveryEntry(ArcFileList* list) {
     StreamClose(input);
     if (status == kStatusOk && count == 0) {
         status = kStatusBadFormat;
-        TellFact(job, g_state.settings.archive_path, NoBeginLineFact(begin.table_at));
+        TellFact(job, g_state.settings.archive_path, NoBeginLineFact(begin));
     }
     if (status != kStatusOk) {
         ArcFileList made{count, first, last};

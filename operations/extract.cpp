@@ -176,7 +176,7 @@ bool OpenDecodedOutput(Job& job, const char* archive_path, const char* output_na
                        BeginLine& begin, Fact& fact) {
     Stream& input = *job.input;
     if (FindBeginLine(*job.alphabet, input, begin) != 0) {
-        fact = NoBeginLineFact(begin.table_at);
+        fact = NoBeginLineFact(begin);
         SetStatus(job, kStatusBadFormat);
         return false;
     }
@@ -389,6 +389,8 @@ int DecodeToFile(Job& job, const char* archive_path, const char* output_name) {
         DecodeLines(job, archive_path, size, begin.declared_size, fact);
     }
     StreamClose(*job.input);
+    fact.part = &begin.part;  // told with a missing begin or end line alone
+    fact.output = opened ? output_name : "";
     if (!opened) {
         ReleaseOutputFolder(job);
         if (*job.status == kStatusBadFormat) TellFact(job, archive_path, fact);
@@ -414,12 +416,12 @@ void RunExtraction(Job& job, const FileMaskList* list) {
     // The archive stays open from the scan to the decoding, which reads it again from its start.
     char stored_name[kNameBufferSize];
     bool name_cut = false;
-    int64_t table_at = -1;
+    BeginLine begin;
     const uint16_t scanned = OpenAndScanArchive(*job.alphabet, *job.input, settings.archive_path, stored_name,
-                                                nullptr, &name_cut, &table_at);
+                                                nullptr, &name_cut, &begin);
     if (scanned != kStatusOk) {
         SetStatus(job, scanned == kStatusBadFormat ? uint16_t{kStatusNotEncoded} : scanned);
-        if (scanned == kStatusBadFormat) TellFact(job, settings.archive_path, NoBeginLineFact(table_at));
+        if (scanned == kStatusBadFormat) TellFact(job, settings.archive_path, NoBeginLineFact(begin));
         return;
     }
     char output_name[kOutputNameSize];
@@ -475,6 +477,8 @@ void DecodeEntry(Job& job, const char* output_name, const BeginLine& begin) {
         DecodeLines(job, archive_path, size, begin.declared_size, fact);
     }
     if (!FinishOutputFile(job, *job.status != kStatusWriteFailed)) SetStatus(job, kStatusWriteFailed);
+    fact.part = &begin.part;  // told with a missing end line alone
+    fact.output = output_name;
     if (*job.status == kStatusBadFormat) TellFact(job, archive_path, fact);
 }
 
@@ -514,7 +518,7 @@ void RunEveryExtraction(Job& job, const FileMaskList* list) {
     StreamClose(input);
     job.entry = nullptr;
     SetStatus(job, found ? first_failure : uint16_t{kStatusNotEncoded});
-    if (!found) TellFact(job, settings.archive_path, NoBeginLineFact(begin.table_at));
+    if (!found) TellFact(job, settings.archive_path, NoBeginLineFact(begin));
 }
 
 #endif

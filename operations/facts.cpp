@@ -1,15 +1,18 @@
 // facts.cpp - TellFact (facts.h): the line counted, the fields passed through notify.cpp.
 #include "operations/facts.h"
 
+#include <cstdio>
+
 #include "format/line_codec.h"
 #include "operations/notify.h"
 
 namespace uuarc {
 
-Fact NoBeginLineFact(int64_t table_at) {
+Fact NoBeginLineFact(const BeginLine& scanned) {
     Fact fact;
-    fact.kind = table_at >= 0 ? FactKind::TableWithoutBlock : FactKind::NoBeginLine;
-    fact.line_at = table_at;
+    fact.kind = scanned.table_at >= 0 ? FactKind::TableWithoutBlock : FactKind::NoBeginLine;
+    fact.line_at = scanned.table_at;
+    if (scanned.table_at < 0) fact.part = &scanned.part;
     return fact;
 }
 
@@ -33,6 +36,7 @@ static_assert(static_cast<int32_t>(FactKind::AfterPadding) == UUARC_FACT_AFTER_P
 static_assert(static_cast<int32_t>(FactKind::UnfinishedGroup) == UUARC_FACT_UNFINISHED_GROUP);
 static_assert(static_cast<int32_t>(FactKind::NameRefused) == UUARC_FACT_NAME_REFUSED);
 static_assert(static_cast<int32_t>(FactKind::EntryMode) == UUARC_FACT_ENTRY_MODE);
+static_assert(static_cast<int32_t>(FactKind::Part) == UUARC_FACT_PART);
 static_assert(static_cast<int32_t>(NameFact::Empty) == UUARC_NAME_EMPTY);
 static_assert(static_cast<int32_t>(NameFact::Rooted) == UUARC_NAME_ROOTED);
 static_assert(static_cast<int32_t>(NameFact::Colon) == UUARC_NAME_COLON);
@@ -44,8 +48,26 @@ static_assert(static_cast<int32_t>(NameFact::PathTooLong) == UUARC_NAME_PATH_TOO
 
 bool FactsWanted(const Job& job) { return (job.settings->options & UUARC_OPTION_FACTS) != 0; }
 
+namespace {
+
+// The text is one part of a posting split over several: the rest of its file is in the others.
+void TellPart(Job& job, const PartMarker& part, const char* output) {
+    if (part.name[0] != '\0') {
+        char notification[kNameBufferSize + 8];
+        std::snprintf(notification, sizeof notification, "\\%s", part.name);
+        NotifyFileName(job, notification, output);
+    }
+    NotifyFactField(job, UUARC_SIGNAL_FACT_PART, part.number);
+    NotifyFactField(job, UUARC_SIGNAL_FACT_PARTS, part.total);
+    NotifyFactField(job, UUARC_SIGNAL_FACT, static_cast<int64_t>(FactKind::Part));
+}
+
+}  // namespace
+
 void TellFact(Job& job, const char* archive_path, const Fact& fact) {
     if (fact.kind == FactKind::None || !FactsWanted(job)) return;
+    const bool missing = fact.kind == FactKind::NoBeginLine || fact.kind == FactKind::NoEndLine;
+    if (missing && fact.part != nullptr && fact.part->total > 0) TellPart(job, *fact.part, fact.output);
     int64_t line = -1;
     if (fact.line_at >= 0 && StreamOpen(*job.look_ahead, archive_path, "rt")) {
         line = LineNumberAt(*job.look_ahead, fact.line_at);

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "format/header.h"
 #include "operations/job.h"
 
 namespace uuarc {
@@ -26,6 +27,7 @@ enum class FactKind : int32_t {
     UnfinishedGroup = 10,    // line: the "====" line
     NameRefused = 11,        // rule, span
     EntryMode = 12,          // mode: the begin line's of the entry just listed
+    Part = 13,               // part, parts; told by TellFact before NoBeginLine or NoEndLine
 };
 
 // The rules of the public UUARC_NAME_ codes, with their values.
@@ -46,11 +48,17 @@ struct Fact {
     int64_t span_start = -1;  // in the stored name
     int64_t span_length = -1;
     int64_t mode = -1;
+    // The part of a split posting that the text says it is (none when null or its total is 0),
+    // told first with NoBeginLine and NoEndLine alone; `output` is the output that the entry was
+    // given ("" for none), which the host is told again with the name that the marker gives.
+    const PartMarker* part = nullptr;
+    const char* output = "";
 };
 
-// Why a header scan found no begin line: none is there, or the "table" line alone that starts at
-// `table_at` (-1: none) has no block after it.
-Fact NoBeginLineFact(int64_t table_at);
+// Why the header scan that found `scanned` found no begin line: none is there (and the text may
+// say which part of a split posting it is), or the "table" line alone at `scanned.table_at` has
+// no block after it.
+Fact NoBeginLineFact(const BeginLine& scanned);
 
 // The mode of the begin line of the entry that a listing has just made.
 Fact EntryModeFact(uint32_t mode);
@@ -60,7 +68,8 @@ bool FactsWanted(const Job& job);
 
 // Passes `fact` to the host when it asked for facts and the fact has a kind. The line is counted
 // on `job.look_ahead`, which must be closed, from the archive at `archive_path`; it is closed
-// again at the end.
+// again at the end. A part of a split posting comes first, as a fact of its own (Part), after the
+// name that its marker gives: SetFileNameProc ("\" + that name, `fact.output`).
 void TellFact(Job& job, const char* archive_path, const Fact& fact);
 
 }  // namespace uuarc

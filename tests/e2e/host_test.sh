@@ -213,6 +213,20 @@ for entry in "${encoders[@]}"; do
     expect_same "file from $label" foreign.bin "$folder/foreign.bin"
 done
 
+# ---- A part of a split posting says what it is ------------------------------------------------
+# uuenview marks each part "Part 00N of 003 of file foreign.bin": the first lacks its end line,
+# the others their begin line.
+if have uuenview && [ "$facts" -eq 1 ]; then
+    mkdir split
+    uuenview -u -1000 -od split foreign.bin
+    uuarc extract split/foreign.001 -d split_out
+    expect_rc "extract of a first part" 2
+    expect_grep "a first part says so" "^uuarc: split[/\\\\]foreign.001: part 1 of 3 of foreign.bin: the other parts are needed; split_out[/\\\\]foreign.bin is incomplete (status 9964)\$" "$err"
+    uuarc extract split/foreign.002 -d split_out
+    expect_rc "extract of a second part" 2
+    expect_grep "a second part says so" "^uuarc: split[/\\\\]foreign.002: part 2 of 3 of foreign.bin: the other parts are needed (status 9974)\$" "$err"
+fi
+
 # ---- Files that uuarc writes decode elsewhere -------------------------------------------------
 if have uudecode; then
     for src in size0.bin size1.bin size45.bin size46.bin big.bin; do

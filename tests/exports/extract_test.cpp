@@ -799,7 +799,7 @@ TEST_F(Extraction, FactsOnlyWhenAskedFor) {
     api_.arOptionsOn(0x0200);  // the bit that the other builds read
 #endif
     for (const std::string& text : {std::string("no begin line\n"), std::string("begin 644 x\n#8~)C\nend\n"),
-                                    ClassicUuencode("dir/", "abc")}) {
+                                    ClassicUuencode("dir/", "abc"), std::string("Part 2 of 3 of file y\n")}) {
         ASSERT_TRUE(WriteBytes(Path("a.uue"), text));
         ClearCalls();
         RegisterRecorders();
@@ -814,31 +814,38 @@ TEST_F(Extraction, FactsOnlyWhenAskedFor) {
 }
 
 #if defined(UUARC_OPTION_FACTS)
-// The last fact the module passed, gathered as a host gathers it: the fields, then the kind.
+// The facts the module passed, gathered as a host gathers them: the fields, then the kind.
 struct Fact {
-    int64_t kind = 0, line = -1, character = -1, count = -1, expected = -1, rule = -1, span = -1, mode = -1;
+    int64_t kind = 0, line = -1, character = -1, count = -1, expected = -1, rule = -1, span = -1, mode = -1,
+            part = -1, parts = -1;
 };
 
-Fact LastFactOf(const std::vector<HostCall>& signals) {
-    Fact fact, fields;
+std::vector<Fact> FactsOf(const std::vector<HostCall>& signals) {
+    std::vector<Fact> facts;
+    Fact fields;
     int64_t previous = 0;  // the fields come in the order of their codes, each once
     for (const HostCall& call : signals) {
         if (call.second < UUARC_SIGNAL_FACT) continue;
         if (call.second == UUARC_SIGNAL_FACT) {
             fields.kind = call.first;
-            fact = fields;
+            facts.push_back(fields);
             fields = Fact{};
             previous = 0;
             continue;
         }
         EXPECT_GT(call.second, previous) << "fields out of order";
         previous = call.second;
-        int64_t* const slots[] = {&fields.line, &fields.character, &fields.count, &fields.expected, &fields.rule,
-                                  &fields.span,  &fields.mode};
+        int64_t* const slots[] = {&fields.line, &fields.character, &fields.count, &fields.expected,
+                                  &fields.rule, &fields.span, &fields.mode, &fields.part, &fields.parts};
         *slots[call.second - UUARC_SIGNAL_FACT_LINE] = call.first;
     }
     EXPECT_EQ(previous, 0) << "fields that no kind closed";
-    return fact;
+    return facts;
+}
+
+Fact LastFactOf(const std::vector<HostCall>& signals) {
+    const std::vector<Fact> facts = FactsOf(signals);
+    return facts.empty() ? Fact{} : facts.back();
 }
 
 Fact LastFact() { return LastFactOf(CallsOf(CallKind::kSignal)); }
@@ -1233,6 +1240,59 @@ TEST_F(Facts, ListingTellsTheModeOfEachEntry) {
         EXPECT_EQ(modes, expected);
         EXPECT_EQ(list.count, modes.size());
         api_.DoneArcFileList(&list);
+    }
+}
+#endif
+
+#if defined(UUARC_OPTION_FACTS)
+// A text that marks itself as a part of a split posting says so just before the fact of its
+// missing begin or end line: which part of how many, and the file where the marker names it,
+// through SetFileNameProc with the entry's output. The same for every file of a text.
+TEST_F(Facts, APartOfASplitPostingSaysWhichOne) {
+    ASSERT_TRUE(WriteBytes(Path("x"), "abc"));
+    api_.CreateArcFile(Path("made.uue").c_str());
+    ASSERT_EQ(Compress({"x"}), 0);
+    const std::string made = ReadBytes(Path("made.uue"));
+    const std::string header = made.substr(0, made.find("begin "));  // with its "section  1/1"
+    const struct {
+        std::string text;
+        uint16_t status;
+        int64_t part, parts;  // -1: no part said
+        const char* name;     // what the marker names; null: nothing
+    } cases[] = {
+        {"\n_=_ \n_=_ Part 001 of 003 of file bin.dat\n_=_ \n\nbegin 644 x\n#86)C\n\n", 9964, 1, 3, "bin.dat"},
+        {"_=_ Part 002 of 003 of File  two words.bin \n#86)C\n", 9974, 2, 3, "two words.bin"},
+        {"Subject: pics part 2/3\n\n#86)C\nend\n", 9974, 2, 3, nullptr},
+        {"Subject: [09 / 10] pics\n", 9974, 9, 10, nullptr},
+        {"SECTION 1 OF 2\nbegin-base64 644 x\nYWJj\n", 9964, 1, 2, nullptr},
+        {"Section 2/2\r\n", 9974, 2, 2, nullptr},
+        {"Part 1 of 2\nbegin 644 x\n#86)C\nend\n", 0, -1, -1, nullptr},       // whole
+        {"part 1 of 2\nbegin 644 x\n#8~)C\nend\n", 9964, -1, -1, nullptr},    // damage of another kind
+        {header + "#86)C\n", 9974, -1, -1, nullptr},                           // "section  1/1"
+        {"counterpart 1 of 2, part 3 of 2, [1/1], [1/2 \n", 9974, -1, -1, nullptr},
+    };
+    for (const uint32_t every : {0u, kEveryFile}) {
+        if (every != 0) api_.arOptionsOn(every);
+        for (const auto& c : cases) {
+            EXPECT_EQ(Run(c.text), c.status) << c.text;
+            const std::vector<Fact> facts = FactsOf(CallsOf(CallKind::kSignal));
+            const std::vector<HostCall> named = CallsOf(CallKind::kFileName);
+            const size_t entry_names = c.status == 9974 ? 0 : 2;
+            if (c.part < 0) {
+                EXPECT_TRUE(facts.empty() || facts[0].kind != UUARC_FACT_PART) << c.text;
+                EXPECT_EQ(named.size(), entry_names) << c.text;
+                continue;
+            }
+            ASSERT_EQ(facts.size(), 2u) << c.text;
+            EXPECT_EQ(facts[0].kind, UUARC_FACT_PART) << c.text;
+            EXPECT_EQ(facts[0].part, c.part) << c.text;
+            EXPECT_EQ(facts[0].parts, c.parts) << c.text;
+            EXPECT_EQ(facts[1].kind, c.status == 9974 ? UUARC_FACT_NO_BEGIN_LINE : UUARC_FACT_NO_END_LINE) << c.text;
+            ASSERT_EQ(named.size(), entry_names + (c.name != nullptr ? 1 : 0)) << c.text;
+            if (c.name == nullptr) continue;
+            EXPECT_EQ(named.back().source, std::string("\\") + c.name) << c.text;
+            EXPECT_EQ(named.back().target, entry_names > 0 ? named[0].target : "") << c.text;
+        }
     }
 }
 #endif
