@@ -404,15 +404,25 @@ int DecodeToFile(Job& job, const char* archive_path, const char* output_name) {
     return 0;
 }
 
-void RunExtraction(Job& job, const FileMaskList* list) {
+namespace {
+
+// The start of every extraction: status 0, and false (nothing to do, or status 5) for an empty
+// mask list or a setting that the host gave too long, which is not replaced by an older one.
+bool ExtractionMayStart(Job& job, const FileMaskList* list) {
     SetStatus(job, kStatusOk);
-    if (list == nullptr || list->head == nullptr) return;
-    const HostSettings& settings = *job.settings;
-    // A setting that the host gave too long is not replaced by an older one.
-    if (settings.output_path_refused || settings.base_path_refused) {
+    if (list == nullptr || list->head == nullptr) return false;
+    if (job.settings->output_path_refused || job.settings->base_path_refused) {
         SetStatus(job, kStatusCannotOpen);
-        return;
+        return false;
     }
+    return true;
+}
+
+}  // namespace
+
+void RunExtraction(Job& job, const FileMaskList* list) {
+    if (!ExtractionMayStart(job, list)) return;
+    const HostSettings& settings = *job.settings;
     // The archive stays open from the scan to the decoding, which reads it again from its start.
     char stored_name[kNameBufferSize];
     bool name_cut = false;
@@ -485,13 +495,8 @@ void DecodeEntry(Job& job, const char* output_name, const BeginLine& begin) {
 }  // namespace
 
 void RunEveryExtraction(Job& job, const FileMaskList* list) {
-    SetStatus(job, kStatusOk);
-    if (list == nullptr || list->head == nullptr) return;
+    if (!ExtractionMayStart(job, list)) return;
     const HostSettings& settings = *job.settings;
-    if (settings.output_path_refused || settings.base_path_refused) {
-        SetStatus(job, kStatusCannotOpen);
-        return;
-    }
     Stream& input = *job.input;
     if (!StreamOpen(input, settings.archive_path, "rt")) {
         SetStatus(job, kStatusCannotOpen);

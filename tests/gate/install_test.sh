@@ -53,18 +53,11 @@ STANDIN
 chmod +x "$room/bin/apt-get" "$room/bin/dpkg"
 
 passed=0 failed=0
-# check NAME UPDATE_FAILS INSTALL_FAILS FOREIGN PACKAGES EXIT CALLS_PATTERN... ! NOT_PATTERN...
-# The patterns are extended regular expressions over the stand-ins' calls and install.sh's output.
-check() {
-  local name=$1 update_fails=$2 install_fails=$3 foreign=$4 packages=$5 want_exit=$6
-  shift 6
-  : >"$room/calls"
-  printf '%s' "$foreign" >"$room/foreign"
-  local out rc=0
-  out=$(PATH="$room/bin:$PATH" STANDIN_ROOM=$room UPDATE_FAILS=$update_fails INSTALL_FAILS=$install_fails \
-        UUARC_APT_TRIES=3 UUARC_APT_PAUSE=0 UUARC_RELEASE=bookworm TMPDIR=$room \
-        bash "$here/scripts/install.sh" $packages 2>&1) || rc=$?
-  local seen=$out$'\n'$(cat "$room/calls") problems=() negate=0 pattern
+# verdict NAME EXIT WANT_EXIT SEEN PATTERN... ! NOT_PATTERN...: counts the case as passed when it exited
+# as wanted and SEEN matches every pattern before "!" and none after it.
+verdict() {
+  local name=$1 rc=$2 want_exit=$3 seen=$4 problems=() negate=0 pattern
+  shift 4
   [ "$rc" = "$want_exit" ] || problems+=("exit $rc, not $want_exit")
   for pattern in "$@"; do
     if [ "$pattern" = '!' ]; then negate=1; continue; fi
@@ -80,6 +73,19 @@ check() {
     failed=$((failed + 1))
     printf 'FAILED %s: %s\n%s\n' "$name" "$(IFS=';'; echo "${problems[*]}")" "$seen" >&2
   fi
+}
+# check NAME UPDATE_FAILS INSTALL_FAILS FOREIGN PACKAGES EXIT CALLS_PATTERN... ! NOT_PATTERN...
+# The patterns are extended regular expressions over the stand-ins' calls and install.sh's output.
+check() {
+  local name=$1 update_fails=$2 install_fails=$3 foreign=$4 packages=$5 want_exit=$6
+  shift 6
+  : >"$room/calls"
+  printf '%s' "$foreign" >"$room/foreign"
+  local out rc=0
+  out=$(PATH="$room/bin:$PATH" STANDIN_ROOM=$room UPDATE_FAILS=$update_fails INSTALL_FAILS=$install_fails \
+        UUARC_APT_TRIES=3 UUARC_APT_PAUSE=0 UUARC_RELEASE=bookworm TMPDIR=$room \
+        bash "$here/scripts/install.sh" $packages 2>&1) || rc=$?
+  verdict "$name" "$rc" "$want_exit" "$out"$'\n'"$(cat "$room/calls")" "$@"
 }
 
 #     name                        update  install  i386  packages               exit
@@ -131,22 +137,7 @@ gate() {
   out=$(PATH="$room/bin:$PATH" STANDIN_ROOM=$room INSTALL_FAILS=$install_fails UUARC_REQUIRE_I386=$require \
         UUARC_NO_I386= UUARC_APT_TRIES=1 UUARC_APT_PAUSE=0 UUARC_RELEASE=bookworm TMPDIR=$room \
         bash "$here/scripts/test.sh" setup 2>&1) || rc=$?
-  local problems=() negate=0 pattern
-  [ "$rc" = "$want_exit" ] || problems+=("exit $rc, not $want_exit")
-  for pattern in "$@"; do
-    if [ "$pattern" = '!' ]; then negate=1; continue; fi
-    if grep -Eq -- "$pattern" <<<"$out"; then
-      [ "$negate" = 0 ] || problems+=("found /$pattern/")
-    else
-      [ "$negate" = 1 ] || problems+=("missing /$pattern/")
-    fi
-  done
-  if [ ${#problems[@]} -eq 0 ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    printf 'FAILED test.sh %s: %s\n%s\n' "$name" "$(IFS=';'; echo "${problems[*]}")" "$out" >&2
-  fi
+  verdict "test.sh $name" "$rc" "$want_exit" "$out" "$@"
 }
 gate "i386 refused: a skip"   i386 "" 0 \
   '32-bit Windows suites will not run: wine32:i386 cannot be installed: wine32:i386 : Depends: libc6:i386' \
