@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>
 #endif
@@ -46,9 +47,24 @@ CodecPath AskProcessor() {
     return CodecPath::Words64;
 }
 
-// Set while the module is loaded, before any export can be called, and changed only by
-// SetCodecPath: the line routines read it once a line.
-const CodecPath g_best_path = AskProcessor();
+// What the processor runs, asked once while the module is loaded, before any export can be called.
+const CodecPath g_processor_path = AskProcessor();
+
+// The path the module takes: the processor's, unless a benchmark build pins another
+// (UUARC_BENCH_CODEC_PATH, a path's name as CodecPathName gives it; bench/paths.sh), which it
+// takes where the processor can run it. No shipped build is configured so.
+CodecPath PathOfBuild() {
+#if defined(UUARC_BENCH_CODEC_PATH)
+    for (int index = 0; index < kCodecPathCount; ++index) {
+        const auto path = static_cast<CodecPath>(index);
+        if (std::string_view(CodecPathName(path)) == UUARC_BENCH_CODEC_PATH && CodecPathSupported(path)) return path;
+    }
+#endif
+    return g_processor_path;
+}
+
+// Changed only by SetCodecPath: the line routines read it once a line.
+const CodecPath g_best_path = PathOfBuild();
 CodecPath g_codec_path = g_best_path;
 
 // ---- Encoding ---------------------------------------------------------------------------------
@@ -460,8 +476,8 @@ CodecPath BestCodecPath() { return g_best_path; }
 
 bool CodecPathSupported(CodecPath path) {
     switch (path) {
-        case CodecPath::Avx2: return g_best_path == CodecPath::Avx2;
-        case CodecPath::Ssse3: return g_best_path == CodecPath::Avx2 || g_best_path == CodecPath::Ssse3;
+        case CodecPath::Avx2: return g_processor_path == CodecPath::Avx2;
+        case CodecPath::Ssse3: return g_processor_path == CodecPath::Avx2 || g_processor_path == CodecPath::Ssse3;
         case CodecPath::Words64:
         case CodecPath::Words32:
         case CodecPath::Table:
