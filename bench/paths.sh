@@ -14,7 +14,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 paths=("$@")
-[ ${#paths[@]} -gt 0 ] || paths=(avx2 ssse3 words64 words32 table)
+[ ${#paths[@]} -gt 0 ] || paths=(ssse3 words table)
 win=${WIN:-64}
 out=$root/build/bench-paths
 mkdir -p "$out"
