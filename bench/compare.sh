@@ -87,7 +87,7 @@ for ((run = 1; run <= runs; ++run)); do Measure baseline /dev/null "$host" list 
 RunSet "$small_mb"
 RunSet "$size_mb"
 
-echo "uuarc $("$host" --version | awk '{ print $NF }'), $runs runs, medians; files in $shm"
+echo "uuarc $("$host" --version | awk 'NR == 1 { print $NF }'), $runs runs, medians; files in $shm"
 echo
 printf '%-22s %10s %9s %9s %11s\n' "$size_mb MB" "wall s" "user s" "sys s" "peak RSS KiB"
 for label in extract-uuarc extract-gnu create-uuarc create-gnu cp; do

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # floor.sh - holds uuarc against the copy floor (bench/floor.cpp: read in 1 MiB pieces, write the
 # decoded or encoded share of bytes, nothing else) on the same random bytes in tmpfs: extraction to
-# a file, extraction with -c into a pipe, and creation; then the system calls of one extraction
-# against the floor's; then, where a 64-bit Windows build and Wine are there, the same three for
-# uuarc.exe and the DLL against the floor built for Windows (ReadFile and WriteFile) under the same
-# Wine.
+# a file, extraction with -c into a pipe, creation, and extraction of the same bytes as a base64
+# file (where GNU uuencode writes one); then the system calls of one extraction against the
+# floor's; then, where a Windows build and Wine are there, the same four for uuarc.exe and the DLL
+# against the floor built for Windows (ReadFile and WriteFile) under the same Wine.
 #
 # Usage: bench/floor.sh [BUILD_DIR] [WIN_BUILD_DIR]   (defaults: an optimised build in build/release,
-#        made here, and build/win64; RUNS=7, SIZE_MB=100 override, WINE=0 leaves Wine out)
+#        made here, and build/win64; a 32-bit WIN_BUILD_DIR gets a 32-bit floor; RUNS=7,
+#        SIZE_MB=100 override, WINE=0 leaves Wine out)
 # Runs come in pairs, the floor and uuarc one after the other, the order swapped from pair to pair so
-# that a noisy moment hurts both alike. Each pair is printed, then the medians and uuarc / floor. A
+# that a noisy moment hurts both alike. Each pair is printed, then the medians and uuarc / floor, of
+# the wall time and of the processor time (user and system) of the processes of each run. A
 # benchmark: it reports, it never fails on a time.
 set -euo pipefail
 
@@ -42,15 +44,37 @@ g++ -O2 -std=c++20 -o "$work/floor" "$root/bench/floor.cpp"
 # The same bytes on every run of the script.
 . "$root/bench/random.sh"
 
+# ChildCpu: sets `cpu` to the processor time, user and system, of every child that this shell has
+# waited for, in microseconds (bash's `times`, to the millisecond). Called in this shell, never in
+# a command substitution, whose subshell has no children of its own.
+ChildCpu() {
+    times >"$work/times/now"
+    local line user system
+    { read -r line; read -r user system; } <"$work/times/now"
+    local total=0 part minutes seconds
+    for part in "$user" "$system"; do
+        minutes=${part%%m*}
+        seconds=${part#*m}
+        seconds=${seconds%s}
+        total=$((total + minutes * 60000000 + 10#${seconds//[.,]/} * 1000))
+    done
+    cpu=$total
+}
+
 # Time LABEL COMMAND: runs the command line in this shell and appends its wall time in
-# microseconds to times/LABEL. No process is started to read the clock. A run that fails ends
-# the script with the command line (a time never does).
+# microseconds to times/LABEL, and the processor time of its processes to times/LABEL-cpu. No
+# process is started to read the clock. A run that fails ends the script with the command line (a
+# time never does).
 Time() {
-    local start=${EPOCHREALTIME//[.,]/} status=0
+    local cpu
+    ChildCpu
+    local cpu_start=$cpu start=${EPOCHREALTIME//[.,]/} status=0
     eval "$2" || status=$?
     [ "$status" -eq 0 ] || { echo "floor.sh: $1: exit status $status from: $2" >&2; exit 1; }
     local end=${EPOCHREALTIME//[.,]/}
     echo $((end - start)) >>"$work/times/$1"
+    ChildCpu
+    echo $((cpu - cpu_start)) >>"$work/times/$1-cpu"
 }
 
 # Median LABEL: the median of times/LABEL, in microseconds.
@@ -63,7 +87,7 @@ Median() {
 # (untimed) before each; prints every pair and the medians. Labels NAME-floor and NAME-uuarc.
 Pairs() {
     local name=$1 prepare=$2 floor=$3 uuarc=$4 run
-    rm -f "$work/times/$name-floor" "$work/times/$name-uuarc"
+    rm -f "$work/times/$name-"{floor,uuarc}{,-cpu}
     for ((run = 1; run <= runs; ++run)); do
         if ((run % 2)); then
             eval "$prepare"; Time "$name-floor" "$floor"
@@ -73,10 +97,13 @@ Pairs() {
             eval "$prepare"; Time "$name-floor" "$floor"
         fi
     done
-    paste "$work/times/$name-floor" "$work/times/$name-uuarc" |
-        awk -v n="$name" '{ printf "  %-14s pair %d: floor %.3f s  uuarc %.3f s  ratio %.2f\n", n, NR, $1 / 1e6, $2 / 1e6, $2 / $1 }'
+    paste "$work/times/$name-"{floor,uuarc}{,-cpu} |
+        awk -v n="$name" '{ printf "  %-14s pair %d: floor %.3f s  uuarc %.3f s  ratio %.2f  (processor time %.2f)\n",
+                                   n, NR, $1 / 1e6, $3 / 1e6, $3 / $1, ($2 > 0 ? $4 / $2 : 0) }'
     awk -v n="$name" -v f="$(Median "$name-floor")" -v u="$(Median "$name-uuarc")" \
         'BEGIN { printf "  %-14s median: floor %.3f s  uuarc %.3f s  uuarc / floor = %.2f\n", n, f / 1e6, u / 1e6, u / f }'
+    awk -v n="$name" -v f="$(Median "$name-floor-cpu")" -v u="$(Median "$name-uuarc-cpu")" \
+        'BEGIN { printf "  %-14s cpu:    floor %.3f s  uuarc %.3f s  uuarc / floor = %.2f\n", n, f / 1e6, u / 1e6, u / f }'
 }
 
 source=$work/data.bin
@@ -85,8 +112,14 @@ MakeRandom $((size_mb * 1000000)) "$source"
 "$host" create "$source" -o "$text" -q
 "$host" extract "$text" -d "$work/out" --overwrite -q
 cmp -s "$source" "$work/out/data.bin" || { echo "floor.sh: uuarc round trip differs" >&2; exit 1; }
+# The same bytes as a begin-base64 file, where GNU uuencode is there to write one.
+base64=
+if command -v uuencode >/dev/null; then
+    base64=$work/data.b64
+    uuencode -m "$source" data.bin >"$base64"
+fi
 
-echo "uuarc $("$host" --version | awk '{ print $NF }') in $build; $size_mb MB of random bytes," \
+echo "uuarc $("$host" --version | awk 'NR == 1 { print $NF }') in $build; $size_mb MB of random bytes," \
     "$(($(stat -c %s "$text") / 1000000)) MB encoded, in $shm; $runs pairs"
 echo
 echo "native, against the floor (read 1 MiB pieces, write 3/4 or 4/3)"
@@ -99,6 +132,9 @@ Pairs extract-pipe : \
 Pairs create 'rm -f "$work/out/new.uue"' \
     '"$work/floor" encode "$source" "$work/out/new.uue"' \
     '"$host" create "$source" -o "$work/out/new.uue" -q'
+[ -z "$base64" ] || Pairs extract-base64 'rm -f "$work/out/data.bin"' \
+    '"$work/floor" decode "$base64" "$work/out/data.bin"' \
+    '"$host" extract "$base64" -d "$work/out" --overwrite -q'
 
 # Syscalls NAME COMMAND...: the system calls of one run: how many in all, and the reads and writes
 # with the bytes they moved and the largest piece.
@@ -134,18 +170,21 @@ else
     echo "system calls: strace is missing"
 fi
 
-# ---- The 64-bit DLL under Wine ---------------------------------------------------------------------
+# ---- The DLL under Wine -------------------------------------------------------------------------
 echo
 exe=$win_build/uuarc.exe
-mingw=$(command -v x86_64-w64-mingw32-g++-posix || command -v x86_64-w64-mingw32-g++ || true)
+. "$root/scripts/wine-env.sh"
+# The floor is built for the same machine as uuarc.exe: 64-bit, or 32-bit for a build/win32.
+bits=64 cross=x86_64-w64-mingw32
+if [ -f "$exe" ] && [ "$(pe_machine "$exe")" = 014c ]; then bits=32 cross=i686-w64-mingw32; fi
+mingw=$(command -v $cross-g++-posix || command -v $cross-g++ || true)
 if [ "${WINE:-1}" = 0 ]; then
     echo "Wine: left out (WINE=0)"
     exit 0
 elif [ ! -f "$exe" ] || [ -z "$mingw" ] || ! command -v wine >/dev/null; then
-    echo "Wine: left out (needs $exe, the 64-bit MinGW compiler and Wine)"
+    echo "Wine: left out (needs $exe, the $bits-bit MinGW compiler and Wine)"
     exit 0
 fi
-. "$root/scripts/wine-env.sh"
 "$mingw" -O2 -std=c++20 -static -o "$work/floor.exe" "$root/bench/floor.cpp"
 wine_boot
 wine_used=1
@@ -157,7 +196,7 @@ wout=$(Windows "$work/out")
 printf 'begin 644 tiny\n#86)C\n`\nend\n' >"$work/tiny.uue"
 wtiny=$(Windows "$work/tiny.uue")
 
-echo "64-bit DLL under Wine ($(basename "$loader")), against the floor built for Windows (ReadFile, WriteFile)"
+echo "$bits-bit DLL under Wine ($(basename "$loader")), against the floor built for Windows (ReadFile, WriteFile)"
 # What starting a program under Wine costs, by itself: the floor on a tiny file, uuarc listing it.
 Pairs startup 'rm -f "$work/out/tiny.bin"' \
     '"$loader" "$work/floor.exe" decode "$wtiny" "$wout\\tiny.bin"' \
@@ -172,8 +211,14 @@ Pairs extract-pipe : \
 Pairs create 'rm -f "$work/out/new.uue"' \
     '"$loader" "$work/floor.exe" encode "$wsource" "$wout\\new.uue"' \
     '"$loader" "$exe" create "$wsource" -o "$wout\\new.uue" -q'
+if [ -n "$base64" ]; then
+    wbase64=$(Windows "$base64")
+    Pairs extract-base64 'rm -f "$work/out/data.bin"' \
+        '"$loader" "$work/floor.exe" decode "$wbase64" "$wout\\data.bin"' \
+        '"$loader" "$exe" extract "$wbase64" -d "$wout" --overwrite -q'
+fi
 echo "  with each program's start-up median taken off both sides:"
-for name in extract-file extract-pipe create; do
+for name in extract-file extract-pipe create ${base64:+extract-base64}; do
     awk -v n="$name" -v f="$(Median "$name-floor")" -v u="$(Median "$name-uuarc")" \
         -v fs="$(Median startup-floor)" -v us="$(Median startup-uuarc)" \
         'BEGIN { printf "  %-14s floor %.3f s  uuarc %.3f s  uuarc / floor = %.2f\n", n, (f - fs) / 1e6, (u - us) / 1e6, (u - us) / (f - fs) }'

@@ -1,6 +1,6 @@
 // base64.cpp - the base64 decode table and the line decoder of "begin-base64" files: whole groups
-// sixteen or 32 characters a step on the vector paths of codec_path.h, a character at a time
-// otherwise and for what they leave.
+// sixteen characters a step on the Ssse3 path of codec_path.h, a character at a time otherwise and
+// for what it leaves.
 #include "format/base64.h"
 
 #include <array>
@@ -68,52 +68,18 @@ UUARC_SSSE3_ROUTINE bool DecodeBase64Ssse3(const char* characters, size_t length
     }
     return _mm_movemask_epi8(_mm_cmpeq_epi8(no_value, _mm_setzero_si128())) == 0xFFFF;
 }
-
-// Avx2: 32 characters a step, each half of the register as a step of DecodeBase64Ssse3, the two
-// halves' twelve bytes then side by side and eight zero bytes after them. `length` is a multiple
-// of four, at least 32.
-UUARC_AVX2_ROUTINE bool DecodeBase64Avx2(const char* characters, size_t length, uint8_t* out) {
-    const __m256i class_of_high = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(kClassOfHigh)));
-    const __m256i no_value_for_low =
-        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(kNoValueForLow)));
-    const __m256i offset_of_high =
-        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(kOffsetOfHigh)));
-    const __m256i take_bytes = _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1,  //
-                                                2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
-    const __m256i low_half = _mm256_set1_epi8(0x0F);
-    __m256i no_value = _mm256_setzero_si256();
-    for (size_t at = 0;; at += 32) {
-        if (at + 32 > length) at = length - 32;
-        const __m256i loaded = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(characters + at));
-        const __m256i high = _mm256_and_si256(_mm256_srli_epi32(loaded, 4), low_half);
-        no_value = _mm256_or_si256(
-            no_value, _mm256_and_si256(_mm256_shuffle_epi8(class_of_high, high),
-                                       _mm256_shuffle_epi8(no_value_for_low, _mm256_and_si256(loaded, low_half))));
-        const __m256i row = _mm256_add_epi8(high, _mm256_cmpeq_epi8(loaded, _mm256_set1_epi8('/')));
-        const __m256i values = _mm256_add_epi8(loaded, _mm256_shuffle_epi8(offset_of_high, row));
-        const __m256i pairs = _mm256_maddubs_epi16(values, _mm256_set1_epi32(0x01400140));
-        const __m256i lanes = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00011000));
-        const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(lanes, take_bytes),
-                                                          _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + at / 4 * 3), bytes);
-        if (at + 32 == length) break;
-    }
-    return _mm256_testz_si256(no_value, no_value) != 0;
-}
 #endif
 
 // The characters before the last group of `line` (the whole line when that group holds no "="),
-// all of them whole groups, decoded on the active path's vectors into `out`. Returns how many it
+// all of them whole groups, decoded on the Ssse3 path's vectors into `out`. Returns how many it
 // took: a multiple of four, 0 when the path has no vectors, the part is too short for them, or a
 // character in it has no value (then the caller decodes the line from its start).
 size_t DecodeBase64Groups(std::string_view line, uint8_t* out) {
 #if UUARC_CODEC_X86
     if (line.size() < 16) return 0;  // the usual last line of a file, before the path is asked
-    const CodecPath path = ActiveCodecPath();
-    if (path != CodecPath::Avx2 && path != CodecPath::Ssse3) return 0;
+    if (ActiveCodecPath() != CodecPath::Ssse3) return 0;
     size_t length = line.size() / 4 * 4;
     if (length > 0 && length == line.size() && line.back() == '=') length -= 4;
-    if (path == CodecPath::Avx2 && length >= 32) return DecodeBase64Avx2(line.data(), length, out) ? length : 0;
     if (length >= 16) return DecodeBase64Ssse3(line.data(), length, out) ? length : 0;
 #else
     (void)line;

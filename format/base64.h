@@ -33,7 +33,7 @@ struct Base64State {
 
 // Decodes the characters of one data line as read (a CR or LF at its end is not data) into `out`
 // (kDecodeBufferSize bytes: a line of the line buffer and a carried group make at most 192
-// bytes, and the vector paths of codec_path.h write up to eight more after them). Returns the
+// bytes, and the Ssse3 path of codec_path.h writes up to four more after them). Returns the
 // number of bytes; 0 for an empty line; -1 for a byte outside the alphabet, "=" anywhere but the
 // last one or two places of a group, or any character after the padding, with the state's fault
 // and fault character set. Every path gives the same answers and state.

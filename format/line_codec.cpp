@@ -1,12 +1,12 @@
 // line_codec.cpp - encoding and decoding of data lines on the paths of codec_path.h. Any alphabet
 // can go through its tables, one look-up per character. The default alphabet, which creation
 // writes and most files carry, is a range of characters and is coded by arithmetic instead:
-// 32 characters a step where the processor has AVX2, sixteen where it has SSSE3, eight or four in
-// a word otherwise.
+// sixteen characters a step where the processor has SSSE3, eight or four in a word otherwise.
 #include "format/line_codec.h"
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>
 #endif
@@ -20,35 +20,32 @@ namespace uuarc {
 
 namespace {
 
-#if UUARC_CODEC_X86
-// Whether the system saves and restores the XMM and YMM registers on a task switch: the bits
-// 1 and 2 of XCR0, which XGETBV reads. Only asked after cpuid has reported OSXSAVE, without
-// which the instruction faults.
-bool SystemSavesYmm() {
-    uint32_t low = 0, high = 0;
-    __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
-    return (low & 0x6) == 0x6;
-}
-#endif
-
 CodecPath AskProcessor() {
 #if UUARC_CODEC_X86
     unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return CodecPath::Words64;
-    const bool ssse3 = (ecx & bit_SSSE3) != 0;
-    // AVX2 needs the AVX registers, which the processor has (AVX) and the system saves.
-    if ((ecx & bit_OSXSAVE) != 0 && (ecx & bit_AVX) != 0 && SystemSavesYmm() &&
-        __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) != 0 && (ebx & bit_AVX2) != 0) {
-        return CodecPath::Avx2;
-    }
-    if (ssse3) return CodecPath::Ssse3;
+    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) != 0 && (ecx & bit_SSSE3) != 0) return CodecPath::Ssse3;
 #endif
-    return CodecPath::Words64;
+    return CodecPath::Words;
 }
 
-// Set while the module is loaded, before any export can be called, and changed only by
-// SetCodecPath: the line routines read it once a line.
-const CodecPath g_best_path = AskProcessor();
+// What the processor runs, asked once while the module is loaded, before any export can be called.
+const CodecPath g_processor_path = AskProcessor();
+
+// The path the module takes: the processor's, unless a benchmark build pins another
+// (UUARC_BENCH_CODEC_PATH, a path's name as CodecPathName gives it; bench/paths.sh), which it
+// takes where the processor can run it. No shipped build is configured so.
+CodecPath PathOfBuild() {
+#if defined(UUARC_BENCH_CODEC_PATH)
+    for (int index = 0; index < kCodecPathCount; ++index) {
+        const auto path = static_cast<CodecPath>(index);
+        if (std::string_view(CodecPathName(path)) == UUARC_BENCH_CODEC_PATH && CodecPathSupported(path)) return path;
+    }
+#endif
+    return g_processor_path;
+}
+
+// Changed only by SetCodecPath: the line routines read it once a line.
+const CodecPath g_best_path = PathOfBuild();
 CodecPath g_codec_path = g_best_path;
 
 // ---- Encoding ---------------------------------------------------------------------------------
@@ -66,20 +63,29 @@ inline void EncodeGroupWith(const char* alphabet, const uint8_t* bytes, char* ou
 // which is ((v + 63) & 63) + 0x21 in every byte of a word at once without a carry between them.
 constexpr uint64_t kEveryByte = 0x0101010101010101u;
 
-inline uint64_t DefaultCharacters(uint64_t values) {
-    return ((values + 0x3F * kEveryByte) & 0x3F * kEveryByte) + 0x21 * kEveryByte;
+// Of the same type as `values`: a 32-bit build codes one group in a 32-bit word.
+template <typename Word>
+inline Word DefaultCharacters(Word values) {
+    constexpr Word kEvery = static_cast<Word>(kEveryByte);
+    return ((values + 0x3F * kEvery) & 0x3F * kEvery) + 0x21 * kEvery;
 }
 
-// Words32: one group, its four values in the four bytes of a word.
+// Words: the build's own word. A 64-bit build codes two groups in a 64-bit word; a 32-bit build,
+// where every step on a 64-bit word costs two, one group in a 32-bit word. Extraction took at
+// least a seventh longer with the other build's width (bench/floor.sh).
+constexpr bool kTwoGroupsAWord = sizeof(void*) >= 8;
+
+// One group, its four values in the four bytes of a 32-bit word; also the last group of an odd
+// count in a 64-bit build.
 inline void EncodeDefaultGroup(const uint8_t* bytes, char* out) {
     const uint32_t bits = static_cast<uint32_t>(bytes[0]) << 16 | static_cast<uint32_t>(bytes[1]) << 8 | bytes[2];
     const uint32_t values = (bits >> 18) | ((bits >> 12) & 0x3F) << 8 | ((bits >> 6) & 0x3F) << 16 | (bits & 0x3F) << 24;
-    const uint32_t characters = static_cast<uint32_t>(DefaultCharacters(values));
+    const uint32_t characters = DefaultCharacters(values);
     std::memcpy(out, &characters, 4);
 }
 
-// Words64: two groups at once, their 24 bits side by side in the two halves of a word, so that
-// one shift and mask takes a value out of both.
+// Two groups at once, their 24 bits side by side in the two halves of a 64-bit word, so that one
+// shift and mask takes a value out of both.
 inline void EncodeDefaultGroupPair(const uint8_t* bytes, char* out) {
     // b0..b5 from the low end, exactly the six bytes, put together in registers: a six-byte
     // copy into memory read back as one word would stall on the store.
@@ -97,10 +103,12 @@ inline void EncodeDefaultGroupPair(const uint8_t* bytes, char* out) {
     std::memcpy(out, &characters, 8);
 }
 
-void EncodeDefaultWords64(const uint8_t* bytes, int groups, char* out) {
+void EncodeDefaultWords(const uint8_t* bytes, int groups, char* out) {
     int group = 0;
-    for (; group + 2 <= groups; group += 2) EncodeDefaultGroupPair(bytes + 3 * group, out + 4 * group);
-    if (group < groups) EncodeDefaultGroup(bytes + 3 * group, out + 4 * group);
+    if constexpr (kTwoGroupsAWord) {
+        for (; group + 2 <= groups; group += 2) EncodeDefaultGroupPair(bytes + 3 * group, out + 4 * group);
+    }
+    for (; group < groups; ++group) EncodeDefaultGroup(bytes + 3 * group, out + 4 * group);
 }
 
 #if UUARC_CODEC_X86
@@ -137,35 +145,6 @@ UUARC_SSSE3_ROUTINE void EncodeDefaultSsse3(const uint8_t* bytes, int groups, ch
         const __m128i spread_late = _mm_add_epi8(spread, _mm_set1_epi8(4));
         EncodeDefaultFourGroups(_mm_shuffle_epi8(loaded, spread_late), out + 4 * (groups - 4));
     }
-}
-
-// Avx2: eight groups at once, 24 bytes into 32 characters. As in EncodeDefaultFourGroups, in
-// each half of the register: its four groups' twelve bytes, spread as b1 b0 b2 b1, the values
-// moved into place by one multiply per pair. The high half is loaded so that it ends at the
-// eighth group: no byte past the groups is read.
-[[gnu::always_inline]] UUARC_AVX2_ROUTINE inline void EncodeDefaultEightGroups(const uint8_t* bytes, char* out) {
-    const __m256i spread = _mm256_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10,  //
-                                            5, 4, 6, 5, 8, 7, 9, 8, 11, 10, 12, 11, 14, 13, 15, 14);
-    const __m256i loaded =
-        _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes))),
-                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 8)), 1);
-    const __m256i lanes = _mm256_shuffle_epi8(loaded, spread);
-    const __m256i even =
-        _mm256_mulhi_epu16(_mm256_and_si256(lanes, _mm256_set1_epi32(0x0FC0FC00)), _mm256_set1_epi32(0x04000040));
-    const __m256i odd =
-        _mm256_mullo_epi16(_mm256_and_si256(lanes, _mm256_set1_epi32(0x003F03F0)), _mm256_set1_epi32(0x01000010));
-    const __m256i values = _mm256_or_si256(even, odd);
-    const __m256i sixty_three = _mm256_set1_epi8(0x3F);
-    const __m256i characters =
-        _mm256_add_epi8(_mm256_and_si256(_mm256_add_epi8(values, sixty_three), sixty_three), _mm256_set1_epi8(0x21));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), characters);
-}
-
-// Avx2: a line of eight to fifteen groups in two steps, the first eight groups and the last,
-// which overlap unless there are sixteen.
-UUARC_AVX2_ROUTINE void EncodeDefaultAvx2(const uint8_t* bytes, int groups, char* out) {
-    EncodeDefaultEightGroups(bytes, out);
-    EncodeDefaultEightGroups(bytes + 3 * (groups - 8), out + 4 * (groups - 8));
 }
 #endif
 
@@ -204,8 +183,8 @@ inline int DecodeGroupWith(const uint8_t* decode, const char* characters, uint8_
 
 constexpr uint64_t kTopBits = 0x80 * kEveryByte;
 
-// Words32: one group, three bytes and a zero byte at `out`; or'es into `seen` a top bit for
-// each character outside 0x20..0x60. Per byte, bit 7 of word + 0x60 is set from 0x20 up, of
+// Words: one group, three bytes and a zero byte at `out`; or'es into `seen` a top bit for each
+// character outside 0x20..0x60. Per byte, bit 7 of word + 0x60 is set from 0x20 up, of
 // word + 0x1F from 0x61 up; no byte carries into the next unless its own bit 7 was set, which
 // fails the line anyway.
 inline void DecodeDefaultGroup(const char* characters, uint8_t* out, uint64_t& seen) {
@@ -219,32 +198,31 @@ inline void DecodeDefaultGroup(const char* characters, uint8_t* out, uint64_t& s
     std::memcpy(out, &bytes, 4);
 }
 
-bool DecodeDefaultWords32(const char* characters, int groups, uint8_t* out) {
-    uint64_t seen = 0;
-    for (int group = 0; group < groups; ++group) DecodeDefaultGroup(characters + 4 * group, out + 3 * group, seen);
-    return seen == 0;
+// Two groups in a 64-bit word, the range test as for one on eight bytes; six bytes and two zero
+// bytes at `out`.
+inline void DecodeDefaultGroupPair(const char* characters, uint8_t* out, uint64_t& seen) {
+    constexpr uint64_t kValues = 0x3F * kEveryByte;
+    uint64_t word;
+    std::memcpy(&word, characters, 8);
+    seen |= (word | ~(word + 0x60 * kEveryByte) | (word + 0x1F * kEveryByte)) & kTopBits;
+    const uint64_t values = (word - 0x20 * kEveryByte) & kValues;
+    // v0 v1 | v2 v3 as 12-bit pairs, then the 24 bits of each group in its half of the word.
+    constexpr uint64_t kPair = 0x003F003F003F003Fu;
+    const uint64_t pairs = ((values & kPair) << 6) | ((values >> 8) & kPair);
+    constexpr uint64_t kHalf = 0x0000FFFF0000FFFFu;
+    const uint64_t bits = ((pairs & kHalf) << 12) | ((pairs >> 16) & kHalf);
+    // b0 b1 b2 b3 b4 b5 and two zero bytes, in memory order; the next pair overwrites them.
+    const uint64_t bytes = __builtin_bswap64((bits & 0xFFFFFF) << 40 | (bits >> 32) << 16);
+    std::memcpy(out, &bytes, 8);
 }
 
-// Words64: two groups a word, the range test as in Words32 on eight bytes.
-bool DecodeDefaultWords64(const char* characters, int groups, uint8_t* out) {
-    constexpr uint64_t kValues = 0x3F * kEveryByte;
+bool DecodeDefaultWords(const char* characters, int groups, uint8_t* out) {
     uint64_t seen = 0;
     int group = 0;
-    for (; group + 2 <= groups; group += 2, characters += 8, out += 6) {
-        uint64_t word;
-        std::memcpy(&word, characters, 8);
-        seen |= (word | ~(word + 0x60 * kEveryByte) | (word + 0x1F * kEveryByte)) & kTopBits;
-        const uint64_t values = (word - 0x20 * kEveryByte) & kValues;
-        // v0 v1 | v2 v3 as 12-bit pairs, then the 24 bits of each group in its half of the word.
-        constexpr uint64_t kPair = 0x003F003F003F003Fu;
-        const uint64_t pairs = ((values & kPair) << 6) | ((values >> 8) & kPair);
-        constexpr uint64_t kHalf = 0x0000FFFF0000FFFFu;
-        const uint64_t bits = ((pairs & kHalf) << 12) | ((pairs >> 16) & kHalf);
-        // b0 b1 b2 b3 b4 b5 and two zero bytes, in memory order; the next pair overwrites them.
-        const uint64_t bytes = __builtin_bswap64((bits & 0xFFFFFF) << 40 | (bits >> 32) << 16);
-        std::memcpy(out, &bytes, 8);
+    if constexpr (kTwoGroupsAWord) {
+        for (; group + 2 <= groups; group += 2) DecodeDefaultGroupPair(characters + 4 * group, out + 3 * group, seen);
     }
-    if (group < groups) DecodeDefaultGroup(characters, out, seen);
+    for (; group < groups; ++group) DecodeDefaultGroup(characters + 4 * group, out + 3 * group, seen);
     return seen == 0;
 }
 
@@ -270,35 +248,6 @@ UUARC_SSSE3_ROUTINE bool DecodeDefaultSsse3(const char* characters, int groups, 
         if (step + 4 == groups) break;
     }
     return _mm_movemask_epi8(in_range) == 0xFFFF;
-}
-
-// Avx2: eight groups at once, each half of the register as a step of DecodeDefaultSsse3; the two
-// halves' twelve bytes are then put side by side, eight zero bytes after them. Returns 0xFF in
-// each byte of a character in 0x20..0x60, else 0.
-[[gnu::always_inline]] UUARC_AVX2_ROUTINE inline __m256i DecodeDefaultEightGroups(const char* characters, uint8_t* out) {
-    const __m256i loaded = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(characters));
-    const __m256i in_range =
-        _mm256_and_si256(_mm256_cmpgt_epi8(loaded, _mm256_set1_epi8(0x1F)), _mm256_cmpgt_epi8(_mm256_set1_epi8(0x61), loaded));
-    const __m256i values = _mm256_and_si256(_mm256_sub_epi8(loaded, _mm256_set1_epi8(0x20)), _mm256_set1_epi8(0x3F));
-    const __m256i pairs = _mm256_maddubs_epi16(values, _mm256_set1_epi32(0x01400140));
-    const __m256i lanes = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00011000));
-    const __m256i take_bytes = _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1,  //
-                                                2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
-    const __m256i bytes =
-        _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(lanes, take_bytes), _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), bytes);
-    return in_range;
-}
-
-// Avx2: a line of eight to 21 groups (the length 63) in two or three steps, the first eight
-// groups, the next eight when there are more than sixteen, and the last eight, decoded again
-// where they overlap. Each step's zero bytes are overwritten by the next.
-UUARC_AVX2_ROUTINE bool DecodeDefaultAvx2(const char* characters, int groups, uint8_t* out) {
-    __m256i in_range = DecodeDefaultEightGroups(characters, out);
-    if (groups > 16) in_range = _mm256_and_si256(in_range, DecodeDefaultEightGroups(characters + 32, out + 24));
-    in_range = _mm256_and_si256(
-        in_range, DecodeDefaultEightGroups(characters + 4 * (groups - 8), out + 3 * (groups - 8)));
-    return _mm256_movemask_epi8(in_range) == -1;
 }
 #endif
 
@@ -328,18 +277,12 @@ bool DecodeGroupsUnchecked(const AlphabetState& alphabet, const char* characters
     if (path == CodecPath::Careful) return false;
     if (alphabet.active != AlphabetKind::Default) return DecodeTableGroups(alphabet.decode, characters, groups, out);
     switch (path) {
-        case CodecPath::Avx2:
-#if UUARC_CODEC_X86
-            if (groups >= 8) return DecodeDefaultAvx2(characters, groups, out);
-#endif
-            [[fallthrough]];
         case CodecPath::Ssse3:
 #if UUARC_CODEC_X86
             if (groups >= 4) return DecodeDefaultSsse3(characters, groups, out);
 #endif
             [[fallthrough]];
-        case CodecPath::Words64: return DecodeDefaultWords64(characters, groups, out);
-        case CodecPath::Words32: return DecodeDefaultWords32(characters, groups, out);
+        case CodecPath::Words: return DecodeDefaultWords(characters, groups, out);
         case CodecPath::Table: return DecodeTableGroups(alphabet.decode, characters, groups, out);
         case CodecPath::Careful: break;
     }
@@ -467,10 +410,8 @@ CodecPath BestCodecPath() { return g_best_path; }
 
 bool CodecPathSupported(CodecPath path) {
     switch (path) {
-        case CodecPath::Avx2: return g_best_path == CodecPath::Avx2;
-        case CodecPath::Ssse3: return g_best_path == CodecPath::Avx2 || g_best_path == CodecPath::Ssse3;
-        case CodecPath::Words64:
-        case CodecPath::Words32:
+        case CodecPath::Ssse3: return g_processor_path == CodecPath::Ssse3;
+        case CodecPath::Words:
         case CodecPath::Table:
         case CodecPath::Careful: return true;
     }
@@ -487,10 +428,8 @@ bool SetCodecPath(CodecPath path) {
 
 const char* CodecPathName(CodecPath path) {
     switch (path) {
-        case CodecPath::Avx2: return "avx2";
         case CodecPath::Ssse3: return "ssse3";
-        case CodecPath::Words64: return "words64";
-        case CodecPath::Words32: return "words32";
+        case CodecPath::Words: return "words";
         case CodecPath::Table: return "table";
         case CodecPath::Careful: return "careful";
     }
@@ -511,14 +450,6 @@ int EncodeLine(const AlphabetState& alphabet, const uint8_t* bytes, char* line, 
     char* out = line + 1;
     const CodecPath path = alphabet.active == AlphabetKind::Default ? g_codec_path : CodecPath::Table;
     switch (path) {
-        case CodecPath::Avx2:
-#if UUARC_CODEC_X86
-            if (groups >= 8) {
-                EncodeDefaultAvx2(bytes, groups, out);
-                break;
-            }
-#endif
-            [[fallthrough]];
         case CodecPath::Ssse3:
 #if UUARC_CODEC_X86
             if (groups >= 6) {
@@ -527,10 +458,7 @@ int EncodeLine(const AlphabetState& alphabet, const uint8_t* bytes, char* line, 
             }
 #endif
             [[fallthrough]];
-        case CodecPath::Words64: EncodeDefaultWords64(bytes, groups, out); break;
-        case CodecPath::Words32:
-            for (int group = 0; group < groups; ++group) EncodeDefaultGroup(bytes + 3 * group, out + 4 * group);
-            break;
+        case CodecPath::Words: EncodeDefaultWords(bytes, groups, out); break;
         case CodecPath::Table:
         case CodecPath::Careful:
             for (int group = 0; group < groups; ++group) EncodeGroupWith(characters, bytes + 3 * group, out + 4 * group);
@@ -578,18 +506,16 @@ inline size_t FullLineLength(const char* line, size_t left, char length_characte
 // The default alphabet's length character for 45 bytes: 'M'.
 constexpr char kDefaultFullLength = static_cast<char>(0x20 + kBytesPerLine);
 
-// Avx2: the run of full lines in the default alphabet, each line's groups in two steps of
-// DecodeDefaultEightGroups as in DecodeDefaultAvx2, without a call a line.
-UUARC_AVX2_ROUTINE size_t DecodeFullLinesAvx2(const char* line, size_t left, uint8_t* out, size_t most,
-                                             const char** end) {
+// Ssse3: the run of full lines in the default alphabet, each line's groups as DecodeDefaultSsse3
+// takes them, compiled into this loop: a call and a choice of path a line cost about a tenth of an
+// extraction's time (bench/floor.sh, against a build without the loop), which the loop saves. The
+// last step's four zero bytes fall where the next line's bytes go.
+UUARC_SSSE3_ROUTINE size_t DecodeFullLinesSsse3(const char* line, size_t left, uint8_t* out, size_t most,
+                                               const char** end) {
     size_t lines = 0;
     for (; lines < most; ++lines) {
         const size_t length = FullLineLength(line, left, kDefaultFullLength);
-        if (length == 0) break;
-        // In this order: the second step's bytes overwrite the zeros that the first puts after its own.
-        const __m256i first = DecodeDefaultEightGroups(line + 1, out);
-        const __m256i in_range = _mm256_and_si256(first, DecodeDefaultEightGroups(line + 29, out + 21));
-        if (_mm256_movemask_epi8(in_range) != -1) break;
+        if (length == 0 || !DecodeDefaultSsse3(line + 1, kBytesPerLine / 3, out)) break;
         line += length;
         left -= length;
         out += kBytesPerLine;
@@ -598,13 +524,13 @@ UUARC_AVX2_ROUTINE size_t DecodeFullLinesAvx2(const char* line, size_t left, uin
     return lines;
 }
 
-// Avx2: the run of full lines in the default alphabet, each line's groups in the two steps of
-// EncodeDefaultAvx2, without a call a line.
-UUARC_AVX2_ROUTINE char* EncodeFullLinesAvx2(const uint8_t* bytes, size_t lines, char* out, std::string_view line_end) {
+// Ssse3: the run of full lines in the default alphabet, each line's groups as EncodeDefaultSsse3
+// writes them, compiled into this loop as above.
+UUARC_SSSE3_ROUTINE char* EncodeFullLinesSsse3(const uint8_t* bytes, size_t lines, char* out,
+                                              std::string_view line_end) {
     for (size_t line = 0; line < lines; ++line, bytes += kBytesPerLine) {
         out[0] = kDefaultFullLength;
-        EncodeDefaultEightGroups(bytes, out + 1);
-        EncodeDefaultEightGroups(bytes + 21, out + 29);
+        EncodeDefaultSsse3(bytes, kBytesPerLine / 3, out + 1);
         std::memcpy(out + kFullLineCharacters, line_end.data(), line_end.size());
         out += kFullLineCharacters + line_end.size();
     }
@@ -618,8 +544,8 @@ size_t EncodeFullLines(const AlphabetState& alphabet, const uint8_t* bytes, size
                        std::string_view line_end) {
     char* const start = out;
 #if UUARC_CODEC_X86
-    if (g_codec_path == CodecPath::Avx2 && alphabet.active == AlphabetKind::Default) {
-        return static_cast<size_t>(EncodeFullLinesAvx2(bytes, lines, out, line_end) - start);
+    if (g_codec_path == CodecPath::Ssse3 && alphabet.active == AlphabetKind::Default) {
+        return static_cast<size_t>(EncodeFullLinesSsse3(bytes, lines, out, line_end) - start);
     }
 #endif
     for (size_t line = 0; line < lines; ++line, bytes += kBytesPerLine) {
@@ -635,8 +561,8 @@ size_t DecodeFullLines(const AlphabetState& alphabet, std::span<const uint8_t> t
     const char* line = reinterpret_cast<const char*>(text.data());
     size_t lines = 0;
 #if UUARC_CODEC_X86
-    if (g_codec_path == CodecPath::Avx2 && alphabet.active == AlphabetKind::Default) {
-        lines = DecodeFullLinesAvx2(line, text.size(), out, most, &line);
+    if (g_codec_path == CodecPath::Ssse3 && alphabet.active == AlphabetKind::Default) {
+        lines = DecodeFullLinesSsse3(line, text.size(), out, most, &line);
         *consumed = static_cast<size_t>(line - reinterpret_cast<const char*>(text.data()));
         return lines;
     }

@@ -36,7 +36,7 @@ class Base64Lines : public OnEveryCodecPath {};
 
 // Lines and what they decode to; a damaged line (a character outside the alphabet, padding
 // where it cannot stand, a byte of 0x80 and up) gives -1, also where it lies among groups that
-// the wider paths take 16 or 32 characters at a time.
+// the Ssse3 path takes 16 characters at a time.
 TEST_P(Base64Lines, DecodeOrAreRefused) {
     const std::string long_line = "TWFu" + std::string(68, 'A');  // 54 bytes: "Man" and zeros
     const std::string long_bytes = "Man" + std::string(51, '\0');

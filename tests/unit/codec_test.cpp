@@ -327,40 +327,21 @@ TEST_P(Base64Paths, EveryLineDecodesAsCarefully) {
 
 INSTANTIATE_TEST_SUITE_P(Paths, Base64Paths, ::testing::ValuesIn(kEveryCodecPath), CodecPathTestName);
 
-#if defined(__i386__) || defined(__x86_64__)
-// XCR0: which register sets the system saves (bit 1 XMM, bit 2 YMM). Only with OSXSAVE.
-uint32_t ExtendedControlRegister0() {
-    uint32_t low = 0, high = 0;
-    __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
-    return low;
-}
-#endif
-
-// The processor is asked once, at load: AVX2 exactly where cpuid reports it and XGETBV says the
-// system saves the YMM registers, else SSSE3 where cpuid reports that, the words otherwise; a
-// path it lacks cannot be forced.
-TEST(CodecPaths, BestPathIsTheWidestTheProcessorAndSystemHave) {
+// The processor is asked once, at load: SSSE3 exactly where cpuid reports it, the words
+// otherwise; a path it lacks cannot be forced.
+TEST(CodecPaths, BestPathIsTheWidestTheProcessorHas) {
     bool has_ssse3 = false;
-    bool has_avx2 = false;
 #if defined(__i386__) || defined(__x86_64__)
     unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx)) {
-        has_ssse3 = (ecx & bit_SSSE3) != 0;
-        const bool saves_ymm = (ecx & bit_OSXSAVE) != 0 && (ecx & bit_AVX) != 0 && (ExtendedControlRegister0() & 6) == 6;
-        has_avx2 = saves_ymm && __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) && (ebx & bit_AVX2) != 0;
-    }
+    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx)) has_ssse3 = (ecx & bit_SSSE3) != 0;
 #endif
-    EXPECT_EQ(BestCodecPath(), has_avx2 ? CodecPath::Avx2 : has_ssse3 ? CodecPath::Ssse3 : CodecPath::Words64);
+    EXPECT_EQ(BestCodecPath(), has_ssse3 ? CodecPath::Ssse3 : CodecPath::Words);
     EXPECT_EQ(ActiveCodecPath(), BestCodecPath()) << "unless forced, the best path is taken";
-    EXPECT_EQ(CodecPathSupported(CodecPath::Avx2), has_avx2);
     EXPECT_EQ(CodecPathSupported(CodecPath::Ssse3), has_ssse3);
     const CodecPath before = ActiveCodecPath();
-    for (const CodecPath path : {CodecPath::Avx2, CodecPath::Ssse3}) {
-        const bool has = path == CodecPath::Avx2 ? has_avx2 : has_ssse3;
-        EXPECT_EQ(SetCodecPath(path), has) << CodecPathName(path);
-        EXPECT_EQ(ActiveCodecPath(), has ? path : before);
-        SetCodecPath(before);
-    }
+    EXPECT_EQ(SetCodecPath(CodecPath::Ssse3), has_ssse3);
+    EXPECT_EQ(ActiveCodecPath(), has_ssse3 ? CodecPath::Ssse3 : before);
+    SetCodecPath(before);
     ASSERT_TRUE(SetCodecPath(CodecPath::Careful));
     EXPECT_EQ(ActiveCodecPath(), CodecPath::Careful);
     SetCodecPath(before);

@@ -73,7 +73,7 @@ protected:
     }
 
 private:
-    CodecPath before_ = CodecPath::Words64;
+    CodecPath before_ = CodecPath::Words;
 };
 
 std::string DefaultAlphabetTable() {
