@@ -18,12 +18,30 @@ const char* ActiveAlphabet(const AlphabetState& alphabet) {
     return alphabet.default_alphabet;
 }
 
-void ResetDefaultAlphabet(AlphabetState& alphabet) {
+namespace {
+
+// The default alphabet and its decode table, made once when the module is built: every archive
+// starts from them.
+constexpr AlphabetState MakeDefaultAlphabet() {
+    AlphabetState alphabet;
     for (int value = 0; value < 64; ++value) alphabet.default_alphabet[value] = static_cast<char>(0x20 + value);
     alphabet.default_alphabet[0] = '`';
+    for (uint8_t& entry : alphabet.decode) entry = AlphabetState::kNoValue;
+    for (uint8_t value = 0; value < 64; ++value) alphabet.decode[0x20 + value] = value;
+    alphabet.decode['`'] = 0;
+    alphabet.decode[' '] = 0;  // the space rule of BuildDecodeTable
+    return alphabet;
+}
+
+constexpr AlphabetState kDefaultAlphabet = MakeDefaultAlphabet();
+
+}  // namespace
+
+void ResetDefaultAlphabet(AlphabetState& alphabet) {
+    std::memcpy(alphabet.default_alphabet, kDefaultAlphabet.default_alphabet, sizeof alphabet.default_alphabet);
+    std::memcpy(alphabet.decode, kDefaultAlphabet.decode, sizeof alphabet.decode);
     alphabet.active = AlphabetKind::Default;
     alphabet.xx_mode = false;
-    BuildDecodeTable(alphabet);  // the default alphabet has no duplicate
 }
 
 int BuildDecodeTable(AlphabetState& alphabet) {

@@ -104,18 +104,25 @@ std::string Respell(const std::string& classic_body, const std::string& alphabet
 // ---- Alphabets and tables ---------------------------------------------------------------------
 
 TEST_F(Format, DecodeTableIsExactInverseOfEveryAlphabetPlusSpaceRule) {
+    const auto expect_default = [](const char* when) {
+        for (int c = 0; c < 256; ++c) {
+            const uint8_t value = CharValue(g_alphabet, static_cast<char>(c));
+            const int expected = (c == '`' || c == ' ') ? 0 : (c >= 0x21 && c <= 0x5F) ? c - 0x20 : 127;
+            EXPECT_EQ(value, expected) << when << ' ' << c;
+        }
+    };
+    // The reset's ready-made table is the one built from its alphabet, also after another one.
     ResetDefaultAlphabet(g_alphabet);
+    expect_default("reset");
     ASSERT_EQ(BuildDecodeTable(g_alphabet), 0);
-    for (int c = 0; c < 256; ++c) {
-        const uint8_t value = CharValue(g_alphabet, static_cast<char>(c));
-        const int expected = (c == '`' || c == ' ') ? 0 : (c >= 0x21 && c <= 0x5F) ? c - 0x20 : 127;
-        EXPECT_EQ(value, expected) << c;
-    }
+    expect_default("built");
     EXPECT_EQ(SwitchToXxAlphabet(g_alphabet, 'h'), 45);
     for (int c = 0; c < 256; ++c) {
         const char* hit = c != 0 ? static_cast<const char*>(std::memchr(kXxAlphabet, c, 64)) : nullptr;
         EXPECT_EQ(CharValue(g_alphabet, static_cast<char>(c)), hit ? hit - kXxAlphabet : 127) << c;  // no space rule in XX
     }
+    ResetDefaultAlphabet(g_alphabet);
+    expect_default("reset after xx");
 }
 
 TEST_F(Format, SwitchToXxLeavesAlphabetAloneForForeignCharacter) {
