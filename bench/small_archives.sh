@@ -18,7 +18,7 @@ if [ -z "$build" ]; then
 fi
 runs=${RUNS:-7}
 count=${COUNT:-2000}
-host=$build/uuarc
+host=$(cd "$build" && pwd)/uuarc
 [ -x "$host" ] || { echo "small_archives.sh: $host is missing; build uuarc first" >&2; exit 1; }
 command -v uuencode >/dev/null && command -v uudecode >/dev/null ||
     { echo "small_archives.sh: GNU uuencode and uudecode are missing (apt-get install sharutils)" >&2; exit 1; }
@@ -40,34 +40,35 @@ done
 rm -f "$work"/piece.* "$work/bytes"
 archives=("$work"/in/*.uue)
 
-# Run TOOL: one run of TOOL over every archive into a fresh folder; prints the wall time in ms.
+# Run TOOL: one run of TOOL over every archive into a fresh folder, both started alike from a
+# subshell in that folder (GNU writes into the current one); prints the wall time in µs.
 Run() {
     local out=$work/$1 start end
     rm -rf "$out" && mkdir "$out"
     start=$(date +%s%N)
     case $1 in
-        uuarc) "$host" extract -q -d "$out" "${archives[@]}" ;;
+        uuarc) (cd "$out" && "$host" extract -q "${archives[@]}") ;;
         gnu) (cd "$out" && uudecode "${archives[@]}") ;;
     esac
     end=$(date +%s%N)
-    echo $(((end - start) / 1000000))
+    echo $(((end - start) / 1000))
 }
 
 Median() { sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-echo "$count archives of 1 KiB, $runs paired runs (ms: uuarc, GNU uudecode)"
-: >"$work/uuarc.ms"
-: >"$work/gnu.ms"
+echo "$count archives of 1 KiB, $runs paired runs (µs: uuarc, GNU uudecode)"
+: >"$work/uuarc.us"
+: >"$work/gnu.us"
 for ((run = 1; run <= runs; run++)); do
     if ((run % 2)); then a=$(Run uuarc); b=$(Run gnu); else b=$(Run gnu); a=$(Run uuarc); fi
-    echo "$a" >>"$work/uuarc.ms"
-    echo "$b" >>"$work/gnu.ms"
+    echo "$a" >>"$work/uuarc.us"
+    echo "$b" >>"$work/gnu.us"
     echo "  $a  $b"
 done
 cmp -s "$work/uuarc/f00000.bin" "$work/gnu/f00000.bin" || echo "small_archives.sh: the outputs differ!" >&2
-mu=$(Median <"$work/uuarc.ms")
-mg=$(Median <"$work/gnu.ms")
-echo "medians: uuarc $mu ms, GNU $mg ms, uuarc / GNU $(awk -v a="$mu" -v b="$mg" 'BEGIN { printf "%.2f", a / b }')"
+mu=$(Median <"$work/uuarc.us")
+mg=$(Median <"$work/gnu.us")
+echo "medians: uuarc $mu µs, GNU $mg µs, uuarc / GNU $(awk -v a="$mu" -v b="$mg" 'BEGIN { printf "%.2f", a / b }')"
 
 # System calls per archive: the whole run's count, less a run of one archive (start-up, loading),
 # over the archives after the first.
@@ -78,7 +79,7 @@ if command -v strace >/dev/null; then
         local tool=$1
         shift
         case $tool in
-            uuarc) strace -f -c -o "$work/strace" "$host" extract -q -d "$out" "$@" ;;
+            uuarc) (cd "$out" && strace -f -c -o "$work/strace" "$host" extract -q "$@") ;;
             gnu) (cd "$out" && strace -f -c -o "$work/strace" uudecode "$@") ;;
         esac
         awk '$NF == "total" { print $4 }' "$work/strace"
@@ -89,7 +90,7 @@ if command -v strace >/dev/null; then
         echo "system calls per archive, $tool: $(awk -v a="$all" -v o="$one" -v n="$count" 'BEGIN { printf "%.1f", (a - o) / (n - 1) }') (one archive alone: $one)"
     done
     rm -rf "$work/uuarc" && mkdir "$work/uuarc"
-    strace -f -c -o "$work/strace" "$host" extract -q -d "$work/uuarc" "${archives[@]:0:100}" >/dev/null
+    (cd "$work/uuarc" && strace -f -c -o "$work/strace" "$host" extract -q "${archives[@]:0:100}" >/dev/null)
     echo "uuarc's most frequent calls over 100 archives:"
     sort -k4 -g -r "$work/strace" | awk 'NR > 0 && $NF != "total" && $4 ~ /^[0-9]+$/ { print "  " $NF, $4 }' | head -n 8
 else

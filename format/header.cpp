@@ -447,7 +447,7 @@ Conversion MakeStoredName(const char* name, char* stored, size_t size) {
 uint16_t OpenAndScanArchive(AlphabetState& alphabet, Stream& input, const char* path, char* name, int64_t* size,
                             bool* name_cut, BeginLine* scanned) {
     ResetDefaultAlphabet(alphabet);
-    if (!StreamOpen(input, path, "rt")) return kStatusCannotOpen;
+    if (!StreamOpenOrRewind(input, path, "rt")) return kStatusCannotOpen;
     uint16_t status = kStatusOk;
     BeginLine found;
     if (FindBeginLine(alphabet, input, found) != 0) {

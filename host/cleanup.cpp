@@ -76,14 +76,19 @@ LeftoverId Remember(LeftoverKind kind, const std::string& path) {
 
 bool IdentifyLeftover(LeftoverId id, bool must_be_empty) {
     if (!Valid(id) || g_slots[id].kind == 0) return false;
-    Slot& slot = g_slots[id];
-    if (slot.identified) return true;
+    if (g_slots[id].identified) return true;
     FileIdentity identity;
-    if (!IdentifyOwnFile(slot.path, must_be_empty, identity)) return false;
+    if (!IdentifyOwnFile(g_slots[id].path, must_be_empty, identity)) return false;
+    IdentifyLeftoverAs(id, identity);
+    return true;
+}
+
+void IdentifyLeftoverAs(LeftoverId id, const FileIdentity& identity) {
+    if (!Valid(id) || g_slots[id].kind == 0 || g_slots[id].identified) return;
+    Slot& slot = g_slots[id];
     slot.identity = identity;
     Publish();
     slot.identified = 1;
-    return true;
 }
 
 bool LeftoverIdentity(LeftoverId id, FileIdentity& identity) {

@@ -33,6 +33,10 @@ LeftoverId Remember(LeftoverKind kind, const std::string& path);
 // on the leftover means that file alone. True when the identity is known, now or from before.
 bool IdentifyLeftover(LeftoverId id, bool must_be_empty);
 
+// The same with the identity that the module gave of the file it has just made: the system is
+// not asked again.
+void IdentifyLeftoverAs(LeftoverId id, const FileIdentity& identity);
+
 // The identity taken by IdentifyLeftover; false when none was.
 bool LeftoverIdentity(LeftoverId id, FileIdentity& identity);
 

@@ -41,6 +41,10 @@ int Run(int argc, char** argv) {
     // A text may carry several encoded files: list, extract and test take every one.
     g_api.arOptionsOn(UUARC_OPTION_EVERY_FILE);
 #endif
+#if defined(UUARC_OPTION_HOLD_ARCHIVE)
+    // Each archive is opened once, from InitArcFile to the listing or extraction that follows.
+    g_api.arOptionsOn(UUARC_OPTION_HOLD_ARCHIVE);
+#endif
     ListenForFacts();
     if (options.command == Command::kCreate) return CreateArchive(options);
 

@@ -66,11 +66,18 @@ bool TakeFactField(Operation& op, int64_t value, int32_t code) {
         case UUARC_SIGNAL_FACT_MODE: fields.mode = value; return true;
         case UUARC_SIGNAL_FACT_PART: fields.part = value; return true;
         case UUARC_SIGNAL_FACT_PARTS: fields.parts = value; return true;
+        case UUARC_SIGNAL_FACT_VOLUME: fields.volume = value; return true;
+        case UUARC_SIGNAL_FACT_INDEX: fields.index = value; return true;
         case UUARC_SIGNAL_FACT:
-            // A listing's entries are told as they are made; any other fact explains a failure.
+            // A listing's entries and a new output are told as they are made; any other fact
+            // explains a failure.
             fields.kind = static_cast<int32_t>(value);
             if (fields.kind == UUARC_FACT_ENTRY_MODE) {
                 op.modes.push_back(fields.mode);
+            } else if (fields.kind == UUARC_FACT_NEW_OUTPUT) {
+                op.made = FileIdentity{static_cast<uint64_t>(fields.volume), static_cast<uint64_t>(fields.index)};
+                op.made_known = true;
+                IdentifyLeftoverAs(op.new_output, op.made);  // creation's target, taken before
             } else {
                 (fields.kind == UUARC_FACT_PART ? op.part : op.fact) = fields;
             }
@@ -89,9 +96,9 @@ bool TakeFactField(Operation& op, int64_t value, int32_t code) {
 // The output is open and nothing is written yet, and the module says the archive's length, which
 // the bar counts. Where it asked no question, nothing was there: the file is the one it has just
 // made, this run's own until it is whole, to be removed if the run is interrupted while it is
-// still that file (its identity taken now, while it is empty). A file that replaces another is
-// the module's to keep or drop. A sink says at the end how many bytes it took; a creation whose
-// source changed, how many it read; a failure, why.
+// still that file (its identity as the module gave it, or else taken now, while it is empty). A
+// file that replaces another is the module's to keep or drop. A sink says at the end how many
+// bytes it took; a creation whose source changed, how many it read; a failure, why.
 int32_t UUARC_CALL OnSignal(UserData, int64_t length, int32_t code) noexcept {
     Operation& op = g_operation;
     if (code == UUARC_SIGNAL_BYTES_DELIVERED) {
@@ -116,7 +123,12 @@ int32_t UUARC_CALL OnSignal(UserData, int64_t length, int32_t code) noexcept {
     ProgressTotal(length);
     if (op.output_sink || op.replace != ReplaceOutcome::kNotAsked || op.target.empty()) return 0;
     op.new_output = Remember(op.output_private ? LeftoverKind::kPrivateFile : LeftoverKind::kOwnFile, op.target);
-    if (!op.output_private) IdentifyLeftover(op.new_output, true);
+    if (op.output_private) return 0;
+    if (op.made_known) {
+        IdentifyLeftoverAs(op.new_output, op.made);
+    } else {
+        IdentifyLeftover(op.new_output, true);
+    }
     return 0;
 }
 
@@ -195,6 +207,7 @@ void NextFile() {
     op.replace = ReplaceOutcome::kNotAsked;
     op.replaced = PathInfo{};
     op.new_output = kNoLeftover;
+    op.made_known = false;
     op.delivered = -1;
     op.entry.clear();
     op.fact = ModuleFact{};

@@ -36,6 +36,8 @@ struct ModuleFact {
     int64_t mode = -1;
     int64_t part = -1;
     int64_t parts = -1;
+    int64_t volume = -1;
+    int64_t index = -1;
 };
 
 struct Operation {
@@ -51,6 +53,8 @@ struct Operation {
     // module has made it: extraction when the output is open (SetSignalProc) and no question was
     // asked, creation at the first progress report.
     LeftoverId new_output = kNoLeftover;
+    bool made_known = false;             // the module said which file it made (`made`), before
+    FileIdentity made;                   // the output was taken for this run's own
     bool output_private = false;         // extraction into a private folder (-c, -o): what the
                                          // module makes there is this run's own from the start
     bool output_sink = false;            // extraction into standard output or nothing: no file

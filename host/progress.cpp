@@ -162,7 +162,7 @@ void ProgressStart(const std::string& name, int64_t total) {
     // Data on standard output to the terminal that shows the bar would have the bar drawn into it.
     g_progress.enabled =
         !g_console.quiet && IsTerminal(stderr) && !(g_console.data_on_stdout && SameTerminal(stdout, stderr));
-    g_progress.name = Shown(name);
+    if (g_progress.enabled) g_progress.name = Shown(name);
     g_progress.total = total > 0 ? total : 0;
     g_progress.start = Clock::now();
 }

@@ -115,6 +115,17 @@
 #if !defined(_WIN32) || defined(_WIN64)
 #define UUARC_OPTION_FACTS 0x0200
 #endif
+/* This module's own bit, read by the native build and the 64-bit DLL; the 32-bit DLL has none (it
+   is not defined there): the archive that InitArcFile has read up to its begin line stays open,
+   for reading only, with what was read of it, until the next export that reads the archive takes
+   it (BuildArcFileList or ExtractFileMaskListArc, which read it from its start without opening it
+   again and close it when done), or until InitArcFile, CreateArcFile, DoneArcFile or
+   CompressFileMaskListArc closes it. A host that reads many small archives one after the other
+   saves opening each twice. The file is then held between calls: on Windows nobody may rename or
+   remove it meanwhile. */
+#if !defined(_WIN32) || defined(_WIN64)
+#define UUARC_OPTION_HOLD_ARCHIVE 0x0400
+#endif
 #define UUARC_OPTIONS_AT_LOAD 0x0800         /* the options word right after load */
 #define UUARC_OPTIONS_LOCKED 0x8000          /* never switched on */
 
@@ -384,7 +395,8 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
    own; a field that the kind does not list is not passed. An export closes at most one fact that
    explains its status, just before it returns (with UUARC_OPTION_EVERY_FILE, one for each entry
    that fails, before its UUARC_SIGNAL_ENTRY_DONE), and before it, when the text says so, the fact
-   UUARC_FACT_PART that puts it in context. BuildArcFileList besides closes one
+   UUARC_FACT_PART that puts it in context. An extraction or a creation that makes a new file
+   closes UUARC_FACT_NEW_OUTPUT as soon as it is made. BuildArcFileList besides closes one
    UUARC_FACT_ENTRY_MODE for each entry it makes, in the order of the list, as it makes it: what
    the list's fixed records have no field for. Facts of other kinds may come later through the
    same codes, so a host passes over a kind that it does not know.
@@ -400,6 +412,9 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
                                   "begin 644"): permission bits, setuid, setgid and sticky
      UUARC_SIGNAL_FACT_PART       which part of a split posting the text is, 1 for the first
      UUARC_SIGNAL_FACT_PARTS      how many parts the posting has, 2 or more
+     UUARC_SIGNAL_FACT_VOLUME     the volume of a file: Linux its device (st_dev), Windows its
+                                  volume serial number
+     UUARC_SIGNAL_FACT_INDEX      the file on that volume: Linux its inode, Windows its file index
      UUARC_SIGNAL_FACT            the kind, a UUARC_FACT_ value; the fact is whole
    The kinds, the status each explains, and their fields:
      UUARC_FACT_NO_BEGIN_LINE      9974 (9964 from BuildArcFileList): no begin line at all
@@ -438,7 +453,12 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
                                    "\" + NAME and the entry's output ("" when none was opened)
                                    just before the fact's fields; otherwise it is the entry that
                                    SetFileNameProc named last in this export (its begin line), or,
-                                   with no entry named, the archive itself. */
+                                   with no entry named, the archive itself.
+     UUARC_FACT_NEW_OUTPUT         no status: the output file that the module has just made where
+                                   nothing was (before UUARC_SIGNAL_OUTPUT_OPEN when extracting).
+                                   VOLUME, INDEX: which file it is, so that a host that removes
+                                   it when its run is cut short removes that file and no other,
+                                   without asking the system again */
 #if !defined(_WIN32) || defined(_WIN64)
 #define UUARC_SIGNAL_FACT 6
 #define UUARC_SIGNAL_FACT_LINE 7
@@ -450,6 +470,8 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
 #define UUARC_SIGNAL_FACT_MODE 13
 #define UUARC_SIGNAL_FACT_PART 14
 #define UUARC_SIGNAL_FACT_PARTS 15
+#define UUARC_SIGNAL_FACT_VOLUME 16
+#define UUARC_SIGNAL_FACT_INDEX 17
 
 #define UUARC_FACT_NO_BEGIN_LINE 1
 #define UUARC_FACT_TABLE_WITHOUT_BLOCK 2
@@ -464,6 +486,7 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
 #define UUARC_FACT_NAME_REFUSED 11
 #define UUARC_FACT_ENTRY_MODE 12
 #define UUARC_FACT_PART 13
+#define UUARC_FACT_NEW_OUTPUT 14
 
 /* The rules of a stored name that extraction puts below the output path (the part it takes: the
    file name alone, or with keep-paths the whole name less a leading separator and the base

@@ -44,10 +44,13 @@ void RememberArchive(const char* path, uint32_t new_archive) {
 }
 
 // The header scan of the archive at `path`, as ScanArchiveHeader; when it finds no begin line and
-// `tell` is set, a host that asked for facts hears why.
-uint16_t ScanAndTell(const char* path, char* name, int64_t* size, bool tell, uint32_t* mode = nullptr) {
+// `tell` is set, a host that asked for facts hears why. With `hold`, an archive with a begin line
+// stays open (see ReleaseHeldArchive).
+uint16_t ScanAndTell(const char* path, char* name, int64_t* size, bool tell, uint32_t* mode = nullptr,
+                     bool hold = false) {
     BeginLine begin;
-    const uint16_t scanned = ScanArchiveHeader(g_state.alphabet, g_state.input, path, name, size, nullptr, &begin);
+    const auto scan = hold ? OpenAndScanArchive : ScanArchiveHeader;
+    const uint16_t scanned = scan(g_state.alphabet, g_state.input, path, name, size, nullptr, &begin);
     if (scanned == kStatusOk && mode != nullptr) *mode = begin.mode;
     if (scanned == kStatusBadFormat && tell) {
         Job job = MakeJob();
@@ -115,7 +118,7 @@ void BuildEveryEntry(ArcFileList* list) {
     Stream& input = g_state.input;
     uint32_t date_time = 0;
     uint32_t attributes = 0;
-    if (!StreamOpen(input, g_state.settings.archive_path, "rt") || !ArchiveFileInfo(&date_time, &attributes)) {
+    if (!StreamOpenOrRewind(input, g_state.settings.archive_path, "rt") || !ArchiveFileInfo(&date_time, &attributes)) {
         StreamClose(input);
         SetStatus(kStatusCannotOpen);
         return;
@@ -174,6 +177,7 @@ namespace {
 // Step one of opening and creating, done before anything is refused: status 0, no summary, every
 // user-data word 0 (the procedures stay).
 void BeginOpening() {
+    ReleaseHeldArchive();
     SetStatus(kStatusOk);
     std::memset(&g_state.extra_info, 0, sizeof g_state.extra_info);
     Callbacks& callbacks = g_state.callbacks;
@@ -188,11 +192,12 @@ bool HostPathTaken(const char* path) { return path != nullptr && strnlen(path, k
 
 // The work of InitArcFile on a path it takes. The file is read up to its begin line; only where it
 // cannot be read is the path looked at again, to tell a new archive (nothing there) from a file
-// that is refused. True for the new archive. `tell` as for ScanAndTell (CreateArcFile's refusal
-// of an existing file explains itself).
-bool OpenArchivePath(const char* path, bool tell) {
+// that is refused. True for the new archive. `tell` and `hold` as for ScanAndTell (CreateArcFile's
+// refusal of an existing file explains itself).
+bool OpenArchivePath(const char* path, bool tell, bool hold = false) {
     char name[kNameBufferSize];
-    const uint16_t scanned = path[0] == '\0' ? uint16_t{kStatusCannotOpen} : ScanAndTell(path, name, nullptr, tell);
+    const uint16_t scanned =
+        path[0] == '\0' ? uint16_t{kStatusCannotOpen} : ScanAndTell(path, name, nullptr, tell, nullptr, hold);
     if (scanned == kStatusCannotOpen && !FileExists(path)) {
         ForgetArchive(1);
         return true;
@@ -213,7 +218,11 @@ UUARC_API void UUARC_CALL InitArcFile(const char* path) {
         SetStatus(kStatusCannotOpen);
         return;
     }
+#if defined(UUARC_OPTION_HOLD_ARCHIVE)
+    OpenArchivePath(path, true, (g_state.settings.options & UUARC_OPTION_HOLD_ARCHIVE) != 0);
+#else
     OpenArchivePath(path, true);
+#endif
 }
 
 // InitArcFile's answer decides: a new archive only where nothing is.
@@ -230,7 +239,10 @@ UUARC_API void UUARC_CALL CreateArcFile(const char* path) {
     RememberArchive(path, 1);
 }
 
-UUARC_API void UUARC_CALL DoneArcFile() { ForgetArchive(0); }
+UUARC_API void UUARC_CALL DoneArcFile() {
+    ReleaseHeldArchive();
+    ForgetArchive(0);
+}
 
 UUARC_API void UUARC_CALL InitArcFileList(ArcFileList* list) {
     if (list == nullptr) return;

@@ -21,6 +21,7 @@ Job MakeJob() {
 }
 
 void ResetModuleState() {
+    ReleaseHeldArchive();
     g_state.~ModuleState();
     new (&g_state) ModuleState;
 }

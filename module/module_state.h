@@ -38,6 +38,11 @@ inline uint16_t SetStatus(uint16_t status) {
     return status;
 }
 
+// Between calls the input stream is open only on the archive that InitArcFile read under
+// UUARC_OPTION_HOLD_ARCHIVE; the exports that read the archive take it from there, and those that
+// open another file, or another archive, close it first with this (nothing when it is closed).
+inline void ReleaseHeldArchive() { StreamClose(g_state.input); }
+
 // The record of one operation on the module-wide state, for the exports that run one.
 Job MakeJob();
 

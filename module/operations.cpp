@@ -40,6 +40,7 @@ UUARC_API void UUARC_CALL CompressFileMaskListArc(FileMaskList* list) {
         SetStatus(kStatusCannotOpen);
         return;
     }
+    ReleaseHeldArchive();
     Job job = MakeJob();
     RunCreation(job, list);
 }

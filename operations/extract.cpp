@@ -373,9 +373,7 @@ void DecodeBase64Lines(Job& job, int64_t size, Fact& fact) {
 
 int DecodeToFile(Job& job, const char* archive_path, const char* output_name) {
     Stream& input = *job.input;
-    const bool open = StreamIsOpen(input) ? StreamRewind(input) : StreamOpen(input, archive_path, "rt");
-    if (!open) {
-        StreamClose(input);
+    if (!StreamOpenOrRewind(input, archive_path, "rt")) {
         SetStatus(job, kStatusCannotOpen);
         return -1;
     }
@@ -498,7 +496,7 @@ void RunEveryExtraction(Job& job, const FileMaskList* list) {
     if (!ExtractionMayStart(job, list)) return;
     const HostSettings& settings = *job.settings;
     Stream& input = *job.input;
-    if (!StreamOpen(input, settings.archive_path, "rt")) {
+    if (!StreamOpenOrRewind(input, settings.archive_path, "rt")) {
         SetStatus(job, kStatusCannotOpen);
         return;
     }

@@ -39,8 +39,8 @@ bool NameOutput(Job& job, const char* stored_name, bool name_cut, char* output_n
 void RunEveryExtraction(Job& job, const FileMaskList* list);
 #endif
 
-// Decodes the archive into `output_name`: from `job.input` read again from its start where the
-// header scan left it open (OpenAndScanArchive), else from `archive_path` opened afresh. -1 when
+// Decodes the archive into `output_name`: from `job.input` read again from its start where it is
+// open (the header scan left it so), else from `archive_path` opened afresh. -1 when
 // no output was opened (the status says why), 0 once it was, whatever the status then says. The
 // archive and whatever it opened are closed when it returns.
 int DecodeToFile(Job& job, const char* archive_path, const char* output_name);

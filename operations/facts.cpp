@@ -37,6 +37,7 @@ static_assert(static_cast<int32_t>(FactKind::UnfinishedGroup) == UUARC_FACT_UNFI
 static_assert(static_cast<int32_t>(FactKind::NameRefused) == UUARC_FACT_NAME_REFUSED);
 static_assert(static_cast<int32_t>(FactKind::EntryMode) == UUARC_FACT_ENTRY_MODE);
 static_assert(static_cast<int32_t>(FactKind::Part) == UUARC_FACT_PART);
+static_assert(static_cast<int32_t>(FactKind::NewOutput) == UUARC_FACT_NEW_OUTPUT);
 static_assert(static_cast<int32_t>(NameFact::Empty) == UUARC_NAME_EMPTY);
 static_assert(static_cast<int32_t>(NameFact::Rooted) == UUARC_NAME_ROOTED);
 static_assert(static_cast<int32_t>(NameFact::Colon) == UUARC_NAME_COLON);
@@ -82,12 +83,23 @@ void TellFact(Job& job, const char* archive_path, const Fact& fact) {
     if (fact.mode >= 0) NotifyFactField(job, UUARC_SIGNAL_FACT_MODE, fact.mode);
     NotifyFactField(job, UUARC_SIGNAL_FACT, static_cast<int64_t>(fact.kind));
 }
+
+void TellNewOutput(Job& job, FileHandle file) {
+    uint64_t volume = 0;
+    uint64_t index = 0;
+    if (!FactsWanted(job) || !HandleIdentity(file, &volume, &index)) return;
+    NotifyFactField(job, UUARC_SIGNAL_FACT_VOLUME, static_cast<int64_t>(volume));
+    NotifyFactField(job, UUARC_SIGNAL_FACT_INDEX, static_cast<int64_t>(index));
+    NotifyFactField(job, UUARC_SIGNAL_FACT, static_cast<int64_t>(FactKind::NewOutput));
+}
 #else
 // The 32-bit DLL has no facts: its hosts know no signal code but the one that says the output is
 // open.
 bool FactsWanted(const Job&) { return false; }
 
 void TellFact(Job&, const char*, const Fact&) {}
+
+void TellNewOutput(Job&, FileHandle) {}
 #endif
 
 }  // namespace uuarc

@@ -28,6 +28,7 @@ enum class FactKind : int32_t {
     NameRefused = 11,        // rule, span
     EntryMode = 12,          // mode: the begin line's of the entry just listed
     Part = 13,               // part, parts; told by TellFact before NoBeginLine or NoEndLine
+    NewOutput = 14,          // volume, index; told by TellNewOutput
 };
 
 // The rules of the public UUARC_NAME_ codes, with their values.
@@ -71,5 +72,8 @@ bool FactsWanted(const Job& job);
 // again at the end. A part of a split posting comes first, as a fact of its own (Part), after the
 // name that its marker gives: SetFileNameProc ("\" + that name, `fact.output`).
 void TellFact(Job& job, const char* archive_path, const Fact& fact);
+
+// Tells a host that asked for facts which file the new output open on `file` is (NewOutput).
+void TellNewOutput(Job& job, FileHandle file);
 
 }  // namespace uuarc

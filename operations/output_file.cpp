@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "names/strings.h"
+#include "operations/facts.h"
 #include "operations/notify.h"
 #include "uuarc_status.h"
 
@@ -245,6 +246,7 @@ void OpenOutputFile(Job& job, const char* path, const char* mode) {
             FileInfo like;
             if (StreamCreate(*job.output, path, mode, OpenHow::CreateNew, NewFileBits(pending, like), pending.folder)) {
                 pending.way = OutputWay::New;
+                TellNewOutput(job, job.output->handle);
             }
         } else if (pending.seen && existing.kind == FileKind::Regular && existing.volume == pending.seen_volume &&
                    existing.index == pending.seen_index) {
@@ -273,6 +275,7 @@ bool OpenNewOutputFile(Job& job, const char* path, const char* mode, size_t trus
         return false;
     pending.trusted = trusted;
     pending.way = OutputWay::New;
+    TellNewOutput(job, job.output->handle);
     std::snprintf(pending.target, sizeof pending.target, "%s", path);
     return true;
 }

@@ -119,6 +119,14 @@ bool HandleDosDateTime(FileHandle handle, uint32_t* date_time) {
            LocalDosDateTime(info.last_write, date_time);
 }
 
+bool HandleIdentity(FileHandle handle, uint64_t* volume, uint64_t* index) {
+    FileInfo info;
+    if (handle == kNoHandle || !g_system.query_handle(handle, &info)) return false;
+    *volume = info.volume;
+    *index = info.index;
+    return true;
+}
+
 void CloseFileHandle(FileHandle handle) {
     if (handle != kNoHandle) g_system.close(handle);
 }

@@ -58,6 +58,11 @@ struct Stream {
 // always for anything but a regular file.
 bool StreamOpen(Stream& stream, const char* path, const char* mode);
 
+// StreamOpen for reading, but a stream that is open already (on that very file, which the caller
+// kept open) is read again from its start instead, as StreamRewind reads it. False, the stream
+// closed, when it can be neither.
+bool StreamOpenOrRewind(Stream& stream, const char* path, const char* mode);
+
 // Opens a file for writing with `mode` ("wt" or "wb") the way `how` says (CreateNew, CreateLike,
 // CreateUnnamed or Overwrite; see the failure hook below), `like` as that takes it, relative to
 // `folder` when one is given (see "Folders"). False, the stream closed, when it cannot.
@@ -327,6 +332,10 @@ FileHandle OpenFileForInfo(const char* path);
 bool HandleDosDateTime(FileHandle handle, uint32_t* date_time);
 
 void CloseFileHandle(FileHandle handle);
+
+// The identity of the open file: device and inode, or volume serial and file index. False when
+// the system does not say.
+bool HandleIdentity(FileHandle handle, uint64_t* volume, uint64_t* index);
 
 // True when both paths exist and name the same file (device and inode, or volume serial and
 // file index), however they are spelt. An identity of 0 and 0 is one the system did not give:

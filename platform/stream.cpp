@@ -205,6 +205,13 @@ bool StreamOpen(Stream& stream, const char* path, const char* mode) {
     return true;
 }
 
+bool StreamOpenOrRewind(Stream& stream, const char* path, const char* mode) {
+    if (!StreamIsOpen(stream)) return StreamOpen(stream, path, mode);
+    if (StreamRewind(stream)) return true;
+    StreamClose(stream);
+    return false;
+}
+
 bool StreamCreate(Stream& stream, const char* path, const char* mode, OpenHow how, const FileInfo* like,
                   FileHandle folder) {
     ResetStream(stream);

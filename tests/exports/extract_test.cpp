@@ -763,6 +763,61 @@ TEST_F(Extraction, ArchiveWithoutBeginLineIs9974) {
     EXPECT_TRUE(FolderNames(Path("out")).empty());
 }
 
+#if defined(UUARC_OPTION_HOLD_ARCHIVE)
+// Held, the archive that InitArcFile read is the one extracted, opened no second time (its name
+// may be gone by then); a listing takes it as well, and the module lets it go when done.
+TEST_F(Extraction, HeldArchiveIsOpenedOnce) {
+    enum class Between { Nothing, Remove, List, Reopen };
+    const struct {
+        const char* what;
+        uint16_t options;
+        Between between;
+        uint16_t status;
+    } cases[] = {
+        {"held", UUARC_OPTION_HOLD_ARCHIVE, Between::Nothing, 0},
+#if !defined(_WIN32)  // Windows removes no file that is open
+        {"held, its name removed", UUARC_OPTION_HOLD_ARCHIVE, Between::Remove, 0},
+        {"every file held, its name removed", UUARC_OPTION_HOLD_ARCHIVE | UUARC_OPTION_EVERY_FILE, Between::Remove, 0},
+#endif
+        {"not held, its name removed", 0, Between::Remove, 5},
+        {"held, listed first", UUARC_OPTION_HOLD_ARCHIVE, Between::List, 0},
+        {"held, opened again", UUARC_OPTION_HOLD_ARCHIVE, Between::Reopen, 0},
+    };
+#if !defined(_WIN32)
+    const size_t descriptors = FolderNames("/proc/self/fd").size();
+#endif
+    for (const auto& c : cases) {
+        api_.arOptionsOn(c.options);
+        const std::string archive = Open(ClassicUuencode("f.bin", "abc"));
+        if (c.between == Between::Remove) RemoveFile(archive);
+        if (c.between == Between::Reopen) {
+            api_.DoneArcFile();
+            api_.InitArcFile(archive.c_str());
+        }
+        if (c.between == Between::List) {
+            ArcFileList list{};
+            api_.BuildArcFileList(&list);
+            EXPECT_EQ(list.count, 1u) << c.what;
+            api_.DoneArcFileList(&list);
+        }
+        RemoveFile(Path("out\\f.bin"));
+        EXPECT_EQ(Extract({"*.*"}), c.status) << c.what;
+        if (c.status == 0) {
+            EXPECT_EQ(ReadBytes(Path("out\\f.bin")), "abc") << c.what;
+        }
+        api_.DoneArcFile();
+        api_.arOptionsOff(c.options);
+    }
+    api_.arOptionsOn(UUARC_OPTION_HOLD_ARCHIVE);
+    Open(ClassicUuencode("f.bin", "abc"));
+    api_.DoneArcFile();  // nothing took it
+    api_.arOptionsOff(UUARC_OPTION_HOLD_ARCHIVE);
+#if !defined(_WIN32)
+    EXPECT_EQ(FolderNames("/proc/self/fd").size(), descriptors);
+#endif
+}
+#endif
+
 TEST_F(Extraction, BadCharacterInTenthLineKeepsNineLines) {
     const std::string data = PatternBytes(20 * 45);
     std::string text = ClassicUuencode("f.bin", data);
@@ -817,10 +872,11 @@ TEST_F(Extraction, FactsOnlyWhenAskedFor) {
 // The facts the module passed, gathered as a host gathers them: the fields, then the kind.
 struct Fact {
     int64_t kind = 0, line = -1, character = -1, count = -1, expected = -1, rule = -1, span = -1, mode = -1,
-            part = -1, parts = -1;
+            part = -1, parts = -1, volume = -1, index = -1;
 };
 
-std::vector<Fact> FactsOf(const std::vector<HostCall>& signals) {
+// A new output is told as it is made, explaining nothing: passed over unless `made` asks for it.
+std::vector<Fact> FactsOf(const std::vector<HostCall>& signals, bool made = false) {
     std::vector<Fact> facts;
     Fact fields;
     int64_t previous = 0;  // the fields come in the order of their codes, each once
@@ -828,16 +884,22 @@ std::vector<Fact> FactsOf(const std::vector<HostCall>& signals) {
         if (call.second < UUARC_SIGNAL_FACT) continue;
         if (call.second == UUARC_SIGNAL_FACT) {
             fields.kind = call.first;
-            facts.push_back(fields);
+            if (made || fields.kind != UUARC_FACT_NEW_OUTPUT) facts.push_back(fields);
             fields = Fact{};
             previous = 0;
             continue;
         }
         EXPECT_GT(call.second, previous) << "fields out of order";
         previous = call.second;
-        int64_t* const slots[] = {&fields.line, &fields.character, &fields.count, &fields.expected,
-                                  &fields.rule, &fields.span, &fields.mode, &fields.part, &fields.parts};
-        *slots[call.second - UUARC_SIGNAL_FACT_LINE] = call.first;
+        int64_t* const slots[] = {&fields.line, &fields.character, &fields.count, &fields.expected, &fields.rule,
+                                  &fields.span,  &fields.mode,      &fields.part,  &fields.parts,    &fields.volume,
+                                  &fields.index};
+        const size_t slot = static_cast<size_t>(call.second - UUARC_SIGNAL_FACT_LINE);
+        if (slot >= std::size(slots)) {
+            ADD_FAILURE() << "unknown field " << call.second;
+            continue;
+        }
+        *slots[slot] = call.first;
     }
     EXPECT_EQ(previous, 0) << "fields that no kind closed";
     return facts;
@@ -1245,6 +1307,56 @@ TEST_F(Facts, ListingTellsTheModeOfEachEntry) {
 #endif
 
 #if defined(UUARC_OPTION_FACTS)
+// A file that the module makes where nothing was is named by its identity as soon as it is made,
+// before the output is said to be open; a file that replaces another, or a sink, is not.
+TEST_F(Facts, NewOutputSaysWhichFileItIs) {
+    const struct {
+        const char* what;
+        bool existing;
+        const char* output;  // SetOutputPath's, relative to the test's folder; null for "out"
+        size_t told;
+    } cases[] = {
+        {"new file", false, nullptr, 1},
+        {"replaced file", true, nullptr, 0},
+#if !defined(_WIN32)
+        {"null output", false, ":null:", 0},
+#endif
+    };
+    ASSERT_TRUE(WriteBytes(Path("a.uue"), "begin 644 x\n#86)C\nend\n"));
+    api_.arOptionsOn(UUARC_OPTION_FACTS);
+    g_replace_answer = 0;
+    for (const auto& c : cases) {
+        RemoveFile(Path("out\\x"));
+        if (c.existing) {
+            ASSERT_TRUE(WriteBytes(Path("out\\x"), "old"));
+        }
+        api_.SetOutputPath(c.output != nullptr ? c.output : Path("out").c_str());
+        api_.InitArcFile(Path("a.uue").c_str());
+        ClearCalls();
+        RegisterRecorders();
+        EXPECT_EQ(Extract({"*.*"}), 0) << c.what;
+        const std::vector<HostCall> signals = CallsOf(CallKind::kSignal);
+        std::vector<Fact> made = FactsOf(signals, true);
+        ASSERT_EQ(made.size(), c.told) << c.what;
+        if (c.told == 0) continue;
+        const auto open = std::find_if(signals.begin(), signals.end(),
+                                       [](const HostCall& call) { return call.second == UUARC_SIGNAL_OUTPUT_OPEN; });
+        const auto told = std::find_if(signals.begin(), signals.end(), [](const HostCall& call) {
+            return call.second == UUARC_SIGNAL_FACT && call.first == UUARC_FACT_NEW_OUTPUT;
+        });
+        EXPECT_LT(told - signals.begin(), open - signals.begin()) << c.what;
+#if !defined(_WIN32)
+        struct stat info;
+        ASSERT_EQ(::stat(NativePath(Path("out\\x")).c_str(), &info), 0);
+        EXPECT_EQ(static_cast<uint64_t>(made[0].volume), static_cast<uint64_t>(info.st_dev)) << c.what;
+        EXPECT_EQ(static_cast<uint64_t>(made[0].index), static_cast<uint64_t>(info.st_ino)) << c.what;
+#else
+        EXPECT_NE(made[0].index, 0) << c.what;
+#endif
+    }
+    api_.SetOutputPath(Path("out").c_str());
+}
+
 // A text that marks itself as a part of a split posting says so just before the fact of its
 // missing begin or end line: which part of how many, and the file where the marker names it,
 // through SetFileNameProc with the entry's output. The same for every file of a text.
