@@ -15,6 +15,9 @@
 #else
 #define UUARC_SSSE3_ROUTINE __attribute__((target("ssse3")))
 #endif
+// A piece of such a routine that is always compiled into it, so that a loop that calls it keeps
+// its constants in registers instead of loading them again on every call.
+#define UUARC_SSSE3_PIECE inline __attribute__((target("ssse3"), always_inline))
 #else
 #define UUARC_CODEC_X86 0
 #endif
