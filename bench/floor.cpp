@@ -1,17 +1,19 @@
 // floor.cpp - the copy floor that bench/floor.sh holds uuarc against: reads a file in 1 MiB pieces
-// and writes the share of bytes that decoding (three quarters) or encoding (four thirds) would
-// give, to a file or to standard output. Nothing else: no line is looked at, no byte changed.
-// Built natively with the system's read and write, and for Windows with ReadFile and WriteFile.
+// and writes as many bytes as uuarc's output of it holds, a share of them after each piece read, to
+// a file or to standard output. Nothing else: no line is looked at, no byte changed. Built
+// natively with the system's read and write, and for Windows with ReadFile and WriteFile.
 //
-// Usage: floor decode|encode INPUT OUTPUT   (OUTPUT "-" is standard output)
+// Usage: floor INPUT OUTPUT BYTES   (OUTPUT "-" is standard output; BYTES: what to write in all)
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #if defined(_WIN32)
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -19,7 +21,7 @@ namespace {
 
 constexpr size_t kPiece = 1024 * 1024;
 
-// Room for a piece and the third more that encoding writes.
+// Room for a piece and the share more that encoding writes (62 or 63 characters for 45 bytes).
 uint8_t g_buffer[2 * kPiece];
 
 #if defined(_WIN32)
@@ -32,6 +34,10 @@ Handle OpenInput(const char* path) {
 Handle OpenOutput(const char* path) {
     if (std::strcmp(path, "-") == 0) return GetStdHandle(STD_OUTPUT_HANDLE);
     return CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+int64_t InputSize(Handle handle) {
+    LARGE_INTEGER size{};
+    return GetFileSizeEx(handle, &size) ? size.QuadPart : -1;
 }
 int64_t ReadPiece(Handle handle, void* data, size_t count) {
     DWORD got = 0;
@@ -53,6 +59,10 @@ Handle OpenOutput(const char* path) {
     if (std::strcmp(path, "-") == 0) return STDOUT_FILENO;
     return open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
 }
+int64_t InputSize(Handle handle) {
+    struct stat info;
+    return fstat(handle, &info) == 0 ? info.st_size : -1;
+}
 int64_t ReadPiece(Handle handle, void* data, size_t count) { return read(handle, data, count); }
 int64_t WritePiece(Handle handle, const void* data, size_t count) { return write(handle, data, count); }
 bool CloseOutput(Handle handle) { return close(handle) == 0; }
@@ -72,38 +82,40 @@ bool WriteAll(Handle handle, const uint8_t* data, size_t count) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool decode = argc == 4 && std::strcmp(argv[1], "decode") == 0;
-    const bool encode = argc == 4 && std::strcmp(argv[1], "encode") == 0;
-    if (!decode && !encode) {
-        std::fprintf(stderr, "usage: floor decode|encode INPUT OUTPUT\n");
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: floor INPUT OUTPUT BYTES\n");
         return 1;
     }
-    const Handle input = OpenInput(argv[2]);
-    const Handle output = OpenOutput(argv[3]);
-    if (input == kBad || output == kBad) {
-        std::fprintf(stderr, "floor: cannot open %s or %s\n", argv[2], argv[3]);
+    const uint64_t bytes = std::strtoull(argv[3], nullptr, 10);
+    const Handle input = OpenInput(argv[1]);
+    const Handle output = OpenOutput(argv[2]);
+    const int64_t input_size = input == kBad ? -1 : InputSize(input);
+    if (input == kBad || output == kBad || input_size <= 0) {
+        std::fprintf(stderr, "floor: cannot open %s or %s\n", argv[1], argv[2]);
         return 1;
     }
-    // The share is kept exact over the whole file, not rounded a piece at a time.
-    const uint64_t numerator = decode ? 3 : 4;
-    const uint64_t denominator = decode ? 4 : 3;
+    // The share is kept exact over the whole file, not rounded a piece at a time; the last piece
+    // brings the count to BYTES.
     uint64_t read_total = 0;
     uint64_t written_total = 0;
     for (;;) {
         const int64_t got = ReadPiece(input, g_buffer, kPiece);
         if (got < 0) {
-            std::fprintf(stderr, "floor: cannot read %s\n", argv[2]);
+            std::fprintf(stderr, "floor: cannot read %s\n", argv[1]);
             return 1;
         }
-        if (got == 0) break;
         read_total += static_cast<uint64_t>(got);
-        const uint64_t due = read_total * numerator / denominator - written_total;
+        const double share = static_cast<double>(read_total) / static_cast<double>(input_size);
+        uint64_t due = got == 0 ? bytes : static_cast<uint64_t>(share * static_cast<double>(bytes));
+        due = (due < bytes ? due : bytes) - written_total;
+        if (due > sizeof g_buffer) due = sizeof g_buffer;
         if (!WriteAll(output, g_buffer, static_cast<size_t>(due))) {
-            std::fprintf(stderr, "floor: cannot write %s\n", argv[3]);
+            std::fprintf(stderr, "floor: cannot write %s\n", argv[2]);
             return 1;
         }
         written_total += due;
+        if (got == 0 && written_total == bytes) break;
     }
-    if (std::strcmp(argv[3], "-") != 0 && !CloseOutput(output)) return 1;
+    if (std::strcmp(argv[2], "-") != 0 && !CloseOutput(output)) return 1;
     return 0;
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# floor.sh - holds uuarc against the copy floor (bench/floor.cpp: read in 1 MiB pieces, write the
-# decoded or encoded share of bytes, nothing else) on the same random bytes in tmpfs: extraction to
+# floor.sh - holds uuarc against the copy floor (bench/floor.cpp: read in 1 MiB pieces, write as
+# many bytes as uuarc's output holds, nothing else) on the same random bytes in tmpfs: extraction to
 # a file, extraction with -c into a pipe, creation, and extraction of the same bytes as a base64
 # file (where GNU uuencode writes one); then the system calls of one extraction against the
 # floor's; then, where a Windows build and Wine are there, the same four for uuarc.exe and the DLL
@@ -112,6 +112,9 @@ MakeRandom $((size_mb * 1000000)) "$source"
 "$host" create "$source" -o "$text" -q
 "$host" extract "$text" -d "$work/out" --overwrite -q
 cmp -s "$source" "$work/out/data.bin" || { echo "floor.sh: uuarc round trip differs" >&2; exit 1; }
+# What the floor writes: as many bytes as uuarc's output holds.
+decoded=$(stat -c %s "$source")
+encoded=$(stat -c %s "$text")
 # The same bytes as a begin-base64 file, where GNU uuencode is there to write one.
 base64=
 if command -v uuencode >/dev/null; then
@@ -122,18 +125,18 @@ fi
 echo "uuarc $("$host" --version | awk 'NR == 1 { print $NF }') in $build; $size_mb MB of random bytes," \
     "$(($(stat -c %s "$text") / 1000000)) MB encoded, in $shm; $runs pairs"
 echo
-echo "native, against the floor (read 1 MiB pieces, write 3/4 or 4/3)"
+echo "native, against the floor (read 1 MiB pieces, write as many bytes as uuarc)"
 Pairs extract-file 'rm -f "$work/out/data.bin"' \
-    '"$work/floor" decode "$text" "$work/out/data.bin"' \
+    '"$work/floor" "$text" "$work/out/data.bin" $decoded' \
     '"$host" extract "$text" -d "$work/out" --overwrite -q'
 Pairs extract-pipe : \
-    '"$work/floor" decode "$text" - | cat >/dev/null' \
+    '"$work/floor" "$text" - $decoded | cat >/dev/null' \
     '"$host" extract "$text" -c -q | cat >/dev/null'
 Pairs create 'rm -f "$work/out/new.uue"' \
-    '"$work/floor" encode "$source" "$work/out/new.uue"' \
+    '"$work/floor" "$source" "$work/out/new.uue" $encoded' \
     '"$host" create "$source" -o "$work/out/new.uue" -q'
 [ -z "$base64" ] || Pairs extract-base64 'rm -f "$work/out/data.bin"' \
-    '"$work/floor" decode "$base64" "$work/out/data.bin"' \
+    '"$work/floor" "$base64" "$work/out/data.bin" $decoded' \
     '"$host" extract "$base64" -d "$work/out" --overwrite -q'
 
 # Syscalls NAME COMMAND...: the system calls of one run: how many in all, and the reads and writes
@@ -164,7 +167,7 @@ Syscalls() {
 echo
 if command -v strace >/dev/null; then
     echo "system calls of one extraction to a file (strace -f)"
-    Syscalls floor "$work/floor" decode "$text" "$work/out/data.bin"
+    Syscalls floor "$work/floor" "$text" "$work/out/data.bin" "$decoded"
     Syscalls uuarc "$host" extract "$text" -d "$work/out" --overwrite -q
 else
     echo "system calls: strace is missing"
@@ -196,25 +199,28 @@ wout=$(Windows "$work/out")
 printf 'begin 644 tiny\n#86)C\n`\nend\n' >"$work/tiny.uue"
 wtiny=$(Windows "$work/tiny.uue")
 
+# uuarc.exe writes CR LF line ends: the floor writes as many bytes as its text holds.
+"$loader" "$exe" create "$wsource" -o "$wout\\new.uue" -q
+win_encoded=$(stat -c %s "$work/out/new.uue")
 echo "$bits-bit DLL under Wine ($(basename "$loader")), against the floor built for Windows (ReadFile, WriteFile)"
 # What starting a program under Wine costs, by itself: the floor on a tiny file, uuarc listing it.
 Pairs startup 'rm -f "$work/out/tiny.bin"' \
-    '"$loader" "$work/floor.exe" decode "$wtiny" "$wout\\tiny.bin"' \
+    '"$loader" "$work/floor.exe" "$wtiny" "$wout\\tiny.bin" 3' \
     '"$loader" "$exe" list "$wtiny" >/dev/null'
 Pairs extract-file 'rm -f "$work/out/data.bin"' \
-    '"$loader" "$work/floor.exe" decode "$wtext" "$wout\\data.bin"' \
+    '"$loader" "$work/floor.exe" "$wtext" "$wout\\data.bin" $decoded' \
     '"$loader" "$exe" extract "$wtext" -d "$wout" --overwrite -q'
 cmp -s "$source" "$work/out/data.bin" || { echo "floor.sh: uuarc.exe round trip differs" >&2; exit 1; }
 Pairs extract-pipe : \
-    '"$loader" "$work/floor.exe" decode "$wtext" - | cat >/dev/null' \
+    '"$loader" "$work/floor.exe" "$wtext" - $decoded | cat >/dev/null' \
     '"$loader" "$exe" extract "$wtext" -c -q | cat >/dev/null'
 Pairs create 'rm -f "$work/out/new.uue"' \
-    '"$loader" "$work/floor.exe" encode "$wsource" "$wout\\new.uue"' \
+    '"$loader" "$work/floor.exe" "$wsource" "$wout\\new.uue" $win_encoded' \
     '"$loader" "$exe" create "$wsource" -o "$wout\\new.uue" -q'
 if [ -n "$base64" ]; then
     wbase64=$(Windows "$base64")
     Pairs extract-base64 'rm -f "$work/out/data.bin"' \
-        '"$loader" "$work/floor.exe" decode "$wbase64" "$wout\\data.bin"' \
+        '"$loader" "$work/floor.exe" "$wbase64" "$wout\\data.bin" $decoded' \
         '"$loader" "$exe" extract "$wbase64" -d "$wout" --overwrite -q'
 fi
 echo "  with each program's start-up median taken off both sides:"
