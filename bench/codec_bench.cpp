@@ -1,12 +1,15 @@
 // codec_bench.cpp - throughput of DecodeLine and EncodeLine in MB/s of decoded bytes on each path
 // of the codec that the processor has, for full 45-byte lines in the default and the XX alphabet
-// and for a short last line, and of DecodeBase64Line for lines of 57 bytes (76 characters) and of
-// 6. Names read Decode/PATH/bytes:45/xx:0 and Base64/PATH/bytes:57.
+// and for a short last line, of the runs of full lines (DecodeFullLines, EncodeFullLines), and of
+// DecodeBase64Line for lines of 57 bytes (76 characters) and of 6. Names read
+// Decode/PATH/bytes:45/xx:0, DecodeRuns/PATH and Base64/PATH/bytes:57.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -85,6 +88,48 @@ void DecodeLines(benchmark::State& state, uuarc::CodecPath path) {
     state.SetBytesProcessed(state.iterations() * kLines * count);
 }
 
+// Runs of full lines, as extraction and creation take them from and put them into a stream's
+// buffer: kLines lines with LF ends in one run each way.
+void EncodeRuns(benchmark::State& state, uuarc::CodecPath path) {
+    uuarc::SetCodecPath(path);
+    UseAlphabet(false);
+    const std::vector<uint8_t> data = RandomBytes(static_cast<size_t>(kLines) * kBytesPerLine);
+    std::vector<char> text(static_cast<size_t>(kLines) * kSlot);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(uuarc::EncodeFullLines(g_alphabet, data.data(), kLines, text.data(), "\n"));
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * kLines * kBytesPerLine);
+}
+
+void DecodeRuns(benchmark::State& state, uuarc::CodecPath path) {
+    uuarc::SetCodecPath(path);
+    UseAlphabet(false);
+    const std::vector<uint8_t> data = RandomBytes(static_cast<size_t>(kLines) * kBytesPerLine);
+    std::vector<char> text(static_cast<size_t>(kLines) * kSlot);
+    const size_t length = uuarc::EncodeFullLines(g_alphabet, data.data(), kLines, text.data(), "\n");
+    const std::span<const uint8_t> span(reinterpret_cast<const uint8_t*>(text.data()), length);
+    std::vector<uint8_t> out(data.size() + uuarc::kDecodeBufferSize);
+    for (auto _ : state) {
+        size_t offset = 0;
+        size_t lines = 0;
+        while (lines < kLines) {
+            size_t consumed = 0;
+            const size_t taken = uuarc::DecodeFullLines(g_alphabet, span.subspan(offset), out.data() + lines * kBytesPerLine,
+                                                        std::min<size_t>(kLines - lines, uuarc::kFullLinesAtOnce), &consumed);
+            if (taken == 0) {
+                state.SkipWithError("a run stopped");
+                return;
+            }
+            lines += taken;
+            offset += consumed;
+        }
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * kLines * kBytesPerLine);
+}
+
 // Base64 lines as "uuencode -m" writes them: 57 bytes in 76 characters, "=" padding for a short
 // last line, LF.
 void DecodeBase64Lines(benchmark::State& state, uuarc::CodecPath path) {
@@ -132,6 +177,11 @@ void RegisterPaths() {
                           benchmark::RegisterBenchmark(("Decode/" + name).c_str(), DecodeLines, path)}) {
             run->ArgNames({"bytes", "xx"})->Args({45, 0})->Args({7, 0});
             if (takes_xx) run->Args({45, 1});
+        }
+        // The careful path reads every line through the line routines: it has no runs.
+        if (path != uuarc::CodecPath::Careful) {
+            benchmark::RegisterBenchmark(("EncodeRuns/" + name).c_str(), EncodeRuns, path);
+            benchmark::RegisterBenchmark(("DecodeRuns/" + name).c_str(), DecodeRuns, path);
         }
         benchmark::RegisterBenchmark(("Base64/" + name).c_str(), DecodeBase64Lines, path)
             ->ArgNames({"bytes"})

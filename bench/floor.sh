@@ -200,6 +200,7 @@ printf 'begin 644 tiny\n#86)C\n`\nend\n' >"$work/tiny.uue"
 wtiny=$(Windows "$work/tiny.uue")
 
 # uuarc.exe writes CR LF line ends: the floor writes as many bytes as its text holds.
+rm -f "$work/out/new.uue"
 "$loader" "$exe" create "$wsource" -o "$wout\\new.uue" -q
 win_encoded=$(stat -c %s "$work/out/new.uue")
 echo "$bits-bit DLL under Wine ($(basename "$loader")), against the floor built for Windows (ReadFile, WriteFile)"
