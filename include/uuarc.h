@@ -120,9 +120,10 @@
    for reading only, with what was read of it, until the next export that reads the archive takes
    it (BuildArcFileList or ExtractFileMaskListArc, which read it from its start without opening it
    again and close it when done), or until InitArcFile, CreateArcFile, DoneArcFile or
-   CompressFileMaskListArc closes it. A host that reads many small archives one after the other
-   saves opening each twice. The file is then held between calls: on Windows nobody may rename or
-   remove it meanwhile. */
+   CompressFileMaskListArc closes it. A file whose size or last write is no longer what it was is
+   not taken: the export opens the path afresh, as without the bit. A host that reads many small
+   archives one after the other saves opening each twice. The file is then held between calls: on
+   Windows nobody may rename or remove it meanwhile. */
 #if !defined(_WIN32) || defined(_WIN64)
 #define UUARC_OPTION_HOLD_ARCHIVE 0x0400
 #endif

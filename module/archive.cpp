@@ -207,6 +207,8 @@ bool OpenArchivePath(const char* path, bool tell, bool hold = false) {
         return false;
     }
     RememberArchive(path, 0);
+    // What the held file is now, for the export that takes it (TakeHeldArchive).
+    if (hold && !StreamFileInfo(g_state.input, &g_state.held)) ReleaseHeldArchive();
     return false;
 }
 
@@ -253,6 +255,7 @@ UUARC_API void UUARC_CALL InitArcFileList(ArcFileList* list) {
 
 UUARC_API void UUARC_CALL BuildArcFileList(ArcFileList* list) {
     SetStatus(kStatusOk);
+    TakeHeldArchive();
     if (list == nullptr) {
         SetStatus(kStatusCannotOpen);
         return;

@@ -20,6 +20,15 @@ Job MakeJob() {
     return job;
 }
 
+void TakeHeldArchive() {
+    FileInfo now;
+    if (!StreamIsOpen(g_state.input)) return;
+    const FileInfo& held = g_state.held;
+    if (!StreamFileInfo(g_state.input, &now) || now.size != held.size || now.last_write != held.last_write) {
+        ReleaseHeldArchive();
+    }
+}
+
 void ResetModuleState() {
     ReleaseHeldArchive();
     g_state.~ModuleState();

@@ -26,6 +26,7 @@ struct ModuleState {
     Stream input;
     Stream output;
     Stream look_ahead;  // the archive read a second time, only for a line cut short (extract.cpp)
+    FileInfo held;      // the archive that `input` holds between calls, as it was when scanned
     AlphabetState alphabet;
 };
 
@@ -42,6 +43,11 @@ inline uint16_t SetStatus(uint16_t status) {
 // UUARC_OPTION_HOLD_ARCHIVE; the exports that read the archive take it from there, and those that
 // open another file, or another archive, close it first with this (nothing when it is closed).
 inline void ReleaseHeldArchive() { StreamClose(g_state.input); }
+
+// For an export that reads the archive: the held one is kept where the file is still as it was
+// scanned (its size and its last write, as make and rsync tell a changed file), else closed, so
+// that the export opens it afresh and never reads on from a buffer of a file that has changed.
+void TakeHeldArchive();
 
 // The record of one operation on the module-wide state, for the exports that run one.
 Job MakeJob();

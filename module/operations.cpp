@@ -25,6 +25,7 @@ UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list) {
         SetStatus(kStatusCannotOpen);
         return;
     }
+    TakeHeldArchive();
     Job job = MakeJob();
 #if defined(UUARC_OPTION_EVERY_FILE)
     if ((g_state.settings.options & UUARC_OPTION_EVERY_FILE) != 0) {

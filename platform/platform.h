@@ -139,6 +139,10 @@ bool StreamCommit(Stream& stream, size_t count);
 // open for reading is asked once: later calls give the same answer until it is closed.
 int64_t StreamLength(Stream& stream);
 
+// Read side: what the open file is now (its size and times among the rest); its size is what
+// StreamLength answers from then on. False when the system cannot say.
+bool StreamFileInfo(Stream& stream, FileInfo* info);
+
 // Read side: back to the start of the file, to read it again from its first byte. Where the
 // buffer still holds the start of the file as it lies on disk (a file that fits in it, or one read
 // no further, and no CR put over by StreamNextLine), it is read again from there without a system

@@ -416,6 +416,12 @@ uint8_t* StreamSpaceAfterFlush(Stream& stream, size_t count) {
     return stream.buffer + stream.end;
 }
 
+bool StreamFileInfo(Stream& stream, FileInfo* info) {
+    if (!CanRead(stream) || !g_system.query_handle(stream.handle, info)) return false;
+    stream.length = info->size;
+    return true;
+}
+
 int64_t StreamLength(Stream& stream) {
     if (stream.handle == kNoHandle) return -1;
     if (!stream.writing) {

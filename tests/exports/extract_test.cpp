@@ -765,9 +765,10 @@ TEST_F(Extraction, ArchiveWithoutBeginLineIs9974) {
 
 #if defined(UUARC_OPTION_HOLD_ARCHIVE)
 // Held, the archive that InitArcFile read is the one extracted, opened no second time (its name
-// may be gone by then); a listing takes it as well, and the module lets it go when done.
+// may be gone by then), unless it has changed since; a listing takes it as well, and the module
+// lets it go when done.
 TEST_F(Extraction, HeldArchiveIsOpenedOnce) {
-    enum class Between { Nothing, Remove, List, Reopen };
+    enum class Between { Nothing, Remove, List, Reopen, Rewrite };
     const struct {
         const char* what;
         uint16_t options;
@@ -782,6 +783,7 @@ TEST_F(Extraction, HeldArchiveIsOpenedOnce) {
         {"not held, its name removed", 0, Between::Remove, 5},
         {"held, listed first", UUARC_OPTION_HOLD_ARCHIVE, Between::List, 0},
         {"held, opened again", UUARC_OPTION_HOLD_ARCHIVE, Between::Reopen, 0},
+        {"held, written again in place", UUARC_OPTION_HOLD_ARCHIVE, Between::Rewrite, 0},
     };
 #if !defined(_WIN32)
     const size_t descriptors = FolderNames("/proc/self/fd").size();
@@ -790,6 +792,9 @@ TEST_F(Extraction, HeldArchiveIsOpenedOnce) {
         api_.arOptionsOn(c.options);
         const std::string archive = Open(ClassicUuencode("f.bin", "abc"));
         if (c.between == Between::Remove) RemoveFile(archive);
+        if (c.between == Between::Rewrite) {
+            ASSERT_TRUE(WriteBytes(archive, ClassicUuencode("f.bin", "wxyz")));  // a size of its own
+        }
         if (c.between == Between::Reopen) {
             api_.DoneArcFile();
             api_.InitArcFile(archive.c_str());
@@ -803,7 +808,7 @@ TEST_F(Extraction, HeldArchiveIsOpenedOnce) {
         RemoveFile(Path("out\\f.bin"));
         EXPECT_EQ(Extract({"*.*"}), c.status) << c.what;
         if (c.status == 0) {
-            EXPECT_EQ(ReadBytes(Path("out\\f.bin")), "abc") << c.what;
+            EXPECT_EQ(ReadBytes(Path("out\\f.bin")), c.between == Between::Rewrite ? "wxyz" : "abc") << c.what;
         }
         api_.DoneArcFile();
         api_.arOptionsOff(c.options);
