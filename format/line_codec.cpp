@@ -515,15 +515,20 @@ constexpr char kDefaultFullLength = static_cast<char>(0x20 + kBytesPerLine);
 // Ssse3: the run of full lines in the default alphabet, each line's groups as DecodeDefaultSsse3
 // takes them, compiled into this loop: a call and a choice of path a line cost about a tenth of an
 // extraction's time (bench/floor.sh, against a build without the loop), which the loop saves. The
-// last step's four zero bytes fall where the next line's bytes go.
+// last step's four zero bytes fall where the next line's bytes go. A run keeps the line end of its
+// first line (a file keeps to one), so the next line's place is known before this line's end is
+// read: worked out from each line's own end, it waited for that byte, a line at a time (a third
+// longer on CR LF lines).
 UUARC_SSSE3_ROUTINE size_t DecodeFullLinesSsse3(const char* line, size_t left, uint8_t* out, size_t most,
                                                const char** end) {
+    const size_t stride = FullLineLength(line, left, kDefaultFullLength);
     size_t lines = 0;
-    for (; lines < most; ++lines) {
-        const size_t length = FullLineLength(line, left, kDefaultFullLength);
-        if (length == 0 || !DecodeDefaultSsse3(line + 1, kBytesPerLine / 3, out)) break;
-        line += length;
-        left -= length;
+    for (; stride != 0 && lines < most; ++lines) {
+        if (FullLineLength(line, left, kDefaultFullLength) != stride ||
+            !DecodeDefaultSsse3(line + 1, kBytesPerLine / 3, out))
+            break;
+        line += stride;
+        left -= stride;
         out += kBytesPerLine;
     }
     *end = line;
@@ -579,11 +584,13 @@ size_t DecodeFullLines(const AlphabetState& alphabet, std::span<const uint8_t> t
 #endif
     const char length_character = ActiveAlphabet(alphabet)[kBytesPerLine];
     size_t left = text.size();
-    for (; lines < most; ++lines) {
-        const size_t length = FullLineLength(line, left, length_character);
-        if (length == 0 || !DecodeGroupsUnchecked(alphabet, line + 1, kBytesPerLine / 3, out)) break;
-        line += length;
-        left -= length;
+    const size_t stride = FullLineLength(line, left, length_character);  // as the SSSE3 loop keeps it
+    for (; stride != 0 && lines < most; ++lines) {
+        if (FullLineLength(line, left, length_character) != stride ||
+            !DecodeGroupsUnchecked(alphabet, line + 1, kBytesPerLine / 3, out))
+            break;
+        line += stride;
+        left -= stride;
         out += kBytesPerLine;
     }
     *consumed = text.size() - left;

@@ -211,6 +211,16 @@ TEST_P(Codec, EveryLengthWithAnOddCharacterAnywhereDecodesAsReference) {
 // short line, 0x1A, a CR whose next byte is not in view, a cut) or that begins with "end" (a full
 // line of the table alphabet, where "e" is the length 45) ends the run before it, and every
 // line taken gives the bytes that DecodeLine gives it. Encoding them back gives the same text.
+// Each case with each kind of line end.
+template <typename Case, size_t kCount>
+std::vector<std::pair<Case, const char*>> CasesByLineEnd(const Case (&cases)[kCount]) {
+    std::vector<std::pair<Case, const char*>> all;
+    for (const Case& c : cases) {
+        for (const char* end : {"\n", "\r\n", "\r"}) all.emplace_back(c, end);
+    }
+    return all;
+}
+
 TEST_P(Codec, RunsOfFullLinesMatchLineByLine) {
     std::mt19937 generator(45);
     const struct {
@@ -231,28 +241,40 @@ TEST_P(Codec, RunsOfFullLinesMatchLineByLine) {
         {"the text cut inside the last line", 6, 0, "", 30, 5},
         {"the last CR without its next byte in view", 6, 0, "", 1, 5},
         {"a line that begins with end", 2, 0, "end", 0, 2},
+        {"a line end of another length", 3, 61, nullptr, 0, 3},
     };
-    const char* ends[] = {"\n", "\r\n", "\r", "\r\n", "\r", "\n"};
+    // A run keeps to the line end of its first line: every line ends alike, but where a case says.
     for (const Alphabet alphabet : kAlphabets) {
         UseAlphabet(alphabet);
         const char* characters = ActiveAlphabet(g_alphabet);
-        for (const auto& c : cases) {
+        for (const auto& [c, end] : CasesByLineEnd(cases)) {
+            const char* other = std::strlen(end) == 1 ? "\r\n" : "\n";
+            const char* ends[6] = {end, end, end, end, end, end};
+            if (c.value == nullptr) ends[c.line] = other;
             std::vector<std::string> lines(6);
             std::string text;
             for (size_t i = 0; i < lines.size(); ++i) {
                 lines[i] = std::string(1, characters[45]);
                 for (int k = 0; k < 60; ++k) lines[i] += characters[generator() % 64];
-                if (i == c.line && *c.value == '\0') lines[i].resize(c.at);
-                else if (i == c.line && c.at == lines[i].size()) lines[i] += c.value;  // a character after the groups
-                else if (i == c.line) lines[i].replace(c.at, std::strlen(c.value), c.value);
+                const bool changed = i == c.line && c.value != nullptr;
+                if (changed && *c.value == '\0') {
+                    lines[i].resize(c.at);
+                } else if (changed && c.at == lines[i].size()) {
+                    lines[i] += c.value;  // a character after the groups
+                } else if (changed) {
+                    lines[i].replace(c.at, std::strlen(c.value), c.value);
+                }
                 text += lines[i] + (i + 1 == lines.size() && c.cut == 1 ? "\r\n" : ends[i]);
             }
+            // An end line after them, so that a CR at the end of the sixth has its next byte in view.
+            if (c.cut == 0) text += std::string("end") + end;
             text.resize(text.size() - c.cut);
             const std::vector<uint8_t> exact(text.begin(), text.end());
             std::vector<uint8_t> out(6 * 45 + kFullLineSlack);
             size_t consumed = 0;
             const size_t taken = DecodeFullLines(g_alphabet, exact, out.data(), 6, &consumed);
-            const std::string label = std::string(c.label) + ", alphabet " + characters[0];
+            const std::string label = std::string(c.label) + ", alphabet " + characters[0] + ", line end " +
+                                      (end[0] == '\n' ? "LF" : end[1] == '\n' ? "CR LF" : "CR");
             if (ActiveCodecPath() == CodecPath::Careful) {
                 EXPECT_EQ(taken, 0u) << label;  // the careful path takes every line on its own
                 continue;
