@@ -496,12 +496,14 @@ namespace {
 constexpr size_t kFullLineCharacters = 1 + 4 * (kBytesPerLine / 3);
 
 // The length of the full line at `line`, its end included, when it starts with
-// `length_character`, does not begin with "end", and ends after its groups in LF, CR LF or a CR
-// alone whose next byte is in view; 0 otherwise.
+// `length_character`, does not begin with "end" or "begin", and ends after its groups in LF, CR LF
+// or a CR alone whose next byte is in view; 0 otherwise.
 inline size_t FullLineLength(const char* line, size_t left, char length_character) {
     if (left <= kFullLineCharacters || line[0] != length_character) return 0;
-    // "end" ends the data, whatever else the line could be (the line routines decide).
+    // "end" ends the data, whatever else the line could be, and a begin line may start the next
+    // file of a text (the line routines decide).
     if (length_character == 'e' && line[1] == 'n' && line[2] == 'd') return 0;
+    if (length_character == 'b' && std::string_view(line, 5) == "begin") return 0;
     const char end = line[kFullLineCharacters];
     if (end == '\n') return kFullLineCharacters + 1;
     if (end != '\r' || left == kFullLineCharacters + 1) return 0;

@@ -63,10 +63,12 @@ LineFault FindLineFault(const AlphabetState& alphabet, std::string_view line);
 // bytes as they lie in the input's buffer (text mode not applied), for as long as they come, at
 // most `most` of them, and decodes them into `out`, 45 bytes a line (the room must hold
 // kFullLineSlack bytes more). It stops before the first line of another form, one whose line end
-// is not as long as the first line's (a run keeps to one kind), one that begins with "end" (where
-// the length character for 45 is an "e"), one with a character that has no value, a CR whose next
-// byte is not there yet, and anything at the end of `text` that is not a whole line: the line
-// routines take those, and they give for the lines taken here what this gives. `consumed` gets the bytes of `text` taken; returns the lines.
+// is not as long as the first line's (a run keeps to one kind), one that begins with "end" or
+// "begin" (where a table makes "e" or "b" the length character for 45: the line routines see the
+// end of the data, or the next file of a text), one with a character that has no value, a CR
+// whose next byte is not there yet, and anything at the end of `text` that is not a whole line:
+// the line routines take those, and they give for the lines taken here what this gives.
+// `consumed` gets the bytes of `text` taken; returns the lines.
 constexpr size_t kFullLineSlack = 32;
 // The most full lines that a caller takes at once: 45 KiB decoded.
 constexpr size_t kFullLinesAtOnce = 1024;

@@ -297,6 +297,21 @@ TEST_P(Codec, RunsOfFullLinesMatchLineByLine) {
     }
 }
 
+// Where a table gives "b" the length of a full line, a begin line of that length is no data line
+// of a run: in a text of several files it starts the next one, which the line routines see.
+TEST_P(Codec, RunsLeaveABeginLineToTheLineRoutines) {
+    char* table = g_alphabet.table_alphabet;  // the XX characters as a table: digits, letters, the space as 0
+    std::memcpy(table, kXxAlphabet, 64);
+    std::swap(*std::find(table, table + 64, 'b'), table[45]);
+    g_alphabet.active = AlphabetKind::Table;
+    ASSERT_EQ(BuildDecodeTable(g_alphabet), 0);
+    const std::string begin = "begin 644 " + std::string(51, 'x') + "\n";
+    const std::vector<uint8_t> text(begin.begin(), begin.end());
+    uint8_t out[45 + kFullLineSlack];
+    size_t consumed = 0;
+    EXPECT_EQ(DecodeFullLines(g_alphabet, text, out, 1, &consumed), 0u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Paths, Codec, ::testing::ValuesIn(kEveryCodecPath), CodecPathTestName);
 
 // ---- Base64 lines ----------------------------------------------------------------------------
