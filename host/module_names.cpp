@@ -19,7 +19,7 @@ struct Held {
 std::vector<Held> g_held;
 
 // "/" to "\". False for a backslash inside a Linux name.
-bool Convert(const std::string& native, std::string& module, std::string& error) {
+bool Convert(const std::string& native, std::string& module, [[maybe_unused]] std::string& error) {
     module.clear();
     module.reserve(native.size());
     for (char c : native) {

@@ -48,6 +48,7 @@ OutputSink SinkNamed(const char* path, const char** file) {
         return OutputSink::NamedFile;
     }
 #endif
+    (void)path;  // the 32-bit DLL has no sinks
     (void)file;
     return OutputSink::Files;
 }
