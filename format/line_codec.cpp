@@ -116,9 +116,13 @@ void EncodeDefaultWords(const uint8_t* bytes, int groups, char* out) {
 // bytes go into a 32-bit lane as b1 b0 b2 b1, so that its first two values lie in the low half
 // (b0 b1) and the other two in the high half (b1 b2); one multiply moves each pair into place.
 UUARC_SSSE3_ROUTINE inline void EncodeDefaultFourGroups(__m128i lanes, char* out) {
-    // v0 and v2 down to the low byte of their half, v1 and v3 up to the high byte.
-    const __m128i even = _mm_mulhi_epu16(_mm_and_si128(lanes, _mm_set1_epi32(0x0FC0FC00)), _mm_set1_epi32(0x04000040));
-    const __m128i odd = _mm_mullo_epi16(_mm_and_si128(lanes, _mm_set1_epi32(0x003F03F0)), _mm_set1_epi32(0x01000010));
+    // The bits of the four values, the rest cleared: v0 and v2 go down to the low byte of their
+    // half (the bits below them fall off), v1 and v3 up to the high byte, where the two low bits of
+    // v0 and v2 come to lie above them. The value to character step works modulo 64 and so never
+    // sees those two.
+    const __m128i bits = _mm_and_si128(lanes, _mm_set1_epi32(0x0FFFFFF0));
+    const __m128i even = _mm_mulhi_epu16(bits, _mm_set1_epi32(0x04000040));
+    const __m128i odd = _mm_mullo_epi16(bits, _mm_set1_epi32(0x01000010));
     const __m128i values = _mm_or_si128(even, odd);
     const __m128i sixty_three = _mm_set1_epi8(0x3F);
     const __m128i characters =
