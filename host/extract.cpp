@@ -70,7 +70,7 @@ int SettleFile(const Request& request, uint16_t status) {
     int code = kExitOk;
     if (request.to_stdout) return CopyToStandardOutput(op.target, code) ? kExitOk : code;
     Forget(op.new_output);
-    Say(Shown(request.archive_shown) + " -> " + Shown(op.target));
+    if (!g_console.quiet) Say(Shown(request.archive_shown) + " -> " + Shown(op.target));  // made only when said
     return kExitOk;
 }
 
