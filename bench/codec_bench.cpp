@@ -115,8 +115,9 @@ void DecodeRuns(benchmark::State& state, uuarc::CodecPath path) {
         size_t lines = 0;
         while (lines < kLines) {
             size_t consumed = 0;
-            const size_t taken = uuarc::DecodeFullLines(g_alphabet, span.subspan(offset), out.data() + lines * kBytesPerLine,
-                                                        std::min<size_t>(kLines - lines, uuarc::kFullLinesAtOnce), &consumed);
+            const size_t most = std::min<size_t>(kLines - lines, uuarc::kFullLinesAtOnce);
+            const size_t taken =
+                uuarc::DecodeFullLines(g_alphabet, span.subspan(offset), out.data() + lines * kBytesPerLine, most, &consumed);
             if (taken == 0) {
                 state.SkipWithError("a run stopped");
                 return;

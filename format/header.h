@@ -89,12 +89,13 @@ Conversion MakeStoredName(const char* name, char* stored, size_t size);
 
 
 // Resets the alphabet, opens `path` in text mode into `input` (closed again at the end; an
-// `input` open already, on that file, is read again from its start) and finds the begin line. Returns the status for the caller to store: 0 with `name` (kNameBufferSize
-// bytes) and `size` filled in; 5 when the file cannot be opened (nothing filled in); 9964 without
-// a begin line (only `size` filled in). `size` is the decoded size estimated for the form of the
-// begin line (uuencode's without one); without it the file's length is not asked. `name_cut` as
-// for FindBeginLine; `scanned`, when given, gets all that the scan found (after 9964, its
-// `table_at` and `part`).
+// `input` open already, on that file, is read again from its start) and finds the begin line.
+// Returns the status for the caller to store: 0 with `name` (kNameBufferSize bytes) and `size`
+// filled in; 5 when the file cannot be opened (nothing filled in); 9964 without a begin line (only
+// `size` filled in). `size` is the decoded size estimated for the form of the begin line
+// (uuencode's without one); without it the file's length is not asked. `name_cut` as for
+// FindBeginLine; `scanned`, when given, gets all that the scan found (after 9964, its `table_at`
+// and `part`).
 uint16_t ScanArchiveHeader(AlphabetState& alphabet, Stream& input, const char* path, char* name, int64_t* size,
                            bool* name_cut = nullptr, BeginLine* scanned = nullptr);
 

@@ -564,9 +564,8 @@ size_t EncodeFullLines(const AlphabetState& alphabet, const uint8_t* bytes, size
     char* const start = out;
 #if UUARC_CODEC_X86
     if (g_codec_path == CodecPath::Ssse3 && alphabet.active == AlphabetKind::Default) {
-        const bool cr_lf = line_end.size() == 2;
-        return static_cast<size_t>((cr_lf ? EncodeFullLinesSsse3<true> : EncodeFullLinesSsse3<false>)(bytes, lines, out) -
-                                   start);
+        const auto encode = line_end.size() == 2 ? EncodeFullLinesSsse3<true> : EncodeFullLinesSsse3<false>;
+        return static_cast<size_t>(encode(bytes, lines, out) - start);
     }
 #endif
     for (size_t line = 0; line < lines; ++line, bytes += kBytesPerLine) {
