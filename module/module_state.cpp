@@ -21,8 +21,8 @@ Job MakeJob() {
 }
 
 void TakeHeldArchive() {
-    FileInfo now;
     if (!StreamIsOpen(g_state.input)) return;
+    FileInfo now;
     const FileInfo& held = g_state.held;
     if (!StreamFileInfo(g_state.input, &now) || now.size != held.size || now.last_write != held.last_write) {
         ReleaseHeldArchive();
