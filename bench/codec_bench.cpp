@@ -89,20 +89,9 @@ void DecodeLines(benchmark::State& state, uuarc::CodecPath path) {
 }
 
 // Runs of full lines, as extraction and creation take them from and put them into a stream's
-// buffer: kLines lines with LF ends in one run each way.
-void EncodeRuns(benchmark::State& state, uuarc::CodecPath path) {
-    uuarc::SetCodecPath(path);
-    UseAlphabet(false);
-    const std::vector<uint8_t> data = RandomBytes(static_cast<size_t>(kLines) * kBytesPerLine);
-    std::vector<char> text(static_cast<size_t>(kLines) * kSlot);
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(uuarc::EncodeFullLines(g_alphabet, data.data(), kLines, text.data(), "\n"));
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(state.iterations() * kLines * kBytesPerLine);
-}
-
-void DecodeRuns(benchmark::State& state, uuarc::CodecPath path) {
+// buffer: kLines lines with LF ends, encoded in one run, or decoded in runs of the most a caller
+// takes at once.
+void Runs(benchmark::State& state, uuarc::CodecPath path, bool decoding) {
     uuarc::SetCodecPath(path);
     UseAlphabet(false);
     const std::vector<uint8_t> data = RandomBytes(static_cast<size_t>(kLines) * kBytesPerLine);
@@ -110,22 +99,26 @@ void DecodeRuns(benchmark::State& state, uuarc::CodecPath path) {
     const size_t length = uuarc::EncodeFullLines(g_alphabet, data.data(), kLines, text.data(), "\n");
     const std::span<const uint8_t> span(reinterpret_cast<const uint8_t*>(text.data()), length);
     std::vector<uint8_t> out(data.size() + uuarc::kDecodeBufferSize);
-    for (auto _ : state) {
-        size_t offset = 0;
-        size_t lines = 0;
-        while (lines < kLines) {
+    // Every line of the text, in as many runs as it takes; false when a run stops short.
+    const auto decode_all = [&] {
+        for (size_t offset = 0, lines = 0; lines < kLines;) {
             size_t consumed = 0;
             const size_t most = std::min<size_t>(kLines - lines, uuarc::kFullLinesAtOnce);
             const size_t taken =
                 uuarc::DecodeFullLines(g_alphabet, span.subspan(offset), out.data() + lines * kBytesPerLine, most, &consumed);
-            if (taken == 0) {
-                state.SkipWithError("a run stopped");
-                return;
-            }
+            if (taken == 0) return false;
             lines += taken;
             offset += consumed;
         }
-        benchmark::DoNotOptimize(out.data());
+        return true;
+    };
+    for (auto _ : state) {
+        if (!decoding) {
+            benchmark::DoNotOptimize(uuarc::EncodeFullLines(g_alphabet, data.data(), kLines, text.data(), "\n"));
+        } else if (!decode_all()) {
+            state.SkipWithError("a run stopped");
+            return;
+        }
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * kLines * kBytesPerLine);
@@ -181,8 +174,8 @@ void RegisterPaths() {
         }
         // The careful path reads every line through the line routines: it has no runs.
         if (path != uuarc::CodecPath::Careful) {
-            benchmark::RegisterBenchmark(("EncodeRuns/" + name).c_str(), EncodeRuns, path);
-            benchmark::RegisterBenchmark(("DecodeRuns/" + name).c_str(), DecodeRuns, path);
+            benchmark::RegisterBenchmark(("EncodeRuns/" + name).c_str(), Runs, path, false);
+            benchmark::RegisterBenchmark(("DecodeRuns/" + name).c_str(), Runs, path, true);
         }
         benchmark::RegisterBenchmark(("Base64/" + name).c_str(), DecodeBase64Lines, path)
             ->ArgNames({"bytes"})
