@@ -91,12 +91,6 @@ void IdentifyLeftoverAs(LeftoverId id, const FileIdentity& identity) {
     slot.identified = 1;
 }
 
-bool LeftoverIdentity(LeftoverId id, FileIdentity& identity) {
-    if (!Valid(id) || !g_slots[id].identified) return false;
-    identity = g_slots[id].identity;
-    return true;
-}
-
 void Forget(LeftoverId& id) {
     if (!Valid(id)) return;
     g_slots[id].kind = static_cast<std::sig_atomic_t>(LeftoverKind::kNone);

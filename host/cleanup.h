@@ -37,9 +37,6 @@ bool IdentifyLeftover(LeftoverId id, bool must_be_empty);
 // not asked again.
 void IdentifyLeftoverAs(LeftoverId id, const FileIdentity& identity);
 
-// The identity taken by IdentifyLeftover; false when none was.
-bool LeftoverIdentity(LeftoverId id, FileIdentity& identity);
-
 // The run keeps it where it is: it is forgotten without being touched. `id` becomes kNoLeftover;
 // kNoLeftover does nothing.
 void Forget(LeftoverId& id);

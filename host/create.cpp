@@ -18,14 +18,6 @@ namespace uuarc_host {
 
 namespace {
 
-std::string BaseName(const std::string& path) {
-    size_t end = path.find_last_not_of("/\\");
-    if (end == std::string::npos) return std::string();
-    size_t start = path.find_last_of("/\\", end);
-    start = start == std::string::npos ? 0 : start + 1;
-    return path.substr(start, end + 1 - start);
-}
-
 // Where the module reads the source and writes the target; what it made is settled by the
 // caller.
 struct Plan {

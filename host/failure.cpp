@@ -66,12 +66,23 @@ std::string WhatBecameOfTheOutput(const Operation& op) {
     return op.output_opened ? "it is incomplete" : "";
 }
 
+// What extraction and creation say alike of the output: a refused replace, a failed write; any
+// other status of `subject` in the words of the status table.
+int ReportOutputFailure(const Request& request, const Operation& op, uint16_t status, const std::string& subject) {
+    if (status == UUARC_STATUS_REPLACE_REFUSED) return ReportReplaceRefused(request, op, status);
+    if (status != UUARC_STATUS_WRITE_FAILED) return Say(subject, Other(status), "", status);
+    std::string why = WhatBecameOfTheOutput(op);
+    if (op.output_sink && request.to_stdout) why = op.delivered < 0 ? "" : std::to_string(op.delivered) + " bytes reached it";
+    return Say(OutputShown(request, op), "cannot write the data in full", why, status);
+}
+
 // The module's words for where and why its reading of the archive stopped (9974, 9964); ""
 // when it said nothing.
 std::string ReadingFact(const ModuleFact& fact) {
 #if defined(UUARC_OPTION_FACTS)
     const std::string line = fact.line > 0 ? "line " + std::to_string(fact.line) : "a line";
-    const std::string character = "'" + Shown(std::string(1, static_cast<char>(fact.character))) + "'";
+    std::string character = "'";
+    character.append(Shown(std::string(1, static_cast<char>(fact.character)))).push_back('\'');
     switch (fact.kind) {
         case UUARC_FACT_NO_BEGIN_LINE: return "no begin line";
         case UUARC_FACT_TABLE_WITHOUT_BLOCK:
@@ -135,13 +146,7 @@ std::string PartOfPosting(const Request& request, const Operation& op, bool begi
 #if defined(UUARC_OPTION_FACTS)
     if (op.part.kind != UUARC_FACT_PART) return "";
     if (op.fact.kind != (begin ? UUARC_FACT_NO_BEGIN_LINE : UUARC_FACT_NO_END_LINE)) return "";
-    std::string name = ToNativePath(op.entry);
-#if defined(_WIN32)
-    const char* const separators = "\\/";
-#else
-    const char* const separators = "/";
-#endif
-    if (name.empty()) name = request.archive_shown.substr(request.archive_shown.find_last_of(separators) + 1);
+    const std::string name = op.entry.empty() ? BaseName(request.archive_shown) : ToNativePath(op.entry);
     return "part " + std::to_string(op.part.part) + " of " + std::to_string(op.part.parts) + " of " + Shown(name);
 #else
     (void)request;
@@ -198,15 +203,8 @@ int ReportArchiveFailure(const Request& request, const Operation& op, uint16_t s
             if (SameFile(output, request.archive)) return Say(output, "cannot create", "it is the archive itself", status);
             return Say(output, "cannot create", WhyNotCreated(output, op), status);
         }
-        case UUARC_STATUS_REPLACE_REFUSED: return ReportReplaceRefused(request, op, status);
-        case UUARC_STATUS_WRITE_FAILED:
-            if (op.output_sink && request.to_stdout) {
-                return Say(OutputShown(request, op), "cannot write the data in full",
-                           op.delivered < 0 ? "" : std::to_string(op.delivered) + " bytes reached it", status);
-            }
-            return Say(OutputShown(request, op), "cannot write the data in full", WhatBecameOfTheOutput(op), status);
         case UUARC_STATUS_NO_MEMORY: return Say(archive, "out of memory", "", status);
-        default: return Say(archive, Other(status), "", status);
+        default: return ReportOutputFailure(request, op, status, archive);
     }
 }
 
@@ -245,15 +243,8 @@ int ReportCreateFailure(const Request& request, const Operation& op, uint16_t st
 #endif
             return Say(target, "cannot create", why, status);
         }
-        case UUARC_STATUS_REPLACE_REFUSED: return ReportReplaceRefused(request, op, status);
-        case UUARC_STATUS_WRITE_FAILED:
-            if (op.output_sink) {
-                return Say(target, "cannot write the data in full",
-                           op.delivered < 0 ? "" : std::to_string(op.delivered) + " bytes reached it", status);
-            }
-            return Say(target, "cannot write the data in full", WhatBecameOfTheOutput(op), status);
         case UUARC_STATUS_NO_MEMORY: return Say(request.source_shown, "out of memory", "", status);
-        default: return Say(target, Other(status), "", status);
+        default: return ReportOutputFailure(request, op, status, target);
     }
 }
 

@@ -2,8 +2,8 @@
 // exports by name, over the system's loader in system.h.
 #include "host/module_loader.h"
 
-#include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "host/system.h"
 
@@ -15,13 +15,6 @@ using uuarc_host::CloseLibrary;
 using uuarc_host::FindSymbol;
 using uuarc_host::OpenLibrary;
 constexpr char kSeparator = uuarc_host::kPathSeparator;
-
-bool FileExists(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return false;
-    std::fclose(file);
-    return true;
-}
 
 }  // namespace
 
@@ -50,12 +43,16 @@ void UnloadModule(LoadedModule& module) {
     module = LoadedModule{};
 }
 
+namespace {
+
+// The directory of the running executable, ending in a separator; empty when it is unknown.
 std::string ExecutableDirectory() {
     std::string path = uuarc_host::ExecutablePath();
     size_t slash = path.find_last_of(kSeparator == '\\' ? "\\/" : "/");
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+// The places to look, in order (FindAndLoadModule).
 std::vector<std::string> ModuleCandidates(const std::string& installed_directory) {
     const char* chosen = std::getenv(kModuleVariable);
     if (chosen != nullptr && *chosen != '\0') return {chosen};
@@ -74,13 +71,15 @@ std::vector<std::string> ModuleCandidates(const std::string& installed_directory
     return candidates;
 }
 
+}  // namespace
+
 bool FindAndLoadModule(const std::string& installed_directory, LoadedModule& module, std::string& error) {
     const char* chosen = std::getenv(kModuleVariable);
     const bool explicit_choice = chosen != nullptr && *chosen != '\0';
     std::string tried;
     for (const std::string& candidate : ModuleCandidates(installed_directory)) {
         // An explicit choice is loaded as it is, so that its own error is the one shown.
-        if (!explicit_choice && !FileExists(candidate)) {
+        if (!explicit_choice && !uuarc_host::QueryPath(candidate).is_regular) {
             tried += (tried.empty() ? "" : ", ") + candidate;
             continue;
         }

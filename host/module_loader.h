@@ -4,7 +4,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "uuarc.h"
 
@@ -52,16 +51,11 @@ bool LoadModuleAt(const std::string& path, LoadedModule& module, std::string& er
 // Unloads what LoadModuleAt loaded and clears `module`; nothing happens when nothing is loaded.
 void UnloadModule(LoadedModule& module);
 
-// The directory of the running executable, ending in a separator; empty when it is unknown.
-std::string ExecutableDirectory();
-
-// The places to look, in order: $UUARC_MODULE alone when it is set; otherwise beside the
-// executable, in ../lib/uuarc/ from the executable's directory, and in `installed_directory`
-// (the install prefix's lib/uuarc/ as configured) when that is not empty.
-std::vector<std::string> ModuleCandidates(const std::string& installed_directory);
-
-// Loads the first candidate that exists. False, with `error`, when none exists (the error then
-// names every place tried) or when the first one that exists cannot be loaded.
+// Loads the module from the first place where a file of its name is: $UUARC_MODULE alone when it
+// is set; otherwise beside the executable, in ../lib/uuarc/ from the executable's directory, and in
+// `installed_directory` (the install prefix's lib/uuarc/ as configured) when that is not empty.
+// False, with `error`, when none is there (the error then names every place tried) or when the
+// first one there cannot be loaded.
 bool FindAndLoadModule(const std::string& installed_directory, LoadedModule& module, std::string& error);
 
 }  // namespace uuarc_loader

@@ -132,6 +132,14 @@ std::string ToNativePath(const std::string& module) {
 #endif
 }
 
+std::string BaseName(const std::string& path) {
+    const size_t end = path.find_last_not_of("/\\");
+    if (end == std::string::npos) return std::string();
+    const size_t separator = path.find_last_of("/\\", end);
+    const size_t start = separator == std::string::npos ? 0 : separator + 1;
+    return path.substr(start, end + 1 - start);
+}
+
 size_t HeldFolderCount() { return g_held.size(); }
 
 void ReleaseHeldFolders(size_t mark) {

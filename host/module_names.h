@@ -38,6 +38,10 @@ std::string FromModulePath(const std::string& module);
 // A stored name, or a part of one, with the separators of the system here.
 std::string ToNativePath(const std::string& module);
 
+// The last component of a path in either spelling, separators at its end left out ("a/b/" is
+// "b"); "" when it has none.
+std::string BaseName(const std::string& path);
+
 // The folders held so far; ReleaseHeldFolders(mark) lets go of those held since `mark` was taken,
 // once the module is done with every path that names them.
 size_t HeldFolderCount();

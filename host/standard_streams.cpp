@@ -24,6 +24,19 @@ bool g_stdout_failed = false;
 // errno's words, or a general one when a stream failed without setting errno.
 std::string ErrnoText(int error) { return error != 0 ? std::strerror(error) : "input/output error"; }
 
+enum class CopyFault { kNone, kRead, kWrite };
+
+// Copies `from` to its end into `to`; what failed, with errno set by it.
+CopyFault Copy(std::FILE* from, std::FILE* to) {
+    std::vector<char> block(kCopyBlock);
+    for (;;) {
+        errno = 0;
+        const size_t got = std::fread(block.data(), 1, block.size(), from);
+        if (got > 0 && std::fwrite(block.data(), 1, got, to) != got) return CopyFault::kWrite;
+        if (got < block.size()) return std::ferror(from) ? CopyFault::kRead : CopyFault::kNone;
+    }
+}
+
 }  // namespace
 
 bool MakeScratch(Scratch& scratch, int& code) {
@@ -74,33 +87,21 @@ bool CopyIntoScratch(std::FILE* from, const std::string& shown, Scratch& scratch
         code = kExitCannotOpen;
         return false;
     }
-    std::vector<char> block(kCopyBlock);
-    bool ok = true;
-    for (;;) {
-        errno = 0;
-        size_t got = std::fread(block.data(), 1, block.size(), from);
-        if (got > 0 && std::fwrite(block.data(), 1, got, to) != got) {
-            Report(path, "cannot write", ErrnoText(errno), -1);
-            code = kExitWriteFailed;
-            ok = false;
-            break;
-        }
-        if (got < block.size()) {
-            if (std::ferror(from)) {
-                Report(shown, "cannot read", ErrnoText(errno), -1);
-                code = kExitCannotOpen;
-                ok = false;
-            }
-            break;
-        }
-    }
+    const CopyFault fault = Copy(from, to);
+    const int copy_error = errno;
     errno = 0;
-    if (std::fclose(to) != 0 && ok) {
-        Report(path, "cannot write", ErrnoText(errno), -1);
-        code = kExitWriteFailed;
-        ok = false;
+    const bool closed = std::fclose(to) == 0;
+    if (fault == CopyFault::kRead) {
+        Report(shown, "cannot read", ErrnoText(copy_error), -1);
+        code = kExitCannotOpen;
+        return false;
     }
-    return ok;
+    if (fault == CopyFault::kWrite || !closed) {
+        Report(path, "cannot write", ErrnoText(fault == CopyFault::kWrite ? copy_error : errno), -1);
+        code = kExitWriteFailed;
+        return false;
+    }
+    return true;
 }
 
 bool PrepareArchive(const std::string& operand, ArchiveInput& input, int& code) {
@@ -141,20 +142,16 @@ bool CopyToStandardOutput(const std::string& path, int& code) {
         return false;
     }
     SetBinaryMode(stdout);
-    std::vector<char> block(kCopyBlock);
-    bool ok = true;
-    for (;;) {
-        size_t got = std::fread(block.data(), 1, block.size(), from);
-        errno = 0;
-        if (got > 0 && std::fwrite(block.data(), 1, got, stdout) != got) {
-            ok = false;
-            break;
-        }
-        if (got < block.size()) break;
-    }
+    const CopyFault fault = Copy(from, stdout);
+    const int copy_error = errno;
     std::fclose(from);
-    if (!ok) {
-        if (!g_stdout_failed) Report(kStandardOutputName, "cannot write", ErrnoText(errno), -1);
+    if (fault == CopyFault::kRead) {
+        Report(path, "cannot read", ErrnoText(copy_error), -1);
+        code = kExitCannotOpen;
+        return false;
+    }
+    if (fault == CopyFault::kWrite) {
+        if (!g_stdout_failed) Report(kStandardOutputName, "cannot write", ErrnoText(copy_error), -1);
         g_stdout_failed = true;
         code = kExitWriteFailed;
         return false;

@@ -97,26 +97,29 @@ bool IdentifyOwnFile(const std::string& path, bool must_be_empty, FileIdentity& 
 
 std::string SystemErrorText() { return std::strerror(errno); }
 
-std::string WhyUnreadable(const std::string& path) {
-    struct stat status;
-    if (stat(path.c_str(), &status) != 0) return SystemErrorText();
+namespace {
+
+// Why what is at `path` (`status`) is no file to read or write, or else why `access` refuses it
+// `how`; empty when neither.
+std::string WhyNotAFile(const std::string& path, const struct stat& status, int how) {
+    if (S_ISLNK(status.st_mode)) return "it is a symbolic link, which is never written through";
     if (S_ISDIR(status.st_mode)) return "it is a directory";
     if (S_ISFIFO(status.st_mode)) return "it is a FIFO, not a regular file";
     if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)) return "it is a device, not a regular file";
     if (!S_ISREG(status.st_mode)) return "it is not a regular file";
-    return access(path.c_str(), R_OK) != 0 ? SystemErrorText() : "";
+    return access(path.c_str(), how) != 0 ? SystemErrorText() : "";
+}
+
+}  // namespace
+
+std::string WhyUnreadable(const std::string& path) {
+    struct stat status;
+    return stat(path.c_str(), &status) != 0 ? SystemErrorText() : WhyNotAFile(path, status, R_OK);
 }
 
 std::string WhyUncreatable(const std::string& path) {
     struct stat status;
-    if (lstat(path.c_str(), &status) == 0) {
-        if (S_ISLNK(status.st_mode)) return "it is a symbolic link, which is never written through";
-        if (S_ISDIR(status.st_mode)) return "it is a directory";
-        if (S_ISFIFO(status.st_mode)) return "it is a FIFO, not a regular file";
-        if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)) return "it is a device, not a regular file";
-        if (!S_ISREG(status.st_mode)) return "it is not a regular file";
-        return access(path.c_str(), W_OK) != 0 ? SystemErrorText() : "";
-    }
+    if (lstat(path.c_str(), &status) == 0) return WhyNotAFile(path, status, W_OK);
     // The nearest folder that exists must be one, and writable: the rest would be made.
     std::string folder = path;
     for (;;) {
