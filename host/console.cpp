@@ -112,16 +112,4 @@ bool AskYesNo(const std::string& question) {
     return answer[0] == 'y' || answer[0] == 'Y';
 }
 
-std::string FormatBytes(double bytes) {
-    const char* units[] = {"B", "KiB", "MiB", "GiB", "TiB"};
-    int unit = 0;
-    while (bytes >= 1024 && unit < 4) {
-        bytes /= 1024;
-        ++unit;
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", bytes, units[unit]);
-    return text;
-}
-
 }  // namespace uuarc_host

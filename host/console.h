@@ -35,9 +35,6 @@ void Say(const std::string& text);
 // Asks on standard error and reads the answer from standard input; true only for "y" or "Y".
 bool AskYesNo(const std::string& question);
 
-// 1536 -> "1.5 KiB".
-std::string FormatBytes(double bytes);
-
 // ---- The progress bar (progress.cpp) -------------------------------------------------------------
 // Shown on standard error while it is a terminal and -q is not given, unless standard output
 // carries data to that same terminal. It counts the bytes of one

@@ -1,7 +1,7 @@
 // extract.cpp - the extract and test commands: decode an archive into a folder, into a file that
 // the user names (-o), to standard output (-c), or into nothing (test).
 //
-// Where the module has sinks (the Linux build), standard output and "nothing" are handed to it
+// Where the module has sinks (the Linux build, the 64-bit DLL), standard output and "nothing" are handed to it
 // by their reserved names and it writes into them as it decodes. Elsewhere the file is decoded
 // into a private temporary folder, then copied to standard output or dropped. -o FILE goes to
 // the module as its output file: it makes, asks about and replaces FILE as it does any output.
@@ -19,12 +19,6 @@
 namespace uuarc_host {
 
 namespace {
-
-// Where the decoded file goes, and what is settled after the run.
-struct Destination {
-    const char* sink = nullptr;  // the module's reserved output name, or null for files
-    Scratch scratch;             // -c and test without sinks: the private folder decoded into
-};
 
 #if defined(UUARC_OPTION_EVERY_FILE)
 // How many files the module lists in the open archive; 0 when the listing fails.
@@ -74,7 +68,8 @@ int SettleFile(const Request& request, uint16_t status) {
     return kExitOk;
 }
 
-// SetSignalProc's "a file is done", for every file of a text. A private output (the scratch
+// SetSignalProc's "a file is done", for every file of a text (or the one file, after the
+// extraction, where the module does not say it). A private output (the scratch
 // folder behind -c and test) goes at once, so that a second file of its name finds none.
 void OnFileDone(uint16_t status) {
     FileRun& run = g_file_run;
@@ -83,12 +78,12 @@ void OnFileDone(uint16_t status) {
     const int code = SettleFile(*run.request, status);
     if (op.output_private) Settle(op.new_output);
     ++run.files;
-    if (status == UUARC_STATUS_OK) ++run.intact;
+    if (status == UUARC_STATUS_OK && code == kExitOk) ++run.intact;
     if (run.code == kExitOk) run.code = code;
     NextFile();
 }
 
-// After an extraction whose files the module announced one by one: for test, the archive's line.
+// After an extraction whose files are done: for test, the archive's line.
 int SettleFileRun(const Request& request) {
     FileRun& run = g_file_run;
     g_api.DoneArcFile();
@@ -111,23 +106,12 @@ int PlaceOutput(const Options& options, Request& request, Destination& out) {
         Report(options.output, "cannot pass the name to the module", error, -1);
         return kExitCannotOpen;
     }
-    const bool into_nothing = request.testing || request.to_stdout;
-    if (!into_nothing) return -1;
-#if defined(UUARC_OUTPUT_STDOUT)
-    out.sink = request.to_stdout ? UUARC_OUTPUT_STDOUT : UUARC_OUTPUT_NULL;
-    request.output_folder = out.sink;
-    return -1;
-#else
-    int code = kExitOk;
-    if (!MakeScratch(out.scratch, code)) return code;
-    if (ToModulePath(out.scratch.folder, request.output_folder, error)) return -1;
-    Report(out.scratch.folder, "cannot pass the name to the module", error, -1);
-    return kExitCannotOpen;
-#endif
+    if (!request.testing && !request.to_stdout) return -1;
+    return PlaceNowhere(request.to_stdout, out, request.output_folder);
 }
 
 int ExtractPrepared(const Options& options, Request& request, ArchiveInput& input, Destination& out) {
-    int code = OpenArchive(request, input);
+    const int code = OpenArchive(request, input);
     if (code >= 0) return code;
 #if defined(UUARC_OPTION_EVERY_FILE)
     // One output file takes one file of the text.
@@ -140,9 +124,39 @@ int ExtractPrepared(const Options& options, Request& request, ArchiveInput& inpu
     }
 #endif
 
+    g_file_run = FileRun{};
+    g_file_run.request = &request;
+    // The module names the output through SetFileNameProc, which the messages take it from; an
+    // unsafe stored name it names with no output, and says which rule it breaks.
+    const uint16_t status = RunExtraction(options, request, out, OnFileDone);
+    // A module that says when each file is done (every file of a text) has had each one said;
+    // the one file of a module that does not, is done now.
+    if (g_file_run.files == 0) OnFileDone(status);
+    return SettleFileRun(request);
+}
+
+}  // namespace
+
+int PlaceNowhere(bool to_stdout, Destination& out, std::string& output) {
+#if defined(UUARC_OUTPUT_STDOUT)
+    out.sink = to_stdout ? UUARC_OUTPUT_STDOUT : UUARC_OUTPUT_NULL;
+    output = out.sink;
+    return -1;
+#else
+    (void)to_stdout;
+    int code = kExitOk;
+    std::string error;
+    if (!MakeScratch(out.scratch, code)) return code;
+    if (ToModulePath(out.scratch.folder, output, error)) return -1;
+    Report(out.scratch.folder, "cannot pass the name to the module", error, -1);
+    return kExitCannotOpen;
+#endif
+}
+
+uint16_t RunExtraction(const Options& options, const Request& request, const Destination& out,
+                       void (*file_done)(uint16_t status)) {
     StartOperation(options, true, request.archive_shown, 0);
     Operation& op = g_operation;
-    op.archive = request.archive;
     op.output_sink = out.sink != nullptr;
     op.output_private = !out.scratch.folder.empty();
     DecompExtraFeatures features{};
@@ -153,24 +167,12 @@ int ExtractPrepared(const Options& options, Request& request, ArchiveInput& inpu
     if (options.no_mode || (request.to_stdout && !op.output_sink)) g_api.arOptionsOn(UUARC_OPTION_NO_MODE);
     else g_api.arOptionsOff(UUARC_OPTION_NO_MODE);
     g_api.SetOutputPath(request.output_folder.c_str());
+    op.file_done = file_done;
     // "*.*" with no directory selects every stored name, whatever its directories.
-    g_file_run = FileRun{};
-    g_file_run.request = &request;
-    op.file_done = OnFileDone;
-    // The module names the output through SetFileNameProc, which the messages take it from; an
-    // unsafe stored name it names with no output, and says which rule it breaks.
     const uint16_t status = RunOnOneMask(g_api.ExtractFileMaskListArc, "*.*");
     op.file_done = nullptr;
-    // A module that says when each file is done (every file of a text) has had each one said.
-    if (g_file_run.files > 0) return SettleFileRun(request);
-    g_api.DoneArcFile();
-    FinishOperation(status == UUARC_STATUS_OK);
-    code = SettleFile(request, status);
-    if (status == UUARC_STATUS_OK && code == kExitOk && request.testing) Say(Shown(request.archive_shown) + ": intact");
-    return code;
+    return status;
 }
-
-}  // namespace
 
 int ExtractArchive(const Options& options, const std::string& operand, const std::string& module_directory) {
     ArchiveInput input;

@@ -71,33 +71,15 @@ void OnFileMeasured(uint16_t status) {
 // -v: each file of the open archive decoded into nothing (the module's null output), or where the
 // module has none into a private folder whose files go at once, for its exact size. One entry
 // per file, in the order of the listing; none when no private folder can be made.
-void MeasureFiles(const Options& options, const Request& request) {
+void MeasureFiles(const Options& options, Request request) {
     g_measured.clear();
-    Scratch scratch;
-    std::string output;
-#if defined(UUARC_OUTPUT_NULL)
-    output = UUARC_OUTPUT_NULL;
-#else
-    int code = kExitOk;
-    std::string error;
-    if (!MakeScratch(scratch, code) || !ToModulePath(scratch.folder, output, error)) {
-        SettleScratch(scratch);
-        return;
+    Destination out;
+    if (PlaceNowhere(false, out, request.output_folder) < 0) {
+        const uint16_t status = RunExtraction(options, request, out, OnFileMeasured);
+        if (g_measured.empty()) OnFileMeasured(status);
+        ProgressAbandon();
     }
-#endif
-    StartOperation(options, true, request.archive_shown, 0);
-    Operation& op = g_operation;
-    op.output_sink = scratch.folder.empty();
-    op.output_private = !op.output_sink;
-    op.file_done = OnFileMeasured;
-    const DecompExtraFeatures features{};
-    g_api.SetDecompExtraFeatures(&features);
-    g_api.SetOutputPath(output.c_str());
-    const uint16_t status = RunOnOneMask(g_api.ExtractFileMaskListArc, "*.*");
-    if (g_measured.empty()) OnFileMeasured(status);
-    op.file_done = nullptr;
-    ProgressAbandon();
-    SettleScratch(scratch);
+    SettleScratch(out.scratch);
 }
 
 // The exact size's column: the bytes, or why there are none.

@@ -43,7 +43,6 @@ struct ModuleFact {
 struct Operation {
     const Options* options = nullptr;
     bool extracting = false;
-    std::string archive;                 // extraction: the native path the module reads
     std::string target;                  // the output the module named last (native); creation:
                                          // the target
     bool output_opened = false;          // extraction: SetSignalProc came, the output exists

@@ -58,18 +58,30 @@ std::string FitName(const std::string& name, int columns) {
     return "..." + name.substr(start);
 }
 
+// The unit that `bytes` is shown in, "B" to "TiB", and in `scale` its size.
+const char* UnitOf(double bytes, double& scale) {
+    static const char* const units[] = {"B", "KiB", "MiB", "GiB", "TiB"};
+    int unit = 0;
+    for (scale = 1; bytes / scale >= 1024 && unit < 4; scale *= 1024) ++unit;
+    return units[unit];
+}
+
+// 1536 -> "1.5 KiB".
+std::string FormatBytes(double bytes) {
+    double scale = 1;
+    const char* unit = UnitOf(bytes, scale);
+    char text[32];
+    std::snprintf(text, sizeof text, scale == 1 ? "%.0f %s" : "%.1f %s", bytes / scale, unit);
+    return text;
+}
+
 // "11.4 of 27.0 MiB": both counts in the unit of the total.
 std::string FormatPair(int64_t done, int64_t total) {
-    const char* units[] = {"B", "KiB", "MiB", "GiB", "TiB"};
-    int unit = 0;
     double scale = 1;
-    while (total / scale >= 1024 && unit < 4) {
-        scale *= 1024;
-        ++unit;
-    }
+    const char* unit = UnitOf(static_cast<double>(total), scale);
     char text[64];
-    std::snprintf(text, sizeof text, unit == 0 ? "%.0f of %.0f %s" : "%.1f of %.1f %s", done / scale, total / scale,
-                  units[unit]);
+    std::snprintf(text, sizeof text, scale == 1 ? "%.0f of %.0f %s" : "%.1f of %.1f %s", done / scale,
+                  total / scale, unit);
     return text;
 }
 

@@ -335,10 +335,11 @@ UUARC_API void UUARC_CALL GetMainCommentArc(void* record);                      
    nothing. The status is untouched. */
 UUARC_API void UUARC_CALL SetOutputPath(const char* path);                         /* 29 */
 
-/* Outputs that are not files (native POSIX builds only; the Windows modules know no such names).
-   An output path that is exactly one of these spellings, given to SetOutputPath or in
+/* Outputs that are not files (native builds and the 64-bit DLL; the 32-bit DLL knows no such
+   names). An output path that is exactly one of these spellings, given to SetOutputPath or in
    DecompExtraFeatures, sends what extraction decodes into the process's standard output
-   (descriptor 1) or into nothing, until another output path is set. Only the output path itself
+   (descriptor 1; on Windows the handle that GetStdHandle gives) or into nothing (the null device),
+   until another output path is set. Only the output path itself
    names one: a stored name, ':' and all, always goes below the output path, so no archive can
    name either. The stored name must still be safe to put under an output path (status 5
    otherwise), but nothing is made, renamed or asked about: SetFileNameProc names the spelling as
@@ -357,7 +358,7 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
    hold that size to the end ends with status 5 (after SetSignalProc with
    UUARC_SIGNAL_SOURCE_CHANGED) once its bytes have gone out: the host must say that the output is
    wrong. */
-#if !defined(_WIN32)
+#if !defined(_WIN32) || defined(_WIN64)
 #define UUARC_OUTPUT_STDOUT ":stdout:"
 #define UUARC_OUTPUT_NULL ":null:"
 #endif

@@ -407,9 +407,11 @@ bool IsLeadByte(uint8_t byte);
 //                to length 0. Permission bits of `like` that differ are set on a descriptor,
 //                never on the path: through a read-only one first where the file cannot be
 //                opened for writing as it is (after a yes). Win32: only the read-only bit.
-//   StandardOutput  the process's standard output, through a descriptor of its own (closing it
-//                leaves the process's open); the path is not read. POSIX only.
-//   NullDevice   the null device, for writing; the path is not read. POSIX only.
+//   StandardOutput  the process's standard output, through a descriptor (Win32: a handle) of its
+//                own, so that closing it leaves the process's open; the path is not read. Not in
+//                the 32-bit Windows build.
+//   NullDevice   the null device, for writing; the path is not read. Not in the 32-bit Windows
+//                build.
 // Every other handle that open gives is of a regular file. With a folder, the path's last
 // component is opened inside it (see "Folders").
 enum class OpenHow {

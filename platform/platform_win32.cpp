@@ -122,9 +122,27 @@ FileHandle SysOpen(FileHandle, const char* native_path, OpenHow how, const FileI
                                             nullptr));
         case OpenHow::Overwrite:
             return like != nullptr ? Overwrite(native_path, *like) : kNoHandle;
+#if defined(_WIN64)
+        case OpenHow::StandardOutput: {
+            // A handle of its own: closing it leaves the process's standard output open.
+            HANDLE own = INVALID_HANDLE_VALUE;
+            const HANDLE standard = GetStdHandle(STD_OUTPUT_HANDLE);
+            if (standard == nullptr || standard == INVALID_HANDLE_VALUE ||
+                !DuplicateHandle(GetCurrentProcess(), standard, GetCurrentProcess(), &own, 0, FALSE,
+                                 DUPLICATE_SAME_ACCESS))
+                return kNoHandle;
+            return FromHandle(own);
+        }
+        case OpenHow::NullDevice: {
+            const HANDLE null = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            return null == INVALID_HANDLE_VALUE ? kNoHandle : FromHandle(null);
+        }
+#else
         case OpenHow::StandardOutput:
         case OpenHow::NullDevice:
-            return kNoHandle;  // the Windows modules write files only
+            return kNoHandle;  // the 32-bit module writes files only
+#endif
     }
     return kNoHandle;
 }

@@ -601,7 +601,7 @@ TEST_F(Extraction, NewFileTakesTheBeginLineMode) {
 }
 #endif
 
-#if defined(UUARC_OUTPUT_STDOUT)
+#if defined(UUARC_OUTPUT_STDOUT) && !defined(_WIN32)
 // The reserved output paths: the decoded bytes go into descriptor 1 (here a file or /dev/full put
 // in its place) or nowhere, nothing is made or asked about, and the bytes taken come last.
 TEST_F(Extraction, SinksTakeTheBytesAndSayHowMany) {
