@@ -137,13 +137,12 @@ int ExtractPrepared(const Options& options, Request& request, ArchiveInput& inpu
 
 }  // namespace
 
-int PlaceNowhere(bool to_stdout, Destination& out, std::string& output) {
+int PlaceNowhere([[maybe_unused]] bool to_stdout, Destination& out, std::string& output) {
 #if defined(UUARC_OUTPUT_STDOUT)
     out.sink = to_stdout ? UUARC_OUTPUT_STDOUT : UUARC_OUTPUT_NULL;
     output = out.sink;
     return -1;
 #else
-    (void)to_stdout;
     int code = kExitOk;
     std::string error;
     if (!MakeScratch(out.scratch, code)) return code;

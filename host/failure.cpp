@@ -78,7 +78,7 @@ int ReportOutputFailure(const Request& request, const Operation& op, uint16_t st
 
 // The module's words for where and why its reading of the archive stopped (9974, 9964); ""
 // when it said nothing.
-std::string ReadingFact(const ModuleFact& fact) {
+std::string ReadingFact([[maybe_unused]] const ModuleFact& fact) {
 #if defined(UUARC_OPTION_FACTS)
     const std::string line = fact.line > 0 ? "line " + std::to_string(fact.line) : "a line";
     std::string character = "'";
@@ -103,15 +103,13 @@ std::string ReadingFact(const ModuleFact& fact) {
         case UUARC_FACT_UNFINISHED_GROUP: return line + ": the data ends inside a group of four characters";
         default: break;
     }
-#else
-    (void)fact;
 #endif
     return "";
 }
 
 // The module's words for the rule that the stored name `name` (module terms) breaks; "" when it
 // named none.
-std::string StoredNameFact(const ModuleFact& fact, const std::string& name) {
+std::string StoredNameFact([[maybe_unused]] const ModuleFact& fact, [[maybe_unused]] const std::string& name) {
 #if defined(UUARC_OPTION_FACTS)
     const size_t start = fact.span < 0 ? 0 : static_cast<size_t>(fact.span >> 16);
     const size_t length = fact.span < 0 ? name.size() : static_cast<size_t>(fact.span & 0xFFFF);
@@ -129,9 +127,6 @@ std::string StoredNameFact(const ModuleFact& fact, const std::string& name) {
             return "the output path would be longer than " + std::to_string(UUARC_MAX_OUTPUT_PATH) + " bytes";
         default: break;
     }
-#else
-    (void)fact;
-    (void)name;
 #endif
     return "";
 }
@@ -142,18 +137,15 @@ constexpr const char* kOtherParts = "the other parts are needed";
 // "part N of M of NAME" when the module said that the text is a part of a split posting before
 // the fact that explains the status: no begin line (`begin`), or no end line; "" otherwise. NAME
 // is the file that the module named for it, else the archive's file name.
-std::string PartOfPosting(const Request& request, const Operation& op, bool begin) {
+std::string PartOfPosting([[maybe_unused]] const Request& request, [[maybe_unused]] const Operation& op,
+                          [[maybe_unused]] bool begin) {
 #if defined(UUARC_OPTION_FACTS)
     if (op.part.kind != UUARC_FACT_PART) return "";
     if (op.fact.kind != (begin ? UUARC_FACT_NO_BEGIN_LINE : UUARC_FACT_NO_END_LINE)) return "";
     const std::string name = op.entry.empty() ? BaseName(request.archive_shown) : ToNativePath(op.entry);
     return "part " + std::to_string(op.part.part) + " of " + std::to_string(op.part.parts) + " of " + Shown(name);
-#else
-    (void)request;
-    (void)op;
-    (void)begin;
-    return "";
 #endif
+    return "";
 }
 
 std::string Joined(const std::string& first, const std::string& second) {

@@ -37,15 +37,7 @@ int Run(int argc, char** argv) {
         return kExitOther;
     }
     g_api = module.api;
-#if defined(UUARC_OPTION_EVERY_FILE)
-    // A text may carry several encoded files: list, extract and test take every one.
-    g_api.arOptionsOn(UUARC_OPTION_EVERY_FILE);
-#endif
-#if defined(UUARC_OPTION_HOLD_ARCHIVE)
-    // Each archive is opened once, from InitArcFile to the listing or extraction that follows.
-    g_api.arOptionsOn(UUARC_OPTION_HOLD_ARCHIVE);
-#endif
-    ListenForFacts();
+    SetUpModule();
     if (options.command == Command::kCreate) return CreateArchive(options);
 
     std::string module_directory;

@@ -76,7 +76,8 @@ bool ToModulePath(const std::string& native, std::string& module, std::string& e
     return ToModulePathWithin(native, UUARC_MAX_HOST_PATH, module, error);
 }
 
-bool ToModuleFile(const std::string& native, std::string& setting, std::string& error) {
+bool ToModuleFile([[maybe_unused]] const std::string& native, [[maybe_unused]] std::string& setting,
+                  std::string& error) {
 #if defined(UUARC_OUTPUT_FILE)
     if (!native.empty() && (native.back() == '/' || native.back() == '\\')) {
         error = "it ends in a separator, so it names a folder, not a file";
@@ -89,8 +90,6 @@ bool ToModuleFile(const std::string& native, std::string& setting, std::string& 
     setting.insert(0, UUARC_OUTPUT_FILE);
     return true;
 #else
-    (void)native;
-    (void)setting;
     error = "the 32-bit module writes no file under a name of the host's; use -d DIR or -c";
     return false;
 #endif

@@ -53,7 +53,7 @@ int32_t UUARC_CALL OnProgress(UserData, int32_t, int32_t bytes) noexcept {
 
 // A field of the fact that the module is passing, or the kind that closes it; false for another
 // code.
-bool TakeFactField(Operation& op, int64_t value, int32_t code) {
+bool TakeFactField([[maybe_unused]] Operation& op, [[maybe_unused]] int64_t value, [[maybe_unused]] int32_t code) {
 #if defined(UUARC_OPTION_FACTS)
     ModuleFact& fields = op.fact_fields;
     switch (code) {
@@ -83,14 +83,10 @@ bool TakeFactField(Operation& op, int64_t value, int32_t code) {
             }
             fields = ModuleFact{};
             return true;
-        default: return false;
+        default: break;
     }
-#else
-    (void)op;
-    (void)value;
-    (void)code;
-    return false;
 #endif
+    return false;
 }
 
 // The output is open and nothing is written yet, and the module says the archive's length, which
@@ -171,9 +167,11 @@ int32_t UUARC_CALL OnOkToReplace(UserData, FindData* existing, FindData* incomin
 
 }  // namespace
 
-void ListenForFacts() {
+void SetUpModule() {
 #if defined(UUARC_OPTION_FACTS)
-    g_api.arOptionsOn(UUARC_OPTION_FACTS);
+    // Why an operation failed; every file of a text for list, extract and test; each archive
+    // opened once, from InitArcFile to the listing or extraction that follows.
+    g_api.arOptionsOn(UUARC_OPTION_FACTS | UUARC_OPTION_EVERY_FILE | UUARC_OPTION_HOLD_ARCHIVE);
 #endif
     g_api.SetSetSignalProc(0, OnSignal);
     g_api.SetSetFileNameProc(0, OnFileName);
@@ -214,12 +212,6 @@ void NextFile() {
     op.part = ModuleFact{};
 }
 
-void FinishOperation(bool success) {
-    if (success) {
-        ProgressDone();
-    } else {
-        ProgressAbandon();
-    }
-}
+void FinishOperation(bool success) { success ? ProgressDone() : ProgressAbandon(); }
 
 }  // namespace uuarc_host

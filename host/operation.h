@@ -73,10 +73,10 @@ struct Operation {
 
 extern Operation g_operation;
 
-// Asks the module for its facts and registers the callbacks that hear them, once it is loaded:
-// InitArcFile explains a refusal through them too (a part's file by its name), before
-// StartOperation.
-void ListenForFacts();
+// Once the module is loaded: turns on its own options (none in the 32-bit DLL) and registers the
+// callbacks that hear its facts, since InitArcFile explains a refusal through them too (a part's
+// file by its name), before StartOperation.
+void SetUpModule();
 
 // Clears g_operation and registers the callbacks (after InitArcFile or CreateArcFile, which
 // clear the user-data words); the progress bar counts `progress_total` bytes of `progress_name`
