@@ -149,9 +149,12 @@ bool OpenTarget(Job& job, const char* source_path, const char* target_path, int6
         OpenOutputSink(job, "wt");
         return StreamIsOpen(*job.output);
     }
+    // Mostly nothing is there yet, and the file is made at once, with nothing to ask about.
+    const size_t trusted = std::strlen(target_path);
+    if (OpenNewOutputFile(job, target_path, "wt", trusted)) return true;
     // A directory, a link or a device at the target is never written, nor a name that ends in a
     // separator.
-    if (!OutputPathWritable(job, target_path, std::strlen(target_path))) {
+    if (!OutputPathWritable(job, target_path, trusted)) {
         SetStatus(job, kStatusCannotOpen);
         return false;
     }
@@ -261,13 +264,16 @@ void CreateEncodedArchive(Job& job, const char* source_path, const char* target_
 #if defined(UUARC_OPTION_REPLACE_ENCODED)
     replaces_encoded = (job.settings->options & UUARC_OPTION_REPLACE_ENCODED) != 0;
 #endif
-    if (ProbeArchiveHeader(*job.alphabet, *job.input, target_path) == kStatusOk && !replaces_encoded) {
+    const uint16_t probed = ProbeArchiveHeader(*job.alphabet, *job.input, target_path);
+    if (probed == kStatusOk && !replaces_encoded) {
         SetStatus(job, kStatusCreateRefused);
         return;
     }
     // A table block that the probe met in the target must not change what is written.
     ResetDefaultAlphabet(*job.alphabet);
-    if (SameFile(source_path, target_path)) {
+    // A target that the probe could not open for reading is not the source, which must be read,
+    // and is not asked about again.
+    if (probed != kStatusNoTarget && SameFile(source_path, target_path)) {
         SetStatus(job, kStatusCreateRefused);
         return;
     }

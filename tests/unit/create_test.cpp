@@ -78,6 +78,21 @@ TEST_F(Create, DefaultAlphabetAfterXxOrTableArchive) {
     EXPECT_EQ(Read("abc.uue"), kWorkedExample);
 }
 
+// Each fact once: the source is asked whether it is a directory and opened; the target, probed by
+// an open that finds nothing, is made at once, with nothing asked about it.
+TEST_F(Create, NewTargetMadeAtOnceWithNothingAskedTwice) {
+    Write("s.bin", "abc");
+    FailHook<&SystemCalls::open> opens(1 << 30);
+    FailHook<&SystemCalls::query> queries(1 << 30);
+    FailHook<&SystemCalls::length> lengths(1 << 30);
+    CreateOnto(Win("s.uue"), {Win("s.bin")});
+    EXPECT_STATUS(0);
+    EXPECT_NE(Read("s.uue").find("begin 644 s.bin"), std::string::npos);
+    EXPECT_EQ(opens.Calls(), 3);    // the probe, the source, the new target
+    EXPECT_EQ(queries.Calls(), 1);  // whether the source is a directory
+    EXPECT_EQ(lengths.Calls(), 1);
+}
+
 // ---- Sources that do not hold the size the system reports -------------------------------------
 
 // What the system shows of the source: a length other than the bytes it holds (-1: the truth),
