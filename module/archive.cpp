@@ -118,7 +118,9 @@ void BuildEveryEntry(ArcFileList* list) {
     Stream& input = g_state.input;
     uint32_t date_time = 0;
     uint32_t attributes = 0;
-    if (!StreamOpenOrRewind(input, g_state.settings.archive_path, "rt") || !ArchiveFileInfo(&date_time, &attributes)) {
+    // The date and attributes every entry shows come from the archive that is open.
+    if (!StreamOpenOrRewind(input, g_state.settings.archive_path, "rt") ||
+        !StreamDosDateTime(input, &date_time, &attributes)) {
         StreamClose(input);
         SetStatus(kStatusCannotOpen);
         return;

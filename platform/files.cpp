@@ -119,6 +119,14 @@ bool HandleDosDateTime(FileHandle handle, uint32_t* date_time) {
            LocalDosDateTime(info.last_write, date_time);
 }
 
+bool StreamDosDateTime(Stream& stream, uint32_t* date_time, uint32_t* attributes) {
+    FileInfo info;
+    if (!StreamFileInfo(stream, &info)) return false;
+    if (!LocalDosDateTime(info.last_write, date_time)) *date_time = 0;
+    *attributes = info.attributes;
+    return true;
+}
+
 bool HandleIdentity(FileHandle handle, uint64_t* volume, uint64_t* index) {
     FileInfo info;
     if (handle == kNoHandle || !g_system.query_handle(handle, &info)) return false;

@@ -335,6 +335,10 @@ FileHandle OpenFileForInfo(const char* path);
 // (GetFileTime, FileTimeToLocalFileTime, FileTimeToDosDateTime). False when a step fails.
 bool HandleDosDateTime(FileHandle handle, uint32_t* date_time);
 
+// The same of the file that `stream` reads (StreamFileInfo), and its attribute word: what a listing
+// shows, without opening the file again. False when the system cannot say.
+bool StreamDosDateTime(Stream& stream, uint32_t* date_time, uint32_t* attributes);
+
 void CloseFileHandle(FileHandle handle);
 
 // The identity of the open file: device and inode, or volume serial and file index. False when

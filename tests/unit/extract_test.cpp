@@ -280,6 +280,34 @@ TEST_F(Extract, ArchiveOpenedOncePerExportAndNothingAskedTwice) {
     }
 }
 
+// The same for a listing of every file: the date, time and attributes that each entry shows are
+// those of the archive it has open, which is not opened or asked about once more for them.
+TEST_F(Extract, ListingTakesTheDateFromTheOpenArchive) {
+    Write("a.uue", ClassicUuencode("f.bin", "data") + ClassicUuencode("g.bin", "more"));
+    uint32_t date_time = 0, attributes = 0;
+    const FileHandle file = OpenFileForInfo(Win("a.uue").c_str());
+    ASSERT_TRUE(HandleDosDateTime(file, &date_time));
+    CloseFileHandle(file);
+    ASSERT_TRUE(PathAttributes(Win("a.uue").c_str(), &attributes));
+    arOptionsOn(UUARC_OPTION_EVERY_FILE);
+    FailHook<&SystemCalls::open> opens(1 << 30);
+    FailHook<&SystemCalls::query> queries(1 << 30);
+    InitArcFile(Win("a.uue").c_str());
+    ArcFileList list;
+    InitArcFileList(&list);
+    BuildArcFileList(&list);
+    arOptionsOff(UUARC_OPTION_EVERY_FILE);
+    EXPECT_STATUS(0);
+    ASSERT_EQ(list.count, 2u);
+    for (const ArcFileEntry* entry = list.first; entry != nullptr; entry = entry->next) {
+        EXPECT_EQ(entry->dos_date_time, date_time);
+        EXPECT_EQ(entry->attributes, attributes);
+    }
+    DoneArcFileList(&list);
+    EXPECT_EQ(opens.Calls(), 2);  // the scan, the listing
+    EXPECT_EQ(queries.Calls(), 0);
+}
+
 TEST_F(Extract, PlantedLinkIsNotWrittenThrough) {
     Write("victim.txt", "precious");
     ASSERT_EQ(symlink(Native("victim.txt").c_str(), Native("out/f.txt").c_str()), 0);
