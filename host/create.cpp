@@ -1,10 +1,10 @@
 // create.cpp - the create command: encodes one source (a file, or standard input) into a file that
-// the module makes or replaces, or to standard output (-o -): where the module has sinks (Linux, the 64-bit DLL)
-// it writes there itself as it encodes, elsewhere through a private temporary folder. The module
-// stores the last component of the source path, so --name gives it a source of that name: a second
-// name of the file in a private folder. A source that cannot be read twice (standard input, a
-// pipe, a FIFO) is copied there first, under the name to store: the header states the size
-// before the data.
+// the module makes or replaces, or to standard output (-o -): where the module has sinks (Linux,
+// the 64-bit DLL) it writes there itself as it encodes, elsewhere through a private temporary
+// folder. The module stores the last component of the source path, so --name gives it a source
+// of that name: a second name of the file in a private folder. A source that cannot be read twice
+// (standard input, a pipe, a FIFO) is copied there first, under the name to store: the header
+// states the size before the data.
 #include "host/commands.h"
 #include "host/console.h"
 #include "host/exit_codes.h"

@@ -1,9 +1,10 @@
 // extract.cpp - the extract and test commands: decode an archive into a folder, into a file that
 // the user names (-o), to standard output (-c), or into nothing (test).
 //
-// Where the module has sinks (the Linux build, the 64-bit DLL), standard output and "nothing" are handed to it
-// by their reserved names and it writes into them as it decodes. Elsewhere the file is decoded
-// into a private temporary folder, then copied to standard output or dropped. -o FILE goes to
+// Where the module has sinks (the Linux build, the 64-bit DLL), standard output and "nothing" are
+// handed to it by their reserved names and it writes into them as it decodes. Elsewhere (the
+// 32-bit DLL) the file is decoded into a private temporary folder, then copied to standard output
+// or dropped. -o FILE goes to
 // the module as its output file: it makes, asks about and replaces FILE as it does any output.
 #include <string>
 

@@ -72,7 +72,9 @@ int ReportOutputFailure(const Request& request, const Operation& op, uint16_t st
     if (status == UUARC_STATUS_REPLACE_REFUSED) return ReportReplaceRefused(request, op, status);
     if (status != UUARC_STATUS_WRITE_FAILED) return Say(subject, Other(status), "", status);
     std::string why = WhatBecameOfTheOutput(op);
-    if (op.output_sink && request.to_stdout) why = op.delivered < 0 ? "" : std::to_string(op.delivered) + " bytes reached it";
+    if (op.output_sink && request.to_stdout) {
+        why = op.delivered < 0 ? "" : std::to_string(op.delivered) + " bytes reached it";
+    }
     return Say(OutputShown(request, op), "cannot write the data in full", why, status);
 }
 
