@@ -601,9 +601,10 @@ TEST_F(Extraction, NewFileTakesTheBeginLineMode) {
 }
 #endif
 
-#if defined(UUARC_OUTPUT_STDOUT) && !defined(_WIN32)
+#if defined(UUARC_OUTPUT_STDOUT)
 // The reserved output paths: the decoded bytes go into descriptor 1 (here a file or /dev/full put
-// in its place) or nowhere, nothing is made or asked about, and the bytes taken come last.
+// in its place; on Windows only the null device is tried) or nowhere, nothing is made or asked
+// about, and the bytes taken come last.
 TEST_F(Extraction, SinksTakeTheBytesAndSayHowMany) {
     const std::string payload = RandomBytes(1000, 3);
     const std::string intact = ClassicUuencode("f.bin", payload);
@@ -631,11 +632,16 @@ TEST_F(Extraction, SinksTakeTheBytesAndSayHowMany) {
     };
     ASSERT_TRUE(WriteBytes(Path("out\\f.bin"), "existing"));
     for (const auto& c : cases) {
+        const bool to_stdout = std::strcmp(c.sink, UUARC_OUTPUT_STDOUT) == 0;
         std::string text = *c.text;
         if (std::strcmp(c.stored, "f.bin") != 0) text.replace(text.find("f.bin"), 5, c.stored);
         Open(text);
         api_.SetOutputPath(c.sink);
         ClearCalls();
+#if defined(_WIN32)
+        if (to_stdout) continue;
+        const uint16_t status = Extract({"*.*"});
+#else
         const std::string taken = NativePath(Path("fd1.bin"));
         std::fflush(stdout);
         const int saved = dup(1);
@@ -647,6 +653,7 @@ TEST_F(Extraction, SinksTakeTheBytesAndSayHowMany) {
         const uint16_t status = Extract({"*.*"});
         dup2(saved, 1);
         close(saved);
+#endif
         EXPECT_EQ(status, c.status) << c.label;
         const std::vector<HostCall> signals = CallsOf(CallKind::kSignal);
         if (c.delivered < 0) {
@@ -657,9 +664,11 @@ TEST_F(Extraction, SinksTakeTheBytesAndSayHowMany) {
             EXPECT_EQ(signals[1].first, c.delivered) << c.label;
             EXPECT_EQ(signals[1].second, UUARC_SIGNAL_BYTES_DELIVERED) << c.label;
         }
-        const bool into_file = *c.descriptor_one == '\0' && std::strcmp(c.sink, UUARC_OUTPUT_STDOUT) == 0;
+#if !defined(_WIN32)
+        const bool into_file = *c.descriptor_one == '\0' && to_stdout;
         const size_t expected = into_file && c.delivered > 0 ? static_cast<size_t>(c.delivered) : 0;
         EXPECT_EQ(ReadBytes(Path("fd1.bin")), payload.substr(0, expected)) << c.label;
+#endif
         EXPECT_TRUE(CallsOf(CallKind::kReplace).empty()) << c.label;
         const std::vector<HostCall> names = CallsOf(CallKind::kFileName);
         if (!names.empty()) {
