@@ -263,7 +263,7 @@ void PutFullLines(DecodedLines& lines) {
 // took the alphabet that the data lines are read in.
 bool ArchiveAllowsPadding(Job& job, const char* archive_path) {
     Stream& look_ahead = *job.look_ahead;
-    if (!StreamOpen(look_ahead, archive_path, "rt")) return false;
+    if (!StreamOpenAgain(look_ahead, job.input, archive_path, "rt")) return false;
     bool at_data = false;
     if (job.entry != nullptr) {
         // One file of a text of several: its data starts after its own begin line.

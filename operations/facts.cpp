@@ -70,7 +70,7 @@ void TellFact(Job& job, const char* archive_path, const Fact& fact) {
     const bool missing = fact.kind == FactKind::NoBeginLine || fact.kind == FactKind::NoEndLine;
     if (missing && fact.part != nullptr && fact.part->total > 0) TellPart(job, *fact.part, fact.output);
     int64_t line = -1;
-    if (fact.line_at >= 0 && StreamOpen(*job.look_ahead, archive_path, "rt")) {
+    if (fact.line_at >= 0 && StreamOpenAgain(*job.look_ahead, job.input, archive_path, "rt")) {
         line = LineNumberAt(*job.look_ahead, fact.line_at);
         StreamClose(*job.look_ahead);
     }

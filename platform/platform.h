@@ -143,6 +143,12 @@ int64_t StreamLength(Stream& stream);
 // StreamLength answers from then on. False when the system cannot say.
 bool StreamFileInfo(Stream& stream, FileInfo* info);
 
+// Opens `again` ("rt" or "rb") on the file that the read stream `first` has open, with a position of
+// its own: the same file however its path changed meanwhile. Where the system cannot open it so,
+// or `first` is null or not open, `path` is opened, and kept only while it names the file that
+// `first` reads. False when neither is open: a second reader never reads another file.
+bool StreamOpenAgain(Stream& again, const Stream* first, const char* path, const char* mode);
+
 // Read side: back to the start of the file, to read it again from its first byte. Where the
 // buffer still holds the start of the file as it lies on disk (a file that fits in it, or one read
 // no further, and no CR put over by StreamNextLine), it is read again from there without a system
@@ -447,6 +453,10 @@ struct SystemCalls {
     bool (*link)(FileHandle handle, FileHandle folder, const char* native_path);
     bool (*seek_start)(FileHandle handle);                                  // to offset 0
     bool (*set_permissions)(FileHandle handle, uint32_t permissions);      // POSIX bits; Win32: true
+    // The open regular file once more, for reading from a position of its own, whatever its path
+    // names by now (Linux: through /proc; Win32: ReOpenFile). kNoHandle where the system cannot
+    // (the 32-bit Windows build).
+    FileHandle (*reopen)(FileHandle handle);
 };
 
 extern SystemCalls g_system;

@@ -272,6 +272,22 @@ bool SysLink(FileHandle handle, FileHandle folder, const char* native_path) {
     return ::linkat(static_cast<int>(handle), "", at, name, AT_EMPTY_PATH) == 0;
 }
 
+// A description of its own, through the name that /proc gives the descriptor, checked to be that
+// very file.
+FileHandle SysReopen(FileHandle handle) {
+    char name[40];
+    std::snprintf(name, sizeof name, "/proc/self/fd/%d", static_cast<int>(handle));
+    struct stat was, is;
+    if (::fstat(static_cast<int>(handle), &was) != 0 || !S_ISREG(was.st_mode)) return kNoHandle;
+    const int fd = OpenRetrying(kNoHandle, name, O_RDONLY | O_NONBLOCK);
+    if (fd < 0) return kNoHandle;
+    if (::fstat(fd, &is) != 0 || is.st_dev != was.st_dev || is.st_ino != was.st_ino) {
+        ::close(fd);
+        return kNoHandle;
+    }
+    return fd;
+}
+
 bool SysSeekStart(FileHandle handle) { return ::lseek(static_cast<int>(handle), 0, SEEK_SET) == 0; }
 
 bool SysSetPermissions(FileHandle handle, uint32_t permissions) {
@@ -343,7 +359,7 @@ bool SysFind(FileHandle folder, const char* native_path, FindData* record) {
 SystemCalls g_system = {
     SysOpen,   SysRead,          SysWrite,         SysClose,  SysLength,     SysQuery,
     SysQueryHandle, SysFind,     SysSetAttributes, SysMakeDirectory, SysRename, SysRemove,
-    SysOpenFolder, SysFolderWritable, SysLink, SysSeekStart, SysSetPermissions,
+    SysOpenFolder, SysFolderWritable, SysLink, SysSeekStart, SysSetPermissions, SysReopen,
 };
 
 bool NativePath(const char* path, char* native, size_t size) {

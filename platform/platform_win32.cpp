@@ -292,12 +292,23 @@ bool SysSeekStart(FileHandle handle) {
 
 bool SysSetPermissions(FileHandle, uint32_t) { return true; }  // Windows has no permission bits
 
+#if defined(_WIN64)
+// A handle of its own on the same file, with its own file pointer.
+FileHandle SysReopen(FileHandle handle) {
+    const HANDLE again =
+        ReOpenFile(ToHandle(handle), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+    return again == INVALID_HANDLE_VALUE ? kNoHandle : FromHandle(again);
+}
+#else
+FileHandle SysReopen(FileHandle) { return kNoHandle; }  // the 32-bit module opens the path again
+#endif
+
 }  // namespace
 
 SystemCalls g_system = {
     SysOpen,   SysRead,          SysWrite,         SysClose,  SysLength,     SysQuery,
     SysQueryHandle, SysFind,     SysSetAttributes, SysMakeDirectory, SysRename, SysRemove,
-    SysOpenFolder, SysFolderWritable, SysLink, SysSeekStart, SysSetPermissions,
+    SysOpenFolder, SysFolderWritable, SysLink, SysSeekStart, SysSetPermissions, SysReopen,
 };
 
 bool NativePath(const char* path, char* native, size_t size) {

@@ -205,6 +205,24 @@ bool StreamOpen(Stream& stream, const char* path, const char* mode) {
     return true;
 }
 
+bool StreamOpenAgain(Stream& again, const Stream* first, const char* path, const char* mode) {
+    const bool open = first != nullptr && StreamIsOpen(*first) && !first->writing;
+    const FileHandle handle = open ? g_system.reopen(first->handle) : kNoHandle;
+    if (handle != kNoHandle) {
+        ResetStream(again);
+        again.handle = handle;
+        again.text = mode != nullptr && mode[1] == 't';
+        return true;
+    }
+    if (!StreamOpen(again, path, mode)) return false;
+    FileInfo read, named;
+    if (!open || (g_system.query_handle(first->handle, &read) && g_system.query_handle(again.handle, &named) &&
+                  read.volume == named.volume && read.index == named.index))
+        return true;
+    StreamClose(again);
+    return false;
+}
+
 bool StreamOpenOrRewind(Stream& stream, const char* path, const char* mode) {
     if (!StreamIsOpen(stream)) return StreamOpen(stream, path, mode);
     if (StreamRewind(stream)) return true;

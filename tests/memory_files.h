@@ -65,7 +65,7 @@ public:
         real_ = g_system;
         g_system = {Open,          Read,   Write,  Close,         Length,         Query,
                     QueryHandle,   Find,   SetAttributes, MakeDirectory, Rename, Remove,
-                    OpenFolder,    FolderWritable, Link,   SeekStart,     SetPermissions};
+                    OpenFolder,    FolderWritable, Link,   SeekStart,     SetPermissions, Reopen};
         Reset();
     }
     ~MemoryFiles() { g_system = real_; }
@@ -304,6 +304,12 @@ private:
         if (node == nullptr) return false;
         Describe(*node, info);
         return true;
+    }
+    static FileHandle Reopen(FileHandle handle) {
+        const OpenFile* open = OpenOf(handle);
+        if (open == nullptr) return kNoHandle;
+        const std::string path = open->path;  // Handing may move the open files
+        return Handing(path);
     }
     static bool QueryHandle(FileHandle handle, FileInfo* info) {
         const Node* node = NodeOf(handle);

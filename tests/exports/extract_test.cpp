@@ -774,10 +774,10 @@ TEST_F(Extraction, ArchiveWithoutBeginLineIs9974) {
 
 #if defined(UUARC_OPTION_HOLD_ARCHIVE)
 // Held, the archive that InitArcFile read is the one extracted, opened no second time (its name
-// may be gone by then), unless it has changed since; a listing takes it as well, and the module
-// lets it go when done.
+// may be gone by then, or name another file: a line cut short is judged by the file held), unless
+// it has changed since; a listing takes it as well, and the module lets it go when done.
 TEST_F(Extraction, HeldArchiveIsOpenedOnce) {
-    enum class Between { Nothing, Remove, List, Reopen, Rewrite };
+    enum class Between { Nothing, Remove, Replace, List, Reopen, Rewrite };
     const struct {
         const char* what;
         uint16_t options;
@@ -789,6 +789,7 @@ TEST_F(Extraction, HeldArchiveIsOpenedOnce) {
         {"held, its name removed", UUARC_OPTION_HOLD_ARCHIVE, Between::Remove, 0},
         {"every file held, its name removed", UUARC_OPTION_HOLD_ARCHIVE | UUARC_OPTION_EVERY_FILE, Between::Remove, 0},
         {"held, written again in place", UUARC_OPTION_HOLD_ARCHIVE, Between::Rewrite, 0},
+        {"held, its name another file's", UUARC_OPTION_HOLD_ARCHIVE, Between::Replace, 0},
 #endif
         {"not held, its name removed", 0, Between::Remove, 5},
         {"held, listed first", UUARC_OPTION_HOLD_ARCHIVE, Between::List, 0},
@@ -799,8 +800,16 @@ TEST_F(Extraction, HeldArchiveIsOpenedOnce) {
 #endif
     for (const auto& c : cases) {
         api_.arOptionsOn(c.options);
-        const std::string archive = Open(ClassicUuencode("f.bin", "abc"));
+        // Blanks for zeros, those at the end of the data line stripped: it reads padded.
+        std::string text = ClassicUuencode("f.bin", std::string("abc\0\0\0", 6), ' ');
+        text.erase(text.find("    \r\n"), 4);
+        text.erase(text.find("\r\n \r\n") + 2, 1);
+        const std::string archive = Open(text);
         if (c.between == Between::Remove) RemoveFile(archive);
+        if (c.between == Between::Replace) {
+            ASSERT_EQ(std::rename(NativePath(archive).c_str(), NativePath(archive + ".old").c_str()), 0);
+            ASSERT_TRUE(WriteBytes(archive, "no begin line here\r\n"));
+        }
         if (c.between == Between::Rewrite) {
             ASSERT_TRUE(WriteBytes(archive, ClassicUuencode("f.bin", "wxyz")));  // a size of its own
         }
@@ -817,7 +826,8 @@ TEST_F(Extraction, HeldArchiveIsOpenedOnce) {
         RemoveFile(Path("out\\f.bin"));
         EXPECT_EQ(Extract({"*.*"}), c.status) << c.what;
         if (c.status == 0) {
-            EXPECT_EQ(ReadBytes(Path("out\\f.bin")), c.between == Between::Rewrite ? "wxyz" : "abc") << c.what;
+            EXPECT_EQ(ReadBytes(Path("out\\f.bin")),
+                      c.between == Between::Rewrite ? "wxyz" : std::string("abc\0\0\0", 6)) << c.what;
         }
         api_.DoneArcFile();
         api_.arOptionsOff(c.options);

@@ -399,6 +399,42 @@ TEST_F(Platform, RewindReadsTheStartAgain) {
     }
 }
 
+// A second reader of an open file reads that file, whatever its path names by now: opened again
+// through the system where it can, else through the path, and only while the path names it.
+TEST_F(Platform, SecondReaderReadsTheFileThatIsOpen) {
+    static Stream again;
+    static char line[kLongLine];
+    const struct {
+        const char* what;
+        bool replaced;     // another file takes the path while the first is open
+        bool reopen;       // the system opens the open file again
+        const char* read;  // what the second reader reads first; null: it does not open
+    } cases[] = {
+        {"opened again", true, true, "first\n"},
+        {"the path, still that file", false, false, "first\n"},
+        {"the path, another file", true, false, nullptr},
+    };
+    for (const auto& c : cases) {
+        WriteRaw("f", "first\n");
+        ASSERT_TRUE(StreamOpen(g_stream, "f", "rt")) << c.what;
+        if (c.replaced) {
+            ASSERT_EQ(std::rename("f", "gone"), 0);
+            WriteRaw("f", "second\n");
+        }
+        FailHook<&SystemCalls::reopen> reopens(c.reopen ? 1 << 30 : 1, FailMode::FromThenOn);
+        const bool opened = StreamOpenAgain(again, &g_stream, "f", "rt");
+        EXPECT_EQ(opened, c.read != nullptr) << c.what;
+        if (opened) {
+            StreamReadLine(again, line, sizeof line);
+            EXPECT_STREQ(line, c.read) << c.what;
+        }
+        StreamReadLine(g_stream, line, sizeof line);  // the first reader stays where it was
+        EXPECT_STREQ(line, "first\n") << c.what;
+        StreamClose(again);
+        StreamClose(g_stream);
+    }
+}
+
 TEST_F(Platform, FailedReadIsSticky) {
     WriteRaw("f", std::string(3 * kStreamBufferSize, 'r'));
     static char data[kStreamBufferSize];
