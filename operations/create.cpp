@@ -264,16 +264,14 @@ void CreateEncodedArchive(Job& job, const char* source_path, const char* target_
 #if defined(UUARC_OPTION_REPLACE_ENCODED)
     replaces_encoded = (job.settings->options & UUARC_OPTION_REPLACE_ENCODED) != 0;
 #endif
-    const uint16_t probed = ProbeArchiveHeader(*job.alphabet, *job.input, target_path);
-    if (probed == kStatusOk && !replaces_encoded) {
+    if (ProbeArchiveHeader(*job.alphabet, *job.input, target_path) == kStatusOk && !replaces_encoded) {
         SetStatus(job, kStatusCreateRefused);
         return;
     }
     // A table block that the probe met in the target must not change what is written.
     ResetDefaultAlphabet(*job.alphabet);
-    // A target that the probe could not open for reading is not the source, which must be read,
-    // and is not asked about again.
-    if (probed != kStatusNoTarget && SameFile(source_path, target_path)) {
+    // The target first: where nothing is there, the source is not asked about.
+    if (SameFile(target_path, source_path)) {
         SetStatus(job, kStatusCreateRefused);
         return;
     }
