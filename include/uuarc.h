@@ -339,12 +339,11 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
    names). An output path that is exactly one of these spellings, given to SetOutputPath or in
    DecompExtraFeatures, sends what extraction decodes into the process's standard output
    (descriptor 1; on Windows the handle that GetStdHandle gives) or into nothing (the null device),
-   until another output path is set. Only the output path itself
-   names one: a stored name, ':' and all, always goes below the output path, so no archive can
-   name either. The stored name must still be safe to put under an output path (status 5
-   otherwise), but nothing is made, renamed or asked about: SetFileNameProc names the spelling as
-   the output, OkToReplaceProc never comes, and the bytes go out as they are decoded, a buffer at
-   a time. When the decoding ends, however it ends, SetSignalProc is called a second time with
+   until another output path is set. Only the output path itself names one: a stored name, ':'
+   and all, always goes below the output path, so no archive can name either. The stored name
+   must still be safe to put under an output path (status 5 otherwise), but nothing is made,
+   renamed or asked about: SetFileNameProc names the spelling as the output, OkToReplaceProc never
+   comes, and the bytes go out as they are decoded, a buffer at a time. When the decoding ends, however it ends, SetSignalProc is called a second time with
    the number of bytes that the output took and the code UUARC_SIGNAL_BYTES_DELIVERED: the count
    that a host reports after a failure. Status 101 means the output refused a write (a closed
    pipe, a full disk), 5 that it could not be opened.
