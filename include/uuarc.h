@@ -343,10 +343,11 @@ UUARC_API void UUARC_CALL SetOutputPath(const char* path);                      
    and all, always goes below the output path, so no archive can name either. The stored name
    must still be safe to put under an output path (status 5 otherwise), but nothing is made,
    renamed or asked about: SetFileNameProc names the spelling as the output, OkToReplaceProc never
-   comes, and the bytes go out as they are decoded, a buffer at a time. When the decoding ends, however it ends, SetSignalProc is called a second time with
-   the number of bytes that the output took and the code UUARC_SIGNAL_BYTES_DELIVERED: the count
-   that a host reports after a failure. Status 101 means the output refused a write (a closed
-   pipe, a full disk), 5 that it could not be opened.
+   comes, and the bytes go out as they are decoded, a buffer at a time. When the decoding ends,
+   however it ends, SetSignalProc is called a second time with the number of bytes that the output
+   took and the code UUARC_SIGNAL_BYTES_DELIVERED: the count that a host reports after a failure.
+   Status 101 means the output refused a write (a closed pipe, a full disk), 5 that it could not
+   be opened.
    Creation takes them too, as this module's own extension: a creation on a new, unnamed archive
    (CreateArcFile with an empty path) while the output path is one of these spellings writes the
    encoded text there as it encodes it, a buffer at a time, in constant memory and with no file of
