@@ -105,7 +105,7 @@ echo "  extraction: uuarc / uudecode = $(Ratio extract-uuarc extract-gnu)   uuar
 echo "  creation:   uuarc / uuencode = $(Ratio create-uuarc create-gnu)   uuarc / cp = $(Ratio create-uuarc cp)"
 echo
 baseline=$(Median 4 baseline)
-echo "peak RSS KiB (target: independent of size; over the host's baseline $baseline by the two 256 KiB stream buffers and at most 1024 KiB more)"
+echo "peak RSS KiB (target: independent of size; over the host's baseline $baseline by the two 128 KiB stream buffers and at most 1024 KiB more)"
 for operation in extract create; do
     small=$(Median 4 "$operation-uuarc-$small_mb")
     large=$(Median 4 "$operation-uuarc-$size_mb")

@@ -574,7 +574,7 @@ UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list);           
    OkToReplaceProc when the target exists (2926 keeps it; a link then gives 5); SetProgressProc
    after data lines. The target is made and replaced as extraction makes its output.
    The decoded size in the header is the number of bytes encoded: a source that the module's
-   buffer (256 KiB) holds whole is counted as read, whatever size the system reports for it (a
+   buffer (128 KiB) holds whole is counted as read, whatever size the system reports for it (a
    /proc or sysfs file); a longer one must hold the size that the system reports, at the start
    and to the end. When it does not (it changed while it was read, or its size is not reported
    truly), or a read fails, creation ends with 5 and leaves no new file: a new target is removed,
