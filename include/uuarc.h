@@ -573,13 +573,13 @@ UUARC_API void UUARC_CALL ExtractFileMaskListArc(FileMaskList* list);           
    file; SetFileNameProc (source path, target path); 5 when the target is no regular file nor link;
    OkToReplaceProc when the target exists (2926 keeps it; a link then gives 5); SetProgressProc
    after data lines. The target is made and replaced as extraction makes its output.
-   The decoded size in the header is the number of bytes encoded: a source that the module's
-   buffer (128 KiB) holds whole is counted as read, whatever size the system reports for it (a
-   /proc or sysfs file); a longer one must hold the size that the system reports, at the start
-   and to the end. When it does not (it changed while it was read, or its size is not reported
-   truly), or a read fails, creation ends with 5 and leaves no new file: a new target is removed,
-   an existing one stays as it was. The native and 64-bit builds call SetSignalProc first with the
-   bytes read and the code UUARC_SIGNAL_SOURCE_CHANGED, so that a host can say why.
+   The decoded size in the header is the number of bytes encoded: a source that the module's buffer
+   (128 KiB; 256 KiB in the 32-bit DLL) holds whole is counted as read, whatever size the system
+   reports for it (a /proc or sysfs file); a longer one must hold the size that the system reports,
+   at the start and to the end. When it does not (it changed while it was read, or its size is not
+   reported truly), or a read fails, creation ends with 5 and leaves no new file: a new target is
+   removed, an existing one stays as it was. The native and 64-bit builds call SetSignalProc first
+   with the bytes read and the code UUARC_SIGNAL_SOURCE_CHANGED, so that a host can say why.
    101 when a line cannot be written: a new target keeps what was written, a replaced one stays
    as it was. A null list gives 5 before anything else. */
 UUARC_API void UUARC_CALL CompressFileMaskListArc(FileMaskList* list);             /*  5 */
