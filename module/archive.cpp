@@ -116,15 +116,17 @@ void RebuildExtraInfo(int64_t total) {
 // once all are made; the summary sums them.
 void BuildEveryEntry(ArcFileList* list) {
     Stream& input = g_state.input;
-    uint32_t date_time = 0;
-    uint32_t attributes = 0;
-    // The date and attributes every entry shows come from the archive that is open.
-    if (!StreamOpenOrRewind(input, g_state.settings.archive_path, "rt") ||
-        !StreamDosDateTime(input, &date_time, &attributes)) {
+    // The date and attributes every entry shows come from the archive that is open: a held one as
+    // TakeHeldArchive found it a moment ago, else as the system says once it is opened.
+    const bool held = StreamIsOpen(input);
+    FileInfo info = g_state.held;
+    if (!StreamOpenOrRewind(input, g_state.settings.archive_path, "rt") || (!held && !StreamFileInfo(input, &info))) {
         StreamClose(input);
         SetStatus(kStatusCannotOpen);
         return;
     }
+    const uint32_t date_time = InfoDosDateTime(info);
+    const uint32_t attributes = info.attributes;
     ArcFileEntry* first = nullptr;
     ArcFileEntry* last = nullptr;
     uint32_t count = 0;

@@ -26,7 +26,9 @@ void TakeHeldArchive() {
     const FileInfo& held = g_state.held;
     if (!StreamFileInfo(g_state.input, &now) || now.size != held.size || now.last_write != held.last_write) {
         ReleaseHeldArchive();
+        return;
     }
+    g_state.held = now;
 }
 
 void ResetModuleState() {

@@ -46,7 +46,8 @@ inline void ReleaseHeldArchive() { StreamClose(g_state.input); }
 
 // For an export that reads the archive: the held one is kept where the file is still as it was
 // scanned (its size and its last write, as make and rsync tell a changed file), else closed, so
-// that the export opens it afresh and never reads on from a buffer of a file that has changed.
+// that the export opens it afresh and never reads on from a buffer of a file that has changed. A
+// kept one leaves what it is now in `g_state.held`.
 void TakeHeldArchive();
 
 // The record of one operation on the module-wide state, for the exports that run one.

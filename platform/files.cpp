@@ -119,12 +119,9 @@ bool HandleDosDateTime(FileHandle handle, uint32_t* date_time) {
            LocalDosDateTime(info.last_write, date_time);
 }
 
-bool StreamDosDateTime(Stream& stream, uint32_t* date_time, uint32_t* attributes) {
-    FileInfo info;
-    if (!StreamFileInfo(stream, &info)) return false;
-    if (!LocalDosDateTime(info.last_write, date_time)) *date_time = 0;
-    *attributes = info.attributes;
-    return true;
+uint32_t InfoDosDateTime(const FileInfo& info) {
+    uint32_t date_time = 0;
+    return LocalDosDateTime(info.last_write, &date_time) ? date_time : 0;
 }
 
 bool HandleIdentity(FileHandle handle, uint64_t* volume, uint64_t* index) {

@@ -347,9 +347,9 @@ FileHandle OpenFileForInfo(const char* path);
 // (GetFileTime, FileTimeToLocalFileTime, FileTimeToDosDateTime). False when a step fails.
 bool HandleDosDateTime(FileHandle handle, uint32_t* date_time);
 
-// The same of the file that `stream` reads (StreamFileInfo), and its attribute word: what a listing
-// shows, without opening the file again. False when the system cannot say.
-bool StreamDosDateTime(Stream& stream, uint32_t* date_time, uint32_t* attributes);
+// The same of the last write in `info` (as StreamFileInfo gives it for an open stream): what a
+// listing shows, without opening the file again. 0 where it cannot be packed so.
+uint32_t InfoDosDateTime(const FileInfo& info);
 
 void CloseFileHandle(FileHandle handle);
 
